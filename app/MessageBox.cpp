@@ -1,0 +1,50 @@
+#include "app/MessageBox.h"
+#include "app/AppInfo.h"
+
+#include <QMessageBox>
+
+namespace zorvane {
+
+namespace {
+
+class RealMessageBoxes final : public MessageBoxes {
+public:
+    MsgResult show(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
+                   const QString& title) override
+    {
+        QMessageBox box(parent);
+        box.setWindowTitle(title);
+        // Lines are separated by a lone carriage return; the label wants line feeds.
+        box.setText(QString(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+        box.setIcon(icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
+        if (buttons == MsgButtons::YesNo) {
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
+        }
+        box.setWindowModality(Qt::ApplicationModal);
+        const int answer = box.exec();
+        if (buttons == MsgButtons::Ok)
+            return MsgResult::Ok;
+        return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    }
+};
+
+RealMessageBoxes realBoxes;
+MessageBoxes* installed = nullptr;
+
+} // namespace
+
+MessageBoxes& MessageBoxes::current() { return installed ? *installed : realBoxes; }
+
+void MessageBoxes::install(MessageBoxes* boxes) { installed = boxes; }
+
+MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons, MsgIcon icon,
+                 const QString& title)
+{
+    return MessageBoxes::current().show(parent, text, buttons, icon,
+                                        title.isEmpty() ? AppInfo::title() : title);
+}
+
+} // namespace zorvane

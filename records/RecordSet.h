@@ -1,0 +1,68 @@
+#pragma once
+#include <QString>
+#include <QtGlobal>
+
+#include <memory>
+#include <optional>
+
+namespace zorvane::records {
+
+class RecordSet;
+
+// One field of the record set's current record (or of the record being edited
+// or added), found by name without regard to case.
+class Field {
+public:
+    // The value as text, or no value for a database null.
+    std::optional<QString> Value() const;
+    // Field assignment; only between Edit/AddNew and Update.
+    void setValue(const QString& text);
+    QString name() const;
+
+private:
+    friend class RecordSet;
+    Field(RecordSet* set, int column) : set_(set), column_(column) {}
+    RecordSet* set_;
+    int column_;
+};
+
+// The one updatable record set over a table, with its single current-record
+// cursor. Order: the table's storage order. Every failure throws jet::Error.
+class RecordSet {
+public:
+    // Opens `table` in the database file `file` (a path as given, relative to
+    // the working directory when relative). The cursor starts on the first
+    // record (or at EOF for an empty table).
+    RecordSet(const QString& file, const QString& table);
+    ~RecordSet();
+    RecordSet(const RecordSet&) = delete;
+    RecordSet& operator=(const RecordSet&) = delete;
+
+    void MoveFirst();
+    void MoveNext();
+    void MoveLast();
+    void Move(qint32 n);
+    // EOF: the cursor stands past the last record (always so for an empty set).
+    // (The name EOF itself is taken by the C library's macro.)
+    bool Eof() const;
+    // 0-based position of the current record; -1 when there is none.
+    qint32 AbsolutePosition() const;
+    // 0 to 100; 100 at the last record.
+    float PercentPosition() const;
+    Field Fields(const QString& name);
+    qint32 RecordCount() const;
+
+    // Write side.
+    void Edit();
+    void AddNew();
+    void Update();
+    void Delete();
+    void Requery();
+
+private:
+    friend class Field;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace zorvane::records

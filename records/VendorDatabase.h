@@ -1,0 +1,25 @@
+#pragma once
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <vector>
+
+namespace zorvane::records {
+
+// Table "oui" of the vendor database: eight text fields, spelled exactly so.
+inline constexpr std::array<const char*, 8> VendorFieldNames = {
+    "Code", "Vendor", "Address", "Address1", "address2", "address3", "address4", "address5"};
+
+// One record: the eight fields in the order above; no value is a database null.
+struct VendorRecord {
+    std::array<std::optional<QString>, 8> fields;
+};
+
+// Writes a new Access 2000 database at `path` holding table "oui" with the
+// records in the given order. Writes a temporary file beside `path` and renames
+// it into place; refuses an existing `path` unless `overwrite`. Throws jet::Error.
+void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                          bool overwrite = false);
+
+} // namespace zorvane::records
