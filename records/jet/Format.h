@@ -1,0 +1,234 @@
+#pragma once
+// Layout of an Access 2000 (Jet 4) database file: page size, page types, the
+// offsets inside each kind of page, column types and the little-endian helpers
+// every layer of the engine reads and writes with. Only constants and inline
+// helpers live here, so both the reader and the writer share one definition.
+//
+// All multi-byte integers in the file are little-endian. A "row pointer"
+// (used for usage maps, overflow rows and long values) is 4 bytes: the low
+// byte is the row number on its page, the upper 3 bytes the page number.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace zorvane::jet::format {
+
+// ---------------------------------------------------------------------------
+// Pages
+
+inline constexpr std::size_t PageSize = 4096;
+
+enum PageType : std::uint8_t {
+    PageHeader = 0x00,     // page 0, the database header
+    PageData = 0x01,       // table rows, and long values (memo/OLE)
+    PageTableDef = 0x02,   // table definition; may continue on further pages
+    PageIndexNode = 0x03,
+    PageIndexLeaf = 0x04,
+    PageUsageMap = 0x05,   // one page of a reference usage map
+};
+
+// Page 0: the database header.
+inline constexpr std::size_t HeaderMagicOffset = 0x04;       // "Standard Jet DB\0" (16 bytes)
+inline constexpr char HeaderMagicJet[] = "Standard Jet DB";  // an .accdb says "Standard ACE DB"
+inline constexpr char HeaderMagicAce[] = "Standard ACE DB";
+inline constexpr std::size_t HeaderMagicLength = 16;         // includes the trailing NUL
+inline constexpr std::size_t HeaderVersionOffset = 0x14;     // 4 bytes
+inline constexpr std::uint32_t VersionJet3 = 0;
+inline constexpr std::uint32_t VersionJet4 = 1;              // Access 2000 / 2002 / 2003
+// 0x02 and above: ACE (Access 2007 and later).
+
+// A stretch of page 0 is masked with RC4 under a fixed key; offsets inside it
+// are given as absolute offsets into the page, valid after unmasking.
+inline constexpr std::size_t HeaderMaskOffset = 0x18;
+inline constexpr std::size_t HeaderMaskLength = 128;
+inline constexpr std::uint8_t HeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // 0x6B39DAC7, LE
+inline constexpr std::size_t HeaderCodePageOffset = 0x3C;     // 2 bytes
+inline constexpr std::size_t HeaderDatabaseKeyOffset = 0x3E;  // 4 bytes; non-zero: pages encrypted
+inline constexpr std::size_t HeaderPasswordOffset = 0x42;     // 40 bytes
+inline constexpr std::size_t HeaderSortOrderOffset = 0x6E;    // 4 bytes (2: LCID, 2: version)
+inline constexpr std::size_t HeaderCreationDateOffset = 0x72; // 8 bytes (a date value)
+
+// Page 1 is the database-wide usage map; page 2 the table definition of the
+// catalog table MSysObjects.
+inline constexpr std::uint32_t GlobalUsageMapPage = 1;
+inline constexpr std::uint32_t CatalogTableDefPage = 2;
+
+// ---------------------------------------------------------------------------
+// Data pages (also used for long values, with "LVAL" where the owner is)
+
+inline constexpr std::size_t DataFreeSpaceOffset = 0x02;  // 2 bytes
+inline constexpr std::size_t DataOwnerOffset = 0x04;      // 4 bytes: its table definition page
+inline constexpr std::size_t DataRowCountOffset = 0x0C;   // 2 bytes
+inline constexpr std::size_t DataRowTableOffset = 0x0E;   // 2 bytes per row: row start
+inline constexpr char LongValueOwner[4] = {'L', 'V', 'A', 'L'};
+
+// Flags in the high bits of a row-table entry.
+inline constexpr std::uint16_t RowDeletedFlag = 0x8000;
+inline constexpr std::uint16_t RowOverflowFlag = 0x4000;  // the row holds a row pointer
+inline constexpr std::uint16_t RowOffsetMask = 0x1FFF;
+
+// Rows run from their start to the start of the previous row (row 0: to the
+// page end), the first row sitting at the end of the page.
+
+// ---------------------------------------------------------------------------
+// Table definition pages
+
+inline constexpr std::size_t TdefFreeSpaceOffset = 0x02;  // 2 bytes
+inline constexpr std::size_t TdefNextPageOffset = 0x04;   // 4 bytes, 0: last page
+inline constexpr std::size_t TdefPageHeaderSize = 0x08;   // continuation pages repeat this header
+inline constexpr std::size_t TdefLengthOffset = 0x08;     // 4 bytes
+inline constexpr std::size_t TdefRowCountOffset = 0x10;   // 4 bytes
+inline constexpr std::size_t TdefAutoNumberOffset = 0x14; // 4 bytes
+inline constexpr std::size_t TdefTableTypeOffset = 0x28;  // 1 byte
+inline constexpr std::size_t TdefMaxColumnsOffset = 0x29; // 2 bytes: columns ever present
+inline constexpr std::size_t TdefVarColumnsOffset = 0x2B; // 2 bytes
+inline constexpr std::size_t TdefColumnCountOffset = 0x2D;// 2 bytes
+inline constexpr std::size_t TdefIndexCountOffset = 0x2F; // 4 bytes: logical indexes
+inline constexpr std::size_t TdefRealIndexCountOffset = 0x33; // 4 bytes
+inline constexpr std::size_t TdefUsedPagesOffset = 0x37;  // 4 bytes: row pointer to usage map
+inline constexpr std::size_t TdefFreePagesOffset = 0x3B;  // 4 bytes: row pointer to usage map
+inline constexpr std::size_t TdefBlockEnd = 0x3F;         // real-index entries start here
+inline constexpr std::size_t TdefRealIndexEntrySize = 12;
+
+inline constexpr std::uint8_t TableTypeUser = 0x4E;
+inline constexpr std::uint8_t TableTypeSystem = 0x53;
+
+// One column descriptor (25 bytes); the names follow all descriptors, each a
+// 2-byte byte length and UCS-2 text.
+inline constexpr std::size_t ColumnDescriptorSize = 25;
+inline constexpr std::size_t ColType = 0;          // 1 byte
+inline constexpr std::size_t ColNumber = 5;        // 2 bytes: bit in the null mask / row column
+inline constexpr std::size_t ColVarIndex = 7;      // 2 bytes: entry in the row's var table
+inline constexpr std::size_t ColNumber2 = 9;       // 2 bytes
+inline constexpr std::size_t ColMisc = 11;         // 2 bytes: text sort order, or precision/scale
+inline constexpr std::size_t ColMiscExt = 13;      // 2 bytes
+inline constexpr std::size_t ColFlags = 15;        // 1 byte
+inline constexpr std::size_t ColMiscFlags = 16;    // 1 byte
+inline constexpr std::size_t ColFixedOffset = 21;  // 2 bytes: offset in the fixed area
+inline constexpr std::size_t ColLength = 23;       // 2 bytes: bytes of a fixed column, max of text
+
+inline constexpr std::uint8_t ColumnFlagFixed = 0x01;
+inline constexpr std::uint8_t ColumnFlagNullable = 0x02;
+inline constexpr std::uint8_t ColumnFlagAutoLong = 0x04;
+inline constexpr std::uint8_t ColumnFlagReplication = 0x10;
+inline constexpr std::uint8_t ColumnFlagAutoGuid = 0x40;
+inline constexpr std::uint8_t ColumnFlagHyperlink = 0x80;
+inline constexpr std::uint8_t ColumnMiscFlagCompressed = 0x01;  // text may be stored compressed
+
+enum ColumnType : std::uint8_t {
+    TypeBoolean = 0x01,   // value lives in the null mask
+    TypeByte = 0x02,
+    TypeInteger = 0x03,   // 16-bit
+    TypeLong = 0x04,      // 32-bit
+    TypeCurrency = 0x05,  // 64-bit, scaled by 10000
+    TypeSingle = 0x06,
+    TypeDouble = 0x07,
+    TypeDateTime = 0x08,  // double: days since 1899-12-30
+    TypeBinary = 0x09,
+    TypeText = 0x0A,      // UCS-2, or the compressed form
+    TypeOle = 0x0B,       // long binary
+    TypeMemo = 0x0C,      // long text
+    TypeGuid = 0x0F,      // Replication ID, 16 bytes
+    TypeNumeric = 0x10,   // 17 bytes: sign, 16 bytes magnitude
+};
+
+// ---------------------------------------------------------------------------
+// Rows (Jet 4): 2-byte column count; fixed area; variable values; then from
+// the row's end backwards: null mask ((count + 7) / 8 bytes, bit set = has a
+// value), 2-byte var count, var table (2 bytes each, entry 0 nearest the
+// count), 2-byte end-of-data offset.
+inline constexpr std::size_t RowColumnCountSize = 2;
+
+// Text stored compressed starts with this marker; a 0x00 byte then toggles
+// between one-byte (high byte zero) and two-byte characters.
+inline constexpr std::uint8_t CompressedTextMarker[2] = {0xFF, 0xFE};
+
+// ---------------------------------------------------------------------------
+// Long values (memo and OLE): a 12-byte reference in the row.
+inline constexpr std::size_t LongValueHeaderSize = 12;
+inline constexpr std::uint32_t LongValueInline = 0x80000000u;   // data follows the header
+inline constexpr std::uint32_t LongValueSinglePage = 0x40000000u; // one row on an LVAL page
+inline constexpr std::uint32_t LongValueLengthMask = 0x3FFFFFFFu;
+// Otherwise the value is a chain of rows; each starts with a 4-byte row
+// pointer to the next (0: last) followed by its part of the data.
+inline constexpr std::size_t LongValuePointerOffset = 4;
+
+// ---------------------------------------------------------------------------
+// Usage maps: a row whose first byte is the map type.
+inline constexpr std::uint8_t UsageMapInline = 0x00;    // 4-byte first page, then a bitmap
+inline constexpr std::uint8_t UsageMapReference = 0x01; // 4-byte pointers to usage-map pages
+inline constexpr std::size_t UsageMapInlineStart = 1;   // offset of the first page number
+inline constexpr std::size_t UsageMapInlineBitmap = 5;  // offset of the bitmap
+inline constexpr std::size_t UsageMapPageBitmap = 4;    // bitmap offset on a usage-map page
+inline constexpr std::size_t UsageMapPagePages = (PageSize - UsageMapPageBitmap) * 8;
+
+// ---------------------------------------------------------------------------
+// Catalog (MSysObjects) entries of interest.
+inline constexpr std::int16_t ObjectTypeTable = 1;
+inline constexpr std::uint32_t ObjectFlagsSystemMask = 0x80000002u;
+
+// ---------------------------------------------------------------------------
+// Little-endian helpers over raw bytes (callers check bounds first).
+
+inline std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t le24(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16);
+}
+inline std::uint32_t le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::uint64_t le64(const std::uint8_t* p) {
+    return static_cast<std::uint64_t>(le32(p)) | (static_cast<std::uint64_t>(le32(p + 4)) << 32);
+}
+inline void put16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void put32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+inline void put64(std::uint8_t* p, std::uint64_t v) {
+    put32(p, static_cast<std::uint32_t>(v));
+    put32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+// Row pointers.
+inline std::uint32_t pointerPage(std::uint32_t pointer) { return pointer >> 8; }
+inline std::uint8_t pointerRow(std::uint32_t pointer) {
+    return static_cast<std::uint8_t>(pointer & 0xFF);
+}
+inline std::uint32_t makePointer(std::uint32_t page, std::uint8_t row) {
+    return (page << 8) | row;
+}
+
+// RC4 over `data` in place with `key` (masks and unmasks the header area).
+inline void rc4(const std::uint8_t* key, std::size_t keyLength, std::uint8_t* data,
+                std::size_t length) {
+    std::uint8_t s[256];
+    for (int i = 0; i < 256; ++i)
+        s[i] = static_cast<std::uint8_t>(i);
+    std::uint8_t j = 0;
+    for (int i = 0; i < 256; ++i) {
+        j = static_cast<std::uint8_t>(j + s[i] + key[i % keyLength]);
+        std::uint8_t t = s[i];
+        s[i] = s[j];
+        s[j] = t;
+    }
+    std::uint8_t a = 0, b = 0;
+    for (std::size_t n = 0; n < length; ++n) {
+        a = static_cast<std::uint8_t>(a + 1);
+        b = static_cast<std::uint8_t>(b + s[a]);
+        std::uint8_t t = s[a];
+        s[a] = s[b];
+        s[b] = t;
+        data[n] ^= s[static_cast<std::uint8_t>(s[a] + s[b])];
+    }
+}
+
+} // namespace zorvane::jet::format
