@@ -1,0 +1,173 @@
+#pragma once
+#include "records/ResultArray.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QString>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QStatusBar;
+
+namespace zorvane::records {
+class RecordSet;
+}
+namespace zorvane::lookup {
+class ResultCombo;
+}
+
+// The lookup window: the program's one working window. It holds the record set
+// over table "oui" for as long as it exists, searches it by vendor code or by
+// vendor name, lists the matches in two linked lists and shows the address of
+// the chosen one.
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Creates and loads the lookup window over table "oui" of "oui.mdb" in the
+    // working directory; the caller shows it. The window deletes itself when it
+    // is closed. When the database cannot be opened, says so in one message box
+    // that names the file, the folder and the reason, and returns nullptr.
+    static frmMain* load();
+
+    // The lookup window over table "oui" of the database file at `databasePath`.
+    // Throws zorvane::jet::Error when the file or the table cannot be opened.
+    explicit frmMain(const QString& databasePath, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Outer heights of the window as drawn, title bar, menu bar and borders
+    // included; setHeightTwips() turns them into this window system's sizes.
+    static constexpr int HeightSearching = 5625;
+    static constexpr int HeightAfterSearch = 4020;
+    // The client area (menu bar excluded) when the window is created.
+    static constexpr int ClientWidthTwips = 3840;
+    static constexpr int ClientHeightAtLoadTwips = 2115;
+    // Client width in edit mode: wide enough for the column of edit buttons.
+    static constexpr int ClientWidthEditTwips = 5775;
+
+    // What the window holds; read by record editing and by tests.
+    const zorvane::records::ResultArray& results() const { return strVendArray; }
+    qint32 recordNum() const { return intRecordNum; }
+    qint32 numRecords() const { return intNumRecords; }
+    qint32 arrayCtr() const { return intArrayCtr; }
+    bool editMode() const { return blnEditMode; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createControls();
+    void createMenus();
+    void setTabOrder();
+    void connectControls();
+
+    void Form_Load();
+
+    // Commands.
+    void cmdSearch_Click();
+    void cmdClear_Click();
+    void cmdExit_Click();
+    void mnuHelpHowTo_Click();
+    void mnuHelpAbout_Click();
+    void mnuAdd_Click();
+    void cmdCloseEdit_Click();
+
+    // The search.
+    void SearchCode();
+    void SearchVendor();
+    enum class SearchBy { Code, Vendor };
+    void walkTable(SearchBy by);
+    void Progress1();
+    void NotFound();
+
+    // The result lists.
+    void FoundCode();
+    void FoundVendor(qint32& intNumRecords);
+    void cmbCode_Click();
+    void cmbVendor_Click();
+    void SearchArrayCode();
+    void SearchArrayVend();
+    void cmbCode_KeyPress(int& KeyAscii);
+    void cmbVendor_KeyPress(int& KeyAscii);
+    void GetAddress(qint32 Ctr);
+
+    // Window geometry.
+    void setHeightTwips(int outerHeightTwips);
+    void setClientSizeTwips(int widthTwips, int heightTwips);
+    int clientWidthTwips() const;
+    void setWidthTwips(QWidget* widget, int widthTwips);
+
+    // Drawing while a search walks: the walk records what changed and puts it
+    // on the screen at most once a frame, and at once when it ends.
+    void showPrg1(int value);
+    void showPrg2(int value, int maximum);
+    void showPanel1Record(qint32 position);
+    void showMatchCount();
+    void showListCount(zorvane::lookup::ResultCombo* list, const char* one, const char* many);
+    void drawWalk(bool now);
+    void discardQueuedInput();
+
+    // The record set of the data control, over table "oui".
+    std::unique_ptr<zorvane::records::RecordSet> Data1;
+
+    // Controls, named as designed.
+    QLabel* lblCode = nullptr;
+    zorvane::lookup::ResultCombo* cmbCode = nullptr;
+    QLabel* Label1 = nullptr;
+    zorvane::lookup::ResultCombo* cmbVendor = nullptr;
+    QPushButton* cmdSearch = nullptr;
+    QPushButton* cmdClear = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QPlainTextEdit* txtAddress = nullptr;
+    QProgressBar* prg2 = nullptr;
+    QLabel* lblCodeVendFound = nullptr;
+    QProgressBar* prg1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Image1 = nullptr;
+    QPushButton* cmdUpdate = nullptr;
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* CmdDelete = nullptr;
+    QPushButton* cmdCloseEdit = nullptr;
+    QStatusBar* sts1 = nullptr;
+    QLabel* sts1Panel1 = nullptr;
+    QLabel* sts1Panel2 = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpHowTo = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+    QAction* mnuAdd = nullptr;
+
+    // Window-level state.
+    qint32 intNumRecords = 0;
+    qint32 intArrayCtr = 0;
+    zorvane::records::ResultArray strVendArray;
+    qint32 intRecordNum = 0;
+    bool blnEditMode = false;
+    qint32 intPos = 0;
+    int intAnswer = 0;
+
+    // What a running search has changed but not yet drawn.
+    enum Pending : unsigned {
+        PendingPrg1 = 1u << 0,
+        PendingPrg2 = 1u << 1,
+        PendingPanel1 = 1u << 2,
+        PendingPanel2 = 1u << 3,
+        PendingCodeText = 1u << 4,
+        PendingVendorText = 1u << 5,
+    };
+    bool walking_ = false;
+    unsigned pending_ = 0;
+    int prg1Value_ = 0;
+    int prg2Value_ = 0;
+    int prg2Maximum_ = 0;
+    qint32 panel1Position_ = 0;
+    QString codeText_;
+    QString vendorText_;
+    QElapsedTimer drawClock_;
+    bool centred_ = false;
+};
