@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <memory>
@@ -50,6 +51,8 @@ public:
     // 0 to 100; 100 at the last record.
     float PercentPosition() const;
     Field Fields(const QString& name);
+    // The table's field names in its column order, spelled as the table does.
+    QStringList FieldNames() const;
     qint32 RecordCount() const;
 
     // Write side.

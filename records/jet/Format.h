@@ -63,9 +63,16 @@ inline constexpr std::size_t DataRowCountOffset = 0x0C;   // 2 bytes
 inline constexpr std::size_t DataRowTableOffset = 0x0E;   // 2 bytes per row: row start
 inline constexpr char LongValueOwner[4] = {'L', 'V', 'A', 'L'};
 
-// Flags in the high bits of a row-table entry.
+// Flags in the high bits of a row-table entry, as Access sets them:
+//   neither                a live row;
+//   RowOverflowFlag alone  the row grew and moved: the slot keeps a 4-byte row
+//                          pointer to the moved data (skipped by a scan);
+//   RowDeletedFlag alone   the moved data of such a row (a scan reads it here,
+//                          in the place of its page and slot);
+//   both (RowDeletedRow)   a deleted row (skipped).
 inline constexpr std::uint16_t RowDeletedFlag = 0x8000;
-inline constexpr std::uint16_t RowOverflowFlag = 0x4000;  // the row holds a row pointer
+inline constexpr std::uint16_t RowOverflowFlag = 0x4000;
+inline constexpr std::uint16_t RowDeletedRow = RowDeletedFlag | RowOverflowFlag;
 inline constexpr std::uint16_t RowOffsetMask = 0x1FFF;
 
 // Rows run from their start to the start of the previous row (row 0: to the

@@ -1,0 +1,72 @@
+#pragma once
+// The catalog layer: the database header page, table definitions (which may
+// continue over several pages), page-usage maps of both kinds, and where a
+// row sits on its data page. Everything here is structure; row contents are
+// the row layer's business.
+
+#include "records/jet/PageFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorvane::jet {
+
+// Checks page 0: an Access 2000 (Jet 4) header whose pages are not encrypted.
+// Throws Error naming what the file is instead (not a database, Access 97,
+// Access 2007 or later, encrypted).
+void checkHeader(PageFile& file);
+
+struct Column {
+    std::string name;           // UTF-8
+    std::uint8_t type = 0;      // format::ColumnType
+    std::uint16_t number = 0;   // bit in the null mask, counts deleted columns too
+    std::uint16_t varIndex = 0; // entry in the row's var table (variable columns)
+    std::uint16_t fixedOffset = 0;
+    std::uint16_t length = 0;
+    std::uint8_t flags = 0;
+    std::uint8_t precision = 0;
+    std::uint8_t scale = 0;
+    bool fixed() const;
+};
+
+struct TableDef {
+    std::string name;           // UTF-8, as the catalog spells it
+    std::uint32_t page = 0;     // first definition page
+    std::uint16_t maxColumns = 0;
+    std::uint16_t varColumns = 0;
+    std::vector<Column> columns;  // in the table's column order
+    std::uint32_t usedPages = 0;  // row pointer to the usage map
+    bool hasVarColumns() const;
+    // "table \"NAME\"" for error sentences.
+    std::string label() const;
+};
+
+// Reads the definition starting at `page`. `name` is the table's name, for
+// error sentences. Throws Error for a page that is no definition or a
+// definition that does not fit its pages.
+TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& name);
+
+// The span of one row on a data page.
+struct RowSpan {
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    std::uint16_t flags = 0;   // format::RowDeletedFlag / RowOverflowFlag
+};
+
+// Number of row slots on data page `page` (whose bytes are `bytes`), or
+// throws when the row table runs off the page.
+std::uint16_t rowSlotCount(PageFile& file, const std::uint8_t* bytes, std::uint32_t page,
+                           const std::string& what);
+// The row in `slot` of data page `bytes`; throws Error (naming `what`) when
+// its bounds are impossible.
+RowSpan rowAt(PageFile& file, const std::uint8_t* bytes, std::uint32_t page, std::uint16_t slot,
+              const std::string& what);
+// The row a row pointer leads to (the page must be a data page).
+RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& what);
+
+// The pages a usage map (given by row pointer) marks, in ascending order.
+std::vector<std::uint32_t> usageMapPages(PageFile& file, std::uint32_t pointer,
+                                         const std::string& what);
+
+} // namespace zorvane::jet

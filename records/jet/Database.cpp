@@ -1,0 +1,48 @@
+#include "records/jet/Database.h"
+
+#include "records/jet/Error.h"
+#include "records/jet/Format.h"
+#include "records/jet/ValueText.h"
+
+namespace zorvane::jet {
+
+using namespace format;
+
+Database::Database(std::string path) : file_(std::make_unique<PageFile>(std::move(path))) {
+    checkHeader(*file_);
+    Table catalog(*file_, readTableDef(*file_, CatalogTableDefPage, "MSysObjects"));
+    const int id = catalog.columnIndex("Id");
+    const int name = catalog.columnIndex("Name");
+    const int type = catalog.columnIndex("Type");
+    const int flags = catalog.columnIndex("Flags");
+    if (id < 0 || name < 0 || type < 0 || flags < 0)
+        file_->fail("the catalog (MSysObjects) lacks the fields Id, Name, Type and Flags");
+    std::u16string text;
+    for (std::size_t row = 0; row < catalog.rowCount(); ++row) {
+        const ColumnBytes typeBytes = catalog.bytes(row, static_cast<std::size_t>(type));
+        if (!typeBytes.hasValue || typeBytes.length < 2 ||
+            static_cast<std::int16_t>(le16(typeBytes.data)) != ObjectTypeTable)
+            continue;
+        const ColumnBytes flagBytes = catalog.bytes(row, static_cast<std::size_t>(flags));
+        if (flagBytes.hasValue && flagBytes.length >= 4 &&
+            (le32(flagBytes.data) & ObjectFlagsSystemMask) != 0)
+            continue;
+        const ColumnBytes idBytes = catalog.bytes(row, static_cast<std::size_t>(id));
+        if (!idBytes.hasValue || idBytes.length < 4)
+            continue;
+        text.clear();
+        if (!catalog.appendText(row, static_cast<std::size_t>(name), text))
+            continue;
+        tables_.push_back({toUtf8(text), le32(idBytes.data) & 0x00FFFFFFu});
+    }
+}
+
+std::unique_ptr<Table> Database::openTable(std::string_view name) {
+    for (const TableEntry& entry : tables_) {
+        if (sameName(entry.name, name))
+            return std::make_unique<Table>(*file_, readTableDef(*file_, entry.page, entry.name));
+    }
+    file_->fail("there is no table \"" + std::string(name) + "\"");
+}
+
+} // namespace zorvane::jet

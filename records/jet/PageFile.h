@@ -1,0 +1,45 @@
+#pragma once
+// The file layer: a database file seen as numbered 4096-byte pages. Each page
+// is read from disk once, on first use, and kept for the life of the object,
+// so walking a table touches the disk once per page however often it is read.
+// Read-only for now.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zorvane::jet {
+
+class PageFile {
+public:
+    // Opens `path` for reading. Throws Error when the path does not exist, is
+    // a folder, or cannot be opened or read.
+    explicit PageFile(std::string path);
+    ~PageFile();
+    PageFile(const PageFile&) = delete;
+    PageFile& operator=(const PageFile&) = delete;
+
+    const std::string& path() const { return path_; }
+    // Whole pages in the file (a trailing partial page is not counted).
+    std::uint32_t pageCount() const { return pageCount_; }
+    std::uint64_t fileSize() const { return fileSize_; }
+
+    // The bytes of page `number` (PageSize of them). `what` names the reader's
+    // purpose for the error sentence when the page lies beyond the end of the
+    // file, e.g. "table \"oui\"". Throws Error.
+    const std::uint8_t* page(std::uint32_t number, const char* what = nullptr);
+
+    // Throws the file's Error for `reason` (a phrase without the file name).
+    [[noreturn]] void fail(const std::string& reason) const;
+
+private:
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::uint64_t fileSize_ = 0;
+    std::uint32_t pageCount_ = 0;
+    std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
+};
+
+} // namespace zorvane::jet

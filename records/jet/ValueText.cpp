@@ -1,0 +1,253 @@
+#include "records/jet/ValueText.h"
+
+#include "records/jet/Format.h"
+
+#include <array>
+#include <bit>
+#include <charconv>
+#include <cmath>
+
+namespace zorvane::jet {
+
+using namespace format;
+
+namespace {
+
+void appendAscii(const char* begin, const char* end, std::u16string& out) {
+    for (const char* p = begin; p != end; ++p)
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(*p)));
+}
+
+template <typename T>
+void appendNumber(T value, std::u16string& out) {
+    std::array<char, 64> buffer;
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    appendAscii(buffer.data(), result.ptr, out);
+}
+
+// Appends the digits of an unsigned 128-bit magnitude (hi:lo) in decimal.
+void appendMagnitude(std::uint64_t hi, std::uint64_t lo, std::size_t minDigits,
+                     std::u16string& out) {
+    std::array<char, 48> digits;
+    std::size_t count = 0;
+    // Repeated division by 10 over 32-bit limbs, most significant first.
+    std::uint32_t limbs[4] = {static_cast<std::uint32_t>(hi >> 32), static_cast<std::uint32_t>(hi),
+                              static_cast<std::uint32_t>(lo >> 32), static_cast<std::uint32_t>(lo)};
+    auto isZero = [&] { return (limbs[0] | limbs[1] | limbs[2] | limbs[3]) == 0; };
+    while (!isZero() || count == 0) {
+        std::uint64_t rem = 0;
+        for (auto& limb : limbs) {
+            const std::uint64_t cur = (rem << 32) | limb;
+            limb = static_cast<std::uint32_t>(cur / 10);
+            rem = cur % 10;
+        }
+        digits[count++] = static_cast<char>('0' + rem);
+    }
+    while (count < minDigits)
+        digits[count++] = '0';
+    for (std::size_t i = count; i > 0; --i)
+        out.push_back(static_cast<char16_t>(digits[i - 1]));
+}
+
+// Appends `magnitude` (hi:lo) as a decimal with `scale` digits after the point.
+void appendScaled(bool negative, std::uint64_t hi, std::uint64_t lo, unsigned scale,
+                  std::u16string& out) {
+    if (negative)
+        out.push_back(u'-');
+    appendMagnitude(hi, lo, scale + 1, out);
+    if (scale > 0)
+        out.insert(out.end() - static_cast<std::ptrdiff_t>(scale), u'.');
+}
+
+void appendTwo(int value, std::u16string& out) {
+    out.push_back(static_cast<char16_t>(u'0' + value / 10));
+    out.push_back(static_cast<char16_t>(u'0' + value % 10));
+}
+
+} // namespace
+
+void appendStoredText(const std::uint8_t* data, std::size_t length, std::u16string& out) {
+    if (length >= 2 && data[0] == CompressedTextMarker[0] && data[1] == CompressedTextMarker[1]) {
+        bool compressed = true;
+        std::size_t i = 2;
+        while (i < length) {
+            if (data[i] == 0x00) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                out.push_back(static_cast<char16_t>(data[i]));
+                ++i;
+            } else {
+                if (i + 1 >= length)
+                    break;
+                out.push_back(static_cast<char16_t>(le16(data + i)));
+                i += 2;
+            }
+        }
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < length; i += 2)
+        out.push_back(static_cast<char16_t>(le16(data + i)));
+}
+
+void appendBoolean(bool value, std::u16string& out) {
+    for (const char16_t* p = value ? u"True" : u"False"; *p; ++p)
+        out.push_back(*p);
+}
+
+void appendHex(const std::uint8_t* data, std::size_t length, std::u16string& out) {
+    static const char16_t digits[] = u"0123456789ABCDEF";
+    for (std::size_t i = 0; i < length; ++i) {
+        out.push_back(digits[data[i] >> 4]);
+        out.push_back(digits[data[i] & 0x0F]);
+    }
+}
+
+void appendDateTime(double days, std::u16string& out) {
+    // Day -657434 is 0100-01-01, day 2958465 is 9999-12-31.
+    if (!std::isfinite(days) || days < -657435.0 || days >= 2958466.0) {
+        appendNumber(days, out);
+        return;
+    }
+    // The whole part counts days, the fraction's magnitude is the time of day
+    // (so -1.25 is 1899-12-29 06:00:00).
+    const double whole = std::trunc(days);
+    long long day = static_cast<long long>(whole);
+    long long seconds = std::llround(std::fabs(days - whole) * 86400.0);
+    if (seconds >= 86400) {
+        seconds -= 86400;
+        day += 1;
+    }
+    // Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
+    long long z = day - 25569 + 719468;  // 1899-12-30 is 25569 days before 1970-01-01
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    long long year = yoe + era * 400;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const int dayOfMonth = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    if (month <= 2)
+        ++year;
+    const int y = static_cast<int>(year);
+    appendTwo(y / 100, out);
+    appendTwo(y % 100, out);
+    out.push_back(u'-');
+    appendTwo(month, out);
+    out.push_back(u'-');
+    appendTwo(dayOfMonth, out);
+    out.push_back(u' ');
+    appendTwo(static_cast<int>(seconds / 3600), out);
+    out.push_back(u':');
+    appendTwo(static_cast<int>(seconds / 60 % 60), out);
+    out.push_back(u':');
+    appendTwo(static_cast<int>(seconds % 60), out);
+}
+
+bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t length,
+                      std::uint8_t scale, std::u16string& out) {
+    switch (type) {
+    case TypeByte:
+        if (length < 1)
+            return false;
+        appendNumber(static_cast<unsigned>(data[0]), out);
+        return true;
+    case TypeInteger:
+        if (length < 2)
+            return false;
+        appendNumber(static_cast<std::int16_t>(le16(data)), out);
+        return true;
+    case TypeLong:
+        if (length < 4)
+            return false;
+        appendNumber(static_cast<std::int32_t>(le32(data)), out);
+        return true;
+    case TypeCurrency: {
+        if (length < 8)
+            return false;
+        const auto value = static_cast<std::int64_t>(le64(data));
+        const bool negative = value < 0;
+        const std::uint64_t magnitude =
+            negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+        appendScaled(negative, 0, magnitude, 4, out);
+        return true;
+    }
+    case TypeSingle:
+        if (length < 4)
+            return false;
+        appendNumber(std::bit_cast<float>(le32(data)), out);
+        return true;
+    case TypeDouble:
+        if (length < 8)
+            return false;
+        appendNumber(std::bit_cast<double>(le64(data)), out);
+        return true;
+    case TypeDateTime:
+        if (length < 8)
+            return false;
+        appendDateTime(std::bit_cast<double>(le64(data)), out);
+        return true;
+    case TypeGuid: {
+        if (length < 16)
+            return false;
+        // The first three groups are stored little-endian.
+        static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+        out.push_back(u'{');
+        for (int i = 0; i < 16; ++i) {
+            if (i == 4 || i == 6 || i == 8 || i == 10)
+                out.push_back(u'-');
+            appendHex(data + order[i], 1, out);
+        }
+        out.push_back(u'}');
+        return true;
+    }
+    case TypeNumeric: {
+        if (length < 17)
+            return false;
+        // A sign byte, then the 128-bit magnitude as four 32-bit little-endian
+        // words, the most significant word first.
+        const bool negative = (data[0] & 0x80) != 0;
+        const std::uint64_t hi = (static_cast<std::uint64_t>(le32(data + 1)) << 32) | le32(data + 5);
+        const std::uint64_t lo = (static_cast<std::uint64_t>(le32(data + 9)) << 32) | le32(data + 13);
+        appendScaled(negative && (hi | lo) != 0, hi, lo, scale > 38 ? 38 : scale, out);
+        return true;
+    }
+    default:
+        appendHex(data, length, out);
+        return true;
+    }
+}
+
+std::string toUtf8(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
+} // namespace zorvane::jet

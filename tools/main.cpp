@@ -1,0 +1,82 @@
+// zorvane-db: the command-line companion over the same engine as the program.
+#include "tools/Commands.h"
+
+#include "records/jet/Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdio>
+#include <exception>
+#include <iterator>
+#include <string>
+
+namespace zorvane::tools {
+namespace {
+
+// One line per command; a new command is one more line here.
+const Command commands[] = {
+    {"tables", "FILE", "list the user tables, one name a line", runTables},
+    {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
+};
+
+void printUsage(std::FILE* to) {
+    std::fputs("usage: zorvane-db COMMAND ARGUMENTS\n", to);
+    for (const Command& c : commands)
+        std::fprintf(to, "  zorvane-db %s %s\n      %s\n", c.name, c.arguments, c.summary);
+}
+
+// Errors go out on one line, whatever they hold.
+void printError(std::string message) {
+    for (char& ch : message)
+        if (ch == '\n' || ch == '\r')
+            ch = ' ';
+    std::fprintf(stderr, "zorvane-db: %s\n", message.c_str());
+}
+
+} // namespace
+
+void writeOut(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+}
+
+} // namespace zorvane::tools
+
+int main(int argc, char** argv) {
+    using namespace zorvane::tools;
+    if (argc < 2) {
+        printUsage(stderr);
+        return 1;
+    }
+    const QString name = QString::fromLocal8Bit(argv[1]);
+    if (name == QLatin1String("help") || name == QLatin1String("--help") ||
+        name == QLatin1String("-h")) {
+        printUsage(stdout);
+        return 0;
+    }
+    QStringList arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    for (const Command& command : commands) {
+        if (name != QLatin1String(command.name))
+            continue;
+        try {
+            const int status = command.run(arguments);
+            if (std::fflush(stdout) != 0) {
+                printError("the output could not be written.");
+                return 1;
+            }
+            return status;
+        } catch (const UsageError& e) {
+            printError(std::string(e.what()) + " (usage: zorvane-db " + command.name + " " +
+                       command.arguments + ")");
+        } catch (const zorvane::jet::Error& e) {
+            printError(e.what());
+        } catch (const std::exception& e) {
+            printError(std::string("unexpected failure: ") + e.what());
+        }
+        return 1;
+    }
+    printError("there is no command \"" + name.toStdString() + "\" (try zorvane-db help)");
+    return 1;
+}
