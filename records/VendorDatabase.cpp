@@ -1,0 +1,52 @@
+#include "records/VendorDatabase.h"
+
+#include "records/jet/CreateDatabase.h"
+
+#include <QFile>
+
+namespace zorvane::records {
+
+namespace {
+
+// Field "Address" holds the address lines joined by line breaks, which may run
+// past 255 characters, so it is a memo; every other field is text of up to
+// 255 characters.
+constexpr std::size_t AddressField = 2;
+
+jet::NewTable vendorTable() {
+    jet::NewTable table;
+    table.name = "oui";
+    for (std::size_t i = 0; i < VendorFieldNames.size(); ++i) {
+        jet::NewColumn column;
+        column.name = VendorFieldNames[i];
+        column.memo = i == AddressField;
+        column.maxChars = 255;
+        table.columns.push_back(column);
+    }
+    return table;
+}
+
+} // namespace
+
+void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                          bool overwrite) {
+    std::vector<jet::NewRow> rows;
+    rows.reserve(records.size());
+    for (const VendorRecord& record : records) {
+        jet::NewRow row;
+        row.reserve(record.fields.size());
+        for (const std::optional<QString>& field : record.fields) {
+            if (field)
+                row.emplace_back(std::u16string(reinterpret_cast<const char16_t*>(field->utf16()),
+                                                static_cast<std::size_t>(field->size())));
+            else
+                row.emplace_back(std::nullopt);
+        }
+        rows.push_back(std::move(row));
+    }
+    jet::CreateOptions options;
+    options.overwrite = overwrite;
+    jet::createDatabase(QFile::encodeName(path).toStdString(), vendorTable(), rows, options);
+}
+
+} // namespace zorvane::records

@@ -1,0 +1,721 @@
+#include "records/jet/CreateDatabase.h"
+
+#include "records/jet/Error.h"
+#include "records/jet/Format.h"
+#include "records/jet/WriterFile.h"
+#include "records/jet/WriterLayout.h"
+#include "records/jet/WriterPages.h"
+#include "records/jet/WriterText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <deque>
+
+namespace zorvane::jet {
+
+using namespace format;
+using namespace writer;
+
+namespace {
+
+// Where a new database puts its fixed parts.
+enum FixedPage : std::uint32_t {
+    PageObjectsDef = CatalogTableDefPage,  // 2
+    PageAcesDef = 3,
+    PageQueriesDef = 4,
+    PageRelationshipsDef = 5,
+    PageSystemMaps = 6,
+    PageObjectsNameIndex = 7,
+    PageObjectsIdIndex = 8,
+    PageAcesIndex = 9,
+    PageQueriesIndex = 10,
+    PageRelationshipsIndex = 11,  // three pages, one per index
+    PageObjectsData = 14,
+    PageUserDef = 15,
+    PageUserMaps = 16,
+    FirstFreePage = 17,
+};
+
+constexpr std::uint8_t FlagsSystemFixed = ColumnFlagFixed | ColumnFlagNullable | ColumnFlagReplication;
+constexpr std::uint8_t FlagsSystemVar = ColumnFlagNullable | ColumnFlagReplication;
+constexpr std::uint8_t FlagsSystemBinary = ColumnFlagNullable | ColumnFlagReplication | 0x20;
+constexpr std::uint8_t FlagsUserVar = ColumnFlagNullable;
+
+struct ColumnSpec {
+    const char16_t* name;
+    std::uint8_t type;
+    std::uint8_t flags;
+};
+
+std::uint16_t fixedLength(std::uint8_t type) {
+    switch (type) {
+    case TypeBoolean:
+    case TypeByte:
+        return 1;
+    case TypeInteger:
+        return 2;
+    case TypeLong:
+        return 4;
+    case TypeDateTime:
+        return 8;
+    case TypeText:
+    case TypeBinary:
+        return 510;
+    default:
+        return 0;
+    }
+}
+
+// Column definitions for specs listed in column-number order.
+std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnSpec> specs) {
+    std::vector<ColumnDef> out;
+    std::uint16_t fixedOffset = 0;
+    std::uint16_t varIndex = 0;
+    for (const ColumnSpec& s : specs) {
+        ColumnDef c;
+        c.name = s.name;
+        c.type = s.type;
+        c.number = static_cast<std::uint16_t>(out.size());
+        c.flags = s.flags;
+        c.length = fixedLength(s.type);
+        if (s.flags & ColumnFlagFixed) {
+            if (s.type != TypeBoolean) {  // a Boolean lives in the null mask
+                c.fixedOffset = fixedOffset;
+                fixedOffset = static_cast<std::uint16_t>(fixedOffset + c.length);
+            }
+        } else {
+            c.varIndex = varIndex++;
+        }
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+std::vector<LongValueMaps> longValueColumns(const std::vector<ColumnDef>& columns) {
+    std::vector<LongValueMaps> out;
+    for (const ColumnDef& c : columns) {
+        if (c.type == TypeMemo || c.type == TypeOle)
+            out.push_back({c.number, 0, 0});
+    }
+    return out;
+}
+
+void append16(Bytes& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+void append32(Bytes& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void append64(Bytes& out, std::uint64_t v) {
+    append32(out, static_cast<std::uint32_t>(v));
+    append32(out, static_cast<std::uint32_t>(v >> 32));
+}
+
+void appendDouble(Bytes& out, double v) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &v, sizeof bits);
+    append64(out, bits);
+}
+
+Bytes ucs2(const std::u16string& text) {
+    Bytes out;
+    appendEncodedText(text, false, out);
+    return out;
+}
+
+// A long value kept in the row: the 12-byte reference, then the data.
+Bytes inlineLongValue(const Bytes& data) {
+    Bytes out;
+    append32(out, static_cast<std::uint32_t>(data.size()) | LongValueInline);
+    append32(out, 0);
+    append32(out, 0);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+// The property blob of the database object: the Access version that made it.
+Bytes databaseProperties() {
+    const std::u16string name = u"AccessVersion";
+    const std::u16string value = fromUtf8(AccessVersion2000);
+    Bytes out(PropertyMagic, PropertyMagic + 4);
+
+    Bytes names;
+    const Bytes nameBytes = ucs2(name);
+    append16(names, static_cast<std::uint16_t>(nameBytes.size()));
+    names.insert(names.end(), nameBytes.begin(), nameBytes.end());
+    append32(out, static_cast<std::uint32_t>(6 + names.size()));
+    append16(out, PropertyChunkNames);
+    out.insert(out.end(), names.begin(), names.end());
+
+    Bytes props;
+    append32(props, 6);  // block header: its length, then an empty object name
+    append16(props, 0);
+    const Bytes valueBytes = ucs2(value);
+    append16(props, static_cast<std::uint16_t>(8 + valueBytes.size()));
+    props.push_back(0);         // DDL flag
+    props.push_back(TypeText);  // value type
+    append16(props, 0);         // index into the names
+    append16(props, static_cast<std::uint16_t>(valueBytes.size()));
+    props.insert(props.end(), valueBytes.begin(), valueBytes.end());
+    append32(out, static_cast<std::uint32_t>(6 + props.size()));
+    append16(out, PropertyChunkObject);
+    out.insert(out.end(), props.begin(), props.end());
+    return out;
+}
+
+struct CatalogEntry {
+    std::uint32_t id;
+    std::uint32_t parentId;
+    std::u16string name;
+    std::int16_t type;
+    std::uint32_t flags;
+    Bytes properties;  // LvProp, empty for none
+};
+
+// The pages of the file under construction; page references stay valid.
+class Image {
+public:
+    explicit Image(std::uint32_t fixedPages) : pages_(fixedPages) {}
+    std::uint32_t allocate() {
+        pages_.emplace_back();
+        return static_cast<std::uint32_t>(pages_.size() - 1);
+    }
+    Page& operator[](std::uint32_t n) { return pages_[n]; }
+    std::uint32_t count() const { return static_cast<std::uint32_t>(pages_.size()); }
+    Bytes bytes() const {
+        Bytes out;
+        out.reserve(pages_.size() * PageSize);
+        for (const Page& p : pages_)
+            out.insert(out.end(), p.bytes.begin(), p.bytes.end());
+        return out;
+    }
+
+private:
+    std::deque<Page> pages_;
+};
+
+// Rows of usage maps collected on one page owned by no table.
+class MapPage {
+public:
+    MapPage(Image& image, std::uint32_t number)
+        : image_(image), number_(number), builder_(image[number], 0) {}
+    // Adds a map of `pages`: inline when they lie in reach of one inline
+    // map, otherwise a reference map whose map pages are allocated here.
+    std::uint32_t add(std::vector<std::uint32_t> pages) {
+        std::sort(pages.begin(), pages.end());
+        Bytes row;
+        if (fitsInlineUsageMap(0, pages, UsageMapInlineBytes)) {
+            row = inlineUsageMap(0, pages, UsageMapInlineBytes);
+        } else if (fitsInlineUsageMap(pages.front(), pages, UsageMapInlineBytes)) {
+            row = inlineUsageMap(pages.front(), pages, UsageMapInlineBytes);
+        } else {
+            const std::size_t slots = pages.back() / UsageMapPagePages + 1;
+            if (slots > UsageMapReferenceSlots)
+                throw std::logic_error("file too large for a reference usage map");
+            std::vector<std::uint32_t> mapPages(slots, 0);
+            for (std::size_t s = 0; s < slots; ++s) {
+                const auto first = static_cast<std::uint32_t>(s * UsageMapPagePages);
+                const bool any = std::any_of(pages.begin(), pages.end(), [&](std::uint32_t p) {
+                    return p >= first && p - first < UsageMapPagePages;
+                });
+                if (!any)
+                    continue;
+                mapPages[s] = image_.allocate();
+                fillUsageMapPage(image_[mapPages[s]], s, pages);
+            }
+            row = referenceUsageMap(mapPages);
+        }
+        if (!builder_.fits(row.size()))
+            throw std::logic_error("usage-map page full");
+        return makePointer(number_, builder_.add(row));
+    }
+
+private:
+    Image& image_;
+    std::uint32_t number_;
+    DataPageBuilder builder_;
+};
+
+// Long values that do not stay in their row, on pages owned by "LVAL".
+class LongValueStore {
+public:
+    explicit LongValueStore(Image& image) : image_(image) {}
+
+    // Stores `data`; returns the 12-byte reference for the row.
+    Bytes store(const Bytes& data) {
+        Bytes ref;
+        if (data.size() + 2 <= PageSize - DataPageHeaderSize) {
+            if (!current_ || !current_->fits(data.size()))
+                openPage();
+            const std::uint8_t row = current_->add(data);
+            append32(ref, static_cast<std::uint32_t>(data.size()) | LongValueSinglePage);
+            append32(ref, makePointer(currentPage_, row));
+            append32(ref, 0);
+            return ref;
+        }
+        // A chain of rows, one page each: 4-byte pointer to the next part, then data.
+        const std::size_t part = LongValuePartMax;
+        const std::size_t parts = (data.size() + part - 1) / part;
+        std::vector<std::uint32_t> chain;
+        for (std::size_t i = 0; i < parts; ++i) {
+            chain.push_back(image_.allocate());
+            pages_.push_back(chain.back());
+        }
+        for (std::size_t i = 0; i < parts; ++i) {
+            DataPageBuilder b(image_[chain[i]], le32(reinterpret_cast<const std::uint8_t*>(
+                                                    LongValueOwner)));
+            Bytes row;
+            append32(row, i + 1 < parts ? makePointer(chain[i + 1], 0) : 0);
+            const std::size_t begin = i * part;
+            const std::size_t end = std::min(data.size(), begin + part);
+            row.insert(row.end(), data.begin() + static_cast<std::ptrdiff_t>(begin),
+                       data.begin() + static_cast<std::ptrdiff_t>(end));
+            b.add(row);
+        }
+        append32(ref, static_cast<std::uint32_t>(data.size()));
+        append32(ref, makePointer(chain.front(), 0));
+        append32(ref, 0);
+        return ref;
+    }
+
+    const std::vector<std::uint32_t>& pages() const { return pages_; }
+    // The page new long values would go to, if it still has room.
+    std::vector<std::uint32_t> pagesWithRoom() const {
+        if (current_ && current_->freeSpace() > 64)
+            return {currentPage_};
+        return {};
+    }
+
+private:
+    void openPage() {
+        currentPage_ = image_.allocate();
+        pages_.push_back(currentPage_);
+        current_.emplace(image_[currentPage_],
+                         le32(reinterpret_cast<const std::uint8_t*>(LongValueOwner)));
+    }
+
+    Image& image_;
+    std::optional<DataPageBuilder> current_;
+    std::uint32_t currentPage_ = 0;
+    std::vector<std::uint32_t> pages_;
+};
+
+[[noreturn]] void fail(const std::string& label, const std::string& reason) {
+    throw Error(label + ": " + reason + ".");
+}
+
+std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+struct UserTableResult {
+    std::vector<std::uint32_t> dataPages;
+    std::uint32_t lastPageFree = 0;
+    std::vector<std::vector<std::uint32_t>> longValuePages;  // per memo column
+    std::vector<std::vector<std::uint32_t>> longValueRoom;
+};
+
+// Encodes the rows of the user table onto data pages and long-value pages.
+UserTableResult writeUserRows(Image& image, const std::string& label, const NewTable& table,
+                              const std::vector<NewRow>& rows) {
+    UserTableResult result;
+    const std::size_t columnCount = table.columns.size();
+    std::vector<std::size_t> memoColumns;
+    for (std::size_t c = 0; c < columnCount; ++c) {
+        if (table.columns[c].memo)
+            memoColumns.push_back(c);
+    }
+    std::vector<LongValueStore> stores;
+    stores.reserve(memoColumns.size());
+    for (std::size_t i = 0; i < memoColumns.size(); ++i)
+        stores.emplace_back(image);
+
+    std::optional<DataPageBuilder> page;
+    std::uint32_t pageNumber = 0;
+    RowImage row;
+    row.columnCount = static_cast<std::uint16_t>(columnCount);
+    row.varValues.resize(columnCount);
+    row.present.resize(columnCount);
+    std::vector<Bytes> memoData(columnCount);
+
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const NewRow& values = rows[r];
+        if (values.size() != columnCount)
+            fail(label, "record " + std::to_string(r + 1) + " has " +
+                            std::to_string(values.size()) + " values for " +
+                            std::to_string(columnCount) + " fields");
+        for (std::size_t c = 0; c < columnCount; ++c) {
+            const NewColumn& column = table.columns[c];
+            Bytes& out = row.varValues[c];
+            out.clear();
+            row.present[c] = values[c].has_value();
+            if (!values[c])
+                continue;
+            const std::u16string& text = *values[c];
+            if (column.memo) {
+                memoData[c].clear();
+                appendEncodedText(text, text.size() <= LongValueCompressMaxChars, memoData[c]);
+                out = inlineLongValue(memoData[c]);
+            } else {
+                if (text.size() > column.maxChars)
+                    fail(label, "field " + quoted(column.name) + " of record " +
+                                    std::to_string(r + 1) + " holds " +
+                                    std::to_string(text.size()) + " characters; it takes at most " +
+                                    std::to_string(column.maxChars));
+                appendEncodedText(text, true, out);
+            }
+        }
+        Bytes encoded = encodeRow(row);
+        // Too long for a page: move long values out of the row, largest first.
+        while (encoded.size() > MaxRowSize) {
+            std::size_t largest = columnCount;
+            for (std::size_t m = 0; m < memoColumns.size(); ++m) {
+                const std::size_t c = memoColumns[m];
+                if (row.varValues[c].size() > LongValueHeaderSize &&
+                    (largest == columnCount ||
+                     row.varValues[c].size() > row.varValues[largest].size()))
+                    largest = c;
+            }
+            if (largest == columnCount)
+                fail(label, "record " + std::to_string(r + 1) + " is too long for a data page");
+            const auto m = static_cast<std::size_t>(
+                std::find(memoColumns.begin(), memoColumns.end(), largest) - memoColumns.begin());
+            row.varValues[largest] = stores[m].store(memoData[largest]);
+            encoded = encodeRow(row);
+        }
+        if (!page || !page->fits(encoded.size())) {
+            pageNumber = image.allocate();
+            page.emplace(image[pageNumber], PageUserDef);
+            result.dataPages.push_back(pageNumber);
+        }
+        page->add(encoded);
+    }
+    if (page)
+        result.lastPageFree = static_cast<std::uint32_t>(page->freeSpace());
+    for (const LongValueStore& s : stores) {
+        result.longValuePages.push_back(s.pages());
+        result.longValueRoom.push_back(s.pagesWithRoom());
+    }
+    return result;
+}
+
+void writeHeader(Page& page, double created) {
+    std::uint8_t* p = page.bytes.data();
+    std::memcpy(p, HeaderLead, sizeof HeaderLead);
+    std::memcpy(p + HeaderMagicOffset, HeaderMagicJet, HeaderMagicLength);
+    put32(p + HeaderVersionOffset, VersionJet4);
+    for (std::size_t i = 0; i < 6; ++i)
+        put32(p + HeaderMaskOffset + 4 * i, HeaderMaskedLead[i]);
+    put16(p + HeaderCodePageOffset, HeaderCodePage);
+    put32(p + HeaderDatabaseKeyOffset, 0);
+    // No password: the password area holds only its mask, which is made from
+    // the whole days of the creation date.
+    std::uint8_t mask[4];
+    put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
+    for (std::size_t i = 0; i < HeaderPasswordLength; ++i)
+        p[HeaderPasswordOffset + i] = mask[i % 4];
+    put16(p + HeaderSortOrderOffset, GeneralSortOrder);
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &created, sizeof bits);
+    put64(p + HeaderCreationDateOffset, bits);
+    rc4(HeaderMaskKey, sizeof HeaderMaskKey, p + HeaderMaskOffset, HeaderMaskLength);
+    put32(p + HeaderEngineStampOffset, HeaderEngineStamp);
+    std::memcpy(p + HeaderEngineVersionOffset, HeaderEngineVersion, sizeof HeaderEngineVersion);
+    for (std::size_t off = HeaderTailOffset; off < PageSize; off += 2)
+        put16(p + off, HeaderTailWord);
+}
+
+void writeGlobalMap(Page& page, std::uint32_t pageCount, const std::string& label) {
+    // One bit per page, set for pages that are free: here every page past the end.
+    std::size_t bytes = (pageCount + 7) / 8;
+    bytes = std::max(GlobalMapMinBytes,
+                     (bytes + GlobalMapStepBytes - 1) / GlobalMapStepBytes * GlobalMapStepBytes);
+    DataPageBuilder b(page, GlobalMapOwner);
+    Bytes row(UsageMapInlineBitmap + bytes, 0);
+    row[0] = UsageMapInline;
+    for (std::size_t bit = pageCount; bit < bytes * 8; ++bit)
+        row[UsageMapInlineBitmap + bit / 8] =
+            static_cast<std::uint8_t>(row[UsageMapInlineBitmap + bit / 8] | (1u << (bit % 8)));
+    if (!b.fits(row.size() + UsageMapRowSize + 2))
+        fail(label, "the database would have " + std::to_string(pageCount) +
+                        " pages, more than a new file can map");
+    b.add(row);
+    b.add(Bytes(UsageMapRowSize, 0));
+}
+
+} // namespace
+
+std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const NewTable& table,
+                                             const std::vector<NewRow>& rows) {
+    if (table.columns.empty())
+        fail(label, "table " + quoted(table.name) + " needs at least one field");
+    const std::u16string tableName = fromUtf8(table.name);
+    {
+        Bytes probe;
+        if (tableName.empty() || tableName.size() > 64 || !appendNameIndexKey(tableName, probe))
+            fail(label, "table name " + quoted(table.name) + " is not one a new database can hold");
+    }
+    for (const NewColumn& c : table.columns) {
+        const std::u16string n = fromUtf8(c.name);
+        if (n.empty() || n.size() > 64)
+            fail(label, "field name " + quoted(c.name) + " is empty or longer than 64 characters");
+        if (!c.memo && (c.maxChars == 0 || c.maxChars > 255))
+            fail(label, "text field " + quoted(c.name) + " must hold 1 to 255 characters");
+    }
+
+    const double created = dateValueNow();
+    Image image(FirstFreePage);
+
+    // The user table's rows first: they decide how many pages there are.
+    UserTableResult user = writeUserRows(image, label, table, rows);
+
+    // The user table's usage maps.
+    MapPage userMaps(image, PageUserMaps);
+    TableDefImage userDef;
+    userDef.tableType = TableTypeUser;
+    userDef.rowCount = static_cast<std::uint32_t>(rows.size());
+    userDef.usedPages = userMaps.add(user.dataPages);
+    std::vector<std::uint32_t> roomy;
+    if (!user.dataPages.empty() && user.lastPageFree > 64)
+        roomy.push_back(user.dataPages.back());
+    userDef.freePages = userMaps.add(roomy);
+    {
+        std::uint16_t varIndex = 0;
+        std::size_t memoIndex = 0;
+        for (std::size_t i = 0; i < table.columns.size(); ++i) {
+            const NewColumn& nc = table.columns[i];
+            ColumnDef c;
+            c.name = fromUtf8(nc.name);
+            c.type = nc.memo ? TypeMemo : TypeText;
+            c.number = static_cast<std::uint16_t>(i);
+            c.number2 = c.number;
+            c.varIndex = varIndex++;
+            c.length = nc.memo ? 0 : static_cast<std::uint16_t>(nc.maxChars * TextColumnBytesPerChar);
+            c.flags = FlagsUserVar;
+            c.miscFlags = ColumnMiscFlagCompressed;
+            if (nc.memo) {
+                LongValueMaps maps;
+                maps.column = c.number;
+                maps.usedPages = userMaps.add(user.longValuePages[memoIndex]);
+                maps.freePages = userMaps.add(user.longValueRoom[memoIndex]);
+                userDef.longValueMaps.push_back(maps);
+                ++memoIndex;
+            }
+            userDef.columns.push_back(std::move(c));
+        }
+    }
+    const Bytes userDefBytes = serializeTableDef(userDef);
+    {
+        std::vector<std::uint32_t> numbers{PageUserDef};
+        std::vector<Page*> pages{&image[PageUserDef]};
+        for (std::size_t i = 1; i < tableDefPageCount(userDefBytes.size()); ++i) {
+            numbers.push_back(image.allocate());
+            pages.push_back(&image[numbers.back()]);
+        }
+        layoutTableDef(userDefBytes, numbers, pages);
+    }
+
+    // The catalog.
+    const std::uint32_t sys = ObjectFlagsSystem;
+    std::vector<CatalogEntry> entries = {
+        {IdTablesContainer, IdRoot, u"Tables", ObjectTypeContainer, sys, {}},
+        {IdDatabasesContainer, IdRoot, u"Databases", ObjectTypeContainer, sys, {}},
+        {IdRelationshipsContainer, IdRoot, u"Relationships", ObjectTypeContainer, sys, {}},
+        {IdDatabaseObject, IdDatabasesContainer, u"MSysDb", ObjectTypeDatabase, sys,
+         databaseProperties()},
+        {PageObjectsDef, IdTablesContainer, u"MSysObjects", ObjectTypeTable, sys, {}},
+        {PageAcesDef, IdTablesContainer, u"MSysACEs", ObjectTypeTable, sys, {}},
+        {PageQueriesDef, IdTablesContainer, u"MSysQueries", ObjectTypeTable, sys, {}},
+        {PageRelationshipsDef, IdTablesContainer, u"MSysRelationships", ObjectTypeTable, sys, {}},
+        {IdFirstAccessContainer + 0, IdRoot, u"DataAccessPages", ObjectTypeContainer, 0, {}},
+        {IdFirstAccessContainer + 1, IdRoot, u"Forms", ObjectTypeContainer, 0, {}},
+        {IdFirstAccessContainer + 2, IdRoot, u"Modules", ObjectTypeContainer, 0, {}},
+        {IdFirstAccessContainer + 3, IdRoot, u"Reports", ObjectTypeContainer, 0, {}},
+        {IdFirstAccessContainer + 4, IdRoot, u"Scripts", ObjectTypeContainer, 0, {}},
+        {IdFirstAccessContainer + 5, IdRoot, u"SysRel", ObjectTypeContainer, 0, {}},
+        {PageUserDef, IdTablesContainer, tableName, ObjectTypeTable, 0, {}},
+    };
+
+    const std::vector<ColumnDef> objectColumns = systemColumns({
+        {u"Id", TypeLong, FlagsSystemFixed},
+        {u"ParentId", TypeLong, FlagsSystemFixed},
+        {u"Name", TypeText, FlagsSystemVar},
+        {u"Type", TypeInteger, FlagsSystemFixed},
+        {u"DateCreate", TypeDateTime, FlagsSystemFixed},
+        {u"DateUpdate", TypeDateTime, FlagsSystemFixed},
+        {u"Owner", TypeBinary, FlagsSystemBinary},
+        {u"Flags", TypeLong, FlagsSystemFixed},
+        {u"Database", TypeMemo, FlagsSystemVar},
+        {u"Connect", TypeMemo, FlagsSystemVar},
+        {u"ForeignName", TypeText, FlagsSystemVar},
+        {u"RmtInfoShort", TypeBinary, FlagsSystemVar},
+        {u"RmtInfoLong", TypeOle, FlagsSystemVar},
+        {u"Lv", TypeOle, FlagsSystemVar},
+        {u"LvProp", TypeOle, FlagsSystemVar},
+        {u"LvModule", TypeOle, FlagsSystemVar},
+        {u"LvExtra", TypeOle, FlagsSystemVar},
+    });
+    constexpr std::size_t ObjectsVarCount = 11;
+    constexpr std::size_t ObjectsLvPropVar = 8;
+
+    std::vector<Bytes> idEntries;
+    std::vector<Bytes> nameEntries;
+    {
+        DataPageBuilder b(image[PageObjectsData], PageObjectsDef);
+        for (const CatalogEntry& e : entries) {
+            RowImage row;
+            row.columnCount = static_cast<std::uint16_t>(objectColumns.size());
+            append32(row.fixedArea, e.id);
+            append32(row.fixedArea, e.parentId);
+            append16(row.fixedArea, static_cast<std::uint16_t>(e.type));
+            appendDouble(row.fixedArea, created);
+            appendDouble(row.fixedArea, created);
+            append32(row.fixedArea, e.flags);
+            row.varValues.resize(ObjectsVarCount);
+            row.varValues[0] = ucs2(e.name);
+            row.present.assign(objectColumns.size(), false);
+            for (int c : {0, 1, 2, 3, 4, 5, 7})
+                row.present[static_cast<std::size_t>(c)] = true;
+            if (!e.properties.empty()) {
+                row.varValues[ObjectsLvPropVar] = inlineLongValue(e.properties);
+                row.present[14] = true;
+            }
+            const Bytes encoded = encodeRow(row);
+            if (!b.fits(encoded.size()))
+                fail(label, "the catalog does not fit its page");
+            const std::uint8_t r = b.add(encoded);
+
+            Bytes idKey;
+            appendLongIndexKey(static_cast<std::int32_t>(e.id), idKey);
+            idEntries.push_back(indexEntry(idKey, PageObjectsData, r));
+            Bytes nameKey;
+            appendLongIndexKey(static_cast<std::int32_t>(e.parentId), nameKey);
+            nameKey.push_back(IndexKeyPresent);
+            if (!appendNameIndexKey(e.name, nameKey))
+                fail(label, "the name " + quoted(table.name) + " cannot be indexed");
+            nameEntries.push_back(indexEntry(nameKey, PageObjectsData, r));
+        }
+    }
+    if (!buildIndexLeaf(image[PageObjectsNameIndex], PageObjectsDef, nameEntries) ||
+        !buildIndexLeaf(image[PageObjectsIdIndex], PageObjectsDef, idEntries))
+        fail(label, "the catalog's indexes do not fit their pages");
+    buildIndexLeaf(image[PageAcesIndex], PageAcesDef, {});
+    buildIndexLeaf(image[PageQueriesIndex], PageQueriesDef, {});
+    for (std::uint32_t i = 0; i < 3; ++i)
+        buildIndexLeaf(image[PageRelationshipsIndex + i], PageRelationshipsDef, {});
+
+    MapPage systemMaps(image, PageSystemMaps);
+
+    // MSysObjects
+    TableDefImage objects;
+    objects.tableType = TableTypeSystem;
+    objects.rowCount = static_cast<std::uint32_t>(entries.size());
+    objects.columns = objectColumns;
+    objects.usedPages = systemMaps.add({PageObjectsData});
+    objects.freePages = systemMaps.add({PageObjectsData});
+    objects.realIndexes = {
+        {{1, 2}, systemMaps.add({PageObjectsNameIndex}), PageObjectsNameIndex,
+         IndexFlagAlways | IndexFlagUnique, objects.rowCount},
+        {{0}, systemMaps.add({PageObjectsIdIndex}), PageObjectsIdIndex,
+         IndexFlagAlways | IndexFlagUnique, objects.rowCount},
+    };
+    objects.logicalIndexes = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
+    objects.longValueMaps = longValueColumns(objects.columns);
+    for (LongValueMaps& m : objects.longValueMaps) {
+        m.usedPages = systemMaps.add({});
+        m.freePages = systemMaps.add({});
+    }
+
+    // MSysACEs: no entries; a new file carries no access-control entries.
+    TableDefImage aces;
+    aces.tableType = TableTypeSystem;
+    aces.columns = systemColumns({
+        {u"ObjectId", TypeLong, FlagsSystemFixed},
+        {u"SID", TypeBinary, FlagsSystemBinary},
+        {u"ACM", TypeLong, FlagsSystemFixed},
+        {u"FInheritable", TypeBoolean, FlagsSystemFixed},
+    });
+    aces.usedPages = systemMaps.add({});
+    aces.freePages = systemMaps.add({});
+    aces.realIndexes = {{{0}, systemMaps.add({PageAcesIndex}), PageAcesIndex,
+                         IndexFlagAlways | IndexFlagRequired, 0}};
+    aces.logicalIndexes = {{u"ObjectId", 0, 0, 0}};
+
+    // MSysQueries
+    TableDefImage queries;
+    queries.tableType = TableTypeSystem;
+    queries.columns = systemColumns({
+        {u"ObjectId", TypeLong, FlagsSystemFixed},
+        {u"Attribute", TypeByte, FlagsSystemFixed},
+        {u"Order", TypeBinary, FlagsSystemVar},
+        {u"Name1", TypeText, FlagsSystemVar},
+        {u"Name2", TypeText, FlagsSystemVar},
+        {u"Expression", TypeMemo, FlagsSystemVar},
+        {u"Flag", TypeInteger, FlagsSystemFixed},
+        {u"LvExtra", TypeLong, FlagsSystemFixed},
+    });
+    queries.usedPages = systemMaps.add({});
+    queries.freePages = systemMaps.add({});
+    queries.realIndexes = {{{0, 1, 2}, systemMaps.add({PageQueriesIndex}), PageQueriesIndex,
+                            IndexFlagAlways | IndexFlagUnique, 0}};
+    queries.logicalIndexes = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
+    queries.longValueMaps = longValueColumns(queries.columns);
+    for (LongValueMaps& m : queries.longValueMaps) {
+        m.usedPages = systemMaps.add({});
+        m.freePages = systemMaps.add({});
+    }
+
+    // MSysRelationships
+    TableDefImage relationships;
+    relationships.tableType = TableTypeSystem;
+    relationships.columns = systemColumns({
+        {u"szRelationship", TypeText, FlagsSystemVar},
+        {u"grbit", TypeLong, FlagsSystemFixed},
+        {u"ccolumn", TypeLong, FlagsSystemFixed},
+        {u"icolumn", TypeLong, FlagsSystemFixed},
+        {u"szObject", TypeText, FlagsSystemVar},
+        {u"szColumn", TypeText, FlagsSystemVar},
+        {u"szReferencedObject", TypeText, FlagsSystemVar},
+        {u"szReferencedColumn", TypeText, FlagsSystemVar},
+    });
+    relationships.usedPages = systemMaps.add({});
+    relationships.freePages = systemMaps.add({});
+    const std::uint8_t relFlags = IndexFlagAlways | IndexFlagIgnoreNulls;
+    relationships.realIndexes = {
+        {{0}, systemMaps.add({PageRelationshipsIndex}), PageRelationshipsIndex, relFlags, 0},
+        {{4}, systemMaps.add({PageRelationshipsIndex + 1}), PageRelationshipsIndex + 1, relFlags, 0},
+        {{6}, systemMaps.add({PageRelationshipsIndex + 2}), PageRelationshipsIndex + 2, relFlags, 0},
+    };
+    relationships.logicalIndexes = {
+        {u"szObject", 1, 1, 0}, {u"szReferencedObject", 2, 2, 0}, {u"szRelationship", 0, 0, 0}};
+
+    const std::pair<std::uint32_t, const TableDefImage*> systemDefs[] = {
+        {PageObjectsDef, &objects},
+        {PageAcesDef, &aces},
+        {PageQueriesDef, &queries},
+        {PageRelationshipsDef, &relationships},
+    };
+    for (const auto& [number, def] : systemDefs) {
+        const Bytes bytes = serializeTableDef(*def);
+        if (tableDefPageCount(bytes.size()) != 1)
+            throw std::logic_error("system table definition longer than a page");
+        layoutTableDef(bytes, {number}, {&image[number]});
+    }
+
+    writeGlobalMap(image[GlobalUsageMapPage], image.count(), label);
+    writeHeader(image[0], created);
+    return image.bytes();
+}
+
+void createDatabase(const std::string& path, const NewTable& table, const std::vector<NewRow>& rows,
+                    const CreateOptions& options) {
+    if (!options.overwrite && fileExists(path))
+        fail(path, "the file already exists");
+    const Bytes bytes = buildDatabaseImage(path, table, rows);
+    writeFileAtomically(path, bytes, options.overwrite);
+}
+
+} // namespace zorvane::jet

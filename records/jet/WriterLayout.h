@@ -1,0 +1,108 @@
+#pragma once
+// Layout values that only the writer needs: what Access puts into the parts of
+// a new file that a reader can skip (the header's fixed words, index pages,
+// the magic numbers in table and index definitions, the catalog's own ids).
+// The shared offsets and types live in Format.h.
+
+#include "records/jet/Format.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zorvane::jet::writer {
+
+// ---------------------------------------------------------------------------
+// Page 0
+
+inline constexpr std::uint8_t HeaderLead[4] = {0x00, 0x01, 0x00, 0x00};
+// Words at the start of the masked area, the same in every Access 2000 file.
+inline constexpr std::uint32_t HeaderMaskedLead[6] = {0x100, 0x101, 2, 3, 4, 5};
+inline constexpr std::uint16_t HeaderCodePage = 1252;
+inline constexpr std::size_t HeaderPasswordLength = 40;
+// "General" sort order: LCID 0x0409, sort version 0.
+inline constexpr std::uint16_t GeneralSortOrder = 0x0409;
+// After the masked area: the engine's stamp and version text.
+inline constexpr std::size_t HeaderEngineStampOffset = 0x98;
+inline constexpr std::uint32_t HeaderEngineStamp = 0x0654;
+inline constexpr std::size_t HeaderEngineVersionOffset = 0x9C;
+inline constexpr char HeaderEngineVersion[] = "4.0";
+// The last 512 bytes hold 256 words of 0x0100.
+inline constexpr std::size_t HeaderTailOffset = 0xE00;
+inline constexpr std::uint16_t HeaderTailWord = 0x0100;
+
+// ---------------------------------------------------------------------------
+// Data pages
+
+inline constexpr std::size_t DataPageHeaderSize = format::DataRowTableOffset;  // 14
+// The largest row Access stores on a data page.
+inline constexpr std::size_t MaxRowSize = 4060;
+// A row number is one byte of a row pointer.
+inline constexpr std::size_t MaxRowsPerPage = 255;
+// Usage-map rows as Access writes them: type, 4 bytes, 64 bytes of map.
+inline constexpr std::size_t UsageMapRowSize = 69;
+inline constexpr std::size_t UsageMapInlineBytes = UsageMapRowSize - format::UsageMapInlineBitmap;
+inline constexpr std::size_t UsageMapReferenceSlots = (UsageMapRowSize - 1) / 4;  // 17
+// The database-wide map grows with the file, in steps of this many bytes.
+inline constexpr std::size_t GlobalMapMinBytes = 64;
+inline constexpr std::size_t GlobalMapStepBytes = 32;
+// Owner word of the data page that holds the database-wide map.
+inline constexpr std::uint32_t GlobalMapOwner = 1;
+
+// A long value stored in the row itself only when the whole row stays this
+// small; otherwise it moves to a long-value page.
+inline constexpr std::size_t LongValuePartMax = format::PageSize - DataPageHeaderSize - 2 - 4;
+// Compressed text in a long value is only allowed up to this many characters.
+inline constexpr std::size_t LongValueCompressMaxChars = 1024;
+
+// ---------------------------------------------------------------------------
+// Table definitions
+
+inline constexpr std::uint32_t TableMagic = 1625;   // header word and per-column word
+inline constexpr std::uint32_t IndexMagic = 1923;   // start of each real index
+inline constexpr std::size_t TdefHeaderSize = format::TdefBlockEnd;  // 63
+inline constexpr std::size_t TdefAutoNumberFlagOffset = 0x18;
+inline constexpr std::size_t RealIndexDefinitionSize = 52;
+inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
+inline constexpr std::size_t IndexColumnSlots = 10;
+inline constexpr std::uint8_t IndexAscending = 0x01;
+inline constexpr std::uint8_t IndexFlagUnique = 0x01;
+inline constexpr std::uint8_t IndexFlagIgnoreNulls = 0x02;
+inline constexpr std::uint8_t IndexFlagRequired = 0x08;
+inline constexpr std::uint8_t IndexFlagAlways = 0x80;
+inline constexpr std::uint8_t IndexTypePrimary = 0x01;
+inline constexpr std::uint8_t IndexCascadeNone = 0x04;
+inline constexpr std::uint16_t TextColumnBytesPerChar = 2;
+
+// ---------------------------------------------------------------------------
+// Index pages
+
+inline constexpr std::size_t IndexParentOffset = 0x04;     // 4 bytes: table definition page
+inline constexpr std::size_t IndexPrevOffset = 0x08;
+inline constexpr std::size_t IndexNextOffset = 0x0C;
+inline constexpr std::size_t IndexTailOffset = 0x10;
+inline constexpr std::size_t IndexPrefixOffset = 0x14;     // 2 bytes: shared prefix length
+inline constexpr std::size_t IndexEntryMaskOffset = 0x1B;  // bit n: an entry ends at n
+inline constexpr std::size_t IndexEntriesOffset = 0x1E0;
+inline constexpr std::uint8_t IndexKeyPresent = 0x7F;      // ascending, not null
+inline constexpr std::uint8_t IndexTextEnd = 0x01;
+inline constexpr std::uint8_t IndexTextExtraEnd = 0x00;
+
+// ---------------------------------------------------------------------------
+// Catalog
+
+inline constexpr std::uint32_t IdRoot = 0x0F000000;
+inline constexpr std::uint32_t IdTablesContainer = 0x0F000001;
+inline constexpr std::uint32_t IdDatabasesContainer = 0x0F000002;
+inline constexpr std::uint32_t IdRelationshipsContainer = 0x0F000003;
+inline constexpr std::uint32_t IdDatabaseObject = 0x10000000;
+inline constexpr std::uint32_t IdFirstAccessContainer = 0x80000000;
+inline constexpr std::int16_t ObjectTypeDatabase = 2;
+inline constexpr std::int16_t ObjectTypeContainer = 3;
+inline constexpr std::uint32_t ObjectFlagsSystem = 0x80000000u;
+// Property blob of MSysDb and friends.
+inline constexpr char PropertyMagic[4] = {'M', 'R', '2', '\0'};
+inline constexpr std::uint16_t PropertyChunkNames = 0x0080;
+inline constexpr std::uint16_t PropertyChunkObject = 0x0000;
+inline constexpr char AccessVersion2000[] = "08.50";
+
+} // namespace zorvane::jet::writer

@@ -1,0 +1,30 @@
+#pragma once
+// Text as the writer stores it: column values (plain UCS-2 or the compressed
+// form), index keys of names in the "General" sort order, and date values.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zorvane::jet {
+
+// Appends the stored bytes of `text`. With `allowCompression` the compressed
+// form (marker, then one byte per character whose high byte is zero, a zero
+// byte switching to and from two-byte characters) is used when it is shorter
+// and every character can be written in it; otherwise plain UCS-2.
+void appendEncodedText(const std::u16string& text, bool allowCompression,
+                       std::vector<std::uint8_t>& out);
+
+// Appends the index key of a name in the "General" sort order (letters without
+// regard to case, and the digits 1 to 4), closed by the end-of-text bytes.
+// Returns false, appending nothing, when the name holds any other character.
+bool appendNameIndexKey(const std::u16string& name, std::vector<std::uint8_t>& out);
+
+// UTF-8 to UTF-16 (an invalid sequence becomes U+FFFD).
+std::u16string fromUtf8(const std::string& text);
+
+// The current local time as a date value: days since 1899-12-30, the time of
+// day as the fraction.
+double dateValueNow();
+
+} // namespace zorvane::jet
