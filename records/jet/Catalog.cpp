@@ -12,7 +12,7 @@ namespace zorvane::jet {
 using namespace format;
 
 void checkHeader(PageFile& file) {
-    if (file.fileSize() < PageSize || file.pageCount() < 3) {
+    if (file.pageCount() == 0) {
         if (file.fileSize() == 0)
             file.fail("the file is empty, not an Access database");
         file.fail("the file is too short to be an Access database (" +
@@ -37,6 +37,9 @@ void checkHeader(PageFile& file) {
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, masked, HeaderMaskLength);
     if (le32(masked + (HeaderDatabaseKeyOffset - HeaderMaskOffset)) != 0)
         file.fail("the database is encrypted, which is not supported");
+    if (file.pageCount() <= CatalogTableDefPage)
+        file.fail("the file is truncated: it ends before the catalog (" +
+                  std::to_string(file.fileSize()) + " bytes)");
 }
 
 bool Column::fixed() const { return (flags & ColumnFlagFixed) != 0; }

@@ -9,6 +9,15 @@ namespace zorvane::jet {
 using namespace format;
 
 Database::Database(std::string path) : file_(std::make_unique<PageFile>(std::move(path))) {
+    readCatalog();
+}
+
+Database::Database(std::string name, std::vector<std::uint8_t> image)
+    : file_(std::make_unique<PageFile>(std::move(name), std::move(image))) {
+    readCatalog();
+}
+
+void Database::readCatalog() {
     checkHeader(*file_);
     Table catalog(*file_, readTableDef(*file_, CatalogTableDefPage, "MSysObjects"));
     const int id = catalog.columnIndex("Id");

@@ -16,6 +16,8 @@ class Database {
 public:
     // Opens `path` read-only. Throws Error naming the file and the reason.
     explicit Database(std::string path);
+    // Reads a database image held in memory (tests, fuzzing).
+    Database(std::string name, std::vector<std::uint8_t> image);
 
     struct TableEntry {
         std::string name;     // UTF-8
@@ -32,6 +34,7 @@ public:
     const std::string& path() const { return file_->path(); }
 
 private:
+    void readCatalog();
     std::unique_ptr<PageFile> file_;
     std::vector<TableEntry> tables_;
 };

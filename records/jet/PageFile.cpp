@@ -3,6 +3,7 @@
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -40,6 +41,13 @@ PageFile::PageFile(std::string path) : path_(std::move(path)) {
     cache_.resize(pageCount_);
 }
 
+PageFile::PageFile(std::string name, std::vector<std::uint8_t> image)
+    : path_(std::move(name)), image_(std::move(image)) {
+    fileSize_ = image_.size();
+    pageCount_ = static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(fileSize_ / format::PageSize, 0xFFFFFFu));
+}
+
 PageFile::~PageFile() {
     if (file_)
         std::fclose(file_);
@@ -56,6 +64,8 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
                   std::to_string(pageCount_) + " pages); the file is truncated or damaged";
         fail(reason);
     }
+    if (!file_)
+        return image_.data() + static_cast<std::size_t>(number) * format::PageSize;
     auto& slot = cache_[number];
     if (!slot) {
         auto buffer = std::make_unique<std::uint8_t[]>(format::PageSize);
@@ -68,6 +78,7 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
                  (err ? std::string(" (") + std::strerror(err) + ")" : std::string()));
         }
         slot = std::move(buffer);
+        ++diskReads_;
     }
     return slot.get();
 }

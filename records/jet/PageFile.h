@@ -17,6 +17,9 @@ public:
     // Opens `path` for reading. Throws Error when the path does not exist, is
     // a folder, or cannot be opened or read.
     explicit PageFile(std::string path);
+    // A file image held in memory (for tests and fuzzing); `name` stands for
+    // the file in error sentences.
+    PageFile(std::string name, std::vector<std::uint8_t> image);
     ~PageFile();
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
@@ -31,6 +34,9 @@ public:
     // file, e.g. "table \"oui\"". Throws Error.
     const std::uint8_t* page(std::uint32_t number, const char* what = nullptr);
 
+    // How many times a page was read from disk (each page at most once).
+    std::uint64_t diskReads() const { return diskReads_; }
+
     // Throws the file's Error for `reason` (a phrase without the file name).
     [[noreturn]] void fail(const std::string& reason) const;
 
@@ -39,7 +45,9 @@ private:
     std::FILE* file_ = nullptr;
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageCount_ = 0;
+    std::uint64_t diskReads_ = 0;
     std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
+    std::vector<std::uint8_t> image_;
 };
 
 } // namespace zorvane::jet

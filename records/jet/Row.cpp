@@ -4,6 +4,7 @@
 #include "records/jet/ValueText.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace zorvane::jet {
 
@@ -108,15 +109,17 @@ ColumnBytes readLongValue(PageFile& file, const std::uint8_t* reference, std::si
         result.length = total;
         return result;
     }
-    // A chain of rows: each begins with the pointer to the next. Every link
-    // adds at least one byte, so a chain longer than the value is a loop.
+    // A chain of rows: each begins with the pointer to the next. A row met
+    // twice means the chain loops; a value longer than the file cannot be.
+    if (total > file.fileSize())
+        damagedRow(file, what, "a memo or OLE value is longer than the file");
     scratch.clear();
+    std::unordered_set<std::uint32_t> visited;
     std::uint32_t next = pointer;
-    std::size_t links = 0;
     while (scratch.size() < total) {
         if (next == 0)
             damagedRow(file, what, "a memo or OLE value ends before its length");
-        if (++links > total || links > std::size_t(file.pageCount()) * 256)
+        if (!visited.insert(next).second)
             damagedRow(file, what, "a memo or OLE value's pages form a loop");
         const RowSpan part = rowAtPointer(file, next, what);
         if (part.length <= LongValuePointerOffset)
