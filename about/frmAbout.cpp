@@ -91,8 +91,10 @@ frmAbout* frmAbout::showInstance()
         }
     }
     frmAbout* window = openWindow.data();
-    window->show();
-    window->raise();
+    if (window->isVisible())
+        window->raise();   // brought forward, not loaded again
+    else
+        window->show();
     window->activateWindow();
     return window;
 }
