@@ -1,5 +1,6 @@
 // zorvane-db: the command-line companion over the same engine as the program.
 #include "tools/Commands.h"
+#include "tools/ImportCommand.h"
 
 #include "records/jet/Error.h"
 
@@ -18,6 +19,7 @@ namespace {
 const Command commands[] = {
     {"tables", "FILE", "list the user tables, one name a line", runTables},
     {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
+    {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", runImport},
 };
 
 void printUsage(std::FILE* to) {

@@ -1,0 +1,108 @@
+#include "tools/ImportCommand.h"
+
+#include "records/jet/Error.h"
+#include "tools/Commands.h"
+
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace zorvane::tools {
+
+namespace {
+
+struct ImportArguments {
+    QString from = QString::fromLatin1(DefaultListingFolder);
+    bool force = false;
+    QString out;
+};
+
+ImportArguments parseArguments(const QStringList& arguments) {
+    ImportArguments parsed;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--force")) {
+            parsed.force = true;
+        } else if (a == QLatin1String("--from")) {
+            if (i + 1 >= arguments.size())
+                throw UsageError("--from needs a folder");
+            parsed.from = arguments[++i];
+        } else if (a.startsWith(QLatin1String("--from="))) {
+            parsed.from = a.mid(7);
+        } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
+            throw UsageError("unknown option \"" + a.toStdString() + "\"");
+        } else if (parsed.out.isEmpty()) {
+            parsed.out = a;
+        } else {
+            throw UsageError("import takes one output file");
+        }
+    }
+    if (parsed.out.isEmpty())
+        throw UsageError("import needs the output file");
+    return parsed;
+}
+
+void printProblem(const ListingProblem& p) {
+    const QString where = p.line > 0 ? QStringLiteral("%1:%2").arg(p.file).arg(p.line) : p.file;
+    std::fprintf(stderr, "zorvane-db: %s: %s\n", where.toLocal8Bit().constData(),
+                 p.reason.toLocal8Bit().constData());
+}
+
+} // namespace
+
+records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
+    records::VendorRecord record;
+    record.fields[0] = entry.code;
+    record.fields[1] = entry.vendor;
+    record.fields[2] = entry.addressLines.join(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < 5; ++i)
+        record.fields[static_cast<std::size_t>(3 + i)] =
+            i < entry.addressLines.size() ? entry.addressLines[i] : QString(QLatin1String(""));
+    return record;
+}
+
+QString importSummary(const ListingResult& result) {
+    QStringList parts;
+    for (std::size_t i = 0; i < RegistryFiles.size(); ++i)
+        parts << QStringLiteral("%1 %2").arg(QString::fromLatin1(RegistryFiles[i].label))
+                     .arg(result.perRegistry[i]);
+    return QStringLiteral("%1 records: %2; %3 lines skipped")
+        .arg(result.entries.size())
+        .arg(parts.join(QStringLiteral(", ")))
+        .arg(result.skippedLines);
+}
+
+int runImport(const QStringList& arguments) {
+    const ImportArguments args = parseArguments(arguments);
+    // Refused before the listing is read, so the answer comes at once.
+    if (!args.force && QFileInfo::exists(args.out))
+        throw jet::Error(QFileInfo(args.out).filePath().toStdString() +
+                         ": the file already exists (use --force to replace it).");
+    if (!QFileInfo(args.from).isDir())
+        throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
+
+    const ListingResult listing = readListing(args.from);
+    for (const ListingProblem& p : listing.problems)
+        printProblem(p);
+    if (listing.filesRead == 0)
+        throw jet::Error(args.from.toStdString() +
+                         ": none of oui.txt, mam.txt, oui36.txt and iab.txt could be read.");
+
+    std::vector<records::VendorRecord> records;
+    records.reserve(listing.entries.size());
+    for (const ListingEntry& entry : listing.entries) {
+        records.push_back(vendorRecordOf(entry));
+        if (entry.addressLines.size() > 5)
+            std::fprintf(stderr,
+                         "zorvane-db: %s: %lld address lines; Address holds them all, "
+                         "Address1 to address5 the first five\n",
+                         entry.code.toLocal8Bit().constData(),
+                         static_cast<long long>(entry.addressLines.size()));
+    }
+    records::createVendorDatabase(args.out, records, args.force);
+    std::printf("%s: %s\n", args.out.toLocal8Bit().constData(),
+                importSummary(listing).toLocal8Bit().constData());
+    return 0;
+}
+
+} // namespace zorvane::tools
