@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Times the import of the full IEEE listing and the record-set walk over the
+# new database, each beside a baseline measured in the same run:
+#   import          against its 2 s target
+#   walk            against grep -ci over the listing's four .csv files
+#                   and against mdb-export oui.mdb oui | grep -ci
+# usage: bench/import/run.sh [BUILD_DIR] [TERM] [LISTING_DIR]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-$here/../../build}" && pwd)
+term=${2:-0C}
+listing=${3:-/usr/share/ieee-data}
+rounds=5
+
+db_tool=$build/tools/zorvane-db
+walker=$build/bench/import/bench_import_walk
+for f in "$db_tool" "$walker"; do
+  [ -x "$f" ] || { echo "missing $f (build first)" >&2; exit 1; }
+done
+command -v mdb-export >/dev/null || { echo "mdb-export is not installed" >&2; exit 1; }
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+db=$tmp/oui.mdb
+
+now() { date +%s%N; }
+# best SECONDS of $rounds runs of the command given as arguments
+best_of() {
+  local best= start end t
+  for _ in $(seq "$rounds"); do
+    start=$(now); "$@" >/dev/null; end=$(now)
+    t=$((end - start))
+    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
+  done
+  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+csvs=("$listing/oui.csv" "$listing/mam.csv" "$listing/oui36.csv" "$listing/iab.csv")
+# grep prints one count per file; the four are added up for the line count.
+grep_csv() { grep -ci -- "$term" "${csvs[@]}" || true; }
+grep_csv_total() { grep_csv | awk -F: '{ n += $NF } END { print n }'; }
+grep_mdb() { mdb-export "$db" oui | grep -ci -- "$term" || true; }
+
+summary=$("$db_tool" import --force --from "$listing" "$db")
+import_s=$(best_of "$db_tool" import --force --from "$listing" "$db")
+read -r matches walk_s walk_by_name_s < <("$walker" "$db" "$term" "$rounds")
+walk_process_s=$(best_of "$walker" "$db" "$term" 1)
+grep_s=$(best_of grep_csv)
+pipeline_s=$(best_of grep_mdb)
+
+echo "$summary"
+printf '%-44s %8s s   %s x target (target < 2 s)\n' "import, whole run" "$import_s" "$(ratio "$import_s" 2)"
+printf '%-44s %8s s   %s matches of \"%s\" in Code\n' "record-set walk (open set, field held)" "$walk_s" "$matches" "$term"
+printf '%-44s %8s s\n' "record-set walk (Fields(\"Code\") per record)" "$walk_by_name_s"
+printf '%-44s %8s s   (process start, open and one walk)\n' "record-set walk, whole process" "$walk_process_s"
+printf '%-44s %8s s   %s lines\n' "baseline: grep -ci over the four .csv" "$grep_s" "$(grep_csv_total)"
+printf '%-44s %8s s   %s lines\n' "baseline: mdb-export oui.mdb oui | grep -ci" "$pipeline_s" "$(grep_mdb)"
+printf 'walk / grep                 = %s   (target <= 3)\n' "$(ratio "$walk_s" "$grep_s")"
+printf 'mdb-export pipeline / walk  = %s   (target >= 20)\n' "$(ratio "$pipeline_s" "$walk_s")"
+printf 'walk by name / grep         = %s;  pipeline / walk by name = %s\n' \
+  "$(ratio "$walk_by_name_s" "$grep_s")" "$(ratio "$pipeline_s" "$walk_by_name_s")"
+printf 'whole walk process / grep   = %s\n' "$(ratio "$walk_process_s" "$grep_s")"
