@@ -64,7 +64,7 @@ protected:
 private:
     void createControls();
     void createMenus();
-    void setTabOrder();
+    void arrangeTabOrder();
     void connectControls();
 
     void Form_Load();
@@ -112,6 +112,7 @@ private:
     void showListCount(zorvane::lookup::ResultCombo* list, const char* one, const char* many);
     void drawWalk(bool now);
     void discardQueuedInput();
+    void markDefaultButton(QWidget* focus);
 
     // The record set of the data control, over table "oui".
     std::unique_ptr<zorvane::records::RecordSet> Data1;
@@ -169,5 +170,7 @@ private:
     QString codeText_;
     QString vendorText_;
     QElapsedTimer drawClock_;
+
+    int clientHeightTwips_ = ClientHeightAtLoadTwips;
     bool centred_ = false;
 };

@@ -1,0 +1,775 @@
+#include "lookup/frmMain.h"
+#include "about/Fonts.h"
+#include "about/Pictures.h"
+#include "about/frmAbout.h"
+#include "app/AppInfo.h"
+#include "app/MessageBox.h"
+#include "app/Twips.h"
+#include "lookup/ResultCombo.h"
+#include "lookup/SearchTerm.h"
+#include "records/RecordSet.h"
+#include "records/VendorDatabase.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+
+#include <algorithm>
+#include <exception>
+
+using zorvane::MsgButtons;
+using zorvane::MsgIcon;
+using zorvane::MsgResult;
+using zorvane::msgBox;
+using zorvane::twipRect;
+using zorvane::twips;
+using zorvane::lookup::ResultCombo;
+using zorvane::lookup::SearchTerm;
+using zorvane::records::ResultArray;
+
+namespace {
+
+const QString DatabaseFile = QStringLiteral("oui.mdb");
+const QString VendorTable = QStringLiteral("oui");
+const QString CodeField = QLatin1String(zorvane::records::VendorFieldNames[0]);
+const QString VendorField = QLatin1String(zorvane::records::VendorFieldNames[1]);
+
+// The layout was drawn for a frame whose title bar, menu bar and borders take
+// 690 twips of the window's outer height. Here the window system draws the
+// title bar and borders itself and the menu bar is measured, so an outer height
+// of the design becomes this client height (menu bar excluded).
+constexpr int DesignFrameTwips = 690;
+
+// Progress bar scales.
+constexpr int Prg1Maximum = 5000;
+constexpr int Prg2Maximum = 50;
+
+// A frame of the screen: the walk draws its changes no more often than this.
+constexpr qint64 FrameMilliseconds = 16;
+
+const QColor Background(0, 192, 0);
+
+QString howToText()
+{
+    const char* const lines[] = {
+        "Type all or a portion of the vendor code",
+        "or vendor name in the text boxes and press",
+        "Enter or click the search button to search",
+        "the database for vendors or codes that match.",
+        "The wildcard * is supported before and/or after",
+        "the search term. Embedded * are not supported.",
+        "When the search is complete you can scroll",
+        "throught the code or vendor lists to select",
+        "a specific vendor/code for viewing.",
+        "Once you have selected a specific vendor",
+        "you may then edit that vendor and update the database",
+        "by clicking on the EDIT menu item",
+        "or you may delete that vendor from the database",
+        "If the vendor you are looking for is not in the database",
+        "you can fill in the appropriate information and click ADD.",
+    };
+    QStringList text;
+    for (const char* line : lines)
+        text << QString::fromLatin1(line);
+    return text.join(QLatin1Char('\r'));
+}
+
+bool isEnter(const QKeyEvent& key)
+{
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+        && (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+// Keys that reach a text field as a character: printable characters, Space,
+// Backspace, Escape and Ctrl with a letter. Enter, Tab and Delete do not, nor
+// Alt combinations (access keys).
+bool deliversCharacter(const QKeyEvent& key)
+{
+    switch (key.key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return false;
+    default:
+        break;
+    }
+    if (key.modifiers() & Qt::AltModifier)
+        return false;
+    return !key.text().isEmpty();
+}
+
+// Swallows the user's input that queued up while a search walked.
+class InputDiscarder final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::InputMethod:
+            return true;
+        case QEvent::Close:
+            return event->spontaneous();
+        default:
+            return false;
+        }
+    }
+};
+
+// Ends the program at once: every window goes and the event loop returns.
+void endProgram()
+{
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget* window : windows)
+        window->hide();
+    QCoreApplication::exit(0);
+}
+
+} // namespace
+
+frmMain* frmMain::load()
+{
+    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    QString reason;
+    if (!QFileInfo::exists(DatabaseFile)) {
+        reason = QStringLiteral("There is no such file.");
+    } else {
+        try {
+            auto* window = new frmMain(DatabaseFile);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            return window;
+        } catch (const std::exception& error) {
+            reason = QString::fromUtf8(error.what());
+        }
+    }
+    msgBox(nullptr,
+           QStringLiteral("The vendor database \"%1\" in the folder \"%2\" cannot be opened.\r%3")
+               .arg(DatabaseFile, folder, reason),
+           MsgButtons::Ok, MsgIcon::Warning);
+    return nullptr;
+}
+
+frmMain::frmMain(const QString& databasePath, QWidget* parent)
+    : QMainWindow(parent),
+      Data1(std::make_unique<zorvane::records::RecordSet>(databasePath, VendorTable))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(zorvane::AppInfo::title());
+    setWindowIcon(zorvane::Pictures::programIcon());
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                   | Qt::MSWindowsFixedSizeDialogHint);
+    setFont(zorvane::defaultControlFont());
+
+    createControls();
+    createMenus();
+    arrangeTabOrder();
+    connectControls();
+    setClientSizeTwips(ClientWidthTwips, ClientHeightAtLoadTwips);
+    Form_Load();
+    // The lowest tab index belongs to the Search button.
+    cmdSearch->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::createControls()
+{
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setAutoFillBackground(true);
+    QPalette green = client->palette();
+    green.setColor(QPalette::Window, Background);
+    client->setPalette(green);
+    setCentralWidget(client);
+
+    // The picture lies under everything else.
+    Image1 = new QLabel(client);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(twipRect(2520, 0, 1080, 960));
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(QPixmap::fromImage(zorvane::Pictures::programIconImage()));
+
+    auto label = [client](const char* name, const QString& caption, QRect place) {
+        auto* l = new QLabel(caption, client);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(place);
+        return l;
+    };
+    auto button = [client](const char* name, const QString& caption, QRect place) {
+        auto* b = new QPushButton(caption, client);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(place);
+        // Enter presses the button that has the focus.
+        b->setAutoDefault(true);
+        return b;
+    };
+    auto combo = [client](const char* name, QRect place) {
+        auto* c = new ResultCombo(client);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setGeometry(place);
+        return c;
+    };
+    auto progress = [client](const char* name, int maximum, QRect place) {
+        auto* p = new QProgressBar(client);
+        p->setObjectName(QString::fromLatin1(name));
+        p->setRange(0, maximum);
+        p->setValue(0);
+        p->setTextVisible(false);
+        p->setGeometry(place);
+        return p;
+    };
+
+    lblCode = label("lblCode", QStringLiteral("Vendor Code"), twipRect(120, 120, 2175, 255));
+    cmbCode = combo("cmbCode", twipRect(120, 360, 2175, 315));
+    Label1 = label("Label1", QStringLiteral("Vendor Name"), twipRect(120, 840, 3615, 255));
+    cmbVendor = combo("cmbVendor", twipRect(120, 1080, 3615, 315));
+    cmdSearch = button("cmdSearch", QStringLiteral("&Search"), twipRect(120, 1440, 1095, 375));
+    cmdClear = button("cmdClear", QStringLiteral("&Clear"), twipRect(1380, 1440, 1095, 375));
+    cmdExit = button("cmdExit", QStringLiteral("E&xit"), twipRect(2640, 1440, 1095, 375));
+
+    txtAddress = new QPlainTextEdit(client);
+    txtAddress->setObjectName(QStringLiteral("txtAddress"));
+    txtAddress->setGeometry(twipRect(120, 1920, 3615, 1095));
+    txtAddress->setTabChangesFocus(true);
+
+    prg2 = progress("prg2", Prg2Maximum, twipRect(120, 3120, 3615, 255));
+    lblCodeVendFound = label("lblCodeVendFound", QStringLiteral("Adding Item to List"),
+                             twipRect(1260, 3360, 1335, 195));
+    prg1 = progress("prg1", Prg1Maximum, twipRect(120, 3720, 3615, 255));
+    Label3 = label("Label3", QStringLiteral("Search Progress"), twipRect(1395, 3960, 1185, 195));
+
+    // The edit buttons stand right of the window's normal width; edit mode
+    // widens the window to show them.
+    cmdUpdate = button("cmdUpdate", QStringLiteral("&Update"), twipRect(3960, 120, 1695, 375));
+    cmdAdd = button("cmdAdd", QStringLiteral("&Add"), twipRect(3960, 600, 1695, 375));
+    CmdDelete = button("CmdDelete", QStringLiteral("&Delete"), twipRect(3960, 1080, 1695, 375));
+    cmdCloseEdit = button("cmdCloseEdit", QStringLiteral("&Close Edit Window"),
+                          twipRect(3960, 2640, 1695, 375));
+    for (QPushButton* b : {cmdUpdate, cmdAdd, CmdDelete, cmdCloseEdit})
+        b->hide();
+
+    cmdSearch->setDefault(true);
+
+    // The status bar along the bottom edge, two text panels.
+    sts1 = new QStatusBar(this);
+    sts1->setObjectName(QStringLiteral("sts1"));
+    sts1->setSizeGripEnabled(false);
+    sts1->setFixedHeight(twips(255));
+    sts1Panel1 = new QLabel(sts1);
+    sts1Panel1->setObjectName(QStringLiteral("sts1Panel1"));
+    sts1Panel2 = new QLabel(sts1);
+    sts1Panel2->setObjectName(QStringLiteral("sts1Panel2"));
+    for (QLabel* panel : {sts1Panel1, sts1Panel2}) {
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setMinimumWidth(0);
+        sts1->addPermanentWidget(panel, 1);
+    }
+    setStatusBar(sts1);
+}
+
+void frmMain::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    mnuHelp = bar->addMenu(QStringLiteral("&Help"));
+    mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+    mnuHelpHowTo = mnuHelp->addAction(QStringLiteral("&How To"));
+    mnuHelpHowTo->setObjectName(QStringLiteral("mnuHelpHowTo"));
+    mnuHelpAbout = mnuHelp->addAction(QStringLiteral("&About"));
+    mnuHelpAbout->setObjectName(QStringLiteral("mnuHelpAbout"));
+    // A command on the menu bar itself; its caption is given at load.
+    mnuAdd = bar->addAction(QString());
+    mnuAdd->setObjectName(QStringLiteral("mnuAdd"));
+}
+
+void frmMain::arrangeTabOrder()
+{
+    const QList<QWidget*> order = {cmdSearch, cmbCode,  cmbVendor, cmdClear,  cmdExit,
+                                   txtAddress, cmdUpdate, cmdAdd,   CmdDelete, cmdCloseEdit};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMain::connectControls()
+{
+    connect(cmdSearch, &QPushButton::clicked, this, &frmMain::cmdSearch_Click);
+    connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(cmdCloseEdit, &QPushButton::clicked, this, &frmMain::cmdCloseEdit_Click);
+    connect(mnuHelpHowTo, &QAction::triggered, this, &frmMain::mnuHelpHowTo_Click);
+    connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+    connect(mnuAdd, &QAction::triggered, this, &frmMain::mnuAdd_Click);
+    connect(cmbCode, &QComboBox::activated, this, &frmMain::cmbCode_Click);
+    connect(cmbVendor, &QComboBox::activated, this, &frmMain::cmbVendor_Click);
+    for (QWidget* w : {static_cast<QWidget*>(cmbCode), static_cast<QWidget*>(cmbVendor),
+                       static_cast<QWidget*>(txtAddress)})
+        w->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { markDefaultButton(now); });
+}
+
+void frmMain::Form_Load()
+{
+    cmdUpdate->setEnabled(false);
+    cmdAdd->setEnabled(false);
+    CmdDelete->setEnabled(false);
+    mnuAdd->setText(QStringLiteral("&Edit"));
+    blnEditMode = false;
+}
+
+// ---- Window ---------------------------------------------------------------
+
+void frmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (centred_)
+        return;
+    centred_ = true;
+    if (const QScreen* screen = this->screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        const auto& key = *static_cast<QKeyEvent*>(event);
+        // The Search button is the window's default button.
+        if (isEnter(key)) {
+            cmdSearch->click();
+            return true;
+        }
+        if (deliversCharacter(key)) {
+            int KeyAscii = key.text().at(0).unicode();
+            if (watched == cmbCode)
+                cmbCode_KeyPress(KeyAscii);
+            else if (watched == cmbVendor)
+                cmbVendor_KeyPress(KeyAscii);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::markDefaultButton(QWidget* focus)
+{
+    if (!focus || focus->window() != this)
+        return;
+    // A focused button takes Enter itself; anywhere else Search does.
+    auto* focusedButton = qobject_cast<QPushButton*>(focus);
+    if (!focusedButton || focusedButton == cmdSearch)
+        cmdSearch->setDefault(true);
+    else
+        cmdSearch->setDefault(false);
+}
+
+void frmMain::setHeightTwips(int outerHeightTwips)
+{
+    setClientSizeTwips(clientWidthTwips(), outerHeightTwips - DesignFrameTwips);
+}
+
+void frmMain::setClientSizeTwips(int widthTwips, int heightTwips)
+{
+    clientHeightTwips_ = heightTwips;
+    const int menuHeight = menuBar()->heightForWidth(twips(widthTwips));
+    setFixedSize(twips(widthTwips),
+                 (menuHeight > 0 ? menuHeight : menuBar()->sizeHint().height()) + twips(heightTwips));
+}
+
+int frmMain::clientWidthTwips() const
+{
+    return blnEditMode ? ClientWidthEditTwips : ClientWidthTwips;
+}
+
+void frmMain::setWidthTwips(QWidget* widget, int widthTwips)
+{
+    widget->resize(twips(widthTwips), widget->height());
+}
+
+// ---- Commands --------------------------------------------------------------
+
+void frmMain::cmdSearch_Click()
+{
+    intNumRecords = 0;
+    sts1Panel2->clear();
+    intArrayCtr = 0;
+
+    const QString code = cmbCode->fieldText();
+    const QString vendor = cmbVendor->fieldText();
+    if (code.isEmpty() && vendor.isEmpty()) {
+        msgBox(this, QStringLiteral("Enter a Vendor Code or Vendor Name"));
+        cmbCode->setFocus();
+    } else if (code.isEmpty()) {
+        SearchVendor();
+    } else if (vendor.isEmpty()) {
+        SearchCode();
+    } else {
+        intAnswer = static_cast<int>(msgBox(
+            this,
+            QStringLiteral("Do you wish to clear the\rsearch results and begin\ra new Search?"),
+            MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Search Results Exist")));
+        if (intAnswer == static_cast<int>(MsgResult::Yes)) {
+            cmbCode->clearAll();
+            cmbVendor->clearAll();
+            cmbCode->setFocus();
+        }
+    }
+}
+
+void frmMain::cmdClear_Click()
+{
+    prg1->setValue(0);
+    cmbCode->clearAll();
+    cmbVendor->clearAll();
+    txtAddress->clear();
+}
+
+void frmMain::cmdExit_Click()
+{
+    intAnswer = static_cast<int>(msgBox(this, QStringLiteral("Are You Sure?"), MsgButtons::YesNo,
+                                        MsgIcon::None, QStringLiteral("End Program?")));
+    if (intAnswer == static_cast<int>(MsgResult::Yes))
+        endProgram();
+}
+
+void frmMain::mnuHelpHowTo_Click()
+{
+    msgBox(this, howToText(), MsgButtons::Ok, MsgIcon::None, QStringLiteral("How to use Zorvane"));
+}
+
+void frmMain::mnuHelpAbout_Click() { frmAbout::showInstance(); }
+
+void frmMain::mnuAdd_Click()
+{
+    const bool entering = !blnEditMode;
+    cmdUpdate->setEnabled(entering);
+    cmdAdd->setEnabled(entering);
+    CmdDelete->setEnabled(entering);
+    mnuAdd->setText(QStringLiteral("&Edit"));
+    blnEditMode = entering;
+    // The column of edit buttons is in view exactly in edit mode: the window
+    // widens to take it in, and grows to the height that shows Close Edit
+    // Window when it is still as small as at load.
+    for (QPushButton* b : {cmdUpdate, cmdAdd, CmdDelete, cmdCloseEdit})
+        b->setVisible(entering);
+    const int afterSearch = HeightAfterSearch - DesignFrameTwips;
+    setClientSizeTwips(clientWidthTwips(),
+                       entering ? std::max(clientHeightTwips_, afterSearch) : clientHeightTwips_);
+}
+
+void frmMain::cmdCloseEdit_Click() { mnuAdd_Click(); }
+
+// ---- The search ------------------------------------------------------------
+
+void frmMain::SearchCode() { walkTable(SearchBy::Code); }
+
+void frmMain::SearchVendor() { walkTable(SearchBy::Vendor); }
+
+void frmMain::walkTable(SearchBy by)
+{
+    const bool byCode = by == SearchBy::Code;
+    ResultCombo* const searched = byCode ? cmbCode : cmbVendor;
+    ResultCombo* const other = byCode ? cmbVendor : cmbCode;
+    const QString& field = byCode ? CodeField : VendorField;
+
+    setHeightTwips(HeightSearching);
+    repaint();
+    strVendArray.Recreate();
+
+    walking_ = true;
+    pending_ = 0;
+    drawClock_.start();
+    cmbCode->beginBatch();
+    cmbVendor->beginBatch();
+    QString failure;
+    try {
+        // An empty table has no first or last record to move to; its search
+        // simply finds nothing.
+        const bool hasRecords = Data1->RecordCount() > 0;
+        if (hasRecords)
+            Data1->MoveLast();
+        SearchTerm term(searched->fieldText());
+        if (hasRecords)
+            Data1->MoveFirst();
+        while (hasRecords && !Data1->Eof()) {
+            if (term.matches(Data1->Fields(field).Value(), intPos)) {
+                if (byCode)
+                    FoundCode();
+                else
+                    FoundVendor(intNumRecords);
+            }
+            Progress1();
+        }
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    cmbCode->endBatch();
+    cmbVendor->endBatch();
+    walking_ = false;
+    drawWalk(true);
+    discardQueuedInput();
+
+    if (!failure.isEmpty())
+        msgBox(this, failure, MsgButtons::Ok, MsgIcon::Warning);
+    else if (other->entryCount() == 0)
+        NotFound();
+    showPrg1(0);
+    prg2->setValue(0);
+    sts1Panel1->setText(QStringLiteral("Done"));
+    setHeightTwips(HeightAfterSearch);
+    setWidthTwips(lblCode, 2175);
+}
+
+void frmMain::Progress1()
+{
+    const float p = Data1->PercentPosition();
+    showPrg1(qRound(p / 100.0f * static_cast<float>(Prg1Maximum)));
+    const qint32 a = Data1->AbsolutePosition();
+    if (a >= 1)
+        showPanel1Record(a + 1);
+    Data1->MoveNext();
+    drawWalk(false);
+}
+
+void frmMain::NotFound()
+{
+    msgBox(this, QStringLiteral("No Matches Found"), MsgButtons::Ok, MsgIcon::Warning,
+           QStringLiteral("Search Failed"));
+}
+
+// ---- Drawing during the walk -----------------------------------------------
+
+void frmMain::showPrg1(int value)
+{
+    prg1Value_ = value;
+    if (walking_)
+        pending_ |= PendingPrg1;
+    else
+        prg1->setValue(value);
+}
+
+void frmMain::showPrg2(int value, int maximum)
+{
+    prg2Value_ = value;
+    prg2Maximum_ = maximum;
+    if (walking_) {
+        pending_ |= PendingPrg2;
+    } else {
+        prg2->setMaximum(maximum);
+        prg2->setValue(value);
+    }
+}
+
+void frmMain::showPanel1Record(qint32 position)
+{
+    panel1Position_ = position;
+    if (walking_)
+        pending_ |= PendingPanel1;
+    else
+        sts1Panel1->setText(QStringLiteral("Searching Record # %1").arg(position));
+}
+
+void frmMain::showMatchCount()
+{
+    if (walking_)
+        pending_ |= PendingPanel2;
+    else
+        sts1Panel2->setText(QStringLiteral("%1 Matching Records").arg(intNumRecords));
+}
+
+void frmMain::showListCount(ResultCombo* list, const char* one, const char* many)
+{
+    const int m = list->entryCount();
+    const QString text = QString::number(m) + QLatin1String(m == 1 ? one : many);
+    if (!walking_) {
+        list->setFieldText(text);
+    } else if (list == cmbCode) {
+        codeText_ = text;
+        pending_ |= PendingCodeText;
+    } else {
+        vendorText_ = text;
+        pending_ |= PendingVendorText;
+    }
+}
+
+void frmMain::drawWalk(bool now)
+{
+    if (pending_ == 0 || (!now && drawClock_.elapsed() < FrameMilliseconds))
+        return;
+    const unsigned changed = pending_;
+    pending_ = 0;
+    QList<QWidget*> painted;
+    if (changed & PendingPrg1) {
+        prg1->setValue(prg1Value_);
+        painted << prg1;
+    }
+    if (changed & PendingPrg2) {
+        prg2->setMaximum(prg2Maximum_);
+        prg2->setValue(prg2Value_);
+        painted << prg2;
+    }
+    if (changed & PendingPanel1) {
+        sts1Panel1->setText(QStringLiteral("Searching Record # %1").arg(panel1Position_));
+        painted << sts1Panel1;
+    }
+    if (changed & PendingPanel2) {
+        sts1Panel2->setText(QStringLiteral("%1 Matching Records").arg(intNumRecords));
+        painted << sts1Panel2;
+    }
+    if (changed & PendingCodeText) {
+        cmbCode->setFieldText(codeText_);
+        painted << cmbCode;
+    }
+    if (changed & PendingVendorText) {
+        cmbVendor->setFieldText(vendorText_);
+        painted << cmbVendor;
+    }
+    for (QWidget* w : painted)
+        w->repaint();
+    drawClock_.restart();
+}
+
+void frmMain::discardQueuedInput()
+{
+    InputDiscarder discarder;
+    qApp->installEventFilter(&discarder);
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&discarder);
+}
+
+// ---- The result lists ------------------------------------------------------
+
+void frmMain::FoundCode()
+{
+    ++intNumRecords;
+    showMatchCount();
+    const QString code = Data1->Fields(CodeField).Value().value_or(QString());
+    const QString vendor = Data1->Fields(VendorField).Value().value_or(QString());
+    // The duplicate scan compares the code with each entry of the code list in
+    // turn, prg2 counting the entries compared; either way it ends with the bar
+    // full, at the number of entries.
+    bool isNew = true;
+    if (const int n = cmbCode->entryCount(); n > 0) {
+        showPrg2(n, n);
+        isNew = !cmbCode->hasEntry(code);
+    }
+    if (isNew)
+        cmbCode->addEntry(code);
+    cmbVendor->addEntry(vendor);
+    FillArray(*Data1, strVendArray, intArrayCtr);
+    showListCount(cmbVendor, " Vendor Found", " Vendors Found");
+}
+
+void frmMain::FoundVendor(qint32& intNumRecords)
+{
+    ++intNumRecords;
+    showMatchCount();
+    const QString code = Data1->Fields(CodeField).Value().value_or(QString());
+    const QString vendor = Data1->Fields(VendorField).Value().value_or(QString());
+    bool isNew = true;
+    if (const int n = cmbVendor->entryCount(); n > 0) {
+        showPrg2(n, n);
+        isNew = !cmbVendor->hasEntry(vendor);
+    }
+    if (isNew)
+        cmbVendor->addEntry(vendor);
+    cmbCode->addEntry(code);
+    FillArray(*Data1, strVendArray, intArrayCtr);
+    showListCount(cmbCode, " Vendor Code Found", " Vendor Codes Found");
+}
+
+void frmMain::cmbCode_Click()
+{
+    if (cmbCode->fieldText().isEmpty() || cmbVendor->fieldText().isEmpty())
+        return;
+    setWidthTwips(cmbCode, 1000);
+    setWidthTwips(lblCode, 1000);
+    SearchArrayCode();
+}
+
+void frmMain::cmbVendor_Click()
+{
+    if (cmbCode->fieldText().isEmpty() || cmbVendor->fieldText().isEmpty())
+        return;
+    cmbCode->clearAll();
+    SearchArrayVend();
+}
+
+// Walks every row the last search filled; each row whose code equals the chosen
+// one adds its vendor, and the last such row stays shown.
+void frmMain::SearchArrayCode()
+{
+    const QString chosen = cmbCode->fieldText();
+    const qint32 rows = strVendArray.filledRows();
+    for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
+        if (strVendArray.at(Ctr, ResultArray::Code) != chosen)
+            continue;
+        const QString& vendor = strVendArray.at(Ctr, ResultArray::Vendor);
+        cmbVendor->addEntry(vendor);
+        cmbVendor->setFieldText(vendor);
+        GetAddress(Ctr);
+        GetintRecordNum(strVendArray, intRecordNum, Ctr);
+    }
+}
+
+void frmMain::SearchArrayVend()
+{
+    const QString chosen = cmbVendor->fieldText();
+    const qint32 rows = strVendArray.filledRows();
+    for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
+        if (strVendArray.at(Ctr, ResultArray::Vendor) != chosen)
+            continue;
+        const QString& code = strVendArray.at(Ctr, ResultArray::Code);
+        cmbCode->addEntry(code);
+        cmbCode->setFieldText(code);
+        GetAddress(Ctr);
+        GetintRecordNum(strVendArray, intRecordNum, Ctr);
+    }
+}
+
+void frmMain::cmbCode_KeyPress(int& KeyAscii)
+{
+    Q_UNUSED(KeyAscii);
+    if (blnEditMode)
+        return;
+    cmbVendor->clearAll();
+    cmbCode->removeEntries();
+}
+
+void frmMain::cmbVendor_KeyPress(int& KeyAscii)
+{
+    Q_UNUSED(KeyAscii);
+    if (blnEditMode)
+        return;
+    cmbCode->clearAll();
+    cmbVendor->removeEntries();
+}
+
+void frmMain::GetAddress(qint32 Ctr)
+{
+    txtAddress->setPlainText(strVendArray.at(Ctr, ResultArray::Address));
+}

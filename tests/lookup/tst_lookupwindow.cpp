@@ -1,0 +1,695 @@
+#include "app/Twips.h"
+#include "lookup/frmMain.h"
+#include "tests/support/ScriptedMessageBoxes.h"
+#include "tests/support/VendorDatabaseBuilder.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+using namespace zorvane;
+using test::ScriptedMessageBoxes;
+using test::vendorRecord;
+
+namespace {
+
+// The vendor table the window searches, in storage order.
+std::vector<records::VendorRecord> vendorTable()
+{
+    return {
+        vendorRecord("00-00-0C", "Cisco Systems, Inc", "170 West Tasman Dr", "Building 1"),
+        vendorRecord("00-A0-C9", "Intel Corporation", "2111 NE 25th Ave"),
+        vendorRecord("0C", "ABC SYSTEMS INC", "1 Short St"),
+        vendorRecord("0C-00-0C", "SYSTEMS INC", "2 Loop Rd"),
+        vendorRecord("00-A0-12", "ABC SYSTEMS", "3 Main St"),
+        vendorRecord("00-11-22", "SYSTEMS", "4 Side St"),
+        vendorRecord("00-00-0c", "SYSTEMS AND SYSTEMS CO", "5 Twin Rd"),
+        vendorRecord("AA-BB-CC", "ACME NETWORKS, INC", "6 Road Runner Way"),
+        vendorRecord("A*B-01", "STAR CORP", "7 Star Ave"),
+        vendorRecord("11-22-33", "FOONET LTD", "8 Foo St"),
+        vendorRecord("11-22-34", "FOO NET LTD", "9 Foo St"),
+        vendorRecord(std::nullopt, "Nameless Code Vendor", "10 Null St"),
+        vendorRecord("22-22-22", std::nullopt, std::nullopt),
+        vendorRecord("33-33-01", "Triple Co", "Triple 1"),
+        vendorRecord("33-33-02", "Triple Co", "Triple 2"),
+        vendorRecord("33-33-03", "Triple Co", "Triple 3"),
+        vendorRecord("44-44-44", "triple co", "lower case"),
+    };
+}
+
+QStringList entries(const QComboBox* box)
+{
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i)
+        out << box->itemText(i);
+    return out;
+}
+
+QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
+// Where `w` lies within the part of its window that is in view (the central
+// widget ends where the status bar begins).
+QRect placeInClient(QWidget* w)
+{
+    QWidget* client = w->window()->findChild<QWidget*>(QStringLiteral("client"));
+    return QRect(w->mapTo(client, QPoint(0, 0)), w->size());
+}
+bool wholeInView(QWidget* w)
+{
+    QWidget* client = w->window()->findChild<QWidget*>(QStringLiteral("client"));
+    return w->isVisible() && client->rect().contains(placeInClient(w));
+}
+bool outOfView(QWidget* w)
+{
+    QWidget* client = w->window()->findChild<QWidget*>(QStringLiteral("client"));
+    return !w->isVisible() || !client->rect().intersects(placeInClient(w));
+}
+
+// Records what a widget showed each time it was painted.
+class PaintLog : public QObject {
+public:
+    QStringList shown;
+    std::function<QString()> state;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            shown << state();
+        return false;
+    }
+};
+
+} // namespace
+
+class TstLookupWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder;
+    QString database;
+    std::unique_ptr<frmMain> window;
+
+    template <typename T> T* child(const char* name) const
+    {
+        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no control %s", name);
+        return w;
+    }
+    QComboBox* cmbCode() const { return child<QComboBox>("cmbCode"); }
+    QComboBox* cmbVendor() const { return child<QComboBox>("cmbVendor"); }
+    QPlainTextEdit* txtAddress() const { return child<QPlainTextEdit>("txtAddress"); }
+    QLabel* panel(int n) const { return child<QLabel>(n == 1 ? "sts1Panel1" : "sts1Panel2"); }
+    QPushButton* button(const char* name) const { return child<QPushButton>(name); }
+    QProgressBar* bar(const char* name) const { return child<QProgressBar>(name); }
+    int clientHeight() const { return window->height() - window->menuBar()->height(); }
+
+    void open(const QString& path)
+    {
+        window = std::make_unique<frmMain>(path);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QApplication::setActiveWindow(window.get());
+        QTRY_VERIFY(window->isActiveWindow());
+    }
+    // Types `term` into `box` and presses Enter there.
+    void search(QComboBox* box, const QString& term)
+    {
+        box->setFocus();
+        QTest::keyClicks(box, term);
+        QTest::keyClick(box, Qt::Key_Return);
+    }
+    void startOver() { QTest::mouseClick(button("cmdClear"), Qt::LeftButton); }
+    void clickMenuBar(QAction* action)
+    {
+        QMenuBar* bar = window->menuBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(action).center());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(folder.isValid());
+        database = test::writeVendorDatabase(folder.path(), vendorTable());
+    }
+    void init() { open(database); }
+    void cleanup() { window.reset(); }
+
+    void opensWithOnlyTheSearchPartInView()
+    {
+        QCOMPARE(window->windowTitle(), QStringLiteral("Zorvane"));
+        QCOMPARE(window->width(), twips(3840));
+        QCOMPARE(clientHeight(), twips(2115));
+        for (const char* name : {"cmdSearch", "cmdClear", "cmdExit"})
+            QVERIFY2(wholeInView(button(name)), name);
+        QVERIFY(wholeInView(cmbCode()) && wholeInView(cmbVendor()));
+        QVERIFY(outOfView(txtAddress()));
+        QVERIFY(outOfView(bar("prg1")) && outOfView(bar("prg2")));
+        auto* sts1 = child<QStatusBar>("sts1");
+        QCOMPARE(sts1->height(), twips(255));
+        QCOMPARE(sts1->geometry().bottom(), window->rect().bottom());
+        QCOMPARE(child<QLabel>("lblCode")->text(), QStringLiteral("Vendor Code"));
+        QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("Vendor Name"));
+        QCOMPARE(child<QLabel>("lblCodeVendFound")->text(), QStringLiteral("Adding Item to List"));
+        QCOMPARE(child<QLabel>("Label3")->text(), QStringLiteral("Search Progress"));
+        QCOMPARE(button("cmdSearch")->text(), QStringLiteral("&Search"));
+        QCOMPARE(button("cmdExit")->text(), QStringLiteral("E&xit"));
+        QCOMPARE(bar("prg1")->maximum(), 5000);
+        QCOMPARE(bar("prg2")->maximum(), 50);
+        QCOMPARE(child<QWidget>("client")->palette().color(QPalette::Window), QColor(0, 192, 0));
+
+        // Loaded out of edit mode, focus on Search.
+        QVERIFY(button("cmdSearch")->hasFocus());
+        for (const char* name : {"cmdUpdate", "cmdAdd", "CmdDelete"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        QVERIFY(button("cmdCloseEdit")->isEnabled());
+        QCOMPARE(child<QAction>("mnuAdd")->text(), QStringLiteral("&Edit"));
+        const QList<QAction*> menus = window->menuBar()->actions();
+        QCOMPARE(menus.size(), 2);
+        QCOMPARE(menus[0]->text(), QStringLiteral("&Help"));
+        QCOMPARE(menus[1], child<QAction>("mnuAdd"));
+
+        // Tab walks the controls in their order and comes round again.
+        QList<QWidget*> walked;
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            walked << QApplication::focusWidget();
+        }
+        QCOMPARE(walked, QList<QWidget*>({cmbCode(), cmbVendor(), button("cmdClear"),
+                                          button("cmdExit"), txtAddress(), button("cmdSearch")}));
+    }
+
+    void matchKinds_data()
+    {
+        QTest::addColumn<bool>("byCode");
+        QTest::addColumn<QString>("term");
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QStringList>("vendors");
+        QTest::newRow("code anywhere, any case")
+            << true << "00-00-0c" << QStringList{"00-00-0C", "00-00-0c"}
+            << QStringList{"Cisco Systems, Inc", "SYSTEMS AND SYSTEMS CO"};
+        QTest::newRow("code begins") << true << "00-a0*" << QStringList{"00-A0-C9", "00-A0-12"}
+                                     << QStringList{"Intel Corporation", "ABC SYSTEMS"};
+        QTest::newRow("code ends, first occurrence counts")
+            << true << "*0C" << QStringList{"00-00-0C", "0C", "00-00-0c"}
+            << QStringList{"Cisco Systems, Inc", "ABC SYSTEMS INC", "SYSTEMS AND SYSTEMS CO"};
+        QTest::newRow("name strictly inside")
+            << false << "*systems*" << QStringList{"00-00-0C", "0C"}
+            << QStringList{"Cisco Systems, Inc", "ABC SYSTEMS INC"};
+        QTest::newRow("name anywhere") << false << "acme" << QStringList{"AA-BB-CC"}
+                                       << QStringList{"ACME NETWORKS, INC"};
+        QTest::newRow("star inside the term") << true << "A*B" << QStringList{"A*B-01"}
+                                              << QStringList{"STAR CORP"};
+        QTest::newRow("leading space counts") << false << " NET" << QStringList{"AA-BB-CC", "11-22-34"}
+                                              << QStringList{"ACME NETWORKS, INC", "FOO NET LTD"};
+        // Null fields: never matched, and listed as empty text when matched otherwise.
+        QTest::newRow("null name listed empty") << true << "22-22" << QStringList{"22-22-22"}
+                                                << QStringList{""};
+        QTest::newRow("null code listed empty") << false << "nameless" << QStringList{""}
+                                                << QStringList{"Nameless Code Vendor"};
+    }
+    void matchKinds()
+    {
+        QFETCH(bool, byCode);
+        QFETCH(QString, term);
+        QFETCH(QStringList, codes);
+        QFETCH(QStringList, vendors);
+        ScriptedMessageBoxes boxes;
+        search(byCode ? cmbCode() : cmbVendor(), term);
+        QCOMPARE(boxes.asked.size(), 0);
+        QCOMPARE(byCode ? cmbCode()->currentText() : cmbVendor()->currentText(), term);
+        QCOMPARE(sorted(entries(cmbCode())), sorted(codes));
+        QCOMPARE(sorted(entries(cmbVendor())), sorted(vendors));
+        // One result row per match, in storage order.
+        const records::ResultArray& rows = window->results();
+        QCOMPARE(window->arrayCtr(), rows.filledRows());
+        QCOMPARE(rows.filledRows(), qint32(codes.size()));
+        for (qint32 r = 0; r < rows.filledRows(); ++r) {
+            QCOMPARE(rows.at(r, records::ResultArray::Code), codes[r]);
+            if (r > 0)
+                QVERIFY(rows.at(r, records::ResultArray::RecordNum).toInt()
+                        > rows.at(r - 1, records::ResultArray::RecordNum).toInt());
+        }
+        QCOMPARE(panel(1)->text(), QStringLiteral("Done"));
+    }
+
+    void countTexts()
+    {
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "33-33");
+        QCOMPARE(entries(cmbCode()), QStringList({"33-33-01", "33-33-02", "33-33-03"}));
+        QCOMPARE(entries(cmbVendor()), QStringList({"Triple Co", "Triple Co", "Triple Co"}));
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("3 Vendors Found"));
+        QCOMPARE(panel(2)->text(), QStringLiteral("3 Matching Records"));
+        // The duplicate scan last ran over two entries; the search then resets the bars.
+        QCOMPARE(bar("prg2")->maximum(), 2);
+        QCOMPARE(bar("prg2")->value(), 0);
+        QCOMPARE(bar("prg1")->value(), 0);
+
+        startOver();
+        search(cmbVendor(), "triple");
+        // Names differing in case are different entries; codes are listed once per match.
+        QCOMPARE(entries(cmbVendor()), QStringList({"Triple Co", "triple co"}));
+        QCOMPARE(entries(cmbCode()).size(), 4);
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("4 Vendor Codes Found"));
+        QCOMPARE(panel(2)->text(), QStringLiteral("4 Matching Records"));
+        QCOMPARE(bar("prg2")->maximum(), 1);
+
+        startOver();
+        search(cmbVendor(), "acme");
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("1 Vendor Code Found"));
+        QCOMPARE(panel(2)->text(), QStringLiteral("1 Matching Records"));
+
+        startOver();
+        search(cmbCode(), "AA-BB");
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("1 Vendor Found"));
+        QCOMPARE(boxes.asked.size(), 0);
+    }
+
+    void searchWithoutMatches_data()
+    {
+        QTest::addColumn<QString>("term");
+        QTest::newRow("no such name") << "ZZZ";
+        QTest::newRow("two stars") << "**";
+        QTest::newRow("one star") << "*";
+    }
+    void searchWithoutMatches()
+    {
+        QFETCH(QString, term);
+        PaintLog prg1Paints, panelPaints;
+        prg1Paints.state = [this] { return QString::number(bar("prg1")->value()); };
+        panelPaints.state = [this] { return panel(1)->text(); };
+        bar("prg1")->installEventFilter(&prg1Paints);
+        panel(1)->installEventFilter(&panelPaints);
+
+        ScriptedMessageBoxes boxes;
+        bool checked = false;
+        boxes.whileOpen([&] {
+            // The box comes while the progress area is still in view, and the
+            // walk's last state has been drawn.
+            checked = wholeInView(bar("prg1")) && wholeInView(child<QLabel>("Label3"))
+                && wholeInView(bar("prg2")) && wholeInView(child<QLabel>("lblCodeVendFound"))
+                && bar("prg1")->value() == 5000
+                && panel(1)->text() == QStringLiteral("Searching Record # 17")
+                && prg1Paints.shown.contains("5000")
+                && panelPaints.shown.contains("Searching Record # 17");
+        });
+        boxes.answer(MsgResult::Ok);
+        cmbVendor()->setFocus();
+        QTest::keyClicks(cmbVendor(), term);
+        QTest::mouseClick(button("cmdSearch"), Qt::LeftButton);
+
+        QCOMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].text, QStringLiteral("No Matches Found"));
+        QCOMPARE(boxes.asked[0].title, QStringLiteral("Search Failed"));
+        QCOMPARE(boxes.asked[0].icon, MsgIcon::Warning);
+        QCOMPARE(boxes.asked[0].buttons, MsgButtons::Ok);
+        QVERIFY(checked);
+        QCOMPARE(bar("prg1")->value(), 0);
+        QCOMPARE(bar("prg2")->value(), 0);
+        QCOMPARE(panel(1)->text(), QStringLiteral("Done"));
+        QVERIFY(panel(2)->text().isEmpty());
+        // After the search the address box is in view, the progress area is not.
+        QVERIFY(wholeInView(txtAddress()));
+        QVERIFY(outOfView(bar("prg2")) && outOfView(bar("prg1")));
+        QCOMPARE(child<QStatusBar>("sts1")->geometry().bottom(), window->rect().bottom());
+        QCOMPARE(cmbCode()->count(), 0);
+    }
+
+    void choosingACode()
+    {
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "33-33");
+        // Arrow keys choose from the list.
+        cmbCode()->setFocus();
+        QTest::keyClick(cmbCode(), Qt::Key_Down);
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("33-33-01"));
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("Triple Co"));
+        QCOMPARE(cmbVendor()->count(), 4);   // one more entry for each choice
+        QCOMPARE(txtAddress()->toPlainText(), QStringLiteral("Triple 1"));
+        QCOMPARE(window->recordNum(), 13);
+        QCOMPARE(cmbCode()->width(), twips(1000));
+        QCOMPARE(child<QLabel>("lblCode")->width(), twips(1000));
+
+        // The mouse chooses from the dropped-down list.
+        cmbCode()->showPopup();
+        QAbstractItemView* list = cmbCode()->view();
+        QTRY_VERIFY(list->isVisible());
+        const QModelIndex third = list->model()->index(2, 0);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(third).center());
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("33-33-03"));
+        QCOMPARE(txtAddress()->toPlainText(), QStringLiteral("Triple 3"));
+        QCOMPARE(window->recordNum(), 15);
+        QCOMPARE(cmbVendor()->count(), 5);
+
+        // The next search gives the label its width back; the box keeps its own.
+        startOver();
+        search(cmbVendor(), "acme");
+        QCOMPARE(child<QLabel>("lblCode")->width(), twips(2175));
+        QCOMPARE(cmbCode()->width(), twips(1000));
+        QCOMPARE(boxes.asked.size(), 0);
+    }
+
+    void choosingAVendor()
+    {
+        ScriptedMessageBoxes boxes;
+        search(cmbVendor(), "triple");
+        cmbVendor()->setFocus();
+        QTest::keyClick(cmbVendor(), Qt::Key_Down);   // "Triple Co", three rows
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("Triple Co"));
+        QCOMPARE(entries(cmbCode()), QStringList({"33-33-01", "33-33-02", "33-33-03"}));
+        // The last equal row is the one shown and kept.
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("33-33-03"));
+        QCOMPARE(txtAddress()->toPlainText(), QStringLiteral("Triple 3"));
+        QCOMPARE(window->recordNum(), 15);
+        QCOMPARE(boxes.asked.size(), 0);
+    }
+
+    void choosingWithTheOtherFieldEmptyDoesNothing()
+    {
+        search(cmbCode(), "33-33");
+        // Delete gives no character, so the lists stay.
+        cmbVendor()->lineEdit()->selectAll();
+        QTest::keyClick(cmbVendor(), Qt::Key_Delete);
+        QVERIFY(cmbVendor()->currentText().isEmpty());
+        QCOMPARE(cmbCode()->count(), 3);
+        QTest::keyClick(cmbCode(), Qt::Key_Down);
+        QVERIFY(txtAddress()->toPlainText().isEmpty());
+        QCOMPARE(cmbVendor()->count(), 3);
+        QCOMPARE(cmbCode()->width(), twips(2175));
+    }
+
+    void typingEmptiesTheLists()
+    {
+        search(cmbCode(), "*0C");
+        QTest::keyClick(cmbCode(), Qt::Key_X);
+        QCOMPARE(cmbVendor()->count(), 0);
+        QVERIFY(cmbVendor()->currentText().isEmpty());
+        QCOMPARE(cmbCode()->count(), 0);
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("*0Cx"));
+
+        cmbCode()->lineEdit()->clear();
+        search(cmbVendor(), "acme");
+        QCOMPARE(cmbCode()->count(), 1);
+        QTest::keyClick(cmbVendor(), Qt::Key_S);
+        QCOMPARE(cmbCode()->count(), 0);
+        QVERIFY(cmbCode()->currentText().isEmpty());
+        QCOMPARE(cmbVendor()->count(), 0);
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("acmes"));
+
+        // In edit mode typing changes only the field typed into.
+        cmbVendor()->lineEdit()->clear();
+        search(cmbVendor(), "triple");
+        clickMenuBar(child<QAction>("mnuAdd"));
+        QVERIFY(window->editMode());
+        QTest::keyClick(cmbVendor(), Qt::Key_Z);
+        QCOMPARE(cmbCode()->count(), 4);
+        QCOMPARE(cmbVendor()->count(), 2);
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("4 Vendor Codes Found"));
+    }
+
+    void searchResultsExist()
+    {
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "*0C");
+        cmbCode()->setFocus();
+        QTest::keyClick(cmbCode(), Qt::Key_Down);   // choose 00-00-0C
+        const QString address = txtAddress()->toPlainText();
+        QCOMPARE(address, QStringLiteral("170 West Tasman Dr"));
+        const QStringList codes = entries(cmbCode()), vendors = entries(cmbVendor());
+        const int height = window->height();
+
+        boxes.answer(MsgResult::No);
+        QTest::mouseClick(button("cmdSearch"), Qt::LeftButton);
+        QCOMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].text,
+                 QStringLiteral("Do you wish to clear the\rsearch results and begin\ra new Search?"));
+        QCOMPARE(boxes.asked[0].title, QStringLiteral("Search Results Exist"));
+        QCOMPARE(boxes.asked[0].buttons, MsgButtons::YesNo);
+        QCOMPARE(boxes.asked[0].icon, MsgIcon::None);
+        QCOMPARE(entries(cmbCode()), codes);
+        QCOMPARE(entries(cmbVendor()), vendors);
+        QCOMPARE(txtAddress()->toPlainText(), address);
+        QVERIFY(panel(2)->text().isEmpty());
+        // The results still answer a choice.
+        cmbCode()->setFocus();
+        QTest::keyClick(cmbCode(), Qt::Key_Down);
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("00-00-0c"));
+        QCOMPARE(txtAddress()->toPlainText(), QStringLiteral("5 Twin Rd"));
+        QCOMPARE(window->recordNum(), 6);
+
+        boxes.answer(MsgResult::Yes);
+        QTest::mouseClick(button("cmdSearch"), Qt::LeftButton);
+        QCOMPARE(boxes.asked.size(), 2);
+        QCOMPARE(cmbCode()->count(), 0);
+        QCOMPARE(cmbVendor()->count(), 0);
+        QVERIFY(cmbCode()->currentText().isEmpty() && cmbVendor()->currentText().isEmpty());
+        QCOMPARE(txtAddress()->toPlainText(), QStringLiteral("5 Twin Rd"));
+        QCOMPARE(window->height(), height);
+        QVERIFY(cmbCode()->hasFocus());
+        QCOMPARE(boxes.unexpected, 0);
+    }
+
+    void searchNeedsATerm()
+    {
+        ScriptedMessageBoxes boxes;
+        QTest::keyClick(button("cmdSearch"), Qt::Key_Return);
+        QCOMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].text, QStringLiteral("Enter a Vendor Code or Vendor Name"));
+        QCOMPARE(boxes.asked[0].title, QStringLiteral("Zorvane"));
+        QCOMPARE(boxes.asked[0].icon, MsgIcon::None);
+        QVERIFY(cmbCode()->hasFocus());
+        QVERIFY(panel(2)->text().isEmpty());
+        QCOMPARE(clientHeight(), twips(2115));
+
+        // A single space is a term: every name holding a space matches.
+        search(cmbVendor(), " ");
+        qint32 withSpace = 0;
+        for (const records::VendorRecord& r : vendorTable())
+            withSpace += r.fields[1] && r.fields[1]->contains(QLatin1Char(' ')) ? 1 : 0;
+        QCOMPARE(window->numRecords(), withSpace);
+        QCOMPARE(panel(2)->text(), QStringLiteral("%1 Matching Records").arg(withSpace));
+    }
+
+    void enterAndAccessKeys()
+    {
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "*0C");   // Enter in a box presses Search
+        QCOMPARE(cmbCode()->count(), 3);
+        // Enter on another button presses that button.
+        button("cmdClear")->setFocus();
+        QTest::keyClick(button("cmdClear"), Qt::Key_Return);
+        QCOMPARE(boxes.asked.size(), 0);
+        QCOMPARE(cmbCode()->count(), 0);
+        // Enter in the address box presses Search; so does Alt+S.
+        txtAddress()->setFocus();
+        QTest::keyClick(txtAddress(), Qt::Key_Return);
+        QCOMPARE(boxes.asked.size(), 1);
+        QVERIFY(txtAddress()->toPlainText().isEmpty());
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+        QTRY_COMPARE(boxes.asked.size(), 2);
+        QCOMPARE(boxes.asked[1].text, QStringLiteral("Enter a Vendor Code or Vendor Name"));
+    }
+
+    void clearKeepsStatusAndHeight()
+    {
+        search(cmbVendor(), "triple");
+        cmbVendor()->setFocus();
+        QTest::keyClick(cmbVendor(), Qt::Key_Down);
+        QVERIFY(!txtAddress()->toPlainText().isEmpty());
+        const int height = window->height();
+        QTest::mouseClick(button("cmdClear"), Qt::LeftButton);
+        QCOMPARE(cmbCode()->count() + cmbVendor()->count(), 0);
+        QVERIFY(cmbCode()->currentText().isEmpty() && cmbVendor()->currentText().isEmpty());
+        QVERIFY(txtAddress()->toPlainText().isEmpty());
+        QCOMPARE(bar("prg1")->value(), 0);
+        QCOMPARE(panel(1)->text(), QStringLiteral("Done"));
+        QCOMPARE(panel(2)->text(), QStringLiteral("4 Matching Records"));
+        QCOMPARE(window->height(), height);
+        QCOMPARE(window->results().filledRows(), 4);
+    }
+
+    void howToText()
+    {
+        ScriptedMessageBoxes boxes;
+        QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
+        auto* help = child<QMenu>("mnuHelp");
+        QTRY_VERIFY(help->isVisible());
+        QTest::keyClick(help, Qt::Key_H);
+        QTRY_COMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].title, QStringLiteral("How to use Zorvane"));
+        QCOMPARE(boxes.asked[0].buttons, MsgButtons::Ok);
+        const QStringList lines = boxes.asked[0].text.split(QLatin1Char('\r'));
+        QCOMPARE(lines.size(), 15);
+        QVERIFY(!boxes.asked[0].text.contains(QLatin1Char('\n')));
+        QCOMPARE(lines[0], QStringLiteral("Type all or a portion of the vendor code"));
+        QCOMPARE(lines[7], QStringLiteral("throught the code or vendor lists to select"));
+        QCOMPARE(lines[14], QStringLiteral("you can fill in the appropriate information and click ADD."));
+    }
+
+    void editModeShowsTheEditButtons()
+    {
+        clickMenuBar(child<QAction>("mnuAdd"));
+        QVERIFY(window->editMode());
+        QCOMPARE(window->width(), twips(5775));
+        for (const char* name : {"cmdUpdate", "cmdAdd", "CmdDelete", "cmdCloseEdit"}) {
+            QVERIFY2(button(name)->isEnabled(), name);
+            QVERIFY2(wholeInView(button(name)), name);
+        }
+        QVERIFY(wholeInView(button("cmdExit")));
+        QTest::mouseClick(button("cmdCloseEdit"), Qt::LeftButton);
+        QVERIFY(!window->editMode());
+        QCOMPARE(window->width(), twips(3840));
+        for (const char* name : {"cmdUpdate", "cmdAdd", "CmdDelete"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        QCOMPARE(child<QAction>("mnuAdd")->text(), QStringLiteral("&Edit"));
+    }
+
+    void inputDuringTheWalkIsDropped()
+    {
+        ScriptedMessageBoxes boxes;
+        cmbVendor()->setFocus();
+        QTest::keyClicks(cmbVendor(), "acme");
+        // A key that is still queued when the walk starts is not handled after it.
+        QCoreApplication::postEvent(cmbVendor(),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, "q"));
+        QTest::mouseClick(button("cmdSearch"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("acme"));
+        QCOMPARE(cmbCode()->count(), 1);
+    }
+
+    void emptyTableFindsNothing()
+    {
+        QTemporaryDir empty;
+        open(test::writeVendorDatabase(empty.path(), {}));
+        ScriptedMessageBoxes boxes;
+        boxes.answer(MsgResult::Ok);
+        search(cmbCode(), "00");
+        QCOMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].text, QStringLiteral("No Matches Found"));
+        QCOMPARE(panel(1)->text(), QStringLiteral("Done"));
+        QVERIFY(wholeInView(txtAddress()));
+    }
+
+    void largeTablesKeepEveryMatch()
+    {
+        // Past 5001 matches and past the 16-bit record numbers.
+        constexpr int Records = 33000;
+        std::vector<records::VendorRecord> table;
+        table.reserve(Records);
+        for (int i = 0; i < Records; ++i)
+            table.push_back(vendorRecord(QStringLiteral("AB-%1").arg(i, 5, 10, QLatin1Char('0')),
+                                         QStringLiteral("Vendor %1").arg(i % 700),
+                                         QStringLiteral("Street %1").arg(i)));
+        QTemporaryDir big;
+        open(test::writeVendorDatabase(big.path(), table));
+
+        PaintLog prg1Paints;
+        prg1Paints.state = [] { return QString(); };
+        bar("prg1")->installEventFilter(&prg1Paints);
+        ScriptedMessageBoxes boxes;
+        QElapsedTimer clock;
+        clock.start();
+        search(cmbCode(), "ab-");
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(boxes.asked.size(), 0);
+        QCOMPARE(window->results().filledRows(), Records);
+        QCOMPARE(cmbCode()->count(), Records);
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("%1 Vendors Found").arg(Records));
+        QCOMPARE(panel(2)->text(), QStringLiteral("%1 Matching Records").arg(Records));
+        // Drawn about once a frame while walking, not once a record.
+        QVERIFY2(prg1Paints.shown.size() <= elapsed / 15 + 4,
+                 qPrintable(QStringLiteral("%1 paints in %2 ms").arg(prg1Paints.shown.size()).arg(elapsed)));
+
+        cmbCode()->showPopup();
+        QAbstractItemView* list = cmbCode()->view();
+        QTRY_VERIFY(list->isVisible());
+        const QModelIndex last = list->model()->index(Records - 1, 0);
+        list->scrollTo(last);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(last).center());
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("AB-32999"));
+        QCOMPARE(txtAddress()->toPlainText(), QStringLiteral("Street 32999"));
+        QCOMPARE(window->recordNum(), 32999);
+    }
+
+    void openingWithoutADatabase()
+    {
+        window.reset();
+        QTemporaryDir work;
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(work.path()));
+        {
+            ScriptedMessageBoxes boxes;
+            QCOMPARE(frmMain::load(), nullptr);
+            QCOMPARE(boxes.asked.size(), 1);
+            const QString text = boxes.asked[0].text;
+            QVERIFY2(text.contains("\"oui.mdb\"") && text.contains(QDir::toNativeSeparators(work.path()))
+                         && text.contains("no such file"),
+                     qPrintable(text));
+            QCOMPARE(boxes.asked[0].icon, MsgIcon::Warning);
+        }
+        {
+            QFile junk(QStringLiteral("oui.mdb"));
+            QVERIFY(junk.open(QIODevice::WriteOnly));
+            junk.write(QByteArray(5000, 'x'));
+            junk.close();
+            ScriptedMessageBoxes boxes;
+            QCOMPARE(frmMain::load(), nullptr);
+            QCOMPARE(boxes.asked.size(), 1);
+            QVERIFY(!boxes.asked[0].text.contains("no such file"));
+            QVERIFY(boxes.asked[0].text.section(QLatin1Char('\r'), 1).size() > 5);
+        }
+        {
+            QVERIFY(QFile::remove(QStringLiteral("oui.mdb")));
+            QVERIFY(QFile::copy(database, QStringLiteral("oui.mdb")));
+            ScriptedMessageBoxes boxes;
+            frmMain* loaded = frmMain::load();
+            QVERIFY(loaded);
+            QCOMPARE(boxes.asked.size(), 0);
+            QVERIFY(loaded->testAttribute(Qt::WA_DeleteOnClose));
+            delete loaded;
+        }
+        QVERIFY(QDir::setCurrent(before));
+    }
+
+    void exitAsksFirst()
+    {
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "*0C");
+        boxes.answer(MsgResult::No);
+        QTest::mouseClick(button("cmdExit"), Qt::LeftButton);
+        QCOMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].text, QStringLiteral("Are You Sure?"));
+        QCOMPARE(boxes.asked[0].title, QStringLiteral("End Program?"));
+        QCOMPARE(boxes.asked[0].buttons, MsgButtons::YesNo);
+        QVERIFY(window->isVisible());
+        QCOMPARE(cmbCode()->count(), 3);
+
+        // Yes ends the program at once: the event loop returns and the windows go.
+        boxes.answer(MsgResult::Yes);
+        QTimer::singleShot(0, this, [this] { QTest::keyClick(window.get(), Qt::Key_X, Qt::AltModifier); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QCOMPARE(boxes.asked.size(), 2);
+        QVERIFY(!window->isVisible());
+    }
+};
+
+QTEST_MAIN(TstLookupWindow)
+#include "tst_lookupwindow.moc"
