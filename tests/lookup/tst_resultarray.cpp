@@ -1,0 +1,79 @@
+#include "records/RecordSet.h"
+#include "records/ResultArray.h"
+#include "tests/support/VendorDatabaseBuilder.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace zorvane;
+using records::ResultArray;
+using test::vendorRecord;
+
+class TstResultArray : public QObject {
+    Q_OBJECT
+private slots:
+    void rowsCopyRecordsWithTheirNumbers()
+    {
+        QTemporaryDir folder;
+        auto spread = vendorRecord("00-00-02", "Spread", "Main address", QString(), "second line");
+        spread.fields[7] = QStringLiteral("fifth line");
+        const QString path = test::writeVendorDatabase(
+            folder.path(), {vendorRecord("00-00-01", "First", "1 First St", "Suite 1", "Floor 2"),
+                            spread,
+                            vendorRecord(std::nullopt, std::nullopt, std::nullopt)});
+        records::RecordSet set(path, QStringLiteral("oui"));
+        ResultArray rows;
+        rows.writeRow(4)[0] = QStringLiteral("left over");
+        rows.Recreate();
+        QCOMPARE(rows.at(4, ResultArray::Code), QString());
+
+        qint32 intArrayCtr = 0;
+        set.MoveFirst();
+        while (!set.Eof()) {
+            FillArray(set, rows, intArrayCtr);
+            set.MoveNext();
+        }
+        QCOMPARE(intArrayCtr, 3);
+        QCOMPARE(rows.filledRows(), 3);
+
+        QCOMPARE(rows.at(0, ResultArray::Code), QStringLiteral("00-00-01"));
+        QCOMPARE(rows.at(0, ResultArray::Vendor), QStringLiteral("First"));
+        QCOMPARE(rows.at(0, ResultArray::Address1), QStringLiteral("Suite 1"));
+        QCOMPARE(rows.at(0, ResultArray::Address1 + 1), QStringLiteral("Floor 2"));
+        QCOMPARE(rows.at(0, ResultArray::Address), QStringLiteral("1 First St"));
+        QCOMPARE(rows.at(0, ResultArray::RecordNum), QStringLiteral("0"));
+        // An empty Address1 is not closed up: address2 stays in its own column.
+        QCOMPARE(rows.at(1, ResultArray::Address1), QString());
+        QCOMPARE(rows.at(1, ResultArray::Address1 + 1), QStringLiteral("second line"));
+        QCOMPARE(rows.at(1, ResultArray::Address1 + 4), QStringLiteral("fifth line"));
+        QCOMPARE(rows.at(1, ResultArray::RecordNum), QStringLiteral("1"));
+        // Nulls read as empty text.
+        for (int column : {0, 1, 2, 3, 4, 5, 6, 7})
+            QCOMPARE(rows.at(2, column), QString());
+        QCOMPARE(rows.at(2, ResultArray::RecordNum), QStringLiteral("2"));
+
+        qint32 intRecordNum = -1;
+        const qint32 Ctr = 2;
+        GetintRecordNum(rows, intRecordNum, Ctr);
+        QCOMPARE(intRecordNum, 2);
+        // A row the search did not fill reads as empty, and as record 0.
+        GetintRecordNum(rows, intRecordNum, 3);
+        QCOMPARE(intRecordNum, 0);
+        QCOMPARE(rows.at(3, ResultArray::Address), QString());
+        GetintRecordNum(rows, intRecordNum, -1);
+        QCOMPARE(intRecordNum, 0);
+    }
+
+    void recordNumbersPastSixteenBits()
+    {
+        ResultArray rows;
+        rows.writeRow(6000)[ResultArray::RecordNum] = QStringLiteral("46599");
+        QCOMPARE(rows.filledRows(), 6001);
+        qint32 intRecordNum = 0;
+        GetintRecordNum(rows, intRecordNum, 6000);
+        QCOMPARE(intRecordNum, 46599);
+    }
+};
+
+QTEST_APPLESS_MAIN(TstResultArray)
+#include "tst_resultarray.moc"
