@@ -5,6 +5,7 @@
 #include "records/jet/WriterFile.h"
 #include "records/jet/WriterLayout.h"
 #include "records/jet/WriterPages.h"
+#include "records/jet/WriterProperties.h"
 #include "records/jet/WriterText.h"
 
 #include <algorithm>
@@ -140,32 +141,22 @@ Bytes inlineLongValue(const Bytes& data) {
 
 // The property blob of the database object: the Access version that made it.
 Bytes databaseProperties() {
-    const std::u16string name = u"AccessVersion";
-    const std::u16string value = fromUtf8(AccessVersion2000);
-    Bytes out(PropertyMagic, PropertyMagic + 4);
+    PropertyBlob blob;
+    blob.addText(u"", u"AccessVersion", fromUtf8(AccessVersion2000));
+    return blob.bytes();
+}
 
-    Bytes names;
-    const Bytes nameBytes = ucs2(name);
-    append16(names, static_cast<std::uint16_t>(nameBytes.size()));
-    names.insert(names.end(), nameBytes.begin(), nameBytes.end());
-    append32(out, static_cast<std::uint32_t>(6 + names.size()));
-    append16(out, PropertyChunkNames);
-    out.insert(out.end(), names.begin(), names.end());
-
-    Bytes props;
-    append32(props, 6);  // block header: its length, then an empty object name
-    append16(props, 0);
-    const Bytes valueBytes = ucs2(value);
-    append16(props, static_cast<std::uint16_t>(8 + valueBytes.size()));
-    props.push_back(0);         // DDL flag
-    props.push_back(TypeText);  // value type
-    append16(props, 0);         // index into the names
-    append16(props, static_cast<std::uint16_t>(valueBytes.size()));
-    props.insert(props.end(), valueBytes.begin(), valueBytes.end());
-    append32(out, static_cast<std::uint32_t>(6 + props.size()));
-    append16(out, PropertyChunkObject);
-    out.insert(out.end(), props.begin(), props.end());
-    return out;
+// The user table's columns take empty text (as well as null); text is stored
+// compressed where it can be.
+Bytes tableProperties(const NewTable& table) {
+    PropertyBlob blob;
+    for (const NewColumn& c : table.columns) {
+        const std::u16string name = fromUtf8(c.name);
+        blob.addBoolean(name, u"AllowZeroLength", true);
+        blob.addBoolean(name, u"Required", false);
+        blob.addBoolean(name, u"UnicodeCompression", true);
+    }
+    return blob.bytes();
 }
 
 struct CatalogEntry {
@@ -536,7 +527,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
         {IdFirstAccessContainer + 3, IdRoot, u"Reports", ObjectTypeContainer, 0, {}},
         {IdFirstAccessContainer + 4, IdRoot, u"Scripts", ObjectTypeContainer, 0, {}},
         {IdFirstAccessContainer + 5, IdRoot, u"SysRel", ObjectTypeContainer, 0, {}},
-        {PageUserDef, IdTablesContainer, tableName, ObjectTypeTable, 0, {}},
+        {PageUserDef, IdTablesContainer, tableName, ObjectTypeTable, 0, tableProperties(table)},
     };
 
     const std::vector<ColumnDef> objectColumns = systemColumns({

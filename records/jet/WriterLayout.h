@@ -103,6 +103,7 @@ inline constexpr std::uint32_t ObjectFlagsSystem = 0x80000000u;
 inline constexpr char PropertyMagic[4] = {'M', 'R', '2', '\0'};
 inline constexpr std::uint16_t PropertyChunkNames = 0x0080;
 inline constexpr std::uint16_t PropertyChunkObject = 0x0000;
+inline constexpr std::uint16_t PropertyChunkColumn = 0x0001;
 inline constexpr char AccessVersion2000[] = "08.50";
 
 } // namespace zorvane::jet::writer
