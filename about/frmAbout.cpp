@@ -165,7 +165,7 @@ void frmAbout::Form_Load()
     // The two description lines are joined by a lone carriage return; the label
     // breaks the line there.
     const QString description = QStringLiteral("Quick and Dirty Ethernet Vendor") + QChar(13)
-        + QStringLiteral("Code lookup utility by the Zorvane Project contributors");
+        + QStringLiteral("Code lookup utility by the Zorvane Project");
     lblDescription->setText(QString(description).replace(QChar(13), QChar(10)));
     lblDescription->adjustSize();
     lblDisclaimer->setText(QStringLiteral("Free software: share it as you like. It comes "

@@ -1,14 +1,23 @@
+#include "about/Pictures.h"
 #include "app/AppInfo.h"
+#include "app/frmSplash.h"
 
 #include <QApplication>
-#include <QWidget>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(zorvane::AppInfo::title());
-    QWidget window;
-    window.setWindowTitle(zorvane::AppInfo::title());
-    window.show();
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(zorvane::AppInfo::Major)
+                                            .arg(zorvane::AppInfo::Minor)
+                                            .arg(zorvane::AppInfo::Revision));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zorvane"));
+    QApplication::setWindowIcon(zorvane::Pictures::programIcon());
+
+    // The splash window is the first window; it hands over to the lookup window.
+    auto* splash = new frmSplash();
+    splash->show();
+    splash->activateWindow();
     return app.exec();
 }
