@@ -1,0 +1,103 @@
+#include "browser/WebEngineBrowser.h"
+
+#include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace zorvane {
+
+WebEngineBrowser::WebEngineBrowser(const QUrl& homePage, const QUrl& searchPage, QWidget* host)
+    : WebBrowser(host), m_homePage(homePage), m_searchPage(searchPage),
+      m_view(new QWebEngineView(host))
+{
+    connect(m_view->page(), &QWebEnginePage::loadingChanged, this,
+            &WebEngineBrowser::loadingChanged);
+}
+
+QWidget* WebEngineBrowser::widget() { return m_view; }
+
+void WebEngineBrowser::load(const QUrl& url)
+{
+    if (!url.isValid() || url.isEmpty())
+        throw BrowserError("There is no address to go to.");
+    startRequest();
+    m_view->setUrl(url);
+}
+
+void WebEngineBrowser::Navigate(const QString& address)
+{
+    // What a user types may lack the scheme ("standards.ieee.org/...").
+    load(QUrl::fromUserInput(address.trimmed()));
+}
+
+void WebEngineBrowser::GoBack()
+{
+    if (!m_view->history()->canGoBack())
+        throw BrowserError("There is no page to go back to.");
+    startRequest();
+    m_view->back();
+}
+
+void WebEngineBrowser::GoForward()
+{
+    if (!m_view->history()->canGoForward())
+        throw BrowserError("There is no page to go forward to.");
+    startRequest();
+    m_view->forward();
+}
+
+void WebEngineBrowser::GoHome() { load(m_homePage); }
+
+void WebEngineBrowser::GoSearch() { load(m_searchPage); }
+
+void WebEngineBrowser::Refresh()
+{
+    if (m_view->url().isEmpty())
+        throw BrowserError("There is no page to refresh.");
+    startRequest();
+    m_view->reload();
+}
+
+void WebEngineBrowser::Stop()
+{
+    m_requested = QDeadlineTimer();
+    m_view->stop();
+}
+
+void WebEngineBrowser::startRequest() { m_requested.setRemainingTime(RequestGrace); }
+
+bool WebEngineBrowser::Busy() const
+{
+    // A load reports its start a moment after it is asked for; until then the
+    // request alone counts as busy, but not for ever: a request that starts no
+    // load (a script address, a jump within the page) lapses.
+    return m_view->page()->isLoading() || !m_requested.hasExpired();
+}
+
+QString WebEngineBrowser::LocationName() const
+{
+    // A page without a title of its own (a plain-text file) goes by its address.
+    const QString title = m_view->title();
+    return title.isEmpty() ? LocationURL() : title;
+}
+
+QString WebEngineBrowser::LocationURL() const { return m_view->url().toString(); }
+
+void WebEngineBrowser::loadingChanged(const QWebEngineLoadingInfo& info)
+{
+    switch (info.status()) {
+    case QWebEngineLoadingInfo::LoadStartedStatus:
+        m_requested = QDeadlineTimer();
+        return;
+    case QWebEngineLoadingInfo::LoadSucceededStatus:
+        emit NavigateComplete2(LocationURL());
+        break;
+    case QWebEngineLoadingInfo::LoadStoppedStatus:
+    case QWebEngineLoadingInfo::LoadFailedStatus:
+        break;
+    }
+    emit DownloadComplete();
+}
+
+} // namespace zorvane

@@ -1,0 +1,26 @@
+// zorvane-listing: the listing browser window on its own. No window of the
+// lookup program opens it; this small program does.
+#include "app/AppInfo.h"
+#include "browser/frmBrowser.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char* argv[])
+{
+    // Chromium cannot set up its sandbox for the root user and refuses to start
+    // with it there; only then do pages run without one.
+    if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        std::fputs("zorvane-listing: running as root, so pages run without Chromium's sandbox\n",
+                   stderr);
+    }
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(zorvane::AppInfo::title());
+
+    zorvane::frmBrowser frmBrowser;
+    frmBrowser.Form_Load();
+    return app.exec();
+}

@@ -1,0 +1,304 @@
+// The listing window over the real Qt WebEngine. Every request for the
+// listing's host is answered by a server on 127.0.0.1 that the test starts:
+// Chromium resolves that one host to it and no other host at all, and an
+// interceptor blocks (and records) any request for another host.
+#include "app/Twips.h"
+#include "browser/WebEngineBrowser.h"
+#include "browser/frmBrowser.h"
+#include "tests/browser/LocalWebServer.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+#include <QtTest>
+#include <memory>
+
+using namespace zorvane;
+using test::LocalWebServer;
+
+namespace {
+
+constexpr int Timeout = 20000;   // ms; generous, the machine may be busy
+const QString Host = QStringLiteral("standards.ieee.org");
+const QByteArray ListingPath = "/regauth/oui/oui.txt";
+
+// What the listing looks like: a header, then one block per assignment.
+const QByteArray Listing =
+    "OUI/MA-L                                 Organization\r\n"
+    "company_id                               Organization\r\n"
+    "                                         Address\r\n\r\n"
+    "00-1A-2B   (hex)\t\tExample Networks Ltd\r\n"
+    "001A2B     (base 16)\t\tExample Networks Ltd\r\n"
+    "\t\t\t\t12 Harbour Road\r\n\t\t\t\tPortsmouth  Hampshire  PO1 2AB\r\n\t\t\t\tGB\r\n\r\n"
+    "08-00-2F   (hex)\t\tNorthwind Data Systems\r\n"
+    "08002F     (base 16)\t\tNorthwind Data Systems\r\n"
+    "\t\t\t\t400 Market Street\r\n\t\t\t\tSpringfield  IL  62701\r\n\t\t\t\tUS\r\n";
+
+QByteArray html(const char* title)
+{
+    return QByteArray("<!DOCTYPE html><html><head><title>") + title
+           + "</title></head><body><p>" + title + "</p></body></html>";
+}
+
+QString address(const char* path) { return "http://" + Host + path; }
+
+QStringList listOf(const QComboBox* box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+// Blocks and records any request that would leave for another host.
+class StayOnThisMachine : public QWebEngineUrlRequestInterceptor {
+public:
+    QList<QUrl> blocked;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        const QUrl url = info.requestUrl();
+        if (url.host().isEmpty() || url.host() == Host)
+            return;
+        blocked << url;
+        info.block(true);
+    }
+};
+
+// A plain-text page has no title of its own; the browser names it by its address.
+bool namesListing(const QString& title, const QWebEngineView* view)
+{
+    return title == view->title() && title.endsWith(Host + QString::fromLatin1(ListingPath));
+}
+
+} // namespace
+
+// Waits until the window has settled on a page called `title`.
+#define WAIT_SETTLED(form, title)                                                                  \
+    QTRY_COMPARE_WITH_TIMEOUT((form)->windowTitle(), QString(title), Timeout);                     \
+    QTRY_VERIFY_WITH_TIMEOUT(!(form)->timTimer->isActive(), Timeout)
+
+#define WAIT_LISTING(form)                                                                         \
+    QTRY_VERIFY_WITH_TIMEOUT(namesListing((form)->windowTitle(), browser()->view()), Timeout);     \
+    QTRY_VERIFY_WITH_TIMEOUT(!(form)->timTimer->isActive(), Timeout)
+
+class TstBrowserWebEngine : public QObject {
+    Q_OBJECT
+public:
+    explicit TstBrowserWebEngine(LocalWebServer& server) : server(server) {}
+
+private:
+    LocalWebServer& server;
+    StayOnThisMachine guard;
+    std::unique_ptr<frmBrowser> form;
+
+    WebEngineBrowser* browser() const { return qobject_cast<WebEngineBrowser*>(form->brwWebBrowser); }
+
+    void openLoaded()
+    {
+        form->Form_Load();
+        WAIT_LISTING(form);
+    }
+    void clickButton(const char* key)
+    {
+        QTest::mouseClick(form->tbToolBar->widgetForAction(form->toolbarButton(key)), Qt::LeftButton);
+    }
+    void typeAndEnter(const QString& text)
+    {
+        form->cboAddress->lineEdit()->selectAll();
+        QTest::keyClicks(form->cboAddress, text);
+        QTest::keyClick(form->cboAddress, Qt::Key_Return);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        server.pages[ListingPath] = {"text/plain", Listing};
+        server.pages["/regauth/oui/index.shtml"] = {"text/html", html("OUI Public Listing Search")};
+        server.pages["/one.html"] = {"text/html", html("Page One")};
+        server.pages["/two.html"] = {"text/html", html("Page Two")};
+        server.pages["/slow.html"] = {"text/html", html("Slow Page")};
+        QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&guard);
+        QVERIFY(QWebEngineProfile::defaultProfile()->isOffTheRecord());
+    }
+    void init()
+    {
+        form = std::make_unique<frmBrowser>();
+        QVERIFY(browser());
+    }
+    void cleanup()
+    {
+        form.reset();
+        server.release(ListingPath);
+        server.release("/slow.html");
+    }
+    void cleanupTestCase()
+    {
+        QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(nullptr);
+        QVERIFY2(guard.blocked.isEmpty(), qPrintable(guard.blocked.value(0).toString()));
+        QVERIFY(!server.requests.isEmpty());
+        for (const auto& request : server.requests)
+            QCOMPARE(QString::fromLatin1(request.host), Host);
+    }
+
+    void startUpShowsTheListingWorkingThenItsName()
+    {
+        server.hold(ListingPath);
+        const int before = server.count(ListingPath);
+        form->Form_Load();
+        QCOMPARE(form->cboAddress->currentText(), address(ListingPath));
+        QCOMPARE(listOf(form->cboAddress), QStringList{address(ListingPath)});
+        QTRY_COMPARE_WITH_TIMEOUT(form->windowTitle(), QStringLiteral("Working..."), Timeout);
+        QTRY_COMPARE_WITH_TIMEOUT(server.count(ListingPath), before + 1, Timeout);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Working..."));   // still held back
+
+        server.release(ListingPath);
+        WAIT_LISTING(form);
+        QCOMPARE(form->windowTitle(), form->brwWebBrowser->LocationName());
+        QCOMPARE(listOf(form->cboAddress), QStringList{address(ListingPath)});
+        QCOMPARE(form->cboAddress->currentText(), address(ListingPath));
+
+        QString shown;
+        browser()->view()->page()->toPlainText([&](const QString& text) { shown = text; });
+        QTRY_VERIFY_WITH_TIMEOUT(shown.contains("Northwind Data Systems"), Timeout);
+    }
+
+    void enterAndListChoiceNavigateAndListEachAddressOnce()
+    {
+        openLoaded();
+        typeAndEnter(address("/one.html"));
+        WAIT_SETTLED(form, "Page One");
+        typeAndEnter(Host + "/two.html");   // what a user types may lack the scheme
+        WAIT_SETTLED(form, "Page Two");
+        QCOMPARE(listOf(form->cboAddress),
+                 (QStringList{address("/two.html"), address("/one.html"), address(ListingPath)}));
+        QCOMPARE(form->cboAddress->currentText(), address("/two.html"));
+
+        // A mouse choice from the list: the listing is reached again and moves to the top.
+        form->cboAddress->showPopup();
+        QAbstractItemView* list = form->cboAddress->view();
+        QTRY_VERIFY(list->isVisible());
+        const QRect entry = list->visualRect(list->model()->index(2, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entry.center());
+        WAIT_LISTING(form);
+        QCOMPARE(listOf(form->cboAddress),
+                 (QStringList{address(ListingPath), address("/two.html"), address("/one.html")}));
+
+        // An arrow key in the box chooses the next entry.
+        form->cboAddress->setFocus();
+        QTest::keyClick(form->cboAddress, Qt::Key_Down);
+        WAIT_SETTLED(form, "Page Two");
+        QCOMPARE(listOf(form->cboAddress),
+                 (QStringList{address("/two.html"), address(ListingPath), address("/one.html")}));
+    }
+
+    void stopEndsASlowLoadAndShowsTheNameAtOnce()
+    {
+        openLoaded();
+        server.hold("/slow.html");
+        typeAndEnter(address("/slow.html"));
+        QTRY_COMPARE_WITH_TIMEOUT(server.count("/slow.html"), 1, Timeout);
+        QTRY_COMPARE_WITH_TIMEOUT(form->windowTitle(), QStringLiteral("Working..."), Timeout);
+        QVERIFY(form->brwWebBrowser->Busy());
+
+        clickButton("Stop");
+        QVERIFY(form->windowTitle() != QStringLiteral("Working..."));
+        QCOMPARE(form->windowTitle(), form->brwWebBrowser->LocationName());
+        QVERIFY(!form->timTimer->isActive());
+        QTRY_VERIFY_WITH_TIMEOUT(!form->brwWebBrowser->Busy(), Timeout);
+        QTRY_COMPARE_WITH_TIMEOUT(server.openHeld(), 0, Timeout);   // the browser hung up
+        QVERIFY(form->windowTitle() != QStringLiteral("Working..."));
+        QCOMPARE(listOf(form->cboAddress), QStringList{address(ListingPath)});   // never reached
+    }
+
+    void backAndForwardWithNowhereToGoChangeNothing()
+    {
+        openLoaded();
+        const QString title = form->windowTitle();
+        const int requests = int(server.requests.size());
+        for (const char* key : {"Back", "Forward"}) {
+            clickButton(key);
+            QTRY_VERIFY_WITH_TIMEOUT(!form->timTimer->isActive(), Timeout);
+            QCOMPARE(form->windowTitle(), title);
+            QCOMPARE(form->brwWebBrowser->LocationURL(), address(ListingPath));
+            QCOMPARE(listOf(form->cboAddress), QStringList{address(ListingPath)});
+        }
+        QCOMPARE(int(server.requests.size()), requests);
+
+        // With somewhere to go, they go.
+        typeAndEnter(address("/one.html"));
+        WAIT_SETTLED(form, "Page One");
+        clickButton("Back");
+        WAIT_LISTING(form);
+        clickButton("Forward");
+        WAIT_SETTLED(form, "Page One");
+        QCOMPARE(listOf(form->cboAddress), (QStringList{address("/one.html"), address(ListingPath)}));
+    }
+
+    void searchHomeAndRefresh()
+    {
+        openLoaded();
+        clickButton("Search");
+        WAIT_SETTLED(form, "OUI Public Listing Search");
+        QCOMPARE(form->brwWebBrowser->LocationURL(), address("/regauth/oui/index.shtml"));
+        clickButton("Home");
+        WAIT_LISTING(form);
+        QCOMPARE(listOf(form->cboAddress),
+                 (QStringList{address(ListingPath), address("/regauth/oui/index.shtml")}));
+        const int fetched = server.count(ListingPath);
+        clickButton("Refresh");
+        QTRY_COMPARE_WITH_TIMEOUT(server.count(ListingPath), fetched + 1, Timeout);
+        WAIT_LISTING(form);
+    }
+
+    void resizingKeepsTheMarginsAndSurvivesTinyAndMinimised()
+    {
+        openLoaded();
+        QWidget* view = browser()->view();
+        for (const QSize size : {QSize(800, 600), QSize(300, 200), QSize(4, 4)}) {
+            form->resize(size);
+            const QSize inner = form->size();
+            const int width = std::max(0, twips(toTwips(inner.width()) - 100));
+            QCOMPARE(form->cboAddress->width(), width);
+            QCOMPARE(view->geometry(), QRect(twips(50), twips(1215), width,
+                                             std::max(0, twips(toTwips(inner.height()) - 1315))));
+        }
+        form->showMinimized();
+        QTRY_VERIFY(form->isMinimized());
+        form->showNormal();
+        form->resize(twipSize(6540, 5130));
+        QCOMPARE(view->size(), QSize(twips(6440), twips(5130 - 1315)));
+        // Still a working browser.
+        clickButton("Refresh");
+        WAIT_LISTING(form);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    LocalWebServer server;
+    if (!server.listen())
+        qFatal("The local web server cannot listen on 127.0.0.1.");
+    // Read by Qt WebEngine when the first page is made, which is after this.
+    // The listing's host is this machine; every other host is unknown.
+    const QByteArray flags = "--host-resolver-rules=\"MAP " + Host.toLatin1() + " 127.0.0.1:"
+                             + QByteArray::number(server.port())
+                             + ", MAP * ~NOTFOUND\" --no-proxy-server"
+                               " --disable-background-networking --disable-component-update"
+                               " --disable-domain-reliability --disable-sync --no-pings"
+                               " --dns-prefetch-disable --no-first-run";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    TstBrowserWebEngine test(server);
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_browser_webengine.moc"
