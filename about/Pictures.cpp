@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QSvgRenderer>
 
+#include <climits>
+
 static void initPictureResources() { Q_INIT_RESOURCE(pictures); }
 
 namespace zorvane {

@@ -1,7 +1,9 @@
 #pragma once
 #include <QIcon>
 #include <QImage>
+#include <QList>
 #include <QPixmap>
+#include <QRgb>
 
 namespace zorvane {
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <string>
 #include <windows.h>
 #endif
 

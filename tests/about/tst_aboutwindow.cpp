@@ -1,6 +1,7 @@
 // The about window as the user meets it: one instance, its texts and layout,
 // Esc, Enter and OK, and the system-information button over scripted registry
 // contents.
+#include "about/Pictures.h"
 #include "about/Registry.h"
 #include "about/frmAbout.h"
 #include "tests/about/ScriptedSystem.h"
@@ -102,6 +103,31 @@ private slots:
         QTRY_VERIFY(window.isNull());
         frmAbout* next = frmAbout::showInstance();
         QCOMPARE(child<QLabel>(next, "lblVersion")->text(), QStringLiteral("Version 2.6.0"));
+    }
+
+    void picturesAreDrawn()
+    {
+        const QImage card = Pictures::adapterCard().toImage();
+        QCOMPARE(card.size(), QSize(99, 62));
+        QVERIFY(!card.hasAlphaChannel());
+        QCOMPARE(QColor(card.pixel(0, 61)), QColor(0, 192, 0));   // the green ground
+        QSet<QRgb> cardColours;
+        for (int y = 0; y < card.height(); ++y)
+            for (int x = 0; x < card.width(); ++x)
+                cardColours.insert(card.pixel(x, y));
+        QVERIFY(cardColours.size() > 20);
+
+        const QImage icon = Pictures::programIconImage();
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QCOMPARE(icon.format(), QImage::Format_Indexed8);
+        QCOMPARE(icon.colorCount(), 17);   // 16 colours and transparency
+        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
+        QSet<int> used;
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x)
+                used.insert(icon.pixelIndex(x, y));
+        QVERIFY(used.size() >= 10);
+        QVERIFY(!Pictures::programIcon().isNull());
     }
 
     void aToolWindowWithoutOwnerOrModality()

@@ -2,11 +2,15 @@
 // and the early close by a typed character or a click on the frame, with the
 // run ending there.
 #include "app/frmSplash.h"
+#include "lookup/frmMain.h"
+#include "tests/support/ScriptedMessageBoxes.h"
+#include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -273,6 +277,58 @@ private slots:
         const int result = QCoreApplication::exec();
         QCOMPARE(result, status);
         QCOMPARE(next.made, made);
+        QTRY_VERIFY(splash.isNull());
+    }
+
+    // Without a stand-in: the lookup window over "oui.mdb" in the working
+    // directory, or the run ending with a failure status when there is none.
+    void handsOverToTheLookupWindowOfTheWorkingDirectory()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        zorvane::test::writeVendorDatabase(
+            dir.path(), {zorvane::test::vendorRecord(QStringLiteral("00000C"),
+                                                     QStringLiteral("Cisco Systems, Inc"))});
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QPointer<frmSplash> splash = new frmSplash();
+        child<QTimer>(splash, "Timer1")->stop();
+        splash->show();
+        tick(splash);
+        tick(splash);
+        tick(splash);
+        QDir::setCurrent(before);
+        QPointer<frmMain> lookup;
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* window = qobject_cast<frmMain*>(widget))
+                lookup = window;
+        QVERIFY(lookup && lookup->isVisible());
+        QVERIFY(lookup->parentWidget() == nullptr && !lookup->isModal());
+        QTRY_VERIFY(splash.isNull());
+        lookup->close();
+        QTRY_VERIFY(lookup.isNull());
+    }
+
+    void noDatabaseEndsTheRunWithAFailureStatus()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
+        zorvane::test::ScriptedMessageBoxes boxes;
+        QPointer<frmSplash> splash = new frmSplash();
+        auto* timer = child<QTimer>(splash, "Timer1");
+        timer->setInterval(10);
+        splash->show();
+        QTimer watchdog;
+        watchdog.setSingleShot(true);
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(99); });
+        watchdog.start(5000);
+        const int result = QCoreApplication::exec();
+        QDir::setCurrent(before);
+        QCOMPARE(result, 1);
+        QCOMPARE(boxes.asked.size(), 1);   // the lookup window said why
+        QVERIFY(boxes.asked[0].text.contains(QStringLiteral("oui.mdb")));
         QTRY_VERIFY(splash.isNull());
     }
 };
