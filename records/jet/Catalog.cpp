@@ -201,8 +201,10 @@ std::vector<std::uint32_t> usageMapPages(PageFile& file, std::uint32_t pointer,
                 if (!(bits[i] & (1u << bit)))
                     continue;
                 const std::uint64_t number = first + i * 8 + static_cast<unsigned>(bit);
-                if (number < limit)
-                    pages.push_back(static_cast<std::uint32_t>(number));
+                if (number >= limit)  // a table's pages all lie inside the file
+                    file.page(static_cast<std::uint32_t>(std::min<std::uint64_t>(number, 0xFFFFFFFFu)),
+                              what.c_str());
+                pages.push_back(static_cast<std::uint32_t>(number));
             }
         }
     };

@@ -130,6 +130,10 @@ void appendDateTime(double days, std::u16string& out) {
     const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     if (month <= 2)
         ++year;
+    if (year < 100 || year > 9999) {  // rounding carried past the last day
+        appendNumber(days, out);
+        return;
+    }
     const int y = static_cast<int>(year);
     appendTwo(y / 100, out);
     appendTwo(y % 100, out);

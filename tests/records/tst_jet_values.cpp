@@ -1,0 +1,214 @@
+// The canonical text of every column type, and memo/OLE values stored inline,
+// on one long-value page, or as a chain over several (including broken and
+// looping chains), on hand-made pages.
+#include "records/jet/Error.h"
+#include "records/jet/Format.h"
+#include "records/jet/PageFile.h"
+#include "records/jet/Row.h"
+#include "records/jet/ValueText.h"
+
+#include <QtTest>
+
+#include <bit>
+#include <climits>
+#include <vector>
+
+using namespace zorvane::jet;
+namespace fmt = zorvane::jet::format;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+QString fixed(std::uint8_t type, const Bytes& bytes, std::uint8_t scale = 0) {
+    std::u16string out;
+    if (!appendFixedValue(type, bytes.data(), bytes.size(), scale, out))
+        return "<short>";
+    return QString::fromStdU16String(out);
+}
+Bytes le(std::uint64_t v, int n) {
+    Bytes b(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        b[std::size_t(i)] = std::uint8_t(v >> (8 * i));
+    return b;
+}
+QString date(double days) {
+    std::u16string out;
+    appendDateTime(days, out);
+    return QString::fromStdU16String(out);
+}
+QString stored(const Bytes& b) {
+    std::u16string out;
+    appendStoredText(b.data(), b.size(), out);
+    return QString::fromStdU16String(out);
+}
+
+// A file image of `pages` pages; put() lays rows onto a data page the way
+// Access does (from the page end downwards, row table after the header).
+struct Image {
+    explicit Image(int pages) : bytes(std::size_t(pages) * fmt::PageSize, 0) {}
+    void put(std::uint32_t page, const std::vector<Bytes>& rows) {
+        std::uint8_t* p = bytes.data() + page * fmt::PageSize;
+        p[0] = fmt::PageData;
+        p[1] = 1;
+        std::memcpy(p + fmt::DataOwnerOffset, fmt::LongValueOwner, 4);
+        fmt::put16(p + fmt::DataRowCountOffset, std::uint16_t(rows.size()));
+        std::size_t end = fmt::PageSize;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            const std::size_t start = end - rows[i].size();
+            std::memcpy(p + start, rows[i].data(), rows[i].size());
+            fmt::put16(p + fmt::DataRowTableOffset + 2 * i, std::uint16_t(start));
+            end = start;
+        }
+    }
+    Bytes bytes;
+};
+Bytes reference(std::uint32_t head, std::uint32_t pointer) {
+    Bytes r(12, 0);
+    fmt::put32(r.data(), head);
+    fmt::put32(r.data() + 4, pointer);
+    return r;
+}
+Bytes part(std::uint32_t next, const Bytes& data) {
+    Bytes r = le(next, 4);
+    r.insert(r.end(), data.begin(), data.end());
+    return r;
+}
+Bytes filled(std::size_t n, std::uint8_t start) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i)
+        b[i] = std::uint8_t(start + i);
+    return b;
+}
+
+} // namespace
+
+class JetValues : public QObject {
+    Q_OBJECT
+
+private slots:
+    void integers() {
+        QCOMPARE(fixed(fmt::TypeByte, {255}), QString("255"));
+        QCOMPARE(fixed(fmt::TypeInteger, le(std::uint16_t(-2), 2)), QString("-2"));
+        QCOMPARE(fixed(fmt::TypeLong, le(std::uint32_t(INT_MIN), 4)), QString("-2147483648"));
+        QCOMPARE(fixed(fmt::TypeLong, {1, 2}), QString("<short>"));
+    }
+
+    void floatingPointIsShortestRoundTrip() {
+        QCOMPARE(fixed(fmt::TypeSingle, le(std::bit_cast<std::uint32_t>(0.1f), 4)), QString("0.1"));
+        QCOMPARE(fixed(fmt::TypeSingle, le(std::bit_cast<std::uint32_t>(-3.25f), 4)), QString("-3.25"));
+        QCOMPARE(fixed(fmt::TypeDouble, le(std::bit_cast<std::uint64_t>(444.555), 8)), QString("444.555"));
+        QCOMPARE(fixed(fmt::TypeDouble, le(std::bit_cast<std::uint64_t>(1e20), 8)), QString("1e+20"));
+        const double third = 1.0 / 3.0;
+        QCOMPARE(fixed(fmt::TypeDouble, le(std::bit_cast<std::uint64_t>(third), 8)).toDouble(), third);
+    }
+
+    void currencyHasFourDecimals() {
+        QCOMPARE(fixed(fmt::TypeCurrency, le(35000, 8)), QString("3.5000"));
+        QCOMPARE(fixed(fmt::TypeCurrency, le(std::uint64_t(-1), 8)), QString("-0.0001"));
+        QCOMPARE(fixed(fmt::TypeCurrency, le(0, 8)), QString("0.0000"));
+        QCOMPARE(fixed(fmt::TypeCurrency, le(std::uint64_t(INT64_MIN), 8)),
+                 QString("-922337203685477.5808"));
+    }
+
+    void dates() {
+        QCOMPARE(date(0), QString("1899-12-30 00:00:00"));
+        QCOMPARE(date(27293), QString("1974-09-21 00:00:00"));
+        QCOMPARE(date(40122.98712962963), QString("2009-11-05 23:41:28"));
+        QCOMPARE(date(-1.25), QString("1899-12-29 06:00:00"));   // time counts forward
+        QCOMPARE(date(1.999999999), QString("1900-01-01 00:00:00"));  // rounds into the next day
+        QCOMPARE(date(60), QString("1900-02-28 00:00:00"));
+        QCOMPARE(date(61), QString("1900-03-01 00:00:00"));
+        QCOMPARE(date(-657434), QString("0100-01-01 00:00:00"));
+        QCOMPARE(date(2958465.5), QString("9999-12-31 12:00:00"));
+        QCOMPARE(date(2958465.999999999), QString("2958465.999999999"));  // would be year 10000
+        QCOMPARE(date(std::nan("")), QString("nan"));
+    }
+
+    void guidBooleanHex() {
+        const Bytes guid = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
+                            0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+        QCOMPARE(fixed(fmt::TypeGuid, guid), QString("{00112233-4455-6677-8899-AABBCCDDEEFF}"));
+        std::u16string out;
+        appendBoolean(true, out);
+        appendBoolean(false, out);
+        QCOMPARE(QString::fromStdU16String(out), QString("TrueFalse"));
+        QCOMPARE(fixed(fmt::TypeBinary, {0x00, 0x0F, 0xA0}), QString("000FA0"));
+    }
+
+    void numericIsExactDecimal() {
+        // sign byte, then four 32-bit words, most significant first
+        auto numeric = [](bool negative, std::uint32_t w0, std::uint32_t w3) {
+            Bytes b(17, 0);
+            b[0] = negative ? 0x80 : 0x00;
+            fmt::put32(b.data() + 1, w0);
+            fmt::put32(b.data() + 13, w3);
+            return b;
+        };
+        QCOMPARE(fixed(fmt::TypeNumeric, numeric(true, 0, 12345), 2), QString("-123.45"));
+        QCOMPARE(fixed(fmt::TypeNumeric, numeric(false, 0, 12345), 0), QString("12345"));
+        QCOMPARE(fixed(fmt::TypeNumeric, numeric(false, 0, 5), 4), QString("0.0005"));
+        QCOMPARE(fixed(fmt::TypeNumeric, numeric(true, 0, 0), 0), QString("0"));
+        QCOMPARE(fixed(fmt::TypeNumeric, numeric(false, 1, 0), 0),
+                 QString("79228162514264337593543950336"));  // 2^96
+    }
+
+    void textPlainAndCompressed() {
+        QCOMPARE(stored({'A', 0, 'b', 0, 0xAC, 0x20}), QString::fromUtf8("Ab€"));
+        // compressed: one byte a character; 0x00 switches to two bytes and back
+        QCOMPARE(stored({0xFF, 0xFE, 'a', 'b', 0x00, 0xAC, 0x20, 0x00, 'c'}), QString::fromUtf8("ab€c"));
+        QCOMPARE(stored({0xFF, 0xFE}), QString(""));
+        QCOMPARE(stored({0xFF, 0xFE, 0x00, 0xAC}), QString(""));  // a cut-off character is dropped
+        QCOMPARE(QString::fromStdString(toUtf8(u"a\u00E9\u20AC\U0001F600")),
+                 QString::fromUtf8("a\u00E9\u20AC\U0001F600"));
+    }
+
+    void longValues() {
+        Image image(6);
+        const Bytes one = filled(300, 1), a = filled(3000, 7), b = filled(1500, 9);
+        image.put(3, {one, part(fmt::makePointer(4, 0), a)});
+        image.put(4, {part(0, b), part(fmt::makePointer(5, 0), {1, 2}), part(fmt::makePointer(4, 1), {3})});
+        image.put(5, {part(fmt::makePointer(4, 2), {4})});
+        PageFile file("memo.mdb", image.bytes);
+        std::vector<std::uint8_t> scratch;
+        const std::string what = "table \"t\"";
+        auto read = [&](const Bytes& ref) {
+            const ColumnBytes v = readLongValue(file, ref.data(), ref.size(), scratch, what);
+            return Bytes(v.data, v.data + v.length);
+        };
+
+        Bytes inlineRef = reference(fmt::LongValueInline | 3, 0);
+        inlineRef.insert(inlineRef.end(), {'x', 'y', 'z'});
+        QCOMPARE(read(inlineRef), Bytes({'x', 'y', 'z'}));
+        QCOMPARE(read(reference(fmt::LongValueSinglePage | 300, fmt::makePointer(3, 0))), one);
+
+        Bytes both = a;
+        both.insert(both.end(), b.begin(), b.end());
+        QCOMPARE(read(reference(4500, fmt::makePointer(3, 1))), both);
+        // a shorter length takes only what it says
+        QCOMPARE(read(reference(4001, fmt::makePointer(3, 1))), Bytes(both.begin(), both.begin() + 4001));
+
+        auto failure = [&](const Bytes& ref) {
+            try {
+                read(ref);
+            } catch (const Error& e) {
+                return QString::fromUtf8(e.what());
+            }
+            return QString("<no error>");
+        };
+        // 4,1 -> 5,0 -> 4,2 -> 4,1: a loop
+        QVERIFY(failure(reference(100, fmt::makePointer(4, 1))).contains("loop"));
+        QVERIFY(failure(reference(6000, fmt::makePointer(3, 1))).contains("ends before its length"));
+        QVERIFY(failure(reference(1u << 29, fmt::makePointer(3, 1))).contains("longer than the file"));
+        QVERIFY(failure(reference(fmt::LongValueSinglePage | 301, fmt::makePointer(3, 0)))
+                    .contains("shorter than its length"));
+        QVERIFY(failure(reference(fmt::LongValueSinglePage | 3, fmt::makePointer(9, 0)))
+                    .contains("beyond the end of the file"));
+        QVERIFY(failure(reference(fmt::LongValueInline | 30, 0)).contains("runs past its row"));
+        const QString message = failure(reference(100, fmt::makePointer(4, 1)));
+        QVERIFY2(message.startsWith("memo.mdb: table \"t\" is damaged: ") && !message.contains('\n'),
+                 qPrintable(message));
+    }
+};
+
+QTEST_GUILESS_MAIN(JetValues)
+#include "tst_jet_values.moc"
