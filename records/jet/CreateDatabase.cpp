@@ -9,7 +9,6 @@
 #include "records/jet/WriterText.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <deque>
 
@@ -277,7 +276,7 @@ public:
     const std::vector<std::uint32_t>& pages() const { return pages_; }
     // The page new long values would go to, if it still has room.
     std::vector<std::uint32_t> pagesWithRoom() const {
-        if (current_ && current_->freeSpace() > 64)
+        if (current_ && current_->freeSpace() >= RoomWorthListing)
             return {currentPage_};
         return {};
     }
@@ -446,13 +445,14 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
     const std::u16string tableName = fromUtf8(table.name);
     {
         Bytes probe;
-        if (tableName.empty() || tableName.size() > 64 || !appendNameIndexKey(tableName, probe))
+        if (tableName.empty() || tableName.size() > MaxNameChars || !appendNameIndexKey(tableName, probe))
             fail(label, "table name " + quoted(table.name) + " is not one a new database can hold");
     }
     for (const NewColumn& c : table.columns) {
         const std::u16string n = fromUtf8(c.name);
-        if (n.empty() || n.size() > 64)
-            fail(label, "field name " + quoted(c.name) + " is empty or longer than 64 characters");
+        if (n.empty() || n.size() > MaxNameChars)
+            fail(label, "field name " + quoted(c.name) + " is empty or longer than " +
+                            std::to_string(MaxNameChars) + " characters");
         if (!c.memo && (c.maxChars == 0 || c.maxChars > 255))
             fail(label, "text field " + quoted(c.name) + " must hold 1 to 255 characters");
     }
@@ -470,7 +470,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
     userDef.rowCount = static_cast<std::uint32_t>(rows.size());
     userDef.usedPages = userMaps.add(user.dataPages);
     std::vector<std::uint32_t> roomy;
-    if (!user.dataPages.empty() && user.lastPageFree > 64)
+    if (!user.dataPages.empty() && user.lastPageFree >= RoomWorthListing)
         roomy.push_back(user.dataPages.back());
     userDef.freePages = userMaps.add(roomy);
     {

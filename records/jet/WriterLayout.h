@@ -45,6 +45,10 @@ inline constexpr std::size_t UsageMapReferenceSlots = (UsageMapRowSize - 1) / 4;
 // The database-wide map grows with the file, in steps of this many bytes.
 inline constexpr std::size_t GlobalMapMinBytes = 64;
 inline constexpr std::size_t GlobalMapStepBytes = 32;
+// A page goes into a free-space map when it has at least this much room.
+inline constexpr std::size_t RoomWorthListing = 64;
+// Longest name of a table or field.
+inline constexpr std::size_t MaxNameChars = 64;
 // Owner word of the data page that holds the database-wide map.
 inline constexpr std::uint32_t GlobalMapOwner = 1;
 
