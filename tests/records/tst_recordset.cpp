@@ -4,7 +4,11 @@
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
 
+#include "records/jet/Format.h"
+
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using zorvane::jet::Error;
@@ -150,6 +154,54 @@ private slots:
                                  errorOf([&] { set.Fields("A").setValue("x"); })})
             QVERIFY2(e.contains("editing is not available yet"), qPrintable(e));
         QCOMPARE(set.RecordCount(), 2);
+    }
+
+    // A table whose pages are listed by a reference usage map (the map row
+    // points to usage-map pages) reads the same records as with the inline
+    // map Access wrote: Table1's map is rewritten into that form on a copy.
+    void referenceUsageMap() {
+        namespace fmt = zorvane::jet::format;
+        const QString original = fixture("compIndexTestV2000.mdb");
+        QFile in(original);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QByteArray bytes = in.readAll();
+        const auto newPage = std::uint32_t(bytes.size() / 4096);
+        std::uint32_t pointer = 0;
+        std::vector<std::uint32_t> pages;
+        {
+            zorvane::jet::Database db(original.toStdString());
+            auto table = db.openTable("Table1");
+            pointer = table->def().usedPages;
+            pages = zorvane::jet::usageMapPages(db.file(), pointer, "Table1");
+        }
+        QVERIFY(pages.size() > 1);
+        // The map row: type 1, then page pointers; the first names the new page.
+        auto* page = reinterpret_cast<std::uint8_t*>(bytes.data()) + fmt::pointerPage(pointer) * 4096;
+        const std::uint16_t slot = fmt::pointerRow(pointer);
+        const std::size_t start = fmt::le16(page + fmt::DataRowTableOffset + 2 * slot) & fmt::RowOffsetMask;
+        const std::size_t end =
+            slot == 0 ? 4096 : fmt::le16(page + fmt::DataRowTableOffset + 2 * (slot - 1)) & fmt::RowOffsetMask;
+        std::fill(page + start, page + end, 0);
+        page[start] = fmt::UsageMapReference;
+        fmt::put32(page + start + 1, newPage);
+        QByteArray mapPage(4096, '\0');
+        mapPage[0] = char(fmt::PageUsageMap);
+        mapPage[1] = 1;
+        for (const std::uint32_t p : pages)
+            mapPage[qsizetype(fmt::UsageMapPageBitmap + p / 8)] |= char(1 << (p % 8));
+        bytes.append(mapPage);
+        QTemporaryDir dir;
+        const QString copy = dir.filePath("reference-map.mdb");
+        QFile out(copy);
+        QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        out.close();
+
+        RecordSet a(original, "Table1"), b(copy, "Table1");
+        QCOMPARE(b.RecordCount(), a.RecordCount());
+        for (; !a.Eof(); a.MoveNext(), b.MoveNext())
+            for (const QString& name : a.FieldNames())
+                QCOMPARE(b.Fields(name).Value(), a.Fields(name).Value());
+        QVERIFY(b.Eof());
     }
 
     // Walking reads each page from disk once, however often it walks.
