@@ -39,6 +39,9 @@ public:
     RecordSet(const RecordSet&) = delete;
     RecordSet& operator=(const RecordSet&) = delete;
 
+    // MoveFirst and MoveLast on an empty set, MoveNext and Move at EOF, a
+    // Move before the first record, and reading a field at EOF throw
+    // jet::Error ("no current record"). Move past the last record stops at EOF.
     void MoveFirst();
     void MoveNext();
     void MoveLast();
@@ -55,7 +58,7 @@ public:
     QStringList FieldNames() const;
     qint32 RecordCount() const;
 
-    // Write side.
+    // Write side: not available yet; each throws jet::Error saying so.
     void Edit();
     void AddNew();
     void Update();
