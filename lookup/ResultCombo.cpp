@@ -52,14 +52,18 @@ ResultCombo::ResultCombo(QWidget* parent)
     if (auto* list = qobject_cast<QListView*>(view()))
         list->setUniformItemSizes(true);
     setCurrentIndex(-1);
+    // A chosen entry shows from its start, like any text the program writes.
+    connect(this, &QComboBox::activated, lineEdit(), [this] { lineEdit()->home(false); });
 }
 
 QString ResultCombo::fieldText() const { return lineEdit()->text(); }
 
 void ResultCombo::setFieldText(const QString& text)
 {
-    if (lineEdit()->text() != text)
+    if (lineEdit()->text() != text) {
         lineEdit()->setText(text);
+        lineEdit()->home(false);   // a text longer than the box shows its start
+    }
 }
 
 int ResultCombo::entryCount() const { return entries_->count(); }

@@ -6,9 +6,31 @@ namespace zorvane::lookup {
 
 namespace {
 
+inline char16_t folded(char16_t c)
+{
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? char16_t(c + 0x20) : c;
+    return QChar::toCaseFolded(c);
+}
+
+// Alphabetical order with letter case ignored: characters compared by their
+// case-folded codes.
 bool before(const QString& a, const QString& b)
 {
-    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+    const qsizetype n = std::min(a.size(), b.size());
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t cx = x[i].unicode();
+        const char16_t cy = y[i].unicode();
+        if (cx == cy)
+            continue;
+        const char16_t fx = folded(cx);
+        const char16_t fy = folded(cy);
+        if (fx != fy)
+            return fx < fy;
+    }
+    return a.size() < b.size();
 }
 
 } // namespace

@@ -41,8 +41,9 @@ namespace {
 
 const QString DatabaseFile = QStringLiteral("oui.mdb");
 const QString VendorTable = QStringLiteral("oui");
-const QString CodeField = QLatin1String(zorvane::records::VendorFieldNames[0]);
-const QString VendorField = QLatin1String(zorvane::records::VendorFieldNames[1]);
+// Places of the fields in zorvane::records::VendorFieldNames.
+constexpr std::size_t CodeField = 0;
+constexpr std::size_t VendorField = 1;
 
 // The layout was drawn for a frame whose title bar, menu bar and borders take
 // 690 twips of the window's outer height. Here the window system draws the
@@ -53,6 +54,12 @@ constexpr int DesignFrameTwips = 690;
 // Progress bar scales.
 constexpr int Prg1Maximum = 5000;
 constexpr int Prg2Maximum = 50;
+
+// The status bar's panels: the first is this wide, the second takes the rest.
+// Their text is a pixel smaller than the controls' so that a record number and
+// a count of five digits each fit.
+constexpr int Panel1WidthTwips = 2040;
+constexpr int StatusFontPixels = 10;
 
 // A frame of the screen: the walk draws its changes no more often than this.
 constexpr qint64 FrameMilliseconds = 16;
@@ -139,6 +146,19 @@ public:
     }
 };
 
+// This system's face of the design font runs a little wider than the one the
+// window was drawn with: a caption that would be cut grows evenly on both
+// sides, so it stays centred where it was placed.
+void widenAboutCentre(QLabel* label)
+{
+    const int need = label->fontMetrics().horizontalAdvance(label->text()) + 2;
+    const int grow = need - label->width();
+    if (grow > 0) {
+        const QRect place = label->geometry();
+        label->setGeometry(place.adjusted(-grow / 2, 0, grow - grow / 2, 0));
+    }
+}
+
 // Ends the program at once: every window goes and the event loop returns.
 void endProgram()
 {
@@ -174,7 +194,8 @@ frmMain* frmMain::load()
 
 frmMain::frmMain(const QString& databasePath, QWidget* parent)
     : QMainWindow(parent),
-      Data1(std::make_unique<zorvane::records::RecordSet>(databasePath, VendorTable))
+      Data1(std::make_unique<zorvane::records::RecordSet>(databasePath, VendorTable)),
+      fields_(std::make_unique<zorvane::records::VendorFields>(*Data1))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(zorvane::AppInfo::title());
@@ -261,6 +282,8 @@ void frmMain::createControls()
                              twipRect(1260, 3360, 1335, 195));
     prg1 = progress("prg1", Prg1Maximum, twipRect(120, 3720, 3615, 255));
     Label3 = label("Label3", QStringLiteral("Search Progress"), twipRect(1395, 3960, 1185, 195));
+    widenAboutCentre(lblCodeVendFound);
+    widenAboutCentre(Label3);
 
     // The edit buttons stand right of the window's normal width; edit mode
     // widens the window to show them.
@@ -283,11 +306,15 @@ void frmMain::createControls()
     sts1Panel1->setObjectName(QStringLiteral("sts1Panel1"));
     sts1Panel2 = new QLabel(sts1);
     sts1Panel2->setObjectName(QStringLiteral("sts1Panel2"));
+    // The panels are placed by the window (placePanels), not by the status
+    // bar's own layout, so that they fill it edge to edge.
+    QFont panelFont = font();
+    panelFont.setPixelSize(StatusFontPixels);
     for (QLabel* panel : {sts1Panel1, sts1Panel2}) {
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setMinimumWidth(0);
-        sts1->addPermanentWidget(panel, 1);
+        panel->setFont(panelFont);
     }
+    sts1->installEventFilter(this);
     setStatusBar(sts1);
 }
 
@@ -357,6 +384,10 @@ void frmMain::showEvent(QShowEvent* event)
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == sts1 && event->type() == QEvent::Resize) {
+        placePanels();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
         // The Search button is the window's default button.
@@ -373,6 +404,15 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::placePanels()
+{
+    const int first = twips(Panel1WidthTwips);
+    const int gap = 2;
+    sts1Panel1->setGeometry(0, 0, first, sts1->height());
+    sts1Panel2->setGeometry(first + gap, 0, std::max(0, sts1->width() - first - gap),
+                            sts1->height());
 }
 
 void frmMain::markDefaultButton(QWidget* focus)
@@ -494,7 +534,7 @@ void frmMain::walkTable(SearchBy by)
     const bool byCode = by == SearchBy::Code;
     ResultCombo* const searched = byCode ? cmbCode : cmbVendor;
     ResultCombo* const other = byCode ? cmbVendor : cmbCode;
-    const QString& field = byCode ? CodeField : VendorField;
+    const zorvane::records::Field& field = (*fields_)[byCode ? CodeField : VendorField];
 
     setHeightTwips(HeightSearching);
     repaint();
@@ -516,7 +556,7 @@ void frmMain::walkTable(SearchBy by)
         if (hasRecords)
             Data1->MoveFirst();
         while (hasRecords && !Data1->Eof()) {
-            if (term.matches(Data1->Fields(field).Value(), intPos)) {
+            if (term.matches(field.Value(), intPos)) {
                 if (byCode)
                     FoundCode();
                 else
@@ -601,17 +641,24 @@ void frmMain::showMatchCount()
         sts1Panel2->setText(QStringLiteral("%1 Matching Records").arg(intNumRecords));
 }
 
-void frmMain::showListCount(ResultCombo* list, const char* one, const char* many)
+// The count text of a list: its number of entries, then what they are.
+QString frmMain::countText(ResultCombo* list, int entries) const
+{
+    const char* what = list == cmbCode ? (entries == 1 ? " Vendor Code Found" : " Vendor Codes Found")
+                                       : (entries == 1 ? " Vendor Found" : " Vendors Found");
+    return QString::number(entries) + QLatin1String(what);
+}
+
+void frmMain::showListCount(ResultCombo* list)
 {
     const int m = list->entryCount();
-    const QString text = QString::number(m) + QLatin1String(m == 1 ? one : many);
     if (!walking_) {
-        list->setFieldText(text);
+        list->setFieldText(countText(list, m));
     } else if (list == cmbCode) {
-        codeText_ = text;
+        codeCount_ = m;
         pending_ |= PendingCodeText;
     } else {
-        vendorText_ = text;
+        vendorCount_ = m;
         pending_ |= PendingVendorText;
     }
 }
@@ -622,34 +669,38 @@ void frmMain::drawWalk(bool now)
         return;
     const unsigned changed = pending_;
     pending_ = 0;
-    QList<QWidget*> painted;
-    if (changed & PendingPrg1) {
-        prg1->setValue(prg1Value_);
-        painted << prg1;
-    }
-    if (changed & PendingPrg2) {
-        prg2->setMaximum(prg2Maximum_);
-        prg2->setValue(prg2Value_);
-        painted << prg2;
-    }
+    // Every change only marks its widget; one repaint then draws them all and
+    // puts them on the screen together.
+    QRegion region;
+    auto mark = [this, &region](QWidget* w) { region += QRect(w->mapTo(this, QPoint()), w->size()); };
+    auto setBar = [&mark](QProgressBar* bar, int maximum, int value) {
+        bar->setUpdatesEnabled(false);   // a progress bar would repaint at once
+        bar->setMaximum(maximum);
+        bar->setValue(value);
+        bar->setUpdatesEnabled(true);
+        mark(bar);
+    };
+    if (changed & PendingPrg1)
+        setBar(prg1, Prg1Maximum, prg1Value_);
+    if (changed & PendingPrg2)
+        setBar(prg2, prg2Maximum_, prg2Value_);
     if (changed & PendingPanel1) {
         sts1Panel1->setText(QStringLiteral("Searching Record # %1").arg(panel1Position_));
-        painted << sts1Panel1;
+        mark(sts1Panel1);
     }
     if (changed & PendingPanel2) {
         sts1Panel2->setText(QStringLiteral("%1 Matching Records").arg(intNumRecords));
-        painted << sts1Panel2;
+        mark(sts1Panel2);
     }
     if (changed & PendingCodeText) {
-        cmbCode->setFieldText(codeText_);
-        painted << cmbCode;
+        cmbCode->setFieldText(countText(cmbCode, codeCount_));
+        mark(cmbCode);
     }
     if (changed & PendingVendorText) {
-        cmbVendor->setFieldText(vendorText_);
-        painted << cmbVendor;
+        cmbVendor->setFieldText(countText(cmbVendor, vendorCount_));
+        mark(cmbVendor);
     }
-    for (QWidget* w : painted)
-        w->repaint();
+    repaint(region);
     drawClock_.restart();
 }
 
@@ -667,8 +718,8 @@ void frmMain::FoundCode()
 {
     ++intNumRecords;
     showMatchCount();
-    const QString code = Data1->Fields(CodeField).Value().value_or(QString());
-    const QString vendor = Data1->Fields(VendorField).Value().value_or(QString());
+    const QString code = (*fields_)[CodeField].Value().value_or(QString());
+    const QString vendor = (*fields_)[VendorField].Value().value_or(QString());
     // The duplicate scan compares the code with each entry of the code list in
     // turn, prg2 counting the entries compared; either way it ends with the bar
     // full, at the number of entries.
@@ -680,16 +731,16 @@ void frmMain::FoundCode()
     if (isNew)
         cmbCode->addEntry(code);
     cmbVendor->addEntry(vendor);
-    FillArray(*Data1, strVendArray, intArrayCtr);
-    showListCount(cmbVendor, " Vendor Found", " Vendors Found");
+    FillArray(*Data1, *fields_, strVendArray, intArrayCtr);
+    showListCount(cmbVendor);
 }
 
 void frmMain::FoundVendor(qint32& intNumRecords)
 {
     ++intNumRecords;
     showMatchCount();
-    const QString code = Data1->Fields(CodeField).Value().value_or(QString());
-    const QString vendor = Data1->Fields(VendorField).Value().value_or(QString());
+    const QString code = (*fields_)[CodeField].Value().value_or(QString());
+    const QString vendor = (*fields_)[VendorField].Value().value_or(QString());
     bool isNew = true;
     if (const int n = cmbVendor->entryCount(); n > 0) {
         showPrg2(n, n);
@@ -698,8 +749,8 @@ void frmMain::FoundVendor(qint32& intNumRecords)
     if (isNew)
         cmbVendor->addEntry(vendor);
     cmbCode->addEntry(code);
-    FillArray(*Data1, strVendArray, intArrayCtr);
-    showListCount(cmbCode, " Vendor Code Found", " Vendor Codes Found");
+    FillArray(*Data1, *fields_, strVendArray, intArrayCtr);
+    showListCount(cmbCode);
 }
 
 void frmMain::cmbCode_Click()

@@ -109,13 +109,16 @@ private:
     void showPrg2(int value, int maximum);
     void showPanel1Record(qint32 position);
     void showMatchCount();
-    void showListCount(zorvane::lookup::ResultCombo* list, const char* one, const char* many);
+    void showListCount(zorvane::lookup::ResultCombo* list);
+    QString countText(zorvane::lookup::ResultCombo* list, int entries) const;
     void drawWalk(bool now);
     void discardQueuedInput();
     void markDefaultButton(QWidget* focus);
+    void placePanels();
 
-    // The record set of the data control, over table "oui".
+    // The record set of the data control, over table "oui", and its fields.
     std::unique_ptr<zorvane::records::RecordSet> Data1;
+    std::unique_ptr<zorvane::records::VendorFields> fields_;
 
     // Controls, named as designed.
     QLabel* lblCode = nullptr;
@@ -167,8 +170,8 @@ private:
     int prg2Value_ = 0;
     int prg2Maximum_ = 0;
     qint32 panel1Position_ = 0;
-    QString codeText_;
-    QString vendorText_;
+    int codeCount_ = 0;
+    int vendorCount_ = 0;
     QElapsedTimer drawClock_;
 
     int clientHeightTwips_ = ClientHeightAtLoadTwips;

@@ -22,21 +22,33 @@ ResultArray::Row& ResultArray::writeRow(qint32 row)
     return rows_[index];
 }
 
+VendorFields::VendorFields(RecordSet& Data1)
+{
+    fields_.reserve(VendorFieldNames.size());
+    for (const char* name : VendorFieldNames)
+        fields_.push_back(Data1.Fields(QLatin1String(name)));
+}
+
 void FillArray(RecordSet& Data1, ResultArray& strVendArray, qint32& intArrayCtr)
+{
+    FillArray(Data1, VendorFields(Data1), strVendArray, intArrayCtr);
+}
+
+void FillArray(RecordSet& Data1, const VendorFields& fields, ResultArray& strVendArray,
+               qint32& intArrayCtr)
 {
     ResultArray::Row& row = strVendArray.writeRow(intArrayCtr);
     row = ResultArray::Row{};
     // Code and Vendor always; a null reads as empty text.
-    row[ResultArray::Code] = Data1.Fields(QLatin1String(VendorFieldNames[0])).Value().value_or(QString());
-    row[ResultArray::Vendor] = Data1.Fields(QLatin1String(VendorFieldNames[1])).Value().value_or(QString());
+    row[ResultArray::Code] = fields[0].Value().value_or(QString());
+    row[ResultArray::Vendor] = fields[1].Value().value_or(QString());
     // The five further address fields only where they hold text; no compaction.
-    for (int i = 0; i < 5; ++i) {
-        const std::optional<QString> value =
-            Data1.Fields(QLatin1String(VendorFieldNames[static_cast<std::size_t>(3 + i)])).Value();
+    for (std::size_t i = 0; i < 5; ++i) {
+        std::optional<QString> value = fields[3 + i].Value();
         if (value && !value->isEmpty())
-            row[static_cast<std::size_t>(ResultArray::Address1 + i)] = *value;
+            row[ResultArray::Address1 + i] = std::move(*value);
     }
-    row[ResultArray::Address] = Data1.Fields(QLatin1String(VendorFieldNames[2])).Value().value_or(QString());
+    row[ResultArray::Address] = fields[2].Value().value_or(QString());
     row[ResultArray::RecordNum] = QString::number(Data1.AbsolutePosition());
     ++intArrayCtr;
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include "records/RecordSet.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -6,8 +8,6 @@
 #include <vector>
 
 namespace zorvane::records {
-
-class RecordSet;
 
 // The matches of the last search, one row per match in the record set's order.
 // Each row holds the record's eight fields and its record number as text.
@@ -36,9 +36,22 @@ private:
     std::vector<Row> rows_;
 };
 
+// The eight fields of table "oui" in the record set, each found by name once.
+class VendorFields {
+public:
+    explicit VendorFields(RecordSet& Data1);
+    const Field& operator[](std::size_t i) const { return fields_[i]; }
+
+private:
+    std::vector<Field> fields_;
+};
+
 // Copies the current record of `Data1` into row `intArrayCtr` (its fields,
 // null taken as empty text, and its record number) and counts the row.
 void FillArray(RecordSet& Data1, ResultArray& strVendArray, qint32& intArrayCtr);
+// The same, with the fields already found (a search copies many rows).
+void FillArray(RecordSet& Data1, const VendorFields& fields, ResultArray& strVendArray,
+               qint32& intArrayCtr);
 
 // Sets `intRecordNum` to the record number kept in row `Ctr` (0 for a row
 // that holds none).

@@ -167,6 +167,15 @@ private slots:
         QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("Vendor Name"));
         QCOMPARE(child<QLabel>("lblCodeVendFound")->text(), QStringLiteral("Adding Item to List"));
         QCOMPARE(child<QLabel>("Label3")->text(), QStringLiteral("Search Progress"));
+        // Captions and panel texts are not cut, even with five-digit numbers.
+        auto fits = [](QLabel* label, const QString& text) {
+            return label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width();
+        };
+        for (const char* name : {"lblCode", "Label1", "lblCodeVendFound", "Label3"})
+            QVERIFY2(fits(child<QLabel>(name), child<QLabel>(name)->text()), name);
+        QVERIFY(fits(panel(1), QStringLiteral("Searching Record # 46524")));
+        QVERIFY(fits(panel(2), QStringLiteral("46524 Matching Records")));
+        QCOMPARE(panel(2)->geometry().right(), child<QStatusBar>("sts1")->rect().right());
         QCOMPARE(button("cmdSearch")->text(), QStringLiteral("&Search"));
         QCOMPARE(button("cmdExit")->text(), QStringLiteral("E&xit"));
         QCOMPARE(bar("prg1")->maximum(), 5000);
