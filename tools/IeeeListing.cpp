@@ -188,6 +188,7 @@ public:
             entryLine_ = number;
             entry_ = ListingEntry{};
             entry_.registry = registry_.registry;
+            entry_.line = number;
             entry_.vendor = QString::fromUtf8(name);
             prefix_ = digits_;
             lines_ = 1;

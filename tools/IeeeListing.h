@@ -43,6 +43,7 @@ struct ListingEntry {
     QString code;              // upper-case hex with dashes
     QString vendor;
     QStringList addressLines;  // in order, each trimmed; none for e.g. "Private"
+    int line = 0;              // of its (hex) line in the registry's file
 };
 
 // Input that was left out (or, for a note, taken with a remark).

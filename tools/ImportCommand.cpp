@@ -3,6 +3,7 @@
 #include "records/jet/Error.h"
 #include "tools/Commands.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -92,12 +93,16 @@ int runImport(const QStringList& arguments) {
     records.reserve(listing.entries.size());
     for (const ListingEntry& entry : listing.entries) {
         records.push_back(vendorRecordOf(entry));
-        if (entry.addressLines.size() > 5)
-            std::fprintf(stderr,
-                         "zorvane-db: %s: %lld address lines; Address holds them all, "
-                         "Address1 to address5 the first five\n",
-                         entry.code.toLocal8Bit().constData(),
-                         static_cast<long long>(entry.addressLines.size()));
+        if (entry.addressLines.size() > 5) {
+            const QString file = QDir(args.from).filePath(QString::fromLatin1(
+                RegistryFiles[static_cast<std::size_t>(entry.registry)].fileName));
+            printProblem({file, entry.line,
+                          QStringLiteral("%1 has %2 address lines; Address holds them all, "
+                                         "Address1 to address5 the first five")
+                              .arg(entry.code)
+                              .arg(entry.addressLines.size()),
+                          0});
+        }
     }
     records::createVendorDatabase(args.out, records, args.force);
     std::printf("%s: %s\n", args.out.toLocal8Bit().constData(),

@@ -140,6 +140,11 @@ private slots:
         const QStringList four = {QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("L3"), QStringLiteral("L4")};
         addMaL(oui, QStringLiteral("00-00-0D"), QStringLiteral("Four Lines"), four);
         expected.push_back(record(QStringLiteral("00-00-0D"), QStringLiteral("Four Lines"), four));
+        // More lines than fields: Address keeps them all, with a note.
+        const QStringList six = four + QStringList{QStringLiteral("L5"), QStringLiteral("L6")};
+        const int sixLine = oui.lines.size() + 1;
+        addMaL(oui, QStringLiteral("00-00-0E"), QStringLiteral("Six Lines"), six);
+        expected.push_back(record(QStringLiteral("00-00-0E"), QStringLiteral("Six Lines"), six));
         // The file ends in the middle of the last entry.
         const int truncatedLine = oui.add(QStringLiteral("FC-FF-AA   (hex)\t\tTruncated Corp"));
         oui.write(dir.filePath(QStringLiteral("oui.txt")), "\r\n", false);
@@ -187,15 +192,15 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         const QString err = QString::fromUtf8(r.err);
         const QString ouiPath = dir.filePath(QStringLiteral("oui.txt"));
-        for (const int line : {strayLine, brokenLine, tooLongLine, truncatedLine})
+        for (const int line : {strayLine, brokenLine, tooLongLine, truncatedLine, sixLine})
             QVERIFY2(err.contains(QStringLiteral("%1:%2: ").arg(ouiPath).arg(line)), qPrintable(err));
         QVERIFY2(err.contains(QStringLiteral("%1:%2: ").arg(dir.filePath(QStringLiteral("mam.txt"))).arg(wrongRange)),
                  qPrintable(err));
-        QCOMPARE(err.count(u'\n'), 5);
+        QCOMPARE(err.count(u'\n'), 6);
         // Left out: the stray line; the broken entry's three lines; the long
         // entry's three; the truncated entry's one; the wrong range's two.
         QCOMPARE(QString::fromUtf8(r.out).trimmed(),
-                 out + QStringLiteral(": 10 records: MA-L 6, MA-M 1, MA-S 2, IAB 1; 10 lines skipped"));
+                 out + QStringLiteral(": 11 records: MA-L 7, MA-M 1, MA-S 2, IAB 1; 10 lines skipped"));
 
         QCOMPARE(runProgram(QStringLiteral("mdb-ver"), {out}).out.trimmed(), QByteArray("JET4"));
         const QString schema = QString::fromUtf8(runProgram(QStringLiteral("mdb-schema"), {out}).out);
