@@ -1,3 +1,4 @@
+#include "about/frmAbout.h"
 #include "app/Twips.h"
 #include "lookup/frmMain.h"
 #include "tests/support/ScriptedMessageBoxes.h"
@@ -551,6 +552,24 @@ private slots:
         QCOMPARE(lines[14], QStringLiteral("you can fill in the appropriate information and click ADD."));
     }
 
+    void aboutOpensOnce()
+    {
+        for (int i = 0; i < 2; ++i) {
+            QTest::keyClick(window.get(), Qt::Key_H, Qt::AltModifier);
+            auto* help = child<QMenu>("mnuHelp");
+            QTRY_VERIFY(help->isVisible());
+            QTest::keyClick(help, Qt::Key_A);
+            QTRY_VERIFY(frmAbout::instance() && frmAbout::instance()->isVisible());
+        }
+        int open = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            open += qobject_cast<frmAbout*>(w) && w->isVisible() ? 1 : 0;
+        QCOMPARE(open, 1);
+        // Not modal: the lookup window still takes commands.
+        QVERIFY(!frmAbout::instance()->isModal());
+        frmAbout::instance()->close();
+    }
+
     void editModeShowsTheEditButtons()
     {
         clickMenuBar(child<QAction>("mnuAdd"));
@@ -690,13 +709,17 @@ private slots:
         QVERIFY(window->isVisible());
         QCOMPARE(cmbCode()->count(), 3);
 
-        // Yes ends the program at once: the event loop returns and the windows go.
+        // Yes ends the program at once: the event loop returns and every window
+        // goes, the about window too.
+        frmAbout::showInstance();
+        QVERIFY(frmAbout::instance()->isVisible());
         boxes.answer(MsgResult::Yes);
         QTimer::singleShot(0, this, [this] { QTest::keyClick(window.get(), Qt::Key_X, Qt::AltModifier); });
         QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
         QCOMPARE(QApplication::exec(), 0);
         QCOMPARE(boxes.asked.size(), 2);
         QVERIFY(!window->isVisible());
+        QVERIFY(!frmAbout::instance() || !frmAbout::instance()->isVisible());
     }
 };
 
