@@ -2,7 +2,15 @@
 // The file layer: a database file seen as numbered 4096-byte pages. Each page
 // is read from disk once, on first use, and kept for the life of the object,
 // so walking a table touches the disk once per page however often it is read.
-// Read-only for now.
+//
+// Writing goes in commands: begin(), then writablePage()/appendPage() for
+// every page the command changes, then commit() (or rollback()). A command is
+// atomic and durable: before the database file is touched, the original of
+// every changed page is saved in a rollback journal beside the file
+// ("<file>-journal") and synced; commit() writes the pages, syncs the file and
+// removes the journal. Opening a file whose journal survived an interrupted
+// command rolls that command back first. A file open for writing holds an OS
+// lock, so a second writer gets an "in use" error.
 
 #include <cstdint>
 #include <cstdio>
@@ -14,9 +22,12 @@ namespace zorvane::jet {
 
 class PageFile {
 public:
-    // Opens `path` for reading. Throws Error when the path does not exist, is
-    // a folder, or cannot be opened or read.
-    explicit PageFile(std::string path);
+    enum class Mode { Read, ReadWrite };
+
+    // Opens `path`. Throws Error when the path does not exist, is a folder, or
+    // cannot be opened or read; for ReadWrite also when it is read-only or
+    // another process writes it ("in use").
+    explicit PageFile(std::string path, Mode mode = Mode::Read);
     // A file image held in memory (for tests and fuzzing); `name` stands for
     // the file in error sentences.
     PageFile(std::string name, std::vector<std::uint8_t> image);
@@ -36,6 +47,23 @@ public:
 
     // How many times a page was read from disk (each page at most once).
     std::uint64_t diskReads() const { return diskReads_; }
+
+    // --- Writing (Mode::ReadWrite only) ---
+    // Starts a command. Throws when one is already open.
+    void begin();
+    // Page `number` to change in the current command; its original goes to
+    // the journal the first time. The pointer stays valid until commit or
+    // rollback, and page() returns the changed bytes from now on.
+    std::uint8_t* writablePage(std::uint32_t number, const char* what = nullptr);
+    // Adds a zeroed page at the end of the file in the current command;
+    // returns its number.
+    std::uint32_t appendPage();
+    // Makes the command durable (see above). On failure the file is as it was
+    // before begin() and Error is thrown.
+    void commit();
+    // Drops the current command's changes.
+    void rollback();
+    bool inCommand() const;
 
     // Throws the file's Error for `reason` (a phrase without the file name).
     [[noreturn]] void fail(const std::string& reason) const;
