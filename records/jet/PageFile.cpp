@@ -1,19 +1,181 @@
 #include "records/jet/PageFile.h"
 
 #include "records/jet/Error.h"
+#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
+#include "records/jet/Journal.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
 #include <system_error>
+#include <thread>
+#include <unistd.h>
 
 namespace zorvane::jet {
 
 namespace fs = std::filesystem;
+using format::PageSize;
 
-PageFile::PageFile(std::string path) : path_(std::move(path)) {
+namespace {
+
+// The two lock bytes lie far past any database's end; they lock nothing of
+// the file's contents, they only name the two locks.
+constexpr off_t WriterLockByte = off_t(1) << 40;
+constexpr off_t CommitLockByte = WriterLockByte + 1;
+// How long a commit or a read waits for the other side's commit lock: readers
+// hold it for one page read, a commit for its few writes and syncs.
+constexpr auto LockPatience = std::chrono::seconds(10);
+
+std::string reasonOf(int error) { return std::strerror(error); }
+
+// 0, or the errno of the failure (EAGAIN/EACCES: another holder).
+int setLock(int fd, short type, off_t byte) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
+    lock.l_pid = 0;
+#ifdef F_OFD_SETLK
+    const int command = F_OFD_SETLK;
+#else
+    const int command = F_SETLK;
+#endif
+    while (::fcntl(fd, command, &lock) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+bool heldElsewhere(int error) { return error == EAGAIN || error == EACCES; }
+
+// Takes the lock, waiting up to LockPatience for another holder; 0 or errno.
+int waitForLock(int fd, short type, off_t byte) {
+    const auto deadline = std::chrono::steady_clock::now() + LockPatience;
+    auto pause = std::chrono::microseconds(100);
+    for (;;) {
+        const int error = setLock(fd, type, byte);
+        if (!heldElsewhere(error) || std::chrono::steady_clock::now() >= deadline)
+            return error;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+void unlock(int fd, off_t byte) { setLock(fd, F_UNLCK, byte); }
+
+// Writes all of `data` at `offset` after passing fault point `name`; 0 or errno.
+int writeAll(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t offset,
+             const char* name) {
+    const fault::Outcome outcome = fault::reach(name, true);
+    if (outcome.action == fault::Action::Fail)
+        return outcome.error;
+    const std::size_t limit = outcome.action == fault::Action::Tear ? length / 2 : length;
+    std::size_t done = 0;
+    while (done < limit) {
+        const ssize_t n = ::pwrite(fd, data + done, limit - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        done += static_cast<std::size_t>(n);
+    }
+    if (outcome.action == fault::Action::Tear)
+        fault::tearDone();
+    return 0;
+}
+
+// fdatasync carries the file's size along with its data, which is all a
+// database or journal needs; 0 or errno.
+int syncData(int fd, const char* name) {
+    const fault::Outcome outcome = fault::reach(name, false);
+    if (outcome.action == fault::Action::Fail)
+        return outcome.error;
+    while (::fdatasync(fd) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+int syncFolder(int fd, const char* name) {
+    const fault::Outcome outcome = fault::reach(name, false);
+    if (outcome.action == fault::Action::Fail)
+        return outcome.error;
+    // Some file systems cannot sync a folder; the entry is then as safe as
+    // they make it.
+    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
+        return errno;
+    return 0;
+}
+
+int truncateTo(int fd, std::uint64_t size, const char* name) {
+    const fault::Outcome outcome = fault::reach(name, false);
+    if (outcome.action == fault::Action::Fail)
+        return outcome.error;
+    while (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+int removeFile(const std::string& path, const char* name) {
+    const fault::Outcome outcome = fault::reach(name, false);
+    if (outcome.action == fault::Action::Fail)
+        return outcome.error;
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+        return errno;
+    return 0;
+}
+
+// Reads up to `length` bytes at `offset`; the count read, or -errno.
+long long readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, data + done, length - done,
+                                  static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        if (n == 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<long long>(done);
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+} // namespace
+
+std::string PageFile::journalPathOf(const std::string& path) { return path + "-journal"; }
+
+PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
     if (path_.empty())
         throw Error("No database file was named.");
     std::error_code ec;
@@ -26,35 +188,208 @@ PageFile::PageFile(std::string path) : path_(std::move(path)) {
         fail("this is a folder, not a database file");
     if (st.type() != fs::file_type::regular)
         fail("this is not an ordinary file");
-    errno = 0;
-    file_ = std::fopen(path_.c_str(), "rb");
-    if (!file_)
-        fail(std::string("the file cannot be opened (") + std::strerror(errno) + ")");
-    const auto size = fs::file_size(path_, ec);
-    if (ec)
-        fail("the file's size cannot be read (" + ec.message() + ")");
-    fileSize_ = size;
-    const std::uint64_t pages = fileSize_ / format::PageSize;
-    if (pages > 0xFFFFFFu)  // page numbers are 3 bytes in row pointers
-        fail("the file is too large to be an Access 2000 database");
-    pageCount_ = static_cast<std::uint32_t>(pages);
-    cache_.resize(pageCount_);
+    journalPath_ = journalPathOf(path_);
+    folder_ = folderOf(path_);
+    try {
+        openFile(mode);
+        recoverIfNeeded();
+    } catch (...) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (folderFd_ >= 0)
+            ::close(folderFd_);
+        fd_ = folderFd_ = -1;
+        throw;
+    }
 }
 
 PageFile::PageFile(std::string name, std::vector<std::uint8_t> image)
     : path_(std::move(name)), image_(std::move(image)) {
     fileSize_ = image_.size();
     pageCount_ = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(fileSize_ / format::PageSize, 0xFFFFFFu));
+        std::min<std::uint64_t>(fileSize_ / PageSize, 0xFFFFFFu));
 }
 
 PageFile::~PageFile() {
-    if (file_)
-        std::fclose(file_);
+    if (fd_ >= 0)
+        ::close(fd_);  // also releases the locks
+    if (folderFd_ >= 0)
+        ::close(folderFd_);
 }
 
 void PageFile::fail(const std::string& reason) const {
     throw Error(path_ + ": " + reason + ".");
+}
+
+void PageFile::openFile(Mode mode) {
+    const bool writing = mode == Mode::ReadWrite;
+    fd_ = ::open(path_.c_str(), (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int error = errno;
+        if (writing && (error == EACCES || error == EPERM))
+            fail("the file is read-only, so it cannot be changed");
+        if (writing && error == EROFS)
+            fail("the file lies on a read-only file system, so it cannot be changed");
+        fail("the file cannot be opened (" + reasonOf(error) + ")");
+    }
+    if (!writing)
+        return;
+    const int error = setLock(fd_, F_WRLCK, WriterLockByte);
+    if (heldElsewhere(error))
+        fail("the file is in use by another program");
+    if (error)
+        fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
+    folderFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd_ < 0)
+        fail("its folder " + folder_ + " cannot be opened (" + reasonOf(errno) + ")");
+}
+
+void PageFile::readSize() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        fail("the file's size cannot be read (" + reasonOf(errno) + ")");
+    fileSize_ = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t pages = fileSize_ / PageSize;
+    if (pages > 0xFFFFFFu)  // page numbers are 3 bytes in row pointers
+        fail("the file is too large to be an Access 2000 database");
+    pageCount_ = static_cast<std::uint32_t>(pages);
+    committedPages_ = pageCount_;
+    committedSize_ = fileSize_;
+    cache_.clear();
+    cache_.resize(pageCount_);
+}
+
+// Leaves the file without a journal (rolled back if needed) and its size
+// read; a reader leaves the commit lock free again.
+void PageFile::recoverIfNeeded() {
+    if (mode_ == Mode::ReadWrite) {
+        const int error = waitForLock(fd_, F_WRLCK, CommitLockByte);
+        if (heldElsewhere(error))
+            fail("the file is in use by another program");
+        if (error)
+            fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
+        try {
+            if (exists(journalPath_))
+                recover(fd_);
+            readSize();
+        } catch (...) {
+            unlock(fd_, CommitLockByte);
+            throw;
+        }
+        unlock(fd_, CommitLockByte);
+        return;
+    }
+    lockForReading();
+    try {
+        readSize();
+    } catch (...) {
+        unlock(fd_, CommitLockByte);
+        throw;
+    }
+    unlock(fd_, CommitLockByte);
+}
+
+// A reader's shared commit lock, taken when no journal lies beside the file:
+// a journal a reader finds was left by a writer that died (a live one holds
+// the lock while its journal exists), so its command is undone first, which
+// takes write access and the commit lock to itself.
+void PageFile::lockForReading() {
+    for (;;) {
+        const int error = waitForLock(fd_, F_RDLCK, CommitLockByte);
+        if (heldElsewhere(error))
+            fail("the file cannot be read: another program keeps it busy writing");
+        if (!exists(journalPath_))
+            return;
+        unlock(fd_, CommitLockByte);
+        const int writer = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
+        if (writer < 0)
+            fail("the file cannot be read: a change to it was cut off and must be undone "
+                 "first, but the file cannot be written (" + reasonOf(errno) + ")");
+        const int lockError = waitForLock(writer, F_WRLCK, CommitLockByte);
+        try {
+            if (heldElsewhere(lockError))
+                fail("the file cannot be read: another program keeps it busy writing");
+            if (exists(journalPath_))
+                recover(writer);
+        } catch (...) {
+            ::close(writer);
+            throw;
+        }
+        ::close(writer);
+    }
+}
+
+// Called with the commit lock held exclusively and a journal beside the file.
+void PageFile::recover(int fd) {
+    std::vector<std::uint8_t> bytes;
+    {
+        const int journal = ::open(journalPath_.c_str(), O_RDONLY | O_CLOEXEC);
+        if (journal < 0) {
+            if (errno == ENOENT)
+                return;
+            fail("a change to the file was cut off, and its journal " + journalPath_ +
+                 " cannot be read (" + reasonOf(errno) + ")");
+        }
+        struct stat st {};
+        long long got = -EIO;
+        if (::fstat(journal, &st) == 0) {
+            bytes.resize(static_cast<std::size_t>(st.st_size));
+            got = readAt(journal, bytes.data(), bytes.size(), 0);
+        }
+        ::close(journal);
+        if (got < 0)
+            fail("a change to the file was cut off, and its journal " + journalPath_ +
+                 " cannot be read (" + reasonOf(static_cast<int>(-got)) + ")");
+        bytes.resize(static_cast<std::size_t>(got));
+    }
+    const std::optional<journal::Contents> contents = journal::decode(bytes);
+    if (!contents) {
+        // Cut off while it was written: the file itself was not touched yet.
+        if (const int error = removeFile(journalPath_, "journal remove"))
+            fail("an unfinished journal " + journalPath_ + " cannot be removed (" +
+                 reasonOf(error) + ")");
+        return;
+    }
+    const journal::Contents& c = *contents;
+
+    // Did the command finish? Then its pages are all in place and stay.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        fail("the file's size cannot be read (" + reasonOf(errno) + ")");
+    bool finished = static_cast<std::uint64_t>(st.st_size) == c.sizeAfter;
+    if (finished) {
+        std::vector<std::uint32_t> written = c.pages;
+        for (std::uint64_t p = c.sizeBefore / PageSize; p < c.sizeAfter / PageSize; ++p)
+            written.push_back(static_cast<std::uint32_t>(p));
+        journal::Digest digest;
+        std::vector<std::uint8_t> page(PageSize);
+        for (const std::uint32_t number : written) {
+            if (readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize) !=
+                static_cast<long long>(PageSize)) {
+                finished = false;
+                break;
+            }
+            digest.add32(number);
+            digest.add(page.data(), PageSize);
+        }
+        finished = finished && digest.value() == c.afterDigest;
+    }
+
+    int error = 0;
+    if (!finished) {
+        for (std::size_t i = 0; i < c.pages.size() && !error; ++i)
+            error = writeAll(fd, c.originals[i], PageSize, std::uint64_t(c.pages[i]) * PageSize,
+                             "restore page");
+        if (!error && static_cast<std::uint64_t>(st.st_size) != c.sizeBefore)
+            error = truncateTo(fd, c.sizeBefore, "restore size");
+    }
+    if (!error)
+        error = syncData(fd, "restore sync");
+    if (error)
+        fail("a change to the file was cut off and cannot be undone (" + reasonOf(error) + ")");
+    if (const int removeError = removeFile(journalPath_, "journal remove"))
+        fail("a change to the file that was cut off was undone, but its journal " +
+             journalPath_ + " cannot be removed (" + reasonOf(removeError) + ")");
 }
 
 const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
@@ -64,23 +399,210 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
                   std::to_string(pageCount_) + " pages); the file is truncated or damaged";
         fail(reason);
     }
-    if (!file_)
-        return image_.data() + static_cast<std::size_t>(number) * format::PageSize;
+    if (fd_ < 0)
+        return image_.data() + static_cast<std::size_t>(number) * PageSize;
     auto& slot = cache_[number];
-    if (!slot) {
-        auto buffer = std::make_unique<std::uint8_t[]>(format::PageSize);
-        const auto offset = static_cast<long long>(number) * format::PageSize;
-        errno = 0;
-        if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) != 0 ||
-            std::fread(buffer.get(), 1, format::PageSize, file_) != format::PageSize) {
-            const int err = errno;
-            fail("page " + std::to_string(number) + " cannot be read" +
-                 (err ? std::string(" (") + std::strerror(err) + ")" : std::string()));
-        }
-        slot = std::move(buffer);
-        ++diskReads_;
-    }
+    if (slot)
+        return slot.get();
+    if (broken_)
+        fail("the file must be opened again: a failed change could not be undone in place");
+    auto buffer = std::make_unique<std::uint8_t[]>(PageSize);
+    const bool reader = mode_ == Mode::Read;
+    if (reader)
+        lockForReading();
+    const long long got = readAt(fd_, buffer.get(), PageSize, std::uint64_t(number) * PageSize);
+    if (reader)
+        unlock(fd_, CommitLockByte);
+    if (got != static_cast<long long>(PageSize))
+        fail("page " + std::to_string(number) + " cannot be read" +
+             (got < 0 ? " (" + reasonOf(static_cast<int>(-got)) + ")" : std::string()));
+    slot = std::move(buffer);
+    ++diskReads_;
     return slot.get();
+}
+
+// --- Writing -------------------------------------------------------------
+
+void PageFile::begin() {
+    if (mode_ != Mode::ReadWrite || fd_ < 0)
+        fail("the file is open for reading only, so it cannot be changed");
+    if (broken_)
+        fail("the file must be opened again: a failed change could not be undone in place");
+    if (inCommand_)
+        fail("a change is already in progress");
+    inCommand_ = true;
+    lastCommitSyncs_ = 0;
+}
+
+bool PageFile::inCommand() const { return inCommand_; }
+
+std::uint8_t* PageFile::writablePage(std::uint32_t number, const char* what) {
+    if (!inCommand_)
+        fail("a page was to be changed outside a change in progress");
+    std::uint8_t* bytes = const_cast<std::uint8_t*>(page(number, what));
+    if (number < committedPages_ && originals_.find(number) == originals_.end()) {
+        auto original = std::make_unique<std::uint8_t[]>(PageSize);
+        std::memcpy(original.get(), bytes, PageSize);
+        originals_.emplace(number, std::move(original));
+    }
+    return bytes;
+}
+
+std::uint32_t PageFile::appendPage() {
+    if (!inCommand_)
+        fail("a page was to be added outside a change in progress");
+    if (committedSize_ % PageSize != 0)
+        fail("the file ends in part of a page, so no page can be added; it is damaged");
+    if (pageCount_ >= 0xFFFFFFu)
+        fail("the file has reached the largest size an Access 2000 database can have");
+    cache_.push_back(std::make_unique<std::uint8_t[]>(PageSize));
+    std::memset(cache_.back().get(), 0, PageSize);
+    fileSize_ = std::uint64_t(pageCount_ + 1) * PageSize;
+    return pageCount_++;
+}
+
+void PageFile::dropCommand() {
+    for (auto& [number, original] : originals_)
+        std::memcpy(cache_[number].get(), original.get(), PageSize);
+    originals_.clear();
+    cache_.resize(committedPages_);
+    pageCount_ = committedPages_;
+    fileSize_ = committedSize_;
+    inCommand_ = false;
+}
+
+void PageFile::rollback() {
+    if (!inCommand_)
+        return;
+    dropCommand();
+}
+
+void PageFile::failCommit(const std::string& reason, int error) {
+    dropCommand();
+    std::string outcome = "; the file is as it was";
+    if (broken_)
+        outcome = undoMarked_ ? "; it is put back the next time the file is opened"
+                              : "; the next open finds it either as it was or with the change "
+                                "made whole";
+    fail(reason + " (" + reasonOf(error) + ")" + outcome);
+}
+
+// After a write or sync of the file failed: marks the journal so that the
+// next open rolls the command back whatever reached the file, puts the changed
+// pages back from memory (appended ones need nothing: cutting the file back
+// drops them), syncs and removes the journal. False when the file could not
+// be put back: the journal then stays for the next open.
+bool PageFile::restoreOriginals(std::vector<std::uint8_t>& journalBytes) {
+    journal::markForUndo(journalBytes.data());
+    const int journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (journalFd >= 0) {
+        if (writeAll(journalFd, journalBytes.data(), journal::HeaderSize, 0, "journal mark") == 0)
+            undoMarked_ = syncData(journalFd, "journal sync") == 0;
+        ::close(journalFd);
+    }
+    for (auto& [number, original] : originals_) {
+        if (writeAll(fd_, original.get(), PageSize, std::uint64_t(number) * PageSize,
+                     "restore page"))
+            return false;
+    }
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0)
+        return false;
+    if (static_cast<std::uint64_t>(st.st_size) != committedSize_ &&
+        truncateTo(fd_, committedSize_, "restore size"))
+        return false;
+    if (syncData(fd_, "restore sync"))
+        return false;
+    return removeFile(journalPath_, "journal remove") == 0;
+}
+
+void PageFile::commit() {
+    if (!inCommand_)
+        fail("there is no change in progress to save");
+    if (originals_.empty() && pageCount_ == committedPages_) {
+        inCommand_ = false;
+        return;
+    }
+    if (const int error = waitForLock(fd_, F_WRLCK, CommitLockByte)) {
+        dropCommand();
+        if (heldElsewhere(error))
+            fail("the change could not be saved: another program keeps the file busy "
+                 "reading; the file is as it was");
+        fail("the change could not be saved: the file cannot be locked (" + reasonOf(error) +
+             "); the file is as it was");
+    }
+    struct Unlock {
+        int fd;
+        ~Unlock() { unlock(fd, CommitLockByte); }
+    } unlockAtEnd{fd_};
+
+    // What the command writes: changed pages ascending, then appended pages.
+    std::vector<std::uint32_t> pages;
+    std::vector<const std::uint8_t*> originals;
+    for (const auto& [number, original] : originals_) {
+        pages.push_back(number);
+        originals.push_back(original.get());
+    }
+    std::vector<std::uint32_t> written = pages;
+    for (std::uint32_t number = committedPages_; number < pageCount_; ++number)
+        written.push_back(number);
+    journal::Digest after;
+    for (const std::uint32_t number : written) {
+        after.add32(number);
+        after.add(cache_[number].get(), PageSize);
+    }
+    const std::uint64_t sizeAfter =
+        pageCount_ > committedPages_ ? std::uint64_t(pageCount_) * PageSize : committedSize_;
+    std::vector<std::uint8_t> bytes =
+        journal::encode(committedSize_, sizeAfter, after.value(), pages, originals);
+
+    // 1. The journal, synced, and the folder entry that names it.
+    struct stat st {};
+    const mode_t permissions = ::fstat(fd_, &st) == 0 ? (st.st_mode & 0666) : 0644;
+    const int journalFd =
+        ::open(journalPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
+    if (journalFd < 0)
+        failCommit("the change could not be saved: its journal " + journalPath_ +
+                       " cannot be created",
+                   errno);
+    int error = writeAll(journalFd, bytes.data(), bytes.size(), 0, "journal write");
+    if (!error)
+        error = syncData(journalFd, "journal sync");
+    ::close(journalFd);
+    if (!error)
+        error = syncFolder(folderFd_, "folder sync");
+    if (error) {
+        ::unlink(journalPath_.c_str());
+        failCommit("the change could not be saved: its journal " + journalPath_ +
+                       " cannot be written",
+                   error);
+    }
+
+    // 2. The pages, synced: the commit point.
+    for (const std::uint32_t number : written) {
+        error = writeAll(fd_, cache_[number].get(), PageSize, std::uint64_t(number) * PageSize,
+                         "page write");
+        if (error)
+            break;
+    }
+    if (!error)
+        error = syncData(fd_, "file sync");
+    if (error) {
+        undoMarked_ = false;
+        broken_ = !restoreOriginals(bytes);
+        failCommit("the change could not be saved", error);
+    }
+
+    // 3. The journal goes. Should it come back after a power cut, the next
+    // open finds every page of the command in place and removes it again.
+    removeFile(journalPath_, "journal remove");
+
+    originals_.clear();
+    committedPages_ = pageCount_;
+    committedSize_ = sizeAfter;
+    fileSize_ = sizeAfter;
+    inCommand_ = false;
+    lastCommitSyncs_ = 3;
 }
 
 } // namespace zorvane::jet

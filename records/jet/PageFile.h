@@ -4,16 +4,38 @@
 // so walking a table touches the disk once per page however often it is read.
 //
 // Writing goes in commands: begin(), then writablePage()/appendPage() for
-// every page the command changes, then commit() (or rollback()). A command is
-// atomic and durable: before the database file is touched, the original of
-// every changed page is saved in a rollback journal beside the file
-// ("<file>-journal") and synced; commit() writes the pages, syncs the file and
-// removes the journal. Opening a file whose journal survived an interrupted
-// command rolls that command back first. A file open for writing holds an OS
-// lock, so a second writer gets an "in use" error.
+// every page the command changes, then commit() (or rollback()). Until
+// commit() nothing reaches the disk. A command is atomic and durable:
+//   1. the original of every changed page is written to a rollback journal
+//      beside the file ("<file>-journal"), which is synced, and so is the
+//      folder that now lists it;
+//   2. the changed and appended pages are written and the file is synced:
+//      from here on the command is durable (the commit point);
+//   3. the journal is removed.
+// That is three syncs per command. The folder is not synced after the
+// removal: should a power cut bring the journal back, its record of the pages
+// after the command shows that they are all in place, and the next open just
+// removes it. Opening a file (for reading or writing) whose journal survived a
+// command that was cut off rolls that command back first: the saved pages go
+// back, the file is cut to its old size and synced, the journal is removed. A
+// journal that was itself cut off while being written (the file was not
+// touched yet) is simply removed.
+//
+// Locks (open-file-description locks, so two opens in one process exclude
+// each other like two processes): a file open for writing holds an exclusive
+// writer lock for as long as it is open, so a second writer gets "the file is
+// in use by another program". A commit holds an exclusive commit lock from the
+// journal's creation to its removal; a reader takes the commit lock shared
+// while it opens the file and while it reads a page from disk, so it never
+// reads a command half done. A reader open across another program's commits
+// sees each page as it was when first read.
+//
+// Faults: every write and sync of a commit and of a rollback passes a
+// numbered point (records/jet/FaultPoints.h).
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,17 +48,21 @@ public:
 
     // Opens `path`. Throws Error when the path does not exist, is a folder, or
     // cannot be opened or read; for ReadWrite also when it is read-only or
-    // another process writes it ("in use").
+    // another process writes it ("in use"). Rolls back a command that was cut
+    // off (see above); for a Read open that cannot write the file, a journal
+    // left behind is an Error.
     explicit PageFile(std::string path, Mode mode = Mode::Read);
     // A file image held in memory (for tests and fuzzing); `name` stands for
-    // the file in error sentences.
+    // the file in error sentences. It is read-only.
     PageFile(std::string name, std::vector<std::uint8_t> image);
     ~PageFile();
     PageFile(const PageFile&) = delete;
     PageFile& operator=(const PageFile&) = delete;
 
     const std::string& path() const { return path_; }
-    // Whole pages in the file (a trailing partial page is not counted).
+    Mode mode() const { return mode_; }
+    // Whole pages in the file (a trailing partial page is not counted),
+    // counting the pages appended by the current command.
     std::uint32_t pageCount() const { return pageCount_; }
     std::uint64_t fileSize() const { return fileSize_; }
 
@@ -53,29 +79,59 @@ public:
     void begin();
     // Page `number` to change in the current command; its original goes to
     // the journal the first time. The pointer stays valid until commit or
-    // rollback, and page() returns the changed bytes from now on.
+    // rollback, and page() returns the changed bytes from now on. (It is the
+    // same buffer page() returns, so pointers into it see the change.)
     std::uint8_t* writablePage(std::uint32_t number, const char* what = nullptr);
     // Adds a zeroed page at the end of the file in the current command;
     // returns its number.
     std::uint32_t appendPage();
     // Makes the command durable (see above). On failure the file is as it was
-    // before begin() and Error is thrown.
+    // before begin(), the pages in memory are too, no command is open, and
+    // Error is thrown.
     void commit();
-    // Drops the current command's changes.
+    // Drops the current command's changes (nothing reached the disk yet);
+    // every page holds its bytes from before begin() again.
     void rollback();
     bool inCommand() const;
 
     // Throws the file's Error for `reason` (a phrase without the file name).
     [[noreturn]] void fail(const std::string& reason) const;
 
+    // "<path>-journal".
+    static std::string journalPathOf(const std::string& path);
+    // Syncs issued by the last successful commit (for the benchmark).
+    int lastCommitSyncs() const { return lastCommitSyncs_; }
+
 private:
+    void openFile(Mode mode);
+    void recoverIfNeeded();
+    void lockForReading();
+    void recover(int fd);
+    void readSize();
+    void dropCommand();
+    [[noreturn]] void failCommit(const std::string& reason, int error);
+    bool restoreOriginals(std::vector<std::uint8_t>& journalBytes);
+
     std::string path_;
-    std::FILE* file_ = nullptr;
+    std::string journalPath_;
+    std::string folder_;
+    Mode mode_ = Mode::Read;
+    int fd_ = -1;
+    int folderFd_ = -1;
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageCount_ = 0;
     std::uint64_t diskReads_ = 0;
     std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
     std::vector<std::uint8_t> image_;
+
+    // The current command.
+    bool inCommand_ = false;
+    bool broken_ = false;  // a failed commit could not be undone in place
+    bool undoMarked_ = false;  // ... but its journal says to undo it
+    std::uint64_t committedSize_ = 0;
+    std::uint32_t committedPages_ = 0;
+    std::map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> originals_;
+    int lastCommitSyncs_ = 0;
 };
 
 } // namespace zorvane::jet

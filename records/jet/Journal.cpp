@@ -1,0 +1,111 @@
+#include "records/jet/Journal.h"
+
+#include "records/jet/Format.h"
+
+#include <cstring>
+
+namespace zorvane::jet::journal {
+
+using namespace format;
+
+namespace {
+
+constexpr char Magic[8] = {'Z', 'V', 'J', 'O', 'U', 'R', 'N', 'L'};
+constexpr std::uint32_t LayoutVersion = 1;
+constexpr std::size_t EntryHeader = 8;
+constexpr std::size_t EntryDigest = 8;
+
+std::uint64_t mix(std::uint64_t h) {
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 33;
+    h *= 0xC4CEB9FE1A85EC53ull;
+    h ^= h >> 33;
+    return h;
+}
+
+std::uint64_t digestOf(const std::uint8_t* data, std::size_t length) {
+    Digest d;
+    d.add(data, length);
+    return d.value();
+}
+
+} // namespace
+
+void Digest::add(const std::uint8_t* data, std::size_t length) {
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8)
+        state_ = (state_ ^ le64(data + i)) * 0x100000001B3ull + (state_ >> 29);
+    for (; i < length; ++i)
+        state_ = (state_ ^ data[i]) * 0x100000001B3ull + (state_ >> 29);
+    length_ += length;
+}
+
+void Digest::add32(std::uint32_t value) {
+    std::uint8_t bytes[4];
+    put32(bytes, value);
+    add(bytes, sizeof bytes);
+}
+
+std::uint64_t Digest::value() const { return mix(state_ ^ mix(length_)); }
+
+std::size_t entrySize() { return EntryHeader + PageSize + EntryDigest; }
+
+std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAfter,
+                                 std::uint64_t afterDigest,
+                                 const std::vector<std::uint32_t>& pages,
+                                 const std::vector<const std::uint8_t*>& originals) {
+    std::vector<std::uint8_t> out(HeaderSize + pages.size() * entrySize(), 0);
+    std::uint8_t* h = out.data();
+    std::memcpy(h, Magic, sizeof Magic);
+    put32(h + 8, LayoutVersion);
+    put32(h + 12, static_cast<std::uint32_t>(PageSize));
+    put64(h + 16, sizeBefore);
+    put64(h + 24, sizeAfter);
+    put32(h + 32, static_cast<std::uint32_t>(pages.size()));
+    put64(h + 40, afterDigest);
+    put64(h + 56, digestOf(h, 56));
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        std::uint8_t* e = out.data() + HeaderSize + i * entrySize();
+        put32(e, pages[i]);
+        std::memcpy(e + EntryHeader, originals[i], PageSize);
+        put64(e + EntryHeader + PageSize, digestOf(e, EntryHeader + PageSize));
+    }
+    return out;
+}
+
+void markForUndo(std::uint8_t* header) {
+    put64(header + 24, ~std::uint64_t(0));
+    put64(header + 56, digestOf(header, 56));
+}
+
+std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() < HeaderSize)
+        return std::nullopt;
+    const std::uint8_t* h = bytes.data();
+    if (std::memcmp(h, Magic, sizeof Magic) != 0 || le32(h + 8) != LayoutVersion ||
+        le32(h + 12) != PageSize || le64(h + 56) != digestOf(h, 56))
+        return std::nullopt;
+    Contents c;
+    c.sizeBefore = le64(h + 16);
+    c.sizeAfter = le64(h + 24);
+    c.afterDigest = le64(h + 40);
+    const std::uint64_t count = le32(h + 32);
+    if (bytes.size() != HeaderSize + count * entrySize())
+        return std::nullopt;
+    for (std::uint64_t i = 0; i < count; ++i) {
+        const std::uint8_t* e = bytes.data() + HeaderSize + i * entrySize();
+        if (le64(e + EntryHeader + PageSize) != digestOf(e, EntryHeader + PageSize))
+            return std::nullopt;
+        const std::uint32_t page = le32(e);
+        if (!c.pages.empty() && page <= c.pages.back())
+            return std::nullopt;
+        if ((static_cast<std::uint64_t>(page) + 1) * PageSize > c.sizeBefore)
+            return std::nullopt;
+        c.pages.push_back(page);
+        c.originals.push_back(e + EntryHeader);
+    }
+    return c;
+}
+
+} // namespace zorvane::jet::journal

@@ -1,0 +1,71 @@
+#pragma once
+// The rollback journal's layout: what a command saves beside the database file
+// ("<file>-journal") before it touches the file, and how a journal read back
+// is checked.
+//
+//   header (64 bytes)
+//     0  magic "ZVJOURNL"
+//     8  u32 layout version (1)      12  u32 page size
+//    16  u64 file size before        24  u64 file size after the command
+//    32  u32 number of entries       36  u32 zero
+//    40  u64 digest of the pages after the command (see afterDigest)
+//    48  u64 zero                    56  u64 digest of bytes 0..55
+//   entries, one per page the command changes that existed before it,
+//   in ascending page order:
+//     u32 page number, u32 zero, the page's bytes before the command,
+//     u64 digest of the preceding 4104 bytes
+//
+// Pages the command appends have no entry: cutting the file back to its size
+// before the command removes them. The digest of the pages after the command
+// tells a journal left behind by a finished command (its pages are all
+// written and synced) from one whose command was cut off.
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace zorvane::jet::journal {
+
+inline constexpr std::size_t HeaderSize = 64;
+
+// A 64-bit digest that a torn or stale write changes (not cryptographic).
+class Digest {
+public:
+    void add(const std::uint8_t* data, std::size_t length);
+    void add32(std::uint32_t value);
+    std::uint64_t value() const;
+
+private:
+    std::uint64_t state_ = 0x9E3779B97F4A7C15ull;
+    std::uint64_t length_ = 0;
+};
+
+struct Contents {
+    std::uint64_t sizeBefore = 0;
+    std::uint64_t sizeAfter = 0;
+    std::uint64_t afterDigest = 0;
+    std::vector<std::uint32_t> pages;          // ascending
+    std::vector<const std::uint8_t*> originals;  // into the journal's bytes
+};
+
+std::size_t entrySize();
+
+// The journal's bytes. `pages` ascending, `originals[i]` the bytes of
+// `pages[i]` before the command.
+std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAfter,
+                                 std::uint64_t afterDigest,
+                                 const std::vector<std::uint32_t>& pages,
+                                 const std::vector<const std::uint8_t*>& originals);
+
+// Marks encoded journal bytes (their header) so that the pages after the
+// command never count as in place: the next open rolls the command back even
+// if every page of it was written. For a command that failed after touching
+// the file.
+void markForUndo(std::uint8_t* header);
+
+// The contents of a complete, intact journal; nothing for a torn, short,
+// empty or foreign one (one that was cut off while it was written, before
+// the database file was touched).
+std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes);
+
+} // namespace zorvane::jet::journal

@@ -1,0 +1,66 @@
+// The writer the crash tests kill: one command through the page file, so each
+// run passes every write and sync point of a command once.
+//   durability_driver pages FILE PAGE,PAGE,... APPENDED
+//       changes the listed pages (each byte set from its page number and
+//       offset) and appends APPENDED pages, in one command
+//   durability_driver open FILE read|write
+//       opens the file (undoing a command that was cut off) and closes it
+//   durability_driver hold FILE SECONDS
+//       opens the file for writing and keeps it open (the lock) that long
+// Exit status 0 on success, 1 with the error sentence on stderr; a crash
+// point ends it with 77.
+#include "records/jet/Error.h"
+#include "records/jet/PageFile.h"
+#include "tests/durability/PagePattern.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+using zorvane::jet::PageFile;
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: durability_driver pages|open|hold FILE ARG...\n");
+        return 2;
+    }
+    const std::string command = argv[1];
+    const std::string file = argv[2];
+    try {
+        if (command == "pages" && argc == 5) {
+            PageFile pages(file, PageFile::Mode::ReadWrite);
+            pages.begin();
+            for (const std::uint32_t number : zorvane::tests::pageList(argv[3]))
+                zorvane::tests::fillPage(pages.writablePage(number), number);
+            const long appended = std::strtol(argv[4], nullptr, 10);
+            for (long i = 0; i < appended; ++i) {
+                const std::uint32_t number = pages.appendPage();
+                zorvane::tests::fillPage(pages.writablePage(number), number);
+            }
+            pages.commit();
+            return 0;
+        }
+        if (command == "open") {
+            PageFile pages(file, std::string(argv[3]) == "write" ? PageFile::Mode::ReadWrite
+                                                                 : PageFile::Mode::Read);
+            if (pages.pageCount() > 0)
+                pages.page(pages.pageCount() - 1);
+            return 0;
+        }
+        if (command == "hold") {
+            PageFile pages(file, PageFile::Mode::ReadWrite);
+            std::puts("holding");
+            std::fflush(stdout);
+            std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[3])));
+            return 0;
+        }
+    } catch (const zorvane::jet::Error& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    std::fprintf(stderr, "durability_driver: bad arguments\n");
+    return 2;
+}
