@@ -19,6 +19,7 @@ struct Settings {
     int failError = ENOSPC;
     const char* log = nullptr;
     std::uint64_t count = 0;
+    std::uint64_t syncs = 0;
 };
 
 std::uint64_t number(const char* name) {
@@ -71,9 +72,11 @@ Settings& settings() {
 
 } // namespace
 
-Outcome reach(const char* name, bool isWrite) {
+Outcome reach(const char* name, Kind kind) {
     Settings& s = settings();
     const std::uint64_t n = ++s.count;
+    if (kind == Kind::Sync)
+        ++s.syncs;
     if (s.log) {
         if (std::FILE* f = std::fopen(s.log, "a")) {
             std::fprintf(f, "%llu %s\n", static_cast<unsigned long long>(n), name);
@@ -81,7 +84,7 @@ Outcome reach(const char* name, bool isWrite) {
         }
     }
     if (n == s.crashAt) {
-        if (s.tear && isWrite)
+        if (s.tear && kind == Kind::Write)
             return {Action::Tear, 0};
         ::_exit(CrashStatus);
     }
@@ -100,8 +103,10 @@ void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int fai
     s.failing = ranges(failPoints);
     s.failError = failError;
     s.count = 0;
+    s.syncs = 0;
 }
 
 std::uint64_t reached() { return settings().count; }
+std::uint64_t syncsReached() { return settings().syncs; }
 
 } // namespace zorvane::jet::fault

@@ -24,6 +24,7 @@ namespace zorvane::jet::fault {
 inline constexpr int CrashStatus = 77;
 
 enum class Action { Go, Fail, Tear };
+enum class Kind { Write, Sync, Other };
 
 struct Outcome {
     Action action = Action::Go;
@@ -31,9 +32,9 @@ struct Outcome {
 };
 
 // Passes one point. Exits the process when it is the crash point (except with
-// Action::Tear, where the caller writes half and then calls tearDone()).
-// `isWrite`: the operation writes bytes, so it can be torn.
-Outcome reach(const char* name, bool isWrite);
+// Action::Tear, where the caller writes half and then calls tearDone()). Only
+// a Write can be torn.
+Outcome reach(const char* name, Kind kind);
 [[noreturn]] void tearDone();
 
 // For tests inside one process: the same settings as the environment gives
@@ -41,5 +42,7 @@ Outcome reach(const char* name, bool isWrite);
 void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError);
 // Points reached since the process started or configure() was last called.
 std::uint64_t reached();
+// Of those, the syncs (fdatasync or fsync calls).
+std::uint64_t syncsReached();
 
 } // namespace zorvane::jet::fault

@@ -73,7 +73,7 @@ void unlock(int fd, off_t byte) { setLock(fd, F_UNLCK, byte); }
 // Writes all of `data` at `offset` after passing fault point `name`; 0 or errno.
 int writeAll(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t offset,
              const char* name) {
-    const fault::Outcome outcome = fault::reach(name, true);
+    const fault::Outcome outcome = fault::reach(name, fault::Kind::Write);
     if (outcome.action == fault::Action::Fail)
         return outcome.error;
     const std::size_t limit = outcome.action == fault::Action::Tear ? length / 2 : length;
@@ -98,7 +98,7 @@ int writeAll(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t
 // fdatasync carries the file's size along with its data, which is all a
 // database or journal needs; 0 or errno.
 int syncData(int fd, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, false);
+    const fault::Outcome outcome = fault::reach(name, fault::Kind::Sync);
     if (outcome.action == fault::Action::Fail)
         return outcome.error;
     while (::fdatasync(fd) != 0) {
@@ -109,7 +109,7 @@ int syncData(int fd, const char* name) {
 }
 
 int syncFolder(int fd, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, false);
+    const fault::Outcome outcome = fault::reach(name, fault::Kind::Sync);
     if (outcome.action == fault::Action::Fail)
         return outcome.error;
     // Some file systems cannot sync a folder; the entry is then as safe as
@@ -120,7 +120,7 @@ int syncFolder(int fd, const char* name) {
 }
 
 int truncateTo(int fd, std::uint64_t size, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, false);
+    const fault::Outcome outcome = fault::reach(name, fault::Kind::Other);
     if (outcome.action == fault::Action::Fail)
         return outcome.error;
     while (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
@@ -131,7 +131,7 @@ int truncateTo(int fd, std::uint64_t size, const char* name) {
 }
 
 int removeFile(const std::string& path, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, false);
+    const fault::Outcome outcome = fault::reach(name, fault::Kind::Other);
     if (outcome.action == fault::Action::Fail)
         return outcome.error;
     if (::unlink(path.c_str()) != 0 && errno != ENOENT)
