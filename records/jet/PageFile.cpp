@@ -188,8 +188,12 @@ PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(
         fail("this is a folder, not a database file");
     if (st.type() != fs::file_type::regular)
         fail("this is not an ordinary file");
-    journalPath_ = journalPathOf(path_);
-    folder_ = folderOf(path_);
+    // The journal lies beside the file itself, whatever link or name it was
+    // opened by, so every opener finds the same journal.
+    const fs::path real = fs::canonical(path_, ec);
+    const std::string where = ec ? path_ : real.string();
+    journalPath_ = journalPathOf(where);
+    folder_ = folderOf(where);
     try {
         openFile(mode);
         recoverIfNeeded();

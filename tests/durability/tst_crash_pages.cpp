@@ -163,6 +163,22 @@ private slots:
         }
     }
 
+    // A writer that opened the file through a link and died leaves the
+    // journal beside the file itself, where an open by its real name finds it.
+    void journalFoundWhateverTheName() {
+        fresh();
+        const QString link = dir_.filePath("link.mdb");
+        QFile::remove(link);
+        QVERIFY(QFile::link(path_, link));
+        QCOMPARE(crashAt(3 + 2, true, {"pages", link, ChangedPages, "0"}).status,
+                 fault::CrashStatus);
+        QVERIFY(QFile::exists(journalOf(path_)));
+        QVERIFY(!QFile::exists(journalOf(link)));
+        PageFile file(path_.toStdString());
+        QVERIFY(!QFile::exists(journalOf(path_)));
+        QCOMPARE(bytesOf(path_), before_);
+    }
+
     // A reader that opened the file before a writer died halfway through its
     // command reads the file as it was, not the half-written pages.
     void readerOpenAcrossAWriterThatDied() {
