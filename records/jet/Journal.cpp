@@ -51,8 +51,17 @@ std::uint64_t Digest::value() const { return mix(state_ ^ mix(length_)); }
 
 std::size_t entrySize() { return EntryHeader + PageSize + EntryDigest; }
 
+static std::uint64_t entryDigest(std::uint64_t salt, const std::uint8_t* entry) {
+    Digest d;
+    std::uint8_t saltBytes[8];
+    put64(saltBytes, salt);
+    d.add(saltBytes, sizeof saltBytes);
+    d.add(entry, EntryHeader + PageSize);
+    return d.value();
+}
+
 std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAfter,
-                                 std::uint64_t afterDigest,
+                                 std::uint64_t afterDigest, std::uint64_t salt,
                                  const std::vector<std::uint32_t>& pages,
                                  const std::vector<const std::uint8_t*>& originals) {
     std::vector<std::uint8_t> out(HeaderSize + pages.size() * entrySize(), 0);
@@ -64,12 +73,13 @@ std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAft
     put64(h + 24, sizeAfter);
     put32(h + 32, static_cast<std::uint32_t>(pages.size()));
     put64(h + 40, afterDigest);
+    put64(h + 48, salt);
     put64(h + 56, digestOf(h, 56));
     for (std::size_t i = 0; i < pages.size(); ++i) {
         std::uint8_t* e = out.data() + HeaderSize + i * entrySize();
         put32(e, pages[i]);
         std::memcpy(e + EntryHeader, originals[i], PageSize);
-        put64(e + EntryHeader + PageSize, digestOf(e, EntryHeader + PageSize));
+        put64(e + EntryHeader + PageSize, entryDigest(salt, e));
     }
     return out;
 }
@@ -79,23 +89,26 @@ void markForUndo(std::uint8_t* header) {
     put64(header + 56, digestOf(header, 56));
 }
 
+bool headerIsValid(const std::uint8_t* h) {
+    return std::memcmp(h, Magic, sizeof Magic) == 0 && le32(h + 8) == LayoutVersion &&
+           le32(h + 12) == PageSize && le64(h + 56) == digestOf(h, 56);
+}
+
 std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.size() < HeaderSize)
+    if (bytes.size() < HeaderSize || !headerIsValid(bytes.data()))
         return std::nullopt;
     const std::uint8_t* h = bytes.data();
-    if (std::memcmp(h, Magic, sizeof Magic) != 0 || le32(h + 8) != LayoutVersion ||
-        le32(h + 12) != PageSize || le64(h + 56) != digestOf(h, 56))
-        return std::nullopt;
+    const std::uint64_t salt = le64(h + 48);
     Contents c;
     c.sizeBefore = le64(h + 16);
     c.sizeAfter = le64(h + 24);
     c.afterDigest = le64(h + 40);
     const std::uint64_t count = le32(h + 32);
-    if (bytes.size() != HeaderSize + count * entrySize())
+    if (bytes.size() < HeaderSize + count * entrySize())
         return std::nullopt;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint8_t* e = bytes.data() + HeaderSize + i * entrySize();
-        if (le64(e + EntryHeader + PageSize) != digestOf(e, EntryHeader + PageSize))
+        if (le64(e + EntryHeader + PageSize) != entryDigest(salt, e))
             return std::nullopt;
         const std::uint32_t page = le32(e);
         if (!c.pages.empty() && page <= c.pages.back())

@@ -9,11 +9,17 @@
 //    16  u64 file size before        24  u64 file size after the command
 //    32  u32 number of entries       36  u32 zero
 //    40  u64 digest of the pages after the command (see afterDigest)
-//    48  u64 zero                    56  u64 digest of bytes 0..55
+//    48  u64 salt of this command    56  u64 digest of bytes 0..55
 //   entries, one per page the command changes that existed before it,
 //   in ascending page order:
 //     u32 page number, u32 zero, the page's bytes before the command,
-//     u64 digest of the preceding 4104 bytes
+//     u64 digest of the salt and the preceding 4104 bytes
+//   then possibly bytes of earlier commands, which count for nothing.
+//
+// A writer keeps one journal file for as long as it has the database open and
+// writes each command's journal over the last one's, so the salt, new with
+// every command, tells this command's entries from older ones a cut-off write
+// left in place. At commit the header is zeroed, which ends the journal.
 //
 // Pages the command appends have no entry: cutting the file back to its size
 // before the command removes them. The digest of the pages after the command
@@ -51,11 +57,15 @@ struct Contents {
 std::size_t entrySize();
 
 // The journal's bytes. `pages` ascending, `originals[i]` the bytes of
-// `pages[i]` before the command.
+// `pages[i]` before the command; `salt` differs from every earlier command's.
 std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAfter,
-                                 std::uint64_t afterDigest,
+                                 std::uint64_t afterDigest, std::uint64_t salt,
                                  const std::vector<std::uint32_t>& pages,
                                  const std::vector<const std::uint8_t*>& originals);
+
+// Whether `header` (at least HeaderSize bytes) starts a journal; a zeroed,
+// torn or foreign one does not.
+bool headerIsValid(const std::uint8_t* header);
 
 // Marks encoded journal bytes (their header) so that the pages after the
 // command never count as in place: the next open rolls the command back even
@@ -63,9 +73,9 @@ std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAft
 // the file.
 void markForUndo(std::uint8_t* header);
 
-// The contents of a complete, intact journal; nothing for a torn, short,
-// empty or foreign one (one that was cut off while it was written, before
-// the database file was touched).
+// The contents of a complete, intact journal; nothing for a zeroed, torn,
+// short, empty or foreign one (one that ended at a commit, or was cut off
+// while it was written, before the database file was touched).
 std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes);
 
 } // namespace zorvane::jet::journal

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <random>
 #include <sys/stat.h>
 #include <system_error>
 #include <thread>
@@ -162,6 +163,21 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// Whether a journal beside the file is live: it exists and its header is
+// valid (not zeroed at a commit, not cut off while being written).
+bool journalIsLive(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || st.st_size < off_t(journal::HeaderSize))
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno != ENOENT;  // one that cannot be read is not passed over
+    std::uint8_t header[journal::HeaderSize];
+    const long long got = readAt(fd, header, sizeof header, 0);
+    ::close(fd);
+    return got == static_cast<long long>(sizeof header) && journal::headerIsValid(header);
+}
+
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -215,6 +231,11 @@ PageFile::PageFile(std::string name, std::vector<std::uint8_t> image)
 }
 
 PageFile::~PageFile() {
+    // A writer's ended journal goes with it, before the lock is let go (after
+    // that it could be another writer's). One that failed to undo leaves it
+    // for the next open.
+    if (fd_ >= 0 && mode_ == Mode::ReadWrite && !broken_ && !inCommand_ && exists(journalPath_))
+        removeFile(journalPath_, "journal remove");
     if (fd_ >= 0)
         ::close(fd_);  // also releases the locks
     if (folderFd_ >= 0)
@@ -243,6 +264,11 @@ void PageFile::openFile(Mode mode) {
         fail("the file is in use by another program");
     if (error)
         fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
+    // Each command's salt differs from every earlier one's, in this open and
+    // in earlier ones, whose journals this one writes over.
+    std::random_device random;
+    salt_ = (std::uint64_t(random()) << 32) ^ random() ^
+            std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
     folderFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd_ < 0)
         fail("its folder " + folder_ + " cannot be opened (" + reasonOf(errno) + ")");
@@ -302,7 +328,7 @@ void PageFile::lockForReading() {
         const int error = waitForLock(fd_, F_RDLCK, CommitLockByte);
         if (heldElsewhere(error))
             fail("the file cannot be read: another program keeps it busy writing");
-        if (!exists(journalPath_))
+        if (!journalIsLive(journalPath_))
             return;
         unlock(fd_, CommitLockByte);
         const int writer = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
@@ -313,7 +339,7 @@ void PageFile::lockForReading() {
         try {
             if (heldElsewhere(lockError))
                 fail("the file cannot be read: another program keeps it busy writing");
-            if (exists(journalPath_))
+            if (journalIsLive(journalPath_))
                 recover(writer);
         } catch (...) {
             ::close(writer);
@@ -558,25 +584,37 @@ void PageFile::commit() {
     const std::uint64_t sizeAfter =
         pageCount_ > committedPages_ ? std::uint64_t(pageCount_) * PageSize : committedSize_;
     std::vector<std::uint8_t> bytes =
-        journal::encode(committedSize_, sizeAfter, after.value(), pages, originals);
+        journal::encode(committedSize_, sizeAfter, after.value(), ++salt_, pages, originals);
+    int syncs = 0;
 
-    // 1. The journal, synced, and the folder entry that names it.
-    struct stat st {};
-    const mode_t permissions = ::fstat(fd_, &st) == 0 ? (st.st_mode & 0666) : 0644;
-    const int journalFd =
-        ::open(journalPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, permissions);
+    // 1. The journal, synced, written over the last command's (so the file
+    // keeps its blocks and the sync carries data alone), and once per open
+    // the folder entry that names it.
+    int journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (journalFd < 0 && errno == ENOENT) {
+        struct stat st {};
+        const mode_t permissions = ::fstat(fd_, &st) == 0 ? (st.st_mode & 0666) : 0644;
+        journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, permissions);
+        journalNamed_ = false;
+    }
     if (journalFd < 0)
         failCommit("the change could not be saved: its journal " + journalPath_ +
                        " cannot be created",
                    errno);
     int error = writeAll(journalFd, bytes.data(), bytes.size(), 0, "journal write");
-    if (!error)
+    if (!error) {
         error = syncData(journalFd, "journal sync");
+        ++syncs;
+    }
     ::close(journalFd);
-    if (!error)
+    if (!error && !journalNamed_) {
         error = syncFolder(folderFd_, "folder sync");
+        ++syncs;
+        journalNamed_ = !error;
+    }
     if (error) {
         ::unlink(journalPath_.c_str());
+        journalNamed_ = false;
         failCommit("the change could not be saved: its journal " + journalPath_ +
                        " cannot be written",
                    error);
@@ -589,24 +627,35 @@ void PageFile::commit() {
         if (error)
             break;
     }
-    if (!error)
+    if (!error) {
         error = syncData(fd_, "file sync");
+        ++syncs;
+    }
     if (error) {
         undoMarked_ = false;
+        journalNamed_ = false;
         broken_ = !restoreOriginals(bytes);
         failCommit("the change could not be saved", error);
     }
 
-    // 3. The journal goes. Should it come back after a power cut, the next
-    // open finds every page of the command in place and removes it again.
-    removeFile(journalPath_, "journal remove");
+    // 3. The journal ends: its header is zeroed. Should a power cut undo
+    // that, the next open finds every page of the command in place and keeps
+    // them. Where even the zeroing fails, the journal goes instead.
+    static const std::uint8_t zeros[journal::HeaderSize] = {};
+    journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (journalFd < 0 || writeAll(journalFd, zeros, sizeof zeros, 0, "journal end") != 0) {
+        ::unlink(journalPath_.c_str());
+        journalNamed_ = false;
+    }
+    if (journalFd >= 0)
+        ::close(journalFd);
 
     originals_.clear();
     committedPages_ = pageCount_;
     committedSize_ = sizeAfter;
     fileSize_ = sizeAfter;
     inCommand_ = false;
-    lastCommitSyncs_ = 3;
+    lastCommitSyncs_ = syncs;
 }
 
 } // namespace zorvane::jet

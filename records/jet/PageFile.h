@@ -7,19 +7,23 @@
 // every page the command changes, then commit() (or rollback()). Until
 // commit() nothing reaches the disk. A command is atomic and durable:
 //   1. the original of every changed page is written to a rollback journal
-//      beside the file ("<file>-journal"), which is synced, and so is the
-//      folder that now lists it;
+//      beside the file ("<file>-journal") and synced (the first time after
+//      opening, the folder that lists the journal is synced too);
 //   2. the changed and appended pages are written and the file is synced:
 //      from here on the command is durable (the commit point);
-//   3. the journal is removed.
-// That is three syncs per command. The folder is not synced after the
-// removal: should a power cut bring the journal back, its record of the pages
-// after the command shows that they are all in place, and the next open just
-// removes it. Opening a file (for reading or writing) whose journal survived a
-// command that was cut off rolls that command back first: the saved pages go
+//   3. the journal ends: its header is zeroed, without a sync.
+// That is two syncs per command, three for the first after opening. The
+// journal file itself stays while the file is open for writing, so that each
+// command writes over blocks the file already has and its sync carries data
+// alone; it is removed when the writer closes the file. Should a power cut
+// bring a journal's header back, its record of the pages after the command
+// shows that they are all in place, and the next open keeps them.
+//
+// Opening a file (for reading or writing) whose journal is live, left by a
+// command that was cut off, rolls that command back first: the saved pages go
 // back, the file is cut to its old size and synced, the journal is removed. A
 // journal that was itself cut off while being written (the file was not
-// touched yet) is simply removed.
+// touched yet), or that ended, counts for nothing.
 //
 // Locks (open-file-description locks, so two opens in one process exclude
 // each other like two processes): a file open for writing holds an exclusive
@@ -128,6 +132,8 @@ private:
     bool inCommand_ = false;
     bool broken_ = false;  // a failed commit could not be undone in place
     bool undoMarked_ = false;  // ... but its journal says to undo it
+    bool journalNamed_ = false;  // the journal exists and its folder was synced
+    std::uint64_t salt_ = 0;
     std::uint64_t committedSize_ = 0;
     std::uint32_t committedPages_ = 0;
     std::map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> originals_;

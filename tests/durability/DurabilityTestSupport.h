@@ -35,6 +35,12 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
 
 inline QString journalOf(const QString& path) { return path + "-journal"; }
 
+// A journal that still counts: one that exists and has not ended (an ended
+// journal's header is zeroed; a writer removes it when it closes the file).
+inline bool liveJournal(const QString& path) {
+    return bytesOf(journalOf(path)).startsWith("ZVJOURNL");
+}
+
 struct ChildResult {
     int status = -1;       // exit status; -1 when it did not exit normally
     QString errorText;     // stderr

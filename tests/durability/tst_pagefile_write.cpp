@@ -95,9 +95,22 @@ private slots:
 
             changeThreeAndFiveAndAppend(file);
             file.commit();
+            // The first command after opening syncs the journal's folder too.
             QCOMPARE(file.lastCommitSyncs(), 3);
             QVERIFY(!file.inCommand());
             QCOMPARE(file.fileSize(), std::uint64_t(pages + 1) * PageSize);
+            // The journal file stays, ended, while the writer has the file;
+            // a reader passes over it.
+            QVERIFY(QFile::exists(journalOf(path)));
+            QVERIFY(!liveJournal(path));
+            PageFile reader(path.toStdString());
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(reader.page(5)), PageSize), pattern(5));
+            QVERIFY(QFile::exists(journalOf(path)));
+            // Later commands write over it: two syncs.
+            file.begin();
+            fillPage(file.writablePage(5), 5);
+            file.commit();
+            QCOMPARE(file.lastCommitSyncs(), 2);
         }
         QVERIFY(!QFile::exists(journalOf(path)));
         const QByteArray after = bytesOf(path);
@@ -150,7 +163,8 @@ private slots:
         for (const QString& line : QString::fromUtf8(bytesOf(log)).split('\n', Qt::SkipEmptyParts))
             names << line.section(' ', 1);
         QCOMPARE(names, (QStringList{"journal write", "journal sync", "folder sync", "page write",
-                                     "page write", "page write", "file sync", "journal remove"}));
+                                     "page write", "page write", "file sync", "journal end",
+                                     "journal remove"}));
     }
 
     // A write or sync that fails at any point (the full disk, a failing
@@ -175,7 +189,7 @@ private slots:
             points = fault::reached();
         }
         QCOMPARE(points, std::uint64_t(8));
-        // The last point, removing the journal, comes after the commit point.
+        // The last point, ending the journal, comes after the commit point.
         for (std::uint64_t failAt = 1; failAt < points; ++failAt) {
             PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
             changeThreeAndFiveAndAppend(file);
