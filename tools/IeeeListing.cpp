@@ -128,7 +128,13 @@ QString codeOf(const QByteArray& prefix, const QByteArray& first, const QByteArr
     return dashed(prefix + first.left(fixedDigits));
 }
 
-bool validUtf8(QByteArrayView bytes) {
+// Valid UTF-8 without control characters (tabs aside), which no field holds.
+bool validText(QByteArrayView bytes) {
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7F)
+            return false;
+    }
     for (const char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) {
             QStringDecoder decoder(QStringDecoder::Utf8);
@@ -181,8 +187,8 @@ public:
         }
         if (hexLine) {
             finish();
-            if (!validUtf8(text))
-                return fail(number, QStringLiteral("the line is not valid UTF-8 text"), 1);
+            if (!validText(text))
+                return fail(number, QStringLiteral("the line is not valid UTF-8 text or holds control characters"), 1);
             state_ = State::AfterHex;
             pendingEmptyLines_ = 0;
             entryLine_ = number;
@@ -207,7 +213,7 @@ public:
             entry_.code = codeOf(prefix_, first, last, registry_.codeBits, why);
             if (entry_.code.isEmpty())
                 return fail(number, why, lines_ + 1);
-            if (entry_.vendor.isEmpty() && validUtf8(base16Name))
+            if (entry_.vendor.isEmpty() && validText(base16Name))
                 entry_.vendor = QString::fromUtf8(base16Name);
             ++lines_;
             state_ = State::Address;
@@ -217,8 +223,8 @@ public:
             if (!isSpace(text.front()))
                 return fail(number, QStringLiteral("expected an address line or a blank line"),
                             lines_ + 1);
-            if (!validUtf8(text))
-                return fail(number, QStringLiteral("the line is not valid UTF-8 text"), lines_ + 1);
+            if (!validText(text))
+                return fail(number, QStringLiteral("the line is not valid UTF-8 text or holds control characters"), lines_ + 1);
             for (; pendingEmptyLines_ > 0; --pendingEmptyLines_) {
                 entry_.addressLines.append(QString());
                 ++lines_;

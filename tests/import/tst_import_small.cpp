@@ -158,6 +158,13 @@ private slots:
         const int wrongRange = mam.add(QStringLiteral("120000-1FFFFF     (base 16)\t\tWrong Range"));
         mam.add(QString());
         mam.write(dir.filePath(QStringLiteral("mam.txt")), "\n");
+        {
+            // Bytes that are no UTF-8 text: the entry is left out.
+            QFile f(dir.filePath(QStringLiteral("mam.txt")));
+            QVERIFY(f.open(QIODevice::Append));
+            f.write("7C-00-01   (hex)\t\tBad \xff Bytes\n100000-1FFFFF     (base 16)\t\tBad\n\n");
+        }
+        const int badBytesLine = static_cast<int>(mam.lines.size()) + 1;
 
         Listing oui36;
         oui36.add(QStringLiteral("70-B3-D5   (hex)\t\tTELEPLATFORMS"));
@@ -194,13 +201,15 @@ private slots:
         const QString ouiPath = dir.filePath(QStringLiteral("oui.txt"));
         for (const int line : {strayLine, brokenLine, tooLongLine, truncatedLine, sixLine})
             QVERIFY2(err.contains(QStringLiteral("%1:%2: ").arg(ouiPath).arg(line)), qPrintable(err));
-        QVERIFY2(err.contains(QStringLiteral("%1:%2: ").arg(dir.filePath(QStringLiteral("mam.txt"))).arg(wrongRange)),
-                 qPrintable(err));
-        QCOMPARE(err.count(u'\n'), 6);
+        for (const int line : {wrongRange, badBytesLine})
+            QVERIFY2(err.contains(QStringLiteral("%1:%2: ").arg(dir.filePath(QStringLiteral("mam.txt"))).arg(line)),
+                     qPrintable(err));
+        QCOMPARE(err.count(u'\n'), 7);
         // Left out: the stray line; the broken entry's three lines; the long
-        // entry's three; the truncated entry's one; the wrong range's two.
+        // entry's three; the truncated entry's one; the wrong range's two; the
+        // bad bytes' two.
         QCOMPARE(QString::fromUtf8(r.out).trimmed(),
-                 out + QStringLiteral(": 11 records: MA-L 7, MA-M 1, MA-S 2, IAB 1; 10 lines skipped"));
+                 out + QStringLiteral(": 11 records: MA-L 7, MA-M 1, MA-S 2, IAB 1; 12 lines skipped"));
 
         QCOMPARE(runProgram(QStringLiteral("mdb-ver"), {out}).out.trimmed(), QByteArray("JET4"));
         const QString schema = QString::fromUtf8(runProgram(QStringLiteral("mdb-schema"), {out}).out);
