@@ -6,6 +6,7 @@
 #include "records/jet/Journal.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -178,6 +179,12 @@ bool journalIsLive(const std::string& path) {
     return got == static_cast<long long>(sizeof header) && journal::headerIsValid(header);
 }
 
+// What changes when the file's contents change: its size and modification time.
+std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
+    return {static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
+            static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -283,6 +290,7 @@ void PageFile::readSize() {
     if (pages > 0xFFFFFFu)  // page numbers are 3 bytes in row pointers
         fail("the file is too large to be an Access 2000 database");
     pageCount_ = static_cast<std::uint32_t>(pages);
+    seenChange_ = changeStamp(st);
     committedPages_ = pageCount_;
     committedSize_ = fileSize_;
     cache_.clear();
@@ -438,8 +446,16 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
         fail("the file must be opened again: a failed change could not be undone in place");
     auto buffer = std::make_unique<std::uint8_t[]>(PageSize);
     const bool reader = mode_ == Mode::Read;
-    if (reader)
+    if (reader) {
         lockForReading();
+        // Pages read before and after another program's command do not mix.
+        struct stat st {};
+        if (::fstat(fd_, &st) == 0 && changeStamp(st) != seenChange_) {
+            unlock(fd_, CommitLockByte);
+            fail("the file was changed by another program while it was being read; open it "
+                 "again");
+        }
+    }
     const long long got = readAt(fd_, buffer.get(), PageSize, std::uint64_t(number) * PageSize);
     if (reader)
         unlock(fd_, CommitLockByte);

@@ -28,15 +28,19 @@
 // Locks (open-file-description locks, so two opens in one process exclude
 // each other like two processes): a file open for writing holds an exclusive
 // writer lock for as long as it is open, so a second writer gets "the file is
-// in use by another program". A commit holds an exclusive commit lock from the
-// journal's creation to its removal; a reader takes the commit lock shared
+// in use by another program". A commit holds an exclusive commit lock from its
+// journal write to the journal's end; a reader takes the commit lock shared
 // while it opens the file and while it reads a page from disk, so it never
-// reads a command half done. A reader open across another program's commits
-// sees each page as it was when first read.
+// reads a command half done, and finding a live journal then (its writer
+// died) it rolls the command back first. A reader keeps the pages it has
+// read; should another program change the file after the reader opened it
+// (its size or modification time differ), the reader's next read from disk
+// is an Error rather than a page that may not match those it holds.
 //
 // Faults: every write and sync of a commit and of a rollback passes a
 // numbered point (records/jet/FaultPoints.h).
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -134,6 +138,7 @@ private:
     bool undoMarked_ = false;  // ... but its journal says to undo it
     bool journalNamed_ = false;  // the journal exists and its folder was synced
     std::uint64_t salt_ = 0;
+    std::array<std::int64_t, 3> seenChange_{};  // the file's size and time when opened
     std::uint64_t committedSize_ = 0;
     std::uint32_t committedPages_ = 0;
     std::map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> originals_;

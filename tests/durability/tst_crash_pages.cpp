@@ -3,6 +3,7 @@
 // the command or exactly as the command made it, never anything between, and
 // removes the journal. So does an open killed while it undoes a command.
 #include "records/jet/Database.h"
+#include "records/jet/Error.h"
 #include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
@@ -183,18 +184,41 @@ private slots:
     }
 
     // A reader that opened the file before a writer died halfway through its
-    // command reads the file as it was, not the half-written pages.
+    // command never reads the half-written pages: its next read from disk
+    // rolls the command back, and since the file changed under it, it stops
+    // with an error; opened again, it reads the file as it was.
     void readerOpenAcrossAWriterThatDied() {
         fresh();
-        PageFile reader(path_.toStdString());
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(reader.page(1)), PageSize),
-                 before_.mid(qsizetype(PageSize), qsizetype(PageSize)));
-        QCOMPARE(crashAt(3 + 2, true, commandArguments()).status, fault::CrashStatus);
-        QVERIFY(QFile::exists(journalOf(path_)));
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(reader.page(3)), PageSize),
+        {
+            PageFile reader(path_.toStdString());
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(reader.page(1)), PageSize),
+                     before_.mid(qsizetype(PageSize), qsizetype(PageSize)));
+            QCOMPARE(crashAt(3 + 2, true, commandArguments()).status, fault::CrashStatus);
+            QVERIFY(liveJournal(path_));
+            try {
+                reader.page(3);
+                QFAIL("a reader read on after the file changed under it");
+            } catch (const zorvane::jet::Error& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).endsWith(
+                             "the file was changed by another program while it was being "
+                             "read; open it again."),
+                         e.what());
+            }
+            QVERIFY(!QFile::exists(journalOf(path_)));
+            QCOMPARE(bytesOf(path_), before_);
+            // Pages it holds stay readable.
+            QVERIFY(reader.page(1) != nullptr);
+        }
+        PageFile again(path_.toStdString());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(again.page(3)), PageSize),
                  before_.mid(3 * qsizetype(PageSize), qsizetype(PageSize)));
-        QVERIFY(!QFile::exists(journalOf(path_)));
-        QCOMPARE(bytesOf(path_), before_);
+
+        // A finished command of another program stops the reader the same way.
+        fresh();
+        PageFile reader(path_.toStdString());
+        reader.page(1);
+        QCOMPARE(runChild(Driver, commandArguments()).status, 0);
+        QVERIFY_THROWS_EXCEPTION(zorvane::jet::Error, reader.page(4));
     }
 };
 
