@@ -42,7 +42,7 @@ constexpr std::uint8_t FlagsSystemVar = ColumnFlagNullable | ColumnFlagReplicati
 constexpr std::uint8_t FlagsSystemBinary = ColumnFlagNullable | ColumnFlagReplication | 0x20;
 constexpr std::uint8_t FlagsUserVar = ColumnFlagNullable;
 
-struct ColumnSpec {
+struct ColumnShape {
     const char16_t* name;
     std::uint8_t type;
     std::uint8_t flags;
@@ -67,12 +67,12 @@ std::uint16_t fixedLength(std::uint8_t type) {
     }
 }
 
-// Column definitions for specs listed in column-number order.
-std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnSpec> specs) {
+// Column definitions for the shapes listed in column-number order.
+std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) {
     std::vector<ColumnDef> out;
     std::uint16_t fixedOffset = 0;
     std::uint16_t varIndex = 0;
-    for (const ColumnSpec& s : specs) {
+    for (const ColumnShape& s : shapes) {
         ColumnDef c;
         c.name = s.name;
         c.type = s.type;
