@@ -2,9 +2,13 @@
 
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
+#include "records/jet/TableWriter.h"
 
 #include <QFile>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
@@ -14,6 +18,15 @@ namespace zorvane::records {
 // The set is the table's rows, located once when it opens; the cursor is an
 // index into them (count: past the last record). A field read decodes just
 // that value from the page kept in memory into one reused buffer.
+//
+// Writing: the file is opened for reading; the first Edit, AddNew or Delete
+// opens it again for writing, which takes the file's writer lock for as long
+// as the set lives (the lookup window holds its set for the whole run), so a
+// second program can still read the file but not write it. Each Update and
+// each Delete is one command of the page file: all of it reaches the file, or
+// none of it. After every command the set is read again from the pages in
+// memory, so its order is always the table's order on file: a record that
+// had to move on Update is at the end at once, as a re-read would find it.
 struct RecordSet::Impl {
     std::string file;  // as given, for error sentences
     std::string tableName;
@@ -24,51 +37,143 @@ struct RecordSet::Impl {
     qint32 position = 0;
     std::u16string buffer;
 
+    enum class Pending { None, Edit, Add };
+    bool writable = false;
+    bool currentDeleted = false;  // Delete removed the current record
+    Pending pending = Pending::None;
+    std::vector<std::optional<jet::FieldChange>> values;  // by column, while pending
+    jet::RowPlace editPlace;
+
     [[noreturn]] void fail(const std::string& reason) const {
         throw jet::Error(file + ": table \"" + tableName + "\" " + reason + ".");
     }
     bool eof() const { return position >= count; }
     void requireRecord() const {
+        if (currentDeleted)
+            fail("has no current record (it was deleted)");
         if (eof())
             fail(count == 0 ? "has no records, so there is no current record"
                             : "has no current record (the cursor stands past the last record)");
     }
+
+    void open(std::unique_ptr<jet::Database> db) {
+        table.reset();
+        database = std::move(db);
+        rescan();
+    }
+    // Reads the set again from the pages in memory.
+    void rescan() {
+        table = database->openTable(tableName);
+        if (table->rowCount() > static_cast<std::size_t>(std::numeric_limits<qint32>::max()))
+            fail("has more records than can be counted");
+        count = static_cast<qint32>(table->rowCount());
+    }
+    void cancelPending() {
+        pending = Pending::None;
+        values.clear();
+    }
+    void ensureWritable();
+    void runCommand(const std::function<void(jet::TableWriter&)>& change);
 };
+
+// Opens the file for writing. The rows must be where the set found them: a
+// set whose file another program changed meanwhile is read again instead, and
+// the change asked for is refused.
+void RecordSet::Impl::ensureWritable() {
+    if (writable)
+        return;
+    std::unique_ptr<jet::Database> rw;
+    try {
+        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite);
+    } catch (const jet::Error& e) {
+        throw jet::Error(std::string(e.what()) + " Table \"" + tableName +
+                         "\" cannot be changed.");
+    }
+    std::unique_ptr<jet::Table> now = rw->openTable(tableName);
+    bool same = now->rowCount() == table->rowCount();
+    for (std::size_t i = 0; same && i < now->rowCount(); ++i) {
+        const jet::RowPlace& a = now->place(i);
+        const jet::RowPlace& b = table->place(i);
+        same = a.page == b.page && a.slot == b.slot && a.homePage == b.homePage &&
+               a.homeSlot == b.homeSlot;
+    }
+    if (same && !eof()) {
+        const jet::RowSpan& a = now->row(static_cast<std::size_t>(position));
+        const jet::RowSpan& b = table->row(static_cast<std::size_t>(position));
+        same = a.length == b.length && std::memcmp(a.data, b.data, a.length) == 0;
+    }
+    now.reset();
+    open(std::move(rw));
+    writable = true;
+    if (!same) {
+        position = std::min(position, count);
+        currentDeleted = false;
+        cancelPending();
+        fail("was changed by another program since it was read, so nothing was changed; it has "
+             "been read again");
+    }
+}
+
+// One write command: the change and its bookkeeping, then commit; on any
+// failure the file and the pages in memory stay as they were.
+void RecordSet::Impl::runCommand(const std::function<void(jet::TableWriter&)>& change) {
+    jet::PageFile& pages = database->file();
+    try {
+        pages.begin();
+        jet::TableWriter writer(pages, table->def());
+        change(writer);
+        writer.finish();
+        pages.commit();
+    } catch (...) {
+        if (pages.inCommand())
+            pages.rollback();
+        rescan();
+        throw;
+    }
+    rescan();
+}
 
 RecordSet::RecordSet(const QString& file, const QString& table) : d(std::make_unique<Impl>()) {
     d->file = QFile::encodeName(file).toStdString();
     d->tableName = table.toStdString();
-    d->database = std::make_unique<jet::Database>(d->file);
-    d->table = d->database->openTable(d->tableName);
+    d->open(std::make_unique<jet::Database>(d->file));
     d->tableName = d->table->def().name;
     for (const jet::Column& column : d->table->def().columns)
         d->names.push_back(QString::fromStdString(column.name));
-    if (d->table->rowCount() > static_cast<std::size_t>(std::numeric_limits<qint32>::max()))
-        d->fail("has more records than can be counted");
-    d->count = static_cast<qint32>(d->table->rowCount());
     d->position = 0;
 }
 
 RecordSet::~RecordSet() = default;
 
 void RecordSet::MoveFirst() {
+    d->cancelPending();
+    d->currentDeleted = false;
     if (d->count == 0)
         d->fail("has no records, so there is no first record");
     d->position = 0;
 }
 
 void RecordSet::MoveNext() {
+    d->cancelPending();
+    if (d->currentDeleted) {
+        // The record after the deleted one took its place.
+        d->currentDeleted = false;
+        return;
+    }
     d->requireRecord();
     ++d->position;
 }
 
 void RecordSet::MoveLast() {
+    d->cancelPending();
+    d->currentDeleted = false;
     if (d->count == 0)
         d->fail("has no records, so there is no last record");
     d->position = d->count - 1;
 }
 
 void RecordSet::Move(qint32 n) {
+    d->cancelPending();
     d->requireRecord();
     const qint64 target = static_cast<qint64>(d->position) + n;
     if (target < 0)
@@ -79,7 +184,9 @@ void RecordSet::Move(qint32 n) {
 
 bool RecordSet::Eof() const { return d->eof(); }
 
-qint32 RecordSet::AbsolutePosition() const { return d->eof() ? -1 : d->position; }
+qint32 RecordSet::AbsolutePosition() const {
+    return d->eof() || d->currentDeleted ? -1 : d->position;
+}
 
 float RecordSet::PercentPosition() const {
     if (d->count == 0)
@@ -103,14 +210,91 @@ QStringList RecordSet::FieldNames() const {
 
 qint32 RecordSet::RecordCount() const { return d->count; }
 
-void RecordSet::Edit() { d->fail("cannot be changed: editing is not available yet"); }
-void RecordSet::AddNew() { d->fail("cannot be changed: editing is not available yet"); }
-void RecordSet::Update() { d->fail("cannot be changed: editing is not available yet"); }
-void RecordSet::Delete() { d->fail("cannot be changed: editing is not available yet"); }
-void RecordSet::Requery() { d->fail("cannot be changed: editing is not available yet"); }
+void RecordSet::Edit() {
+    d->requireRecord();
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    d->requireRecord();
+    d->cancelPending();
+    d->values.resize(d->names.size());
+    d->editPlace = d->table->place(static_cast<std::size_t>(d->position));
+    d->pending = Impl::Pending::Edit;
+}
+
+void RecordSet::AddNew() {
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    d->cancelPending();
+    d->values.resize(d->names.size());
+    d->pending = Impl::Pending::Add;
+}
+
+void RecordSet::Update() {
+    if (d->pending == Impl::Pending::None)
+        d->fail("has no record being edited or added (Edit or AddNew comes first)");
+    std::vector<jet::FieldChange> changes;
+    for (const auto& value : d->values) {
+        if (value)
+            changes.push_back(*value);
+    }
+    if (d->pending == Impl::Pending::Edit) {
+        if (!changes.empty()) {
+            jet::RowPlace now;
+            const jet::RowPlace place = d->editPlace;
+            d->runCommand([&](jet::TableWriter& w) { now = w.update(place, changes); });
+            // The cursor stays on the record, wherever it lives now.
+            for (std::size_t i = 0; i < d->table->rowCount(); ++i) {
+                const jet::RowPlace& p = d->table->place(i);
+                if (p.page == now.page && p.slot == now.slot) {
+                    d->position = static_cast<qint32>(i);
+                    break;
+                }
+            }
+        }
+    } else {
+        // The new record goes after every other; the current record stays.
+        const bool wasEof = d->eof();
+        d->runCommand([&](jet::TableWriter& w) { w.insert(changes); });
+        if (wasEof)
+            d->position = d->count;
+    }
+    d->cancelPending();
+}
+
+void RecordSet::Delete() {
+    d->cancelPending();
+    d->requireRecord();
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    d->requireRecord();
+    const jet::RowPlace place = d->table->place(static_cast<std::size_t>(d->position));
+    d->runCommand([&](jet::TableWriter& w) { w.remove(place); });
+    // No current record until the cursor moves; MoveNext reaches the record
+    // that followed the deleted one.
+    d->currentDeleted = true;
+}
+
+void RecordSet::Requery() {
+    d->cancelPending();
+    d->currentDeleted = false;
+    if (d->writable)
+        d->rescan();  // this set is the file's only writer; its pages are current
+    else
+        d->open(std::make_unique<jet::Database>(d->file));
+    d->position = 0;
+}
 
 std::optional<QString> Field::Value() const {
     RecordSet::Impl& s = *set_->d;
+    if (s.pending != RecordSet::Impl::Pending::None) {
+        // The record being edited or added shows the values set so far.
+        const auto& value = s.values[static_cast<std::size_t>(column_)];
+        if (value || s.pending == RecordSet::Impl::Pending::Add) {
+            if (!value || !value->value)
+                return std::nullopt;
+            return QString::fromStdU16String(*value->value);
+        }
+    }
     s.requireRecord();
     s.buffer.clear();
     if (!s.table->appendText(static_cast<std::size_t>(s.position),
@@ -120,8 +304,18 @@ std::optional<QString> Field::Value() const {
                    static_cast<qsizetype>(s.buffer.size()));
 }
 
-void Field::setValue(const QString&) {
-    set_->d->fail("cannot be changed: editing is not available yet");
+void Field::setValue(const QString& text) {
+    RecordSet::Impl& s = *set_->d;
+    const auto column = static_cast<std::size_t>(column_);
+    if (s.pending == RecordSet::Impl::Pending::None)
+        s.fail("cannot take a value for field \"" + s.names[column].toStdString() +
+               "\": no record is being edited or added (Edit or AddNew comes first)");
+    jet::FieldChange change;
+    change.column = column;
+    change.value = std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
+                                  static_cast<std::size_t>(text.size()));
+    jet::TableWriter::checkValue(s.database->file(), s.table->def(), column, change.value);
+    s.values[column] = std::move(change);
 }
 
 QString Field::name() const { return set_->d->names[static_cast<std::size_t>(column_)]; }

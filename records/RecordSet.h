@@ -16,7 +16,10 @@ class Field {
 public:
     // The value as text, or no value for a database null.
     std::optional<QString> Value() const;
-    // Field assignment; only between Edit/AddNew and Update.
+    // Field assignment; only between Edit/AddNew and Update. Throws
+    // jet::Error when the field cannot take the text (too long, not a text
+    // or memo field). While a record is edited or added, Value() shows what
+    // was assigned.
     void setValue(const QString& text);
     QString name() const;
 
@@ -58,7 +61,20 @@ public:
     QStringList FieldNames() const;
     qint32 RecordCount() const;
 
-    // Write side: not available yet; each throws jet::Error saying so.
+    // Write side. Edit starts changing the current record, AddNew a new,
+    // empty one; field assignments (Field::setValue) collect the new values
+    // and Update saves them in one command on the file, all or nothing. An
+    // added record goes after every other record and the cursor stays where
+    // it was; after an edit the cursor stays on the record. A record that no
+    // longer fits its page moves to the end of the set, as the table's order
+    // on file has it then. Delete removes the current record at once; there
+    // is no current record afterwards until the cursor moves (MoveNext goes
+    // to the record that followed it). Requery reads the set again and makes
+    // the first record current. Moving the cursor drops a pending Edit or
+    // AddNew. The first of Edit, AddNew and Delete opens the file for writing
+    // and keeps it so (no other program can write it meanwhile); a read-only
+    // file, an indexed table, a value the field cannot take and every other
+    // failure throw jet::Error, and the file stays as it was.
     void Edit();
     void AddNew();
     void Update();

@@ -7,6 +7,10 @@
 
 #include <stdexcept>
 
+namespace zorvane::records {
+class RecordSet;
+}
+
 namespace zorvane::tools {
 
 class UsageError : public std::runtime_error {
@@ -23,6 +27,16 @@ struct Command {
 
 int runTables(const QStringList& arguments);
 int runExport(const QStringList& arguments);
+int runAdd(const QStringList& arguments);
+int runUpdate(const QStringList& arguments);
+int runDelete(const QStringList& arguments);
+int runCheck(const QStringList& arguments);
+
+// For add and update: sets every FIELD=VALUE of `assignments`, in order, on
+// the record being edited or added (VALUE may be empty; it is text).
+void setFields(records::RecordSet& set, const QStringList& assignments);
+// A record number argument: 0 or more, as MoveFirst then Move N reaches it.
+qint32 recordNumber(const QString& text);
 
 // Writes UTF-8 text to stdout.
 void writeOut(const QByteArray& bytes);

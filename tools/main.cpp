@@ -20,6 +20,10 @@ const Command commands[] = {
     {"tables", "FILE", "list the user tables, one name a line", runTables},
     {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
     {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", runImport},
+    {"add", "FILE TABLE FIELD=VALUE...", "add a record after every other, the fields given set", runAdd},
+    {"update", "FILE TABLE N FIELD=VALUE...", "change fields of record N (0 = the first)", runUpdate},
+    {"delete", "FILE TABLE N", "delete record N (0 = the first)", runDelete},
+    {"check", "FILE", "check the file's structure; one line per problem, status 0 when sound", runCheck},
 };
 
 void printUsage(std::FILE* to) {

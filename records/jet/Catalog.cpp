@@ -119,6 +119,7 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
         c.number = le16(d + ColNumber);
         c.varIndex = le16(d + ColVarIndex);
         c.flags = d[ColFlags];
+        c.miscFlags = d[ColMiscFlags];
         c.fixedOffset = le16(d + ColFixedOffset);
         c.length = le16(d + ColLength);
         c.precision = d[ColMisc];

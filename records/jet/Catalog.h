@@ -25,6 +25,7 @@ struct Column {
     std::uint16_t fixedOffset = 0;
     std::uint16_t length = 0;
     std::uint8_t flags = 0;
+    std::uint8_t miscFlags = 0; // format::ColumnMiscFlagCompressed: text may be compressed
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
     bool fixed() const;

@@ -8,7 +8,8 @@ namespace zorvane::jet {
 
 using namespace format;
 
-Database::Database(std::string path) : file_(std::make_unique<PageFile>(std::move(path))) {
+Database::Database(std::string path, PageFile::Mode mode)
+    : file_(std::make_unique<PageFile>(std::move(path), mode)) {
     readCatalog();
 }
 

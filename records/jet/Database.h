@@ -14,8 +14,9 @@ namespace zorvane::jet {
 
 class Database {
 public:
-    // Opens `path` read-only. Throws Error naming the file and the reason.
-    explicit Database(std::string path);
+    // Opens `path` (read-only unless `mode` says otherwise). Throws Error
+    // naming the file and the reason.
+    explicit Database(std::string path, PageFile::Mode mode = PageFile::Mode::Read);
     // Reads a database image held in memory (tests, fuzzing).
     Database(std::string name, std::vector<std::uint8_t> image);
 

@@ -10,10 +10,8 @@ namespace zorvane::jet {
 
 using namespace format;
 
-namespace {
-
 // Bytes of the fixed-size types; other fixed columns use their declared length.
-std::size_t fixedSize(const Column& column) {
+std::size_t fixedValueSize(const Column& column) {
     switch (column.type) {
     case TypeBoolean: return 0;
     case TypeByte: return 1;
@@ -28,6 +26,8 @@ std::size_t fixedSize(const Column& column) {
     default: return column.length;
     }
 }
+
+namespace {
 
 [[noreturn]] void damagedRow(PageFile& file, const std::string& what, const char* reason) {
     file.fail(what + " is damaged: " + reason);
@@ -56,7 +56,7 @@ ColumnBytes locateColumn(PageFile& file, const TableDef& table, const Column& co
     std::size_t dataEnd = length - nullBytes;  // end of fixed + variable data
     if (column.fixed()) {
         const std::size_t start = RowColumnCountSize + column.fixedOffset;
-        const std::size_t size = fixedSize(column);
+        const std::size_t size = fixedValueSize(column);
         if (start + size > dataEnd)
             damagedRow(file, what, "a fixed-length value runs past its row");
         result.data = r + start;

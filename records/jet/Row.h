@@ -11,6 +11,10 @@
 
 namespace zorvane::jet {
 
+// Bytes a fixed-length column takes in the fixed area of a row (0 for a
+// Boolean, whose value lives in the null mask).
+std::size_t fixedValueSize(const Column& column);
+
 // Where one column's value sits in a row.
 struct ColumnBytes {
     bool hasValue = false;   // false: null (or, for Boolean, the value false)

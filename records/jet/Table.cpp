@@ -2,6 +2,8 @@
 
 #include "records/jet/Format.h"
 
+#include <unordered_map>
+
 namespace zorvane::jet {
 
 using namespace format;
@@ -24,6 +26,8 @@ bool sameName(std::string_view a, std::string_view b) {
 Table::Table(PageFile& file, TableDef def)
     : file_(file), def_(std::move(def)), label_(def_.label()) {
     const std::vector<std::uint32_t> pages = usageMapPages(file_, def_.usedPages, label_);
+    // Moved rows by the pointer their home slot keeps (row pointer -> home).
+    std::unordered_map<std::uint32_t, std::uint32_t> homes;
     for (const std::uint32_t number : pages) {
         const std::uint8_t* bytes = file_.page(number, label_.c_str());
         if (bytes[0] != PageData || le32(bytes + DataOwnerOffset) != def_.page)
@@ -33,10 +37,27 @@ Table::Table(PageFile& file, TableDef def)
             const RowSpan span = rowAt(file_, bytes, number, slot, label_);
             // Deleted rows, and the pointers left behind by rows that moved,
             // are skipped; a moved row is read where it now lives.
-            if (span.flags & RowOverflowFlag)
+            if (span.flags & RowOverflowFlag) {
+                if (span.flags == RowOverflowFlag && span.data && span.length >= 4 && slot <= 0xFF)
+                    homes.emplace(le32(span.data),
+                                  makePointer(number, static_cast<std::uint8_t>(slot)));
                 continue;
+            }
             rows_.push_back(span);
+            places_.push_back({number, slot, number, slot});
         }
+    }
+    if (homes.empty())
+        return;
+    for (RowPlace& place : places_) {
+        if (place.slot > 0xFF)
+            continue;
+        const auto home =
+            homes.find(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
+        if (home == homes.end())
+            continue;
+        place.homePage = pointerPage(home->second);
+        place.homeSlot = pointerRow(home->second);
     }
 }
 

@@ -14,6 +14,17 @@
 
 namespace zorvane::jet {
 
+// Where a row of the scan lives. A row that moved keeps its home slot (the
+// slot that now holds only a pointer to it); for every other row the home is
+// the row's own page and slot.
+struct RowPlace {
+    std::uint32_t page = 0;
+    std::uint16_t slot = 0;
+    std::uint32_t homePage = 0;
+    std::uint16_t homeSlot = 0;
+    bool moved() const { return page != homePage || slot != homeSlot; }
+};
+
 class Table {
 public:
     // Scans the table's pages once; the rows then stay located. Throws Error.
@@ -24,6 +35,7 @@ public:
     PageFile& file() const { return file_; }
     std::size_t rowCount() const { return rows_.size(); }
     const RowSpan& row(std::size_t index) const { return rows_[index]; }
+    const RowPlace& place(std::size_t index) const { return places_[index]; }
 
     // Appends the canonical text of column `column` (an index into
     // def().columns) of row `index`; false for null.
@@ -39,6 +51,7 @@ private:
     TableDef def_;
     std::string label_;
     std::vector<RowSpan> rows_;
+    std::vector<RowPlace> places_;
     std::vector<std::uint8_t> scratch_;
 };
 

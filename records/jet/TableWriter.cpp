@@ -1,0 +1,485 @@
+#include "records/jet/TableWriter.h"
+
+#include "records/jet/Error.h"
+#include "records/jet/Format.h"
+#include "records/jet/Row.h"
+#include "records/jet/TableWriterPages.h"
+#include "records/jet/WriterLayout.h"
+#include "records/jet/WriterPages.h"
+#include "records/jet/WriterText.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <unordered_set>
+
+namespace zorvane::jet {
+
+using namespace format;
+using tablewrite::Bytes;
+using tablewrite::PageSet;
+using tablewrite::Slot;
+using tablewrite::SlottedPage;
+using tablewrite::TableLayout;
+
+namespace {
+
+const std::uint32_t LongValueOwnerWord = le32(reinterpret_cast<const std::uint8_t*>(LongValueOwner));
+
+bool isLong(const Column& c) { return c.type == TypeMemo || c.type == TypeOle; }
+
+std::string fieldLabel(const Column& c) { return "field \"" + c.name + "\""; }
+
+// The shape of a row of the table as it is defined now.
+struct RowShape {
+    std::uint16_t columnCount = 0;
+    std::size_t fixedArea = 0;
+    std::size_t varCount = 0;
+};
+
+RowShape shapeOf(const TableDef& def) {
+    RowShape shape;
+    std::size_t count = def.maxColumns;
+    for (const Column& c : def.columns) {
+        count = std::max<std::size_t>(count, c.number + 1u);
+        if (c.fixed())
+            shape.fixedArea = std::max(shape.fixedArea, c.fixedOffset + fixedValueSize(c));
+        else
+            shape.varCount = std::max<std::size_t>(shape.varCount, c.varIndex + 1u);
+    }
+    shape.columnCount = static_cast<std::uint16_t>(std::min<std::size_t>(count, 0xFFFF));
+    return shape;
+}
+
+// A row being built: its image, and the memo or OLE values that may stay in
+// the row or go onto long-value pages.
+struct RowBuild {
+    writer::RowImage image;
+    struct Long {
+        std::size_t column = 0;  // index into the definition's columns
+        std::size_t var = 0;     // var-table entry
+        Bytes data;              // the value's bytes, now in the row
+    };
+    std::vector<Long> longs;
+};
+
+Bytes inlineLongValue(const Bytes& data) {
+    Bytes out(LongValueHeaderSize, 0);
+    put32(out.data(), static_cast<std::uint32_t>(data.size()) | LongValueInline);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+} // namespace
+
+struct TableWriter::Impl {
+    PageFile& file;
+    TableDef def;
+    std::string what;
+    TableLayout layout;
+    RowShape shape;
+    PageSet pages;
+    std::int64_t rowDelta = 0;
+    std::set<std::uint32_t> touchedData;
+    std::map<std::uint16_t, std::set<std::uint32_t>> touchedLong;  // by column number
+    bool finished = false;
+
+    Impl(PageFile& f, const TableDef& d)
+        : file(f), def(d), what(d.label()), layout(tablewrite::readTableLayout(f, d)), shape(shapeOf(d)),
+          pages(f, what) {}
+
+    [[noreturn]] void refuse(const std::string& reason) const { pages.refuse(reason); }
+
+    // ---- long values
+
+    Bytes storeLongValue(const Column& column, const Bytes& data) {
+        const TableLayout::LongValueMaps* maps = layout.longValueMapsOf(column.number);
+        if (!maps || maps->used == 0)
+            refuse(fieldLabel(column) + " has no page map for long values, so its value cannot "
+                   "be kept outside the row");
+        if (data.size() > LongValueLengthMask)
+            refuse("the value of " + fieldLabel(column) + " is too long");
+        Bytes ref(LongValueHeaderSize, 0);
+        std::set<std::uint32_t>& touched = touchedLong[column.number];
+        if (data.size() + 2 <= PageSize - writer::DataPageHeaderSize) {
+            std::uint32_t target = 0;
+            for (const std::uint32_t p : tablewrite::mapPages(pages, maps->free)) {
+                const SlottedPage* page = pages.readIfData(p);
+                if (page && page->owner() == LongValueOwnerWord && page->fitsNewRow(data.size())) {
+                    target = p;
+                    break;
+                }
+            }
+            if (target == 0) {
+                target = pages.newDataPage(LongValueOwnerWord);
+                tablewrite::setMapBit(pages, maps->used, target, true);
+            }
+            const std::uint8_t row = pages.change(target).append(0, data);
+            touched.insert(target);
+            put32(ref.data(), static_cast<std::uint32_t>(data.size()) | LongValueSinglePage);
+            put32(ref.data() + LongValuePointerOffset, makePointer(target, row));
+            return ref;
+        }
+        // A chain of rows, one page each: the pointer to the next part, then the part.
+        const std::size_t part = writer::LongValuePartMax;
+        const std::size_t parts = (data.size() + part - 1) / part;
+        std::vector<std::uint32_t> chain;
+        for (std::size_t i = 0; i < parts; ++i) {
+            chain.push_back(pages.newDataPage(LongValueOwnerWord));
+            tablewrite::setMapBit(pages, maps->used, chain.back(), true);
+        }
+        for (std::size_t i = 0; i < parts; ++i) {
+            Bytes row(4, 0);
+            put32(row.data(), i + 1 < parts ? makePointer(chain[i + 1], 0) : 0);
+            const std::size_t begin = i * part;
+            const std::size_t end = std::min(data.size(), begin + part);
+            row.insert(row.end(), data.begin() + static_cast<std::ptrdiff_t>(begin),
+                       data.begin() + static_cast<std::ptrdiff_t>(end));
+            pages.change(chain[i]).append(0, std::move(row));
+            touched.insert(chain[i]);
+        }
+        put32(ref.data(), static_cast<std::uint32_t>(data.size()));
+        put32(ref.data() + LongValuePointerOffset, makePointer(chain.front(), 0));
+        return ref;
+    }
+
+    void eraseLongRow(const Column& column, std::uint32_t pointer) {
+        const SlottedPage* page = pages.readIfData(pointerPage(pointer));
+        if (!page || page->owner() != LongValueOwnerWord)
+            pages.damaged("a value of " + fieldLabel(column) + " points to page " +
+                          std::to_string(pointerPage(pointer)) + ", which holds no long values");
+        pages.changeRow(pointer);  // checks the row exists
+        pages.change(pointerPage(pointer)).erase(pointerRow(pointer));
+        touchedLong[column.number].insert(pointerPage(pointer));
+    }
+
+    // Deletes the long-value rows a stored reference leads to.
+    void freeLongValue(const Column& column, const Bytes& reference) {
+        if (reference.size() < LongValueHeaderSize)
+            return;
+        const std::uint32_t head = le32(reference.data());
+        if (head & LongValueInline)
+            return;
+        const std::uint32_t pointer = le32(reference.data() + LongValuePointerOffset);
+        if (head & LongValueSinglePage) {
+            eraseLongRow(column, pointer);
+            return;
+        }
+        std::unordered_set<std::uint32_t> visited;
+        std::uint32_t next = pointer;
+        while (next != 0 && visited.insert(next).second) {
+            const Slot& part = pages.row(next);
+            const std::uint32_t following = part.data.size() >= 4 ? le32(part.data.data()) : 0;
+            eraseLongRow(column, next);
+            next = following;
+        }
+    }
+
+    // ---- rows
+
+    static const FieldChange* findChange(const std::vector<FieldChange>& changes,
+                                         std::size_t column) {
+        const FieldChange* found = nullptr;  // the last one given counts
+        for (const FieldChange& c : changes) {
+            if (c.column == column)
+                found = &c;
+        }
+        return found;
+    }
+
+    // The row with `changes` applied to `old` (or to an empty row).
+    RowBuild build(const Bytes* old, const std::vector<FieldChange>& changes,
+                   std::vector<std::pair<std::size_t, Bytes>>* replacedLongs) {
+        for (const FieldChange& c : changes) {
+            if (c.column >= def.columns.size())
+                refuse("a field number is out of range");
+            TableWriter::checkValue(file, def, c.column, c.value);
+        }
+        RowBuild b;
+        writer::RowImage& image = b.image;
+        image.columnCount = shape.columnCount;
+        image.fixedArea.assign(shape.fixedArea, 0);
+        image.varValues.assign(shape.varCount, {});
+        image.present.assign(shape.columnCount, false);
+        const RowSpan span{old ? old->data() : nullptr, old ? old->size() : 0, 0};
+        for (std::size_t i = 0; i < def.columns.size(); ++i) {
+            const FieldChange* change = findChange(changes, i);
+            const Column& c = def.columns[i];
+            ColumnBytes stored;
+            if (old)
+                stored = locateColumn(file, def, c, span, what);
+            if (change) {
+                if (old && isLong(c) && stored.hasValue && replacedLongs)
+                    replacedLongs->push_back({i, Bytes(stored.data, stored.data + stored.length)});
+                if (!change->value)
+                    continue;
+                const std::u16string& text = *change->value;
+                Bytes value;
+                const bool compress = (c.miscFlags & ColumnMiscFlagCompressed) != 0;
+                if (c.type == TypeMemo) {
+                    appendEncodedText(text, compress && text.size() <= writer::LongValueCompressMaxChars,
+                                      value);
+                    b.longs.push_back({i, c.varIndex, value});
+                    value = inlineLongValue(value);
+                } else {
+                    appendEncodedText(text, compress, value);
+                }
+                image.varValues[c.varIndex] = std::move(value);
+                image.present[c.number] = true;
+                continue;
+            }
+            if (!stored.hasValue)
+                continue;
+            image.present[c.number] = true;
+            if (c.type == TypeBoolean)
+                continue;
+            if (c.fixed()) {
+                const std::size_t size = std::min(stored.length, fixedValueSize(c));
+                std::copy(stored.data, stored.data + size,
+                          image.fixedArea.begin() + static_cast<std::ptrdiff_t>(c.fixedOffset));
+                continue;
+            }
+            Bytes value(stored.data, stored.data + stored.length);
+            if (isLong(c) && value.size() >= LongValueHeaderSize &&
+                (le32(value.data()) & LongValueInline)) {
+                const std::size_t length = std::min<std::size_t>(
+                    le32(value.data()) & LongValueLengthMask, value.size() - LongValueHeaderSize);
+                b.longs.push_back({i, c.varIndex,
+                                   Bytes(value.begin() + LongValueHeaderSize,
+                                         value.begin() + static_cast<std::ptrdiff_t>(
+                                                             LongValueHeaderSize + length))});
+            }
+            image.varValues[c.varIndex] = std::move(value);
+        }
+        return b;
+    }
+
+    // Which long values leave the row (largest first) so that it takes at
+    // most `limit` bytes; `size` gets the row's length then.
+    std::vector<bool> chooseLongValuesOut(const RowBuild& b, std::size_t limit,
+                                          std::size_t& size) const {
+        size = writer::encodeRow(b.image).size();
+        std::vector<bool> out(b.longs.size(), false);
+        std::vector<std::size_t> order(b.longs.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
+            return b.longs[x].data.size() > b.longs[y].data.size();
+        });
+        for (const std::size_t k : order) {
+            if (size <= limit)
+                break;
+            out[k] = true;
+            size -= b.longs[k].data.size();
+        }
+        return out;
+    }
+
+    Bytes encode(RowBuild& b, const std::vector<bool>& out) {
+        for (std::size_t k = 0; k < b.longs.size(); ++k) {
+            if (out[k])
+                b.image.varValues[b.longs[k].var] =
+                    storeLongValue(def.columns[b.longs[k].column], b.longs[k].data);
+        }
+        return writer::encodeRow(b.image);
+    }
+
+    // Encodes a row that goes to a page of its own choosing.
+    Bytes encodeForAnyPage(RowBuild& b) {
+        std::size_t size = 0;
+        const std::vector<bool> out = chooseLongValuesOut(b, writer::MaxRowSize, size);
+        if (size > writer::MaxRowSize)
+            refuse("the record takes " + std::to_string(size) + " bytes, more than a data page holds");
+        return encode(b, out);
+    }
+
+    // The table's last data page in usage-map order, if it has one.
+    std::uint32_t lastDataPage() {
+        const std::vector<std::uint32_t> used = tablewrite::mapPages(pages, layout.usedMap);
+        for (auto it = used.rbegin(); it != used.rend(); ++it) {
+            const SlottedPage* page = pages.readIfData(*it);
+            if (page && page->owner() == def.page)
+                return *it;
+        }
+        return 0;
+    }
+
+    // Puts a row after every row of the table.
+    RowPlace placeAtEnd(Bytes row, std::uint16_t flags) {
+        std::uint32_t target = lastDataPage();
+        if (target == 0 || !pages.read(target).fitsNewRow(row.size())) {
+            target = pages.newDataPage(def.page);
+            tablewrite::setMapBit(pages, layout.usedMap, target, true);
+        }
+        const std::uint8_t slot = pages.change(target).append(flags, std::move(row));
+        touchedData.insert(target);
+        return {target, slot, target, slot};
+    }
+
+    // The bytes of the row at `place`, after checking that the table's pages
+    // still hold it there.
+    Bytes rowAtPlace(const RowPlace& place) {
+        auto stale = [&] {
+            file.fail(what + " has changed: its record is no longer where it was read (page " +
+                      std::to_string(place.page) + ", row " + std::to_string(place.slot) + ")");
+        };
+        if (place.slot > 0xFF || place.homeSlot > 0xFF)
+            stale();
+        for (const std::uint32_t p : {place.page, place.homePage}) {
+            const SlottedPage* page = pages.readIfData(p);
+            if (!page || page->owner() != def.page)
+                stale();
+        }
+        const Slot& data = pages.row(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
+        if (!place.moved()) {
+            if (data.flags != 0)
+                stale();
+            return data.data;
+        }
+        const Slot& home =
+            pages.row(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
+        if (home.flags != RowOverflowFlag || home.data.size() < 4 ||
+            le32(home.data.data()) !=
+                makePointer(place.page, static_cast<std::uint8_t>(place.slot)))
+            stale();
+        const Slot& moved = pages.row(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
+        if (moved.flags != RowDeletedFlag)
+            stale();
+        return moved.data;
+    }
+};
+
+// ---------------------------------------------------------------------------
+
+void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
+    const TableLayout layout = tablewrite::readTableLayout(file, def);
+    auto refuse = [&](const std::string& reason) {
+        file.fail(def.label() + " cannot be changed: " + reason);
+    };
+    if (layout.logicalIndexes != 0 || layout.realIndexes != 0)
+        refuse("it has indexes, which this engine does not keep up to date");
+    for (const Column& c : def.columns) {
+        if (c.flags & (ColumnFlagAutoLong | ColumnFlagAutoGuid))
+            refuse(fieldLabel(c) + " is numbered automatically, which this engine does not do");
+    }
+}
+
+void TableWriter::checkValue(PageFile& file, const TableDef& def, std::size_t column,
+                             const std::optional<std::u16string>& value) {
+    const Column& c = def.columns.at(column);
+    auto refuse = [&](const std::string& reason) {
+        file.fail(def.label() + " cannot be changed: " + reason);
+    };
+    if (c.type != TypeText && c.type != TypeMemo)
+        refuse(fieldLabel(c) + " is not a text or memo field; only those can be written");
+    if (!value)
+        return;
+    if (c.type == TypeText && value->size() > c.length / 2u)
+        refuse(fieldLabel(c) + " takes at most " + std::to_string(c.length / 2u) +
+               " characters; the text has " + std::to_string(value->size()));
+    if (c.type == TypeMemo && value->size() > LongValueLengthMask / 2)
+        refuse("the text for " + fieldLabel(c) + " is too long");
+}
+
+TableWriter::TableWriter(PageFile& file, const TableDef& def) {
+    requireWritable(file, def);
+    if (!file.inCommand())
+        file.fail(def.label() + " cannot be changed: no write command is open");
+    d = std::make_unique<Impl>(file, def);
+}
+
+TableWriter::~TableWriter() = default;
+
+RowPlace TableWriter::insert(const std::vector<FieldChange>& values) {
+    RowBuild b = d->build(nullptr, values, nullptr);
+    const RowPlace place = d->placeAtEnd(d->encodeForAnyPage(b), 0);
+    ++d->rowDelta;
+    return place;
+}
+
+RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChange>& changes) {
+    const Bytes old = d->rowAtPlace(place);
+    std::vector<std::pair<std::size_t, Bytes>> replaced;
+    RowBuild b = d->build(&old, changes, &replaced);
+
+    // In its slot, if the page has room (memo values leaving the row if need be).
+    const std::size_t room = d->pages.read(place.page).freeSpace() + old.size();
+    const std::size_t limit = std::min(room, writer::MaxRowSize);
+    std::size_t size = 0;
+    const std::vector<bool> out = d->chooseLongValuesOut(b, limit, size);
+    RowPlace now = place;
+    if (size <= limit) {
+        Bytes row = d->encode(b, out);
+        d->pages.change(place.page).slots[place.slot].data = std::move(row);
+        d->touchedData.insert(place.page);
+    } else {
+        // Moved to the end; the home slot points there.
+        const RowPlace target = d->placeAtEnd(d->encodeForAnyPage(b), RowDeletedFlag);
+        if (place.moved()) {
+            d->pages.change(place.page).erase(place.slot);
+            d->touchedData.insert(place.page);
+        }
+        Slot& home =
+            d->pages.changeRow(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
+        home.flags = RowOverflowFlag;
+        home.data.assign(4, 0);
+        put32(home.data.data(), makePointer(target.page, static_cast<std::uint8_t>(target.slot)));
+        d->touchedData.insert(place.homePage);
+        now.page = target.page;
+        now.slot = target.slot;
+    }
+    for (const auto& [column, reference] : replaced)
+        d->freeLongValue(d->def.columns[column], reference);
+    return now;
+}
+
+void TableWriter::remove(const RowPlace& place) {
+    const Bytes old = d->rowAtPlace(place);
+    const RowSpan span{old.data(), old.size(), 0};
+    for (const Column& c : d->def.columns) {
+        if (!isLong(c))
+            continue;
+        const ColumnBytes stored = locateColumn(d->file, d->def, c, span, d->what);
+        if (stored.hasValue)
+            d->freeLongValue(c, Bytes(stored.data, stored.data + stored.length));
+    }
+    d->pages.change(place.page).erase(place.slot);
+    d->touchedData.insert(place.page);
+    if (place.moved()) {
+        d->pages.change(place.homePage).erase(place.homeSlot);
+        d->touchedData.insert(place.homePage);
+    }
+    --d->rowDelta;
+}
+
+void TableWriter::finish() {
+    if (d->finished)
+        return;
+    d->finished = true;
+    auto listRoom = [&](std::uint32_t map, std::uint32_t page) {
+        if (map == 0)
+            return;  // the table keeps no such map
+        const SlottedPage& p = d->pages.read(page);
+        tablewrite::setMapBit(d->pages, map, page,
+                              p.slots.size() < tablewrite::MaxSlots &&
+                                  p.freeSpace() >= writer::RoomWorthListing);
+    };
+    for (const std::uint32_t page : d->touchedData)
+        listRoom(d->layout.freeMap, page);
+    for (const auto& [column, touched] : d->touchedLong) {
+        if (const TableLayout::LongValueMaps* maps = d->layout.longValueMapsOf(column)) {
+            for (const std::uint32_t page : touched)
+                listRoom(maps->free, page);
+        }
+    }
+    if (d->rowDelta != 0) {
+        std::uint8_t* tdef = d->file.writablePage(d->def.page, d->what.c_str());
+        const std::int64_t count = static_cast<std::int64_t>(le32(tdef + TdefRowCountOffset)) + d->rowDelta;
+        if (count < 0 || count > 0xFFFFFFFFll)
+            d->pages.damaged("its record count is wrong");
+        put32(tdef + TdefRowCountOffset, static_cast<std::uint32_t>(count));
+    }
+    d->pages.flush();
+}
+
+} // namespace zorvane::jet

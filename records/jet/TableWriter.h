@@ -1,0 +1,73 @@
+#pragma once
+// The table layer's write side: adds, rewrites and deletes the rows of one
+// user table, keeping the table's row count, the free space of its pages, its
+// usage maps (pages used, pages with room; the same for its long values) and
+// the database-wide page map exact, so that every reader of the file sees the
+// change.
+//
+// Where rows go:
+//  - A new row goes after every row of the table: into the room left on the
+//    table's last data page, or onto a new page at the end of the file.
+//  - A rewritten row stays in its slot when the page has room for it (memo
+//    values move out of the row onto long-value pages first, if that is what
+//    it takes). Otherwise it moves to the end, as a new row would, flagged as
+//    moved data, and its old slot keeps a 4-byte pointer to it: Access finds
+//    it through that pointer in its old place; this engine, mdbtools and
+//    mdb-reader list it where its data now lives, at the end.
+//  - A deleted row's slot is flagged deleted and its bytes go back to the
+//    page, whose other rows close up (as Access does it); the slot itself
+//    stays, so row pointers to later slots stay valid. Long values of the row
+//    are deleted with it. Pages are never given back to the file.
+//
+// All changes go into the file's current command (PageFile::begin()); the
+// caller commits, or rolls back on an Error. Tables with indexes are refused
+// before anything changes, as are fields the engine cannot fill.
+
+#include "records/jet/Table.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvane::jet {
+
+// One field's value for insert() and update(): text, or null.
+struct FieldChange {
+    std::size_t column = 0;                // index into TableDef::columns
+    std::optional<std::u16string> value;   // std::nullopt: null
+};
+
+class TableWriter {
+public:
+    // Throws Error when this engine cannot write rows of `def` (a table with
+    // indexes, or with automatically filled fields). Changes nothing.
+    static void requireWritable(PageFile& file, const TableDef& def);
+    // Throws Error when `value` cannot be stored in column `column` (a field
+    // of a type other than text and memo, text longer than the field takes).
+    static void checkValue(PageFile& file, const TableDef& def, std::size_t column,
+                           const std::optional<std::u16string>& value);
+
+    // Writes through the current command of `file`. Calls requireWritable.
+    TableWriter(PageFile& file, const TableDef& def);
+    ~TableWriter();
+    TableWriter(const TableWriter&) = delete;
+    TableWriter& operator=(const TableWriter&) = delete;
+
+    // Adds a row after every row of the table; fields not given are null
+    // (Boolean fields false). Returns where it lives.
+    RowPlace insert(const std::vector<FieldChange>& values);
+    // Rewrites the row at `place` (as the table scan found it) with `changes`
+    // applied; returns where the row lives now.
+    RowPlace update(const RowPlace& place, const std::vector<FieldChange>& changes);
+    // Deletes the row at `place`.
+    void remove(const RowPlace& place);
+    // Writes every change into the command; call once, before commit().
+    void finish();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace zorvane::jet

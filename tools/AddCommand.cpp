@@ -1,0 +1,21 @@
+// zorvane-db add FILE TABLE FIELD=VALUE...: one new record, after every other
+// record of the table, through the record set as the lookup window adds one:
+// AddNew, the fields in the order given, Update, Requery.
+#include "tools/Commands.h"
+
+#include "records/RecordSet.h"
+
+namespace zorvane::tools {
+
+int runAdd(const QStringList& arguments) {
+    if (arguments.size() < 3)
+        throw UsageError("add needs a database file, a table and at least one FIELD=VALUE");
+    records::RecordSet set(arguments[0], arguments[1]);
+    set.AddNew();
+    setFields(set, arguments.mid(2));
+    set.Update();
+    set.Requery();
+    return 0;
+}
+
+} // namespace zorvane::tools
