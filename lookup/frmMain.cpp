@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <stdexcept>
 
 using zorvane::MsgButtons;
 using zorvane::MsgIcon;
@@ -95,6 +96,12 @@ bool isEnter(const QKeyEvent& key)
 {
     return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
         && (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+bool isCtrlEnter(const QKeyEvent& key)
+{
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
+        && (key.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
 }
 
 // Keys that reach a text field as a character: printable characters, Space,
@@ -346,6 +353,9 @@ void frmMain::connectControls()
     connect(cmdClear, &QPushButton::clicked, this, &frmMain::cmdClear_Click);
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(cmdCloseEdit, &QPushButton::clicked, this, &frmMain::cmdCloseEdit_Click);
+    connect(cmdUpdate, &QPushButton::clicked, this, &frmMain::cmdUpdate_Click);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmMain::cmdAdd_Click);
+    connect(CmdDelete, &QPushButton::clicked, this, &frmMain::CmdDelete_Click);
     connect(mnuHelpHowTo, &QAction::triggered, this, &frmMain::mnuHelpHowTo_Click);
     connect(mnuHelpAbout, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
     connect(mnuAdd, &QAction::triggered, this, &frmMain::mnuAdd_Click);
@@ -390,6 +400,11 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     }
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
+        // Ctrl+Enter starts a new line of the address, as Shift+Enter does.
+        if (watched == txtAddress && isCtrlEnter(key)) {
+            txtAddress->insertPlainText(QStringLiteral("\n"));
+            return true;
+        }
         // The Search button is the window's default button.
         if (isEnter(key)) {
             cmdSearch->click();
@@ -475,6 +490,7 @@ void frmMain::cmdSearch_Click()
         if (intAnswer == static_cast<int>(MsgResult::Yes)) {
             cmbCode->clearAll();
             cmbVendor->clearAll();
+            forgetChoice();
             cmbCode->setFocus();
         }
     }
@@ -486,6 +502,7 @@ void frmMain::cmdClear_Click()
     cmbCode->clearAll();
     cmbVendor->clearAll();
     txtAddress->clear();
+    forgetChoice();
 }
 
 void frmMain::cmdExit_Click()
@@ -523,6 +540,145 @@ void frmMain::mnuAdd_Click()
 
 void frmMain::cmdCloseEdit_Click() { mnuAdd_Click(); }
 
+// ---- Record editing --------------------------------------------------------
+
+// Writes the three boxes into the chosen record. Without a choice that still
+// stands (the lists were refilled or emptied since), there is no record to
+// write: that is refused like an empty box.
+void frmMain::cmdUpdate_Click()
+{
+    const QString code = cmbCode->fieldText();
+    const QString vendor = cmbVendor->fieldText();
+    const QString address = addressFieldText();
+    if (!code.isEmpty() && !vendor.isEmpty() && !address.isEmpty() && chosenRow_ != NoChoice) {
+        try {
+            makeChosenRecordCurrent();
+            Data1->Edit();
+            Data1->Fields(QStringLiteral("Code")).setValue(code);
+            Data1->Fields(QStringLiteral("Vendor")).setValue(vendor);
+            Data1->Fields(QStringLiteral("Address")).setValue(address);
+            Data1->Update();
+        } catch (const std::exception& error) {
+            // The record is as it was; the boxes keep what the user typed.
+            showEngineError(error);
+            return;
+        }
+        cmdClear_Click();
+    } else {
+        msgBox(this, QStringLiteral("You must first search for a Vendor to Edit"));
+        cmbVendor->setFocus();
+        mnuAdd_Click();
+    }
+}
+
+void frmMain::cmdAdd_Click()
+{
+    // A vendor name equal to one of the listed results is already in the
+    // table. Only rows the last search filled hold a record.
+    const QString vendor = cmbVendor->fieldText();
+    const qint32 n = std::min<qint32>(cmbVendor->entryCount(), strVendArray.filledRows());
+    for (qint32 r = 0; r < n; ++r) {
+        if (vendor != strVendArray.at(r, ResultArray::Vendor))
+            continue;
+        intAnswer = static_cast<int>(
+            msgBox(this,
+                   QStringLiteral("The Record you are trying to add\ris already in the database.\r"
+                                  "Would you like to clear the\rsearch results so that you may\r"
+                                  "add a vendor?"),
+                   MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Record Already Exists")));
+        if (intAnswer == static_cast<int>(MsgResult::Yes))
+            cmdClear_Click();
+        return;
+    }
+
+    const QString code = cmbCode->fieldText();
+    const QString address = addressFieldText();
+    if (code.isEmpty() || vendor.isEmpty() || address.isEmpty()) {
+        msgBox(this, QStringLiteral("Please fill in all of the information and click Add again"));
+        return;
+    }
+    try {
+        Data1->AddNew();
+        Data1->Fields(QStringLiteral("Code")).setValue(code);
+        Data1->Fields(QStringLiteral("Vendor")).setValue(vendor);
+        Data1->Fields(QStringLiteral("Address")).setValue(address);
+        Data1->Update();
+    } catch (const std::exception& error) {
+        showEngineError(error);
+        return;
+    }
+    try {
+        Data1->Requery();
+    } catch (const std::exception& error) {
+        showEngineError(error);
+    }
+}
+
+// Removes the chosen record at once; like Update it needs a choice that still
+// stands.
+void frmMain::CmdDelete_Click()
+{
+    if ((cmbCode->entryCount() > 0 || cmbVendor->entryCount() > 0) && chosenRow_ != NoChoice) {
+        try {
+            makeChosenRecordCurrent();
+            Data1->Delete();
+        } catch (const std::exception& error) {
+            showEngineError(error);
+            return;
+        }
+        // The record is gone, so the listed record numbers no longer hold.
+        try {
+            Data1->Requery();
+        } catch (const std::exception& error) {
+            showEngineError(error);
+        }
+        cmdClear_Click();
+    } else {
+        msgBox(this, QStringLiteral("Please search for a vendor you wish to delete\r"
+                                    "then retry this operation."),
+               MsgButtons::Ok, MsgIcon::None, QStringLiteral("Nothing to Delete"));
+        cmbVendor->setFocus();
+        mnuAdd_Click();
+    }
+}
+
+// MoveFirst, then Move by the chosen record number. The record found there
+// must still be the one the chosen result row was copied from: when another
+// program has changed the table since the search, the number can lead to
+// another record, or past the last one. Throws when it does.
+void frmMain::makeChosenRecordCurrent()
+{
+    Data1->MoveFirst();
+    Data1->Move(intRecordNum);
+    ResultArray here;
+    qint32 rows = 0;
+    FillArray(*Data1, *fields_, here, rows);
+    for (int column = 0; column < ResultArray::Columns; ++column) {
+        if (here.at(0, column) != strVendArray.at(chosenRow_, column)) {
+            throw std::runtime_error(
+                QStringLiteral("The vendor chosen in the list is no longer record %1 of table "
+                               "\"oui\": the table has changed since the search. Search for the "
+                               "vendor again and choose it.")
+                    .arg(intRecordNum)
+                    .toStdString());
+        }
+    }
+}
+
+// The address box's lines as the table keeps them, a carriage return and a
+// line feed between lines.
+QString frmMain::addressFieldText() const
+{
+    QString text = txtAddress->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+void frmMain::showEngineError(const std::exception& error)
+{
+    msgBox(this, QString::fromUtf8(error.what()), MsgButtons::Ok, MsgIcon::Warning);
+}
+
 // ---- The search ------------------------------------------------------------
 
 void frmMain::SearchCode() { walkTable(SearchBy::Code); }
@@ -539,6 +695,7 @@ void frmMain::walkTable(SearchBy by)
     setHeightTwips(HeightSearching);
     repaint();
     strVendArray.Recreate();
+    forgetChoice();
 
     walking_ = true;
     pending_ = 0;
@@ -776,6 +933,7 @@ void frmMain::SearchArrayCode()
 {
     const QString chosen = cmbCode->fieldText();
     const qint32 rows = strVendArray.filledRows();
+    forgetChoice();
     for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
         if (strVendArray.at(Ctr, ResultArray::Code) != chosen)
             continue;
@@ -784,6 +942,7 @@ void frmMain::SearchArrayCode()
         cmbVendor->setFieldText(vendor);
         GetAddress(Ctr);
         GetintRecordNum(strVendArray, intRecordNum, Ctr);
+        chosenRow_ = Ctr;
     }
 }
 
@@ -791,6 +950,7 @@ void frmMain::SearchArrayVend()
 {
     const QString chosen = cmbVendor->fieldText();
     const qint32 rows = strVendArray.filledRows();
+    forgetChoice();
     for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
         if (strVendArray.at(Ctr, ResultArray::Vendor) != chosen)
             continue;
@@ -799,6 +959,7 @@ void frmMain::SearchArrayVend()
         cmbCode->setFieldText(code);
         GetAddress(Ctr);
         GetintRecordNum(strVendArray, intRecordNum, Ctr);
+        chosenRow_ = Ctr;
     }
 }
 
@@ -809,6 +970,7 @@ void frmMain::cmbCode_KeyPress(int& KeyAscii)
         return;
     cmbVendor->clearAll();
     cmbCode->removeEntries();
+    forgetChoice();
 }
 
 void frmMain::cmbVendor_KeyPress(int& KeyAscii)
@@ -818,6 +980,7 @@ void frmMain::cmbVendor_KeyPress(int& KeyAscii)
         return;
     cmbCode->clearAll();
     cmbVendor->removeEntries();
+    forgetChoice();
 }
 
 void frmMain::GetAddress(qint32 Ctr)

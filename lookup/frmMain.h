@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <exception>
 #include <memory>
 
 class QAction;
@@ -77,6 +78,15 @@ private:
     void mnuHelpAbout_Click();
     void mnuAdd_Click();
     void cmdCloseEdit_Click();
+
+    // Record editing.
+    void cmdUpdate_Click();
+    void cmdAdd_Click();
+    void CmdDelete_Click();
+    void makeChosenRecordCurrent();
+    QString addressFieldText() const;
+    void showEngineError(const std::exception& error);
+    void forgetChoice() { chosenRow_ = NoChoice; }
 
     // The search.
     void SearchCode();
@@ -151,6 +161,10 @@ private:
     qint32 intArrayCtr = 0;
     zorvane::records::ResultArray strVendArray;
     qint32 intRecordNum = 0;
+    // The result row whose record intRecordNum names, while that choice still
+    // stands: a search refills the lists and emptying them forgets it.
+    static constexpr qint32 NoChoice = -1;
+    qint32 chosenRow_ = NoChoice;
     bool blnEditMode = false;
     qint32 intPos = 0;
     int intAnswer = 0;
