@@ -1,8 +1,10 @@
 // Times durable commands on a vendor database against a bare synced 4 KiB
 // write in the same folder, measured in the same run:
 //   baseline   pwrite of 4 KiB into an existing file, then fsync
-//   pages      one page-file command rewriting two pages (journal, folder,
-//              file syncs), the floor under every record command
+//   pages      one page-file command rewriting two pages (journal and file
+//              syncs), the floor under every record command
+//   first      the same, as the first command after opening the file (the
+//              journal's folder is synced too)
 //   update     Edit, three fields set, Update (MoveFirst and Move untimed)
 //   add        AddNew, three fields set, Update (Requery timed apart)
 //   delete     Delete of an added record (positioning and Requery untimed)
@@ -23,6 +25,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -127,6 +130,23 @@ int main(int argc, char** argv) {
                 pages->commit();
             },
             [](int) {}));
+    }
+
+    {
+        std::unique_ptr<zorvane::jet::PageFile> pages;
+        results.push_back(measure(
+            "first: the same, first after opening", rounds,
+            [&](int) {
+                pages = std::make_unique<zorvane::jet::PageFile>(
+                    file, zorvane::jet::PageFile::Mode::ReadWrite);
+            },
+            [&](int) {
+                pages->begin();
+                pages->writablePage(1);
+                pages->writablePage(2);
+                pages->commit();
+            },
+            [&](int) { pages.reset(); }));
     }
 
     {

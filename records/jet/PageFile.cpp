@@ -164,19 +164,30 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// Whether a journal beside the file is live: it exists and its header is
-// valid (not zeroed at a commit, not cut off while being written).
+// Whether a journal beside the file is live: it exists, its header is valid
+// (not zeroed at a commit) and so is the rest (not cut off while it was
+// written, when the file was not touched yet). One that cannot be read is
+// not passed over.
 bool journalIsLive(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || st.st_size < off_t(journal::HeaderSize))
         return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return errno != ENOENT;  // one that cannot be read is not passed over
-    std::uint8_t header[journal::HeaderSize];
-    const long long got = readAt(fd, header, sizeof header, 0);
+        return errno != ENOENT;
+    std::vector<std::uint8_t> bytes(journal::HeaderSize);
+    bool live = readAt(fd, bytes.data(), bytes.size(), 0) == off_t(journal::HeaderSize) &&
+                journal::headerIsValid(bytes.data());
+    if (live) {  // only after a crash: the whole journal is read
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+        const long long got = readAt(fd, bytes.data(), bytes.size(), 0);
+        if (got >= 0) {
+            bytes.resize(static_cast<std::size_t>(got));
+            live = journal::decode(bytes).has_value();
+        }
+    }
     ::close(fd);
-    return got == static_cast<long long>(sizeof header) && journal::headerIsValid(header);
+    return live;
 }
 
 // What changes when the file's contents change: its size and modification time.

@@ -2,6 +2,8 @@
 // Shared by the durability tests: working copies of the fixtures, the files'
 // bytes, and child processes that may run as an unprivileged user, so that a
 // read-only file is read-only even when the tests run as root.
+#include "records/jet/Journal.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -35,10 +38,13 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
 
 inline QString journalOf(const QString& path) { return path + "-journal"; }
 
-// A journal that still counts: one that exists and has not ended (an ended
-// journal's header is zeroed; a writer removes it when it closes the file).
+// A journal that still counts: one that exists, whole, and has not ended (an
+// ended journal's header is zeroed, and a writer removes it when it closes
+// the file; one cut off while it was written counts for nothing either).
 inline bool liveJournal(const QString& path) {
-    return bytesOf(journalOf(path)).startsWith("ZVJOURNL");
+    const QByteArray bytes = bytesOf(journalOf(path));
+    return zorvane::jet::journal::decode(std::vector<std::uint8_t>(bytes.begin(), bytes.end()))
+        .has_value();
 }
 
 struct ChildResult {

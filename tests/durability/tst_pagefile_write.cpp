@@ -6,6 +6,7 @@
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
 #include "records/jet/FaultPoints.h"
+#include "records/jet/Journal.h"
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
@@ -131,6 +132,55 @@ private slots:
         }
         zorvane::jet::Database database(second.toStdString());
         QVERIFY(!database.tables().empty());
+    }
+
+    // The journal's own checks: it counts only whole, with this command's
+    // salt on every entry; a zeroed header, a cut-off tail, a flipped byte or
+    // entries an earlier command left under a new header make it count for
+    // nothing.
+    void journalCountsOnlyWhole() {
+        namespace journal = zorvane::jet::journal;
+        const QByteArray a3 = pattern(3), a5 = pattern(5), b3 = pattern(30), b5 = pattern(50);
+        auto bytes = [](const QByteArray& b) { return reinterpret_cast<const std::uint8_t*>(b.constData()); };
+        const std::vector<std::uint8_t> first =
+            journal::encode(8 * PageSize, 9 * PageSize, 77, 1, {3, 5}, {bytes(a3), bytes(a5)});
+        std::vector<std::uint8_t> second =
+            journal::encode(8 * PageSize, 8 * PageSize, 78, 2, {3, 5}, {bytes(b3), bytes(b5)});
+
+        auto decoded = journal::decode(first);
+        QVERIFY(decoded);
+        QCOMPARE(decoded->sizeBefore, std::uint64_t(8 * PageSize));
+        QCOMPARE(decoded->sizeAfter, std::uint64_t(9 * PageSize));
+        QCOMPARE(decoded->afterDigest, std::uint64_t(77));
+        QCOMPARE(decoded->pages, (std::vector<std::uint32_t>{3, 5}));
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(decoded->originals[1]), PageSize), a5);
+
+        // Written over a longer journal of an earlier command: the tail counts for nothing.
+        std::vector<std::uint8_t> longer = second;
+        longer.insert(longer.end(), first.begin(), first.end());
+        QVERIFY(journal::decode(longer));
+        // The new header written, the old entries still in place.
+        std::vector<std::uint8_t> mixed = first;
+        std::copy(second.begin(), second.begin() + journal::HeaderSize, mixed.begin());
+        QVERIFY(!journal::decode(mixed));
+        // Cut off, or one byte changed anywhere.
+        QVERIFY(!journal::decode(std::vector<std::uint8_t>(first.begin(), first.end() - 1)));
+        for (const std::size_t at : {std::size_t(20), journal::HeaderSize + 9,
+                                     first.size() - 3}) {
+            std::vector<std::uint8_t> flipped = first;
+            flipped[at] ^= 0x10;
+            QVERIFY2(!journal::decode(flipped), qPrintable(QString::number(at)));
+        }
+        // Ended at commit.
+        std::vector<std::uint8_t> ended = first;
+        std::fill(ended.begin(), ended.begin() + journal::HeaderSize, 0);
+        QVERIFY(!journal::headerIsValid(ended.data()));
+        QVERIFY(!journal::decode(ended));
+        // Marked for undo: still whole, but no file size matches "after".
+        journal::markForUndo(second.data());
+        decoded = journal::decode(second);
+        QVERIFY(decoded);
+        QCOMPARE(decoded->sizeAfter, ~std::uint64_t(0));
     }
 
     // Misuse gives errors, not damage.
@@ -321,6 +371,20 @@ private slots:
         QCOMPARE(run.errorText.trimmed(), path + ": the file is read-only, so it cannot be changed.");
         run = runChild(Driver, {"open", path, "read"}, {}, true);
         QCOMPARE(run.status, 0);
+
+        // A journal cut off while it was written (point 1, halfway): the
+        // file was not touched, so even a reader that cannot write reads on.
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                        QFile::ReadOther);
+        run = runChild(Driver, {"pages", path, "3", "0"},
+                       {"ZORVANE_CRASH_POINT=1", "ZORVANE_CRASH_TEAR=1"});
+        QCOMPARE(run.status, fault::CrashStatus);
+        QVERIFY(bytesOf(journalOf(path)).startsWith("ZVJOURNL"));  // its header made it
+        QVERIFY(!liveJournal(path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        run = runChild(Driver, {"open", path, "read"}, {}, true);
+        QVERIFY2(run.status == 0, qPrintable(run.errorText));
+        QCOMPARE(bytesOf(path), before);
 
         // A journal left beside it that this user cannot act on (the writer
         // died halfway through writing its page, point 4).
