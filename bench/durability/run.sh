@@ -23,6 +23,8 @@ db=$tmp/oui.mdb
 "$db_tool" import --from "$listing" "$db" >/dev/null
 
 "$bench" "$db" "$rounds" | tee "$tmp/results.txt"
+# The commands left a sound file behind.
+"$db_tool" check "$db" >/dev/null || { echo "check failed after the benchmark" >&2; exit 1; }
 
 # The same commands as whole zorvane-db runs (process start, open, command).
 if "$db_tool" help | grep -q "zorvane-db update"; then
