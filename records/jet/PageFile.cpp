@@ -252,7 +252,7 @@ PageFile::~PageFile() {
     // A writer's ended journal goes with it, before the lock is let go (after
     // that it could be another writer's). One that failed to undo leaves it
     // for the next open.
-    if (fd_ >= 0 && mode_ == Mode::ReadWrite && !broken_ && !inCommand_ && exists(journalPath_))
+    if (fd_ >= 0 && mode_ == Mode::ReadWrite && !broken_ && exists(journalPath_))
         removeFile(journalPath_, "journal remove");
     if (fd_ >= 0)
         ::close(fd_);  // also releases the locks
@@ -284,9 +284,14 @@ void PageFile::openFile(Mode mode) {
         fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
     // Each command's salt differs from every earlier one's, in this open and
     // in earlier ones, whose journals this one writes over.
-    std::random_device random;
-    salt_ = (std::uint64_t(random()) << 32) ^ random() ^
-            std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    salt_ = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+            (std::uint64_t(::getpid()) << 40);
+    try {
+        std::random_device random;
+        salt_ ^= (std::uint64_t(random()) << 32) ^ random();
+    } catch (const std::exception&) {
+        // The clock and the process number alone then.
+    }
     folderFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd_ < 0)
         fail("its folder " + folder_ + " cannot be opened (" + reasonOf(errno) + ")");
