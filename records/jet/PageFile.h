@@ -3,6 +3,11 @@
 // is read from disk once, on first use, and kept for the life of the object,
 // so walking a table touches the disk once per page however often it is read.
 //
+// The writing interface (begin, writablePage, appendPage, commit, rollback,
+// inCommand, Mode::ReadWrite) is as first declared; added since, all
+// source-compatible: mode(), journalPathOf(), lastCommitSyncs(); rollback()
+// with no command open does nothing; an in-memory image is read-only.
+//
 // Writing goes in commands: begin(), then writablePage()/appendPage() for
 // every page the command changes, then commit() (or rollback()). Until
 // commit() nothing reaches the disk. A command is atomic and durable:
@@ -105,7 +110,7 @@ public:
     // Throws the file's Error for `reason` (a phrase without the file name).
     [[noreturn]] void fail(const std::string& reason) const;
 
-    // "<path>-journal".
+    // "<path>-journal" (the journal lies beside the file a link leads to).
     static std::string journalPathOf(const std::string& path);
     // Syncs issued by the last successful commit (for the benchmark).
     int lastCommitSyncs() const { return lastCommitSyncs_; }
