@@ -215,7 +215,7 @@ void PageSet::flush() {
         std::size_t used = DataRowTableOffset + 2 * page.slots.size();
         for (const Slot& s : page.slots)
             used += s.data.size();
-        if (page.slots.size() > MaxSlots + 1 || used > PageSize)
+        if (used > PageSize)
             refuse("the rows of page " + std::to_string(number) + " do not fit it");
         std::uint8_t* bytes = file_.writablePage(number, what_.c_str());
         std::memcpy(bytes, page.header, sizeof page.header);

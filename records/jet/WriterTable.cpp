@@ -1,3 +1,4 @@
+// The table writer (records/jet/TableWriter.h).
 #include "records/jet/TableWriter.h"
 
 #include "records/jet/Error.h"
@@ -103,7 +104,9 @@ struct TableWriter::Impl {
         std::set<std::uint32_t>& touched = touchedLong[column.number];
         if (data.size() + 2 <= PageSize - writer::DataPageHeaderSize) {
             std::uint32_t target = 0;
-            for (const std::uint32_t p : tablewrite::mapPages(pages, maps->free)) {
+            const std::vector<std::uint32_t> roomy =
+                maps->free != 0 ? tablewrite::mapPages(pages, maps->free) : std::vector<std::uint32_t>();
+            for (const std::uint32_t p : roomy) {
                 const SlottedPage* page = pages.readIfData(p);
                 if (page && page->owner() == LongValueOwnerWord && page->fitsNewRow(data.size())) {
                     target = p;
