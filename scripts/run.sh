@@ -4,10 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-scripts/build.sh
+scripts/build.sh zorvane zorvane-db zorvane-listing
 mkdir -p data
 if [ ! -f data/oui.mdb ] && [ -x build/tools/zorvane-db ]; then
-  build/tools/zorvane-db import --from /usr/share/ieee-data data/oui.mdb || true
+  build/tools/zorvane-db import --from /usr/share/ieee-data data/oui.mdb
 fi
 cd data
 exec ../build/app/zorvane "$@"
