@@ -127,7 +127,11 @@ void RecordSet::Impl::runCommand(const std::function<void(jet::TableWriter&)>& c
     } catch (...) {
         if (pages.inCommand())
             pages.rollback();
-        rescan();
+        try {
+            rescan();
+        } catch (const jet::Error&) {
+            // The first failure is the one to report.
+        }
         throw;
     }
     rescan();
