@@ -1,5 +1,5 @@
 // Writing through the page file: commands reach the disk whole at commit and
-// not before, in the order journal -> folder -> pages -> removal; a failing
+// not before, in the order journal -> folder -> pages -> journal end; a failing
 // write or sync at any point leaves the file and the pages in memory as they
 // were; a second writer is refused; read-only files and folders give clear
 // errors.
@@ -201,7 +201,8 @@ private slots:
     }
 
     // The journal is written and synced, and the folder synced, before the
-    // file is touched; the file is synced before the journal goes.
+    // file is touched; the file is synced before the journal ends, and the writer removes
+    // the ended journal when it closes the file.
     void orderOfWritesAndSyncs() {
         const QString path = copy();
         const QString log = dir_.filePath("points.log");
