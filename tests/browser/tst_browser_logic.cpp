@@ -3,30 +3,16 @@
 #include "app/Twips.h"
 #include "browser/frmBrowser.h"
 #include "tests/browser/ScriptedBrowser.h"
+#include "tests/support/WidgetDriving.h"
 
-#include <QAction>
-#include <QComboBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolBar>
-#include <QtTest>
 #include <memory>
 
 using namespace zorvane;
+using test::entries;
 using test::ScriptedBrowser;
-
-namespace {
-
-QStringList listOf(const QComboBox* box)
-{
-    QStringList items;
-    for (int i = 0; i < box->count(); ++i)
-        items << box->itemText(i);
-    return items;
-}
-
-} // namespace
 
 class TstBrowserLogic : public QObject {
     Q_OBJECT
@@ -36,79 +22,38 @@ class TstBrowserLogic : public QObject {
 
     void clickButton(const QString& key)
     {
-        QAction* button = form->toolbarButton(key);
-        QVERIFY(button);
-        QTest::mouseClick(form->tbToolBar->widgetForAction(button), Qt::LeftButton);
-    }
-    void loaded()
-    {
-        form->Form_Load();
-        browser->reach(frmBrowser::ListingAddress, QStringLiteral("Listing"));
-        QTRY_VERIFY(!form->timTimer->isActive());
-        browser->calls.clear();
+        QTest::mouseClick(form->tbToolBar->widgetForAction(form->toolbarButton(key)), Qt::LeftButton);
     }
 
 private slots:
     void init()
     {
-        form = std::make_unique<frmBrowser>([this](QWidget* host) {
-            return browser = new ScriptedBrowser(host);
-        });
+        form = std::make_unique<frmBrowser>([this](QWidget* host) { return browser = new ScriptedBrowser(host); });
     }
     void cleanup() { form.reset(); }
 
-    void controlsAsDesigned()
-    {
-        QCOMPARE(form->windowTitle(), QString());
-        QCOMPARE(form->size(), twipSize(6540, 5130));
-        QCOMPARE(form->timTimer->interval(), 5);
-        QVERIFY(!form->timTimer->isActive());
-        QCOMPARE(form->lblAddress->text(), QStringLiteral("&Address:"));
-        QCOMPARE(form->lblAddress->buddy(), form->cboAddress);
-        QCOMPARE(form->picAddress->geometry(), twipRect(0, 540, 6540, 675));
-        QCOMPARE(form->cboAddress->currentText(), frmBrowser::ListingAddress);
-
-        const QStringList keys{"Back", "Forward", "Stop", "Refresh", "Home", "Search"};
-        const auto buttons = form->tbToolBar->actions();
-        QCOMPARE(buttons.size(), keys.size());
-        QCOMPARE(form->imlIcons.count(), 6);
-        for (int i = 0; i < keys.size(); ++i) {
-            QCOMPARE(buttons[i]->data().toString(), keys[i]);
-            QCOMPARE(buttons[i]->toolTip(), keys[i]);
-            QVERIFY(!buttons[i]->icon().isNull());
-            QCOMPARE(buttons[i]->icon().cacheKey(), form->imlIcons.picture(i + 1).cacheKey());
-            QVERIFY(!drawBrowserPicture(i + 1, 24).toImage().isNull());
-        }
-    }
-
-    void loadPassesOverFailingSteps()
+    void failingStepsArePassedOver()
     {
         browser->failing = {"Navigate", "LocationName"};
         form->Form_Load();
         QVERIFY(form->isVisible());
-        QCOMPARE(form->StartingAddress, frmBrowser::ListingAddress);
-        QCOMPARE(form->cboAddress->currentText(), frmBrowser::ListingAddress);
-        QCOMPARE(listOf(form->cboAddress), QStringList{frmBrowser::ListingAddress});
+        QCOMPARE(entries(form->cboAddress), QStringList{frmBrowser::ListingAddress});
         QCOMPARE(form->cboAddress->pos(), QPoint(twips(50), twips(330)));
         QCOMPARE(browser->calls, QStringList{"Navigate " + frmBrowser::ListingAddress});
         // The timer still ends once the browser is idle, its title step passed over.
         QVERIFY(form->timTimer->isActive());
         QTRY_VERIFY(!form->timTimer->isActive());
         QCOMPARE(form->windowTitle(), QString());
-    }
 
-    void handlersPassOverFailingSteps()
-    {
-        loaded();
         browser->failing = {"GoBack", "GoForward", "Stop", "Navigate"};
+        browser->reach(frmBrowser::ListingAddress, QStringLiteral("Listing"));
+        browser->calls.clear();
         clickButton("Back");
         clickButton("Forward");
         form->cboAddress->lineEdit()->clear();
         QTest::keyClick(form->cboAddress, Qt::Key_Return);
         QCOMPARE(browser->calls, (QStringList{"GoBack", "GoForward", "Navigate "}));
-        QTRY_VERIFY(!form->timTimer->isActive());
-        QCOMPARE(form->windowTitle(), QStringLiteral("Listing"));
-        QCOMPARE(listOf(form->cboAddress), QStringList{frmBrowser::ListingAddress});
+        QTRY_COMPARE(form->windowTitle(), QStringLiteral("Listing"));
 
         // A failing stop still ends the timer and shows the location name.
         browser->busy = true;
@@ -122,43 +67,39 @@ private slots:
         // A location that cannot be read leaves the list and the title alone.
         browser->failing = {"LocationURL", "LocationName"};
         browser->reach(QStringLiteral("http://standards.ieee.org/z"), QStringLiteral("Z"));
-        QCOMPARE(listOf(form->cboAddress), QStringList{frmBrowser::ListingAddress});
+        QCOMPARE(entries(form->cboAddress), QStringList{frmBrowser::ListingAddress});
         QCOMPARE(form->windowTitle(), QStringLiteral("Half a page"));
         QVERIFY(!form->blnDontNavigate);
     }
 
-    void typingGoesNowhereUntilEnter()
+    void eachAddressReachedIsListedOnceAtTheTop()
     {
-        loaded();
+        form->Form_Load();
+        browser->calls.clear();
+        const QString a = "http://standards.ieee.org/a", b = "http://standards.ieee.org/b";
+        const QString listing = frmBrowser::ListingAddress;
+        // Typing alone goes nowhere; the keypad's Enter navigates, and what was
+        // typed is never listed unless reached.
         form->cboAddress->lineEdit()->selectAll();
         QTest::keyClicks(form->cboAddress, "standards.ieee.org/x");
         QVERIFY(browser->calls.isEmpty());
-        QTest::keyClick(form->cboAddress->lineEdit(), Qt::Key_Enter);   // the keypad's Enter
+        QTest::keyClick(form->cboAddress->lineEdit(), Qt::Key_Enter);
         QCOMPARE(browser->calls, QStringList{"Navigate standards.ieee.org/x"});
-        // Only addresses reached are listed, never what was typed.
-        QCOMPARE(listOf(form->cboAddress), QStringList{frmBrowser::ListingAddress});
-    }
+        browser->calls.clear();
 
-    void eachAddressReachedIsListedOnceAtTheTop()
-    {
-        loaded();
-        const QString a = "http://standards.ieee.org/a", b = "http://standards.ieee.org/b";
-        const QString listing = frmBrowser::ListingAddress;
         browser->reach(a, "A");
         browser->reach(b, "B");
         browser->reach(listing, "Listing");
-        QCOMPARE(listOf(form->cboAddress), (QStringList{listing, b, a}));
+        QCOMPARE(entries(form->cboAddress), (QStringList{listing, b, a}));
         browser->reach(a, "A again");
-        QCOMPARE(listOf(form->cboAddress), (QStringList{a, listing, b}));
+        QCOMPARE(entries(form->cboAddress), (QStringList{a, listing, b}));
         QCOMPARE(form->cboAddress->currentText(), a);
         QCOMPARE(form->windowTitle(), QStringLiteral("A again"));
-        // Addresses are told apart with case.
-        browser->reach("http://standards.ieee.org/A", "A upper");
+        browser->reach("http://standards.ieee.org/A", "A upper");   // told apart with case
         QCOMPARE(form->cboAddress->count(), 4);
         // Selecting the new entry never navigated, and the guard is down again.
         QVERIFY(browser->calls.isEmpty());
         QVERIFY(!form->blnDontNavigate);
-
         form->blnDontNavigate = true;
         form->cboAddress_Click();
         QVERIFY(browser->calls.isEmpty());
