@@ -36,10 +36,9 @@ private slots:
         QCOMPARE(intArrayCtr, 3);
         QCOMPARE(rows.filledRows(), 3);
 
-        QCOMPARE(rows.at(0, ResultArray::Code), QStringLiteral("00-00-01"));
-        QCOMPARE(rows.at(0, ResultArray::Vendor), QStringLiteral("First"));
-        QCOMPARE(rows.at(0, ResultArray::Address1), QStringLiteral("Suite 1"));
-        QCOMPARE(rows.at(0, ResultArray::Address1 + 1), QStringLiteral("Floor 2"));
+        const QStringList first{"00-00-01", "First", "Suite 1", "Floor 2"};   // code, name, address1, address2
+        for (int column = 0; column < first.size(); ++column)
+            QCOMPARE(rows.at(0, column), first[column]);
         QCOMPARE(rows.at(0, ResultArray::Address), QStringLiteral("1 First St"));
         QCOMPARE(rows.at(0, ResultArray::RecordNum), QStringLiteral("0"));
         // An empty Address1 is not closed up: address2 stays in its own column.
@@ -62,14 +61,9 @@ private slots:
         QCOMPARE(rows.at(3, ResultArray::Address), QString());
         GetintRecordNum(rows, intRecordNum, -1);
         QCOMPARE(intRecordNum, 0);
-    }
-
-    void recordNumbersPastSixteenBits()
-    {
-        ResultArray rows;
+        // Past 5001 rows and 16-bit record numbers.
         rows.writeRow(6000)[ResultArray::RecordNum] = QStringLiteral("46599");
         QCOMPARE(rows.filledRows(), 6001);
-        qint32 intRecordNum = 0;
         GetintRecordNum(rows, intRecordNum, 6000);
         QCOMPARE(intRecordNum, 46599);
     }
