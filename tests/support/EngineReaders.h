@@ -1,0 +1,256 @@
+#pragma once
+// Shared by the engine's tests: fixture files and scratch copies, child
+// processes, a CSV reader, and one table as each independent reader sees it:
+// our record set, mdbtools' mdb-export and the mdb-reader npm package
+// (installed in <build>/npm; node runs tests/support/mdbreader_rows.mjs).
+#include "records/RecordSet.h"
+#include "records/jet/Error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace zorvane::test {
+
+using Value = std::optional<QString>;
+using Row = QList<Value>;
+struct Table {
+    QStringList columns;
+    QList<Row> rows;
+};
+
+inline QString fixturePath(const QString& name) {
+    return QDir(qEnvironmentVariable("ZORVANE_FIXTURES")).filePath(name);
+}
+inline QString zorvaneDbPath() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/tools/zorvane-db"; }
+inline QString mdbReaderPrefix() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/npm"; }
+inline bool haveMdbReader() { return QFileInfo::exists(mdbReaderPrefix() + "/node_modules/mdb-reader/package.json"); }
+
+inline QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+inline bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// A scratch folder, in memory (/dev/shm) where there is one: write commands
+// sync the file, which costs nothing there.
+inline std::unique_ptr<QTemporaryDir> scratchDir() {
+    if (QFileInfo("/dev/shm").isWritable()) {
+        auto dir = std::make_unique<QTemporaryDir>("/dev/shm/zorvane-test-XXXXXX");
+        if (dir->isValid())
+            return dir;
+    }
+    return std::make_unique<QTemporaryDir>();
+}
+
+// A writable copy of fixture `name` in `dir`.
+inline QString copyFixture(const QString& dir, const QString& name) {
+    const QString to = QDir(dir).filePath(name);
+    QFile::remove(to);
+    if (!QFile::copy(fixturePath(name), to))
+        qFatal("cannot copy %s", qPrintable(name));
+    QFile::setPermissions(to, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther);
+    return to;
+}
+
+struct ProcessResult {
+    int status = -1;  // exit status; -1 when it did not exit normally
+    QByteArray out;
+    QByteArray err;
+};
+
+// With `unprivileged` a child of root gives up root first (uid/gid 65534), so
+// file permissions hold for it.
+inline ProcessResult runProcess(const QString& program, const QStringList& arguments,
+                                bool unprivileged = false) {
+    QProcess p;
+    if (unprivileged && ::geteuid() == 0)
+        p.setChildProcessModifier([] {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(120);
+        });
+    p.start(program, arguments);
+    ProcessResult r;
+    if (!p.waitForFinished(180000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = "timed out";
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// The sentence of the jet::Error that `f` throws, or "<no error>".
+template <typename F> QString errorOf(F&& f) {
+    try {
+        f();
+    } catch (const jet::Error& e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QStringLiteral("<no error>");
+}
+
+// RFC 4180 CSV, records ended by LF or CR LF. A field keeps whether it was
+// quoted, so an unquoted empty field (null) and "" (the empty text) stay apart.
+struct CsvField {
+    QString text;
+    bool quoted = false;
+    bool isNull() const { return !quoted && text.isEmpty(); }
+};
+using CsvRecord = QList<CsvField>;
+
+inline QList<CsvRecord> parseCsv(const QByteArray& bytes) {
+    QList<CsvRecord> records;
+    CsvRecord record;
+    QByteArray field;
+    bool quoted = false, inQuotes = false, any = false;
+    auto endField = [&] {
+        record.append({QString::fromUtf8(field), quoted});
+        field.clear();
+        quoted = false;
+    };
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        any = true;
+        if (inQuotes) {
+            if (c == '"' && i + 1 < bytes.size() && bytes[i + 1] == '"')
+                field.append(bytes[++i]);
+            else if (c == '"')
+                inQuotes = false;
+            else
+                field.append(c);
+        } else if (c == '"') {
+            inQuotes = quoted = true;
+        } else if (c == ',') {
+            endField();
+        } else if (c == '\n') {
+            endField();
+            records.append(record);
+            record.clear();
+            any = false;
+        } else if (c != '\r' || i + 1 >= bytes.size() || bytes[i + 1] != '\n') {
+            field.append(c);
+        }
+    }
+    if (any) {
+        endField();
+        records.append(record);
+    }
+    return records;
+}
+
+// A CSV text as a table: the header's names, then rows with unquoted empty
+// fields as nulls. `escaped`: mdb-export -e's backslash escapes are undone.
+inline Table tableOfCsv(const QByteArray& csv, bool escaped = false) {
+    const QList<CsvRecord> records = parseCsv(csv);
+    Table t;
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        Row row;
+        for (const CsvField& f : records[i]) {
+            QString text = f.text;
+            if (escaped) {
+                text.clear();
+                for (qsizetype k = 0; k < f.text.size(); ++k) {
+                    QChar c = f.text[k];
+                    if (c == u'\\' && k + 1 < f.text.size()) {
+                        c = f.text[++k];
+                        c = c == u'r' ? QChar(u'\r') : c == u'n' ? QChar(u'\n') : c == u't' ? QChar(u'\t') : c;
+                    }
+                    text += c;
+                }
+            }
+            if (i == 0)
+                t.columns << text;
+            else
+                row.append(f.isNull() ? Value() : Value(text));
+        }
+        if (i > 0)
+            t.rows.append(row);
+    }
+    return t;
+}
+
+inline Table readRecordSet(const QString& path, const QString& table) {
+    Table t;
+    records::RecordSet set(path, table);
+    t.columns = set.FieldNames();
+    for (; !set.Eof(); set.MoveNext()) {
+        Row row;
+        for (const QString& c : t.columns)
+            row.append(set.Fields(c).Value());
+        t.rows.append(row);
+    }
+    return t;
+}
+
+inline Table readMdbExport(const QString& path, const QString& table, QStringList options = {}) {
+    const bool escaped = options.contains("-e");
+    const ProcessResult r = runProcess("mdb-export", options << path << table);
+    if (r.status != 0)
+        qFatal("mdb-export %s %s failed: %s", qPrintable(path), qPrintable(table), r.err.constData());
+    return tableOfCsv(r.out, escaped);
+}
+
+// Text stays text, a null stays null; numbers and booleans as their text,
+// dates as ISO text, binary as upper-case hex. `tables`: the user tables.
+inline Table readMdbReader(const QString& path, const QString& table, QStringList* tables = nullptr) {
+    const QString script = qEnvironmentVariable("ZORVANE_SOURCE_DIR") + "/tests/support/mdbreader_rows.mjs";
+    const ProcessResult r = runProcess("node", {script, mdbReaderPrefix(), path, table});
+    if (r.status != 0)
+        qFatal("mdb-reader on %s failed: %s", qPrintable(path), r.err.constData());
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    Table t;
+    for (const QJsonValue& c : o.value("columns").toArray())
+        t.columns.append(c.toString());
+    for (const QJsonValue& rowValue : o.value("rows").toArray()) {
+        Row row;
+        for (const QJsonValue& v : rowValue.toArray())
+            row.append(v.isNull() ? Value() : Value(v.toString()));
+        t.rows.append(row);
+    }
+    if (tables)
+        for (const QJsonValue& n : o.value("tables").toArray())
+            *tables << n.toString();
+    return t;
+}
+
+// mdb-export writes the empty text as it writes a null: `rows` as it sees them.
+inline QList<Row> emptyAsNull(QList<Row> rows) {
+    for (Row& row : rows)
+        for (Value& v : row)
+            if (v && v->isEmpty())
+                v.reset();
+    return rows;
+}
+
+// The first difference between two lists of rows, or an empty text.
+inline QString firstDifference(const QList<Row>& expected, const QList<Row>& actual) {
+    auto show = [](const Row& row) {
+        QStringList parts;
+        for (const Value& v : row)
+            parts << (v ? "\"" + v->left(40) + (v->size() > 40 ? "...\"" : "\"") : "null");
+        return parts.join(", ");
+    };
+    for (qsizetype i = 0; i < std::min(expected.size(), actual.size()); ++i)
+        if (expected[i] != actual[i])
+            return QString("record %1: expected [%2], read [%3]").arg(i).arg(show(expected[i]), show(actual[i]));
+    if (expected.size() != actual.size())
+        return QString("%1 records expected, %2 read").arg(expected.size()).arg(actual.size());
+    return {};
+}
+
+} // namespace zorvane::test
