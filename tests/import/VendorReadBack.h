@@ -1,0 +1,31 @@
+#pragma once
+// Table "oui" of a new vendor database read back by mdbtools' mdb-export, the
+// mdb-reader package and `zorvane-db export`: the eight columns, and exactly
+// the expected records, field by field, in order.
+#include "records/VendorDatabase.h"
+#include "tests/support/EngineReaders.h"
+
+#include <QTest>
+
+namespace zorvane::test {
+
+inline Row rowOf(const records::VendorRecord& r) { return Row(r.fields.begin(), r.fields.end()); }
+
+inline void checkReaders(const QString& file, const QList<Row>& expected) {
+    QStringList names;
+    for (const char* name : records::VendorFieldNames)
+        names << name;
+    const ProcessResult ours = runProcess(zorvaneDbPath(), {"export", file, "oui"});
+    QCOMPARE(ours.status, 0);
+    const std::pair<QString, Table> readers[] = {{"mdb-export", readMdbExport(file, "oui", {"-e"})},
+                                                 {"mdb-reader", readMdbReader(file, "oui")},
+                                                 {"zorvane-db export", tableOfCsv(ours.out)}};
+    for (const auto& [reader, table] : readers) {
+        QCOMPARE(table.columns, names);
+        // mdb-export cannot tell an empty text from a null.
+        const QString d = firstDifference(reader == "mdb-export" ? emptyAsNull(expected) : expected, table.rows);
+        QVERIFY2(d.isEmpty(), qPrintable(reader + ": " + d));
+    }
+}
+
+} // namespace zorvane::test
