@@ -16,6 +16,7 @@
 using namespace zorvane::jet;
 namespace fmt = zorvane::jet::format;
 using Bytes = std::vector<std::uint8_t>;
+Q_DECLARE_METATYPE(Bytes)
 
 namespace {
 
@@ -86,28 +87,41 @@ class JetValues : public QObject {
     Q_OBJECT
 
 private slots:
-    void integers() {
-        QCOMPARE(fixed(fmt::TypeByte, {255}), QString("255"));
-        QCOMPARE(fixed(fmt::TypeInteger, le(std::uint16_t(-2), 2)), QString("-2"));
-        QCOMPARE(fixed(fmt::TypeLong, le(std::uint32_t(INT_MIN), 4)), QString("-2147483648"));
-        QCOMPARE(fixed(fmt::TypeLong, {1, 2}), QString("<short>"));
+    // Integers in decimal, floating point as the shortest text that reads
+    // back the same, currency with four decimals, GUIDs braced, binary as hex.
+    void fixedValues_data() {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<Bytes>("bytes");
+        QTest::addColumn<QString>("text");
+        const auto f32 = [](float v) { return le(std::bit_cast<std::uint32_t>(v), 4); };
+        const auto f64 = [](double v) { return le(std::bit_cast<std::uint64_t>(v), 8); };
+        const std::tuple<const char*, int, Bytes, const char*> cases[] = {
+            {"byte", fmt::TypeByte, {255}, "255"},
+            {"integer", fmt::TypeInteger, le(std::uint16_t(-2), 2), "-2"},
+            {"long", fmt::TypeLong, le(std::uint32_t(INT_MIN), 4), "-2147483648"},
+            {"long cut off", fmt::TypeLong, {1, 2}, "<short>"},
+            {"single", fmt::TypeSingle, f32(0.1f), "0.1"},
+            {"single negative", fmt::TypeSingle, f32(-3.25f), "-3.25"},
+            {"double", fmt::TypeDouble, f64(444.555), "444.555"},
+            {"double large", fmt::TypeDouble, f64(1e20), "1e+20"},
+            {"double third", fmt::TypeDouble, f64(1.0 / 3.0), "0.3333333333333333"},
+            {"currency", fmt::TypeCurrency, le(35000, 8), "3.5000"},
+            {"currency negative", fmt::TypeCurrency, le(std::uint64_t(-1), 8), "-0.0001"},
+            {"currency zero", fmt::TypeCurrency, le(0, 8), "0.0000"},
+            {"currency lowest", fmt::TypeCurrency, le(std::uint64_t(INT64_MIN), 8), "-922337203685477.5808"},
+            {"guid", fmt::TypeGuid, {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF},
+             "{00112233-4455-6677-8899-AABBCCDDEEFF}"},
+            {"binary", fmt::TypeBinary, {0x00, 0x0F, 0xA0}, "000FA0"},
+        };
+        for (const auto& [name, type, bytes, text] : cases)
+            QTest::newRow(name) << type << bytes << QString(text);
     }
 
-    void floatingPointIsShortestRoundTrip() {
-        QCOMPARE(fixed(fmt::TypeSingle, le(std::bit_cast<std::uint32_t>(0.1f), 4)), QString("0.1"));
-        QCOMPARE(fixed(fmt::TypeSingle, le(std::bit_cast<std::uint32_t>(-3.25f), 4)), QString("-3.25"));
-        QCOMPARE(fixed(fmt::TypeDouble, le(std::bit_cast<std::uint64_t>(444.555), 8)), QString("444.555"));
-        QCOMPARE(fixed(fmt::TypeDouble, le(std::bit_cast<std::uint64_t>(1e20), 8)), QString("1e+20"));
-        const double third = 1.0 / 3.0;
-        QCOMPARE(fixed(fmt::TypeDouble, le(std::bit_cast<std::uint64_t>(third), 8)).toDouble(), third);
-    }
-
-    void currencyHasFourDecimals() {
-        QCOMPARE(fixed(fmt::TypeCurrency, le(35000, 8)), QString("3.5000"));
-        QCOMPARE(fixed(fmt::TypeCurrency, le(std::uint64_t(-1), 8)), QString("-0.0001"));
-        QCOMPARE(fixed(fmt::TypeCurrency, le(0, 8)), QString("0.0000"));
-        QCOMPARE(fixed(fmt::TypeCurrency, le(std::uint64_t(INT64_MIN), 8)),
-                 QString("-922337203685477.5808"));
+    void fixedValues() {
+        QFETCH(int, type);
+        QFETCH(Bytes, bytes);
+        QFETCH(QString, text);
+        QCOMPARE(fixed(std::uint8_t(type), bytes), text);
     }
 
     void dates() {
@@ -122,17 +136,10 @@ private slots:
         QCOMPARE(date(2958465.5), QString("9999-12-31 12:00:00"));
         QCOMPARE(date(2958465.999999999), QString("2958465.999999999"));  // would be year 10000
         QCOMPARE(date(std::nan("")), QString("nan"));
-    }
-
-    void guidBooleanHex() {
-        const Bytes guid = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
-                            0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
-        QCOMPARE(fixed(fmt::TypeGuid, guid), QString("{00112233-4455-6677-8899-AABBCCDDEEFF}"));
         std::u16string out;
         appendBoolean(true, out);
         appendBoolean(false, out);
         QCOMPARE(QString::fromStdU16String(out), QString("TrueFalse"));
-        QCOMPARE(fixed(fmt::TypeBinary, {0x00, 0x0F, 0xA0}), QString("000FA0"));
     }
 
     void numericIsExactDecimal() {
