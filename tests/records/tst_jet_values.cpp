@@ -22,9 +22,7 @@ namespace {
 
 QString fixed(std::uint8_t type, const Bytes& bytes, std::uint8_t scale = 0) {
     std::u16string out;
-    if (!appendFixedValue(type, bytes.data(), bytes.size(), scale, out))
-        return "<short>";
-    return QString::fromStdU16String(out);
+    return appendFixedValue(type, bytes.data(), bytes.size(), scale, out) ? QString::fromStdU16String(out) : "<short>";
 }
 Bytes le(std::uint64_t v, int n) {
     Bytes b(static_cast<std::size_t>(n));
@@ -32,16 +30,13 @@ Bytes le(std::uint64_t v, int n) {
         b[std::size_t(i)] = std::uint8_t(v >> (8 * i));
     return b;
 }
-QString date(double days) {
+template <typename F> QString textOf(F&& append) {
     std::u16string out;
-    appendDateTime(days, out);
+    append(out);
     return QString::fromStdU16String(out);
 }
-QString stored(const Bytes& b) {
-    std::u16string out;
-    appendStoredText(b.data(), b.size(), out);
-    return QString::fromStdU16String(out);
-}
+QString date(double days) { return textOf([&](std::u16string& out) { appendDateTime(days, out); }); }
+QString stored(const Bytes& b) { return textOf([&](std::u16string& out) { appendStoredText(b.data(), b.size(), out); }); }
 
 // A file image of `pages` pages; put() lays rows onto a data page the way
 // Access does (from the page end downwards, row table after the header).
@@ -136,10 +131,7 @@ private slots:
         QCOMPARE(date(2958465.5), QString("9999-12-31 12:00:00"));
         QCOMPARE(date(2958465.999999999), QString("2958465.999999999"));  // would be year 10000
         QCOMPARE(date(std::nan("")), QString("nan"));
-        std::u16string out;
-        appendBoolean(true, out);
-        appendBoolean(false, out);
-        QCOMPARE(QString::fromStdU16String(out), QString("TrueFalse"));
+        QCOMPARE(textOf([](std::u16string& out) { appendBoolean(true, out), appendBoolean(false, out); }), QString("TrueFalse"));
     }
 
     void numericIsExactDecimal() {
