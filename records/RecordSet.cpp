@@ -24,14 +24,16 @@ namespace zorvane::records {
 // as the set lives (the lookup window holds its set for the whole run), so a
 // second program can still read the file but not write it. Each Update and
 // each Delete is one command of the page file: all of it reaches the file, or
-// none of it. After every command the set is read again from the pages in
-// memory, so its order is always the table's order on file: a record that
-// had to move on Update is at the end at once, as a re-read would find it.
+// none of it. After every command (or its rollback) the pages it changed are
+// read again from memory and the rows of the others kept, so the set's order
+// is always the table's order on file: a record that had to move on Update is
+// at the end at once, as a re-read would find it.
 struct RecordSet::Impl {
     std::string file;  // as given, for error sentences
     std::string tableName;
     std::unique_ptr<jet::Database> database;
     std::unique_ptr<jet::Table> table;
+    bool tableCurrent = false;  // table matches the pages in memory
     std::vector<QString> names;
     qint32 count = 0;
     qint32 position = 0;
@@ -63,7 +65,24 @@ struct RecordSet::Impl {
     }
     // Reads the set again from the pages in memory.
     void rescan() {
+        tableCurrent = false;
         table = database->openTable(tableName);
+        tableCurrent = true;
+        countRows();
+    }
+    // After a write command or its rollback: only the pages it changed are
+    // read again (the whole set when an earlier refresh failed).
+    void refreshAfterCommand() {
+        if (!tableCurrent) {
+            rescan();
+            return;
+        }
+        tableCurrent = false;
+        table->refresh(database->file().lastCommandPages());
+        tableCurrent = true;
+        countRows();
+    }
+    void countRows() {
         if (table->rowCount() > static_cast<std::size_t>(std::numeric_limits<qint32>::max()))
             fail("has more records than can be counted");
         count = static_cast<qint32>(table->rowCount());
@@ -128,13 +147,13 @@ void RecordSet::Impl::runCommand(const std::function<void(jet::TableWriter&)>& c
         if (pages.inCommand())
             pages.rollback();
         try {
-            rescan();
+            refreshAfterCommand();
         } catch (const jet::Error&) {
             // The first failure is the one to report.
         }
         throw;
     }
-    rescan();
+    refreshAfterCommand();
 }
 
 RecordSet::RecordSet(const QString& file, const QString& table) : d(std::make_unique<Impl>()) {
@@ -247,13 +266,9 @@ void RecordSet::Update() {
             const jet::RowPlace place = d->editPlace;
             d->runCommand([&](jet::TableWriter& w) { now = w.update(place, changes); });
             // The cursor stays on the record, wherever it lives now.
-            for (std::size_t i = 0; i < d->table->rowCount(); ++i) {
-                const jet::RowPlace& p = d->table->place(i);
-                if (p.page == now.page && p.slot == now.slot) {
-                    d->position = static_cast<qint32>(i);
-                    break;
-                }
-            }
+            const std::size_t at = d->table->find(now.page, now.slot);
+            if (at < d->table->rowCount())
+                d->position = static_cast<qint32>(at);
         }
     } else {
         // The new record goes after every other; the current record stays.

@@ -523,7 +523,16 @@ std::uint32_t PageFile::appendPage() {
     return pageCount_++;
 }
 
+void PageFile::noteCommandPages() {
+    lastCommandPages_.clear();
+    for (const auto& entry : originals_)
+        lastCommandPages_.push_back(entry.first);
+    for (std::uint32_t number = committedPages_; number < pageCount_; ++number)
+        lastCommandPages_.push_back(number);
+}
+
 void PageFile::dropCommand() {
+    noteCommandPages();
     for (auto& [number, original] : originals_)
         std::memcpy(cache_[number].get(), original.get(), PageSize);
     originals_.clear();
@@ -582,6 +591,7 @@ void PageFile::commit() {
     if (!inCommand_)
         fail("there is no change in progress to save");
     if (originals_.empty() && pageCount_ == committedPages_) {
+        lastCommandPages_.clear();
         inCommand_ = false;
         return;
     }
@@ -682,6 +692,7 @@ void PageFile::commit() {
     if (journalFd >= 0)
         ::close(journalFd);
 
+    noteCommandPages();
     originals_.clear();
     committedPages_ = pageCount_;
     committedSize_ = sizeAfter;

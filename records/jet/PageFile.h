@@ -114,6 +114,11 @@ public:
     static std::string journalPathOf(const std::string& path);
     // Syncs issued by the last successful commit (for the benchmark).
     int lastCommitSyncs() const { return lastCommitSyncs_; }
+    // The pages the last command changed or added, ascending, once it was
+    // committed or rolled back (after a rollback they hold their bytes from
+    // before it again; added ones are gone). Readers that located rows on
+    // other pages can keep them.
+    const std::vector<std::uint32_t>& lastCommandPages() const { return lastCommandPages_; }
 
 private:
     void openFile(Mode mode);
@@ -148,6 +153,8 @@ private:
     std::uint32_t committedPages_ = 0;
     std::map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> originals_;
     int lastCommitSyncs_ = 0;
+    std::vector<std::uint32_t> lastCommandPages_;
+    void noteCommandPages();
 };
 
 } // namespace zorvane::jet

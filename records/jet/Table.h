@@ -10,6 +10,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace zorvane::jet {
@@ -30,6 +31,19 @@ public:
     // Scans the table's pages once; the rows then stay located. Throws Error.
     Table(PageFile& file, TableDef def);
 
+    // Brings the rows up to date after a write command (or its rollback)
+    // that changed or added `changedPages` and nothing else: the definition
+    // and usage map are read again, the listed pages and any page new to the
+    // map are scanned again, and the rows of every other page stay as they
+    // are (their pages keep their buffers). The result is the rows a new
+    // scan would find, in the same order. Throws Error, leaving the rows as
+    // they were.
+    void refresh(const std::vector<std::uint32_t>& changedPages);
+
+    // Index of the row living in `slot` of `page`, or rowCount() when the
+    // scan holds no such row.
+    std::size_t find(std::uint32_t page, std::uint16_t slot) const;
+
     const TableDef& def() const { return def_; }
     const std::string& label() const { return label_; }
     PageFile& file() const { return file_; }
@@ -47,11 +61,28 @@ public:
     int columnIndex(std::string_view name) const;
 
 private:
+    // Pointer a moved row's home slot keeps -> that home slot's pointer.
+    using Homes = std::unordered_map<std::uint32_t, std::uint32_t>;
+    using Pointers = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    // Appends the live rows of map page `number` (none unless it is a data
+    // page of this table) and the pointers its moved rows left behind.
+    void scanPage(std::uint32_t number, std::vector<RowSpan>& rows,
+                  std::vector<RowPlace>& places, Pointers& pointers) const;
+    // Scans every page of `pages` (the usage map's) afresh.
+    void load(std::vector<std::uint32_t> pages);
+    static void setHome(RowPlace& place, const Homes& homes);
+
     PageFile& file_;
     TableDef def_;
     std::string label_;
     std::vector<RowSpan> rows_;
     std::vector<RowPlace> places_;
+    // The map's pages, ascending; the rows of pages_[i] are
+    // rows_[starts_[i], starts_[i + 1]).
+    std::vector<std::uint32_t> pages_;
+    std::vector<std::size_t> starts_;
+    Homes homes_;
+    bool ambiguousHomes_ = false;  // two home slots point at one row
     std::vector<std::uint8_t> scratch_;
 };
 
