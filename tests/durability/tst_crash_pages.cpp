@@ -1,7 +1,8 @@
 // A writer killed at every write and sync point of a command, and halfway
 // through every write: the next open leaves the file exactly as it was before
-// the command or exactly as the command made it, never anything between, and
-// removes the journal. So does an open killed while it undoes a command.
+// the command or exactly as the command made it, and removes the journal. So
+// does an open killed while it undoes a command, and a reader that had the
+// file open when the writer died.
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
 #include "records/jet/FaultPoints.h"
@@ -18,19 +19,9 @@ namespace fault = zorvane::jet::fault;
 using namespace zorvane::tests;
 
 namespace {
-
 const QString Driver = QStringLiteral(DURABILITY_DRIVER);
-// The command: three pages changed, two appended.
-const QString ChangedPages = QStringLiteral("1,3,5");
-const int AppendedPages = 2;
-
-QStringList pointNames(const QString& log) {
-    QStringList names;
-    for (const QString& line : QString::fromUtf8(bytesOf(log)).split('\n', Qt::SkipEmptyParts))
-        names << line.section(' ', 1);
-    return names;
-}
-
+QByteArray pageOf(const QByteArray& file, int n) { return file.mid(n * qsizetype(PageSize), PageSize); }
+QByteArray pageOf(const std::uint8_t* page) { return QByteArray(reinterpret_cast<const char*>(page), PageSize); }
 } // namespace
 
 class CrashPagesTest : public QObject {
@@ -38,83 +29,62 @@ class CrashPagesTest : public QObject {
 
     QTemporaryDir dir_;
     QString path_;
-    QByteArray before_;
-    QByteArray after_;
+    QByteArray before_, after_;
     QStringList points_;  // the command's points, in order
 
     void fresh() {
         QVERIFY(writeBytes(path_, before_));
         QFile::remove(journalOf(path_));
     }
-    ChildResult crashAt(int point, bool tear, const QStringList& command) {
+    // The command: pages 1, 3 and 5 changed, two appended.
+    QStringList command(const QString& path) const { return {"pages", path, "1,3,5", "2"}; }
+    int crash(const QStringList& env, const QStringList& arguments) {
+        return runProcess(Driver, arguments, false, env).status;
+    }
+    int crashAt(int point, bool tear, const QStringList& arguments) {
         QStringList env{"ZORVANE_CRASH_POINT=" + QString::number(point)};
         if (tear)
             env << "ZORVANE_CRASH_TEAR=1";
-        return runChild(Driver, command, env);
-    }
-    QStringList commandArguments() const {
-        return {"pages", path_, ChangedPages, QString::number(AppendedPages)};
+        return crash(env, arguments);
     }
 
 private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         path_ = dir_.filePath("oui.mdb");
-        before_ = bytesOf(fixture("testV2000.mdb"));
+        before_ = bytesOf(fixturePath("testV2000.mdb"));
         QVERIFY(!before_.isEmpty());
         after_ = before_;
         const auto pages = static_cast<std::uint32_t>(before_.size() / qsizetype(PageSize));
-        after_.resize(before_.size() + AppendedPages * qsizetype(PageSize));
-        std::vector<std::uint32_t> changed = pageList(ChangedPages.toStdString());
-        for (int i = 0; i < AppendedPages; ++i)
-            changed.push_back(pages + static_cast<std::uint32_t>(i));
-        for (const std::uint32_t n : changed)
-            fillPage(reinterpret_cast<std::uint8_t*>(after_.data()) + qsizetype(n) * qsizetype(PageSize), n);
+        after_.resize(before_.size() + 2 * qsizetype(PageSize));
+        for (const std::uint32_t n : {1u, 3u, 5u, pages, pages + 1})
+            fillPage(reinterpret_cast<std::uint8_t*>(after_.data()) + n * qsizetype(PageSize), n);
 
-        // One clean run: the command's points, and the state it leaves.
+        // One clean run: the command's points, in the order that keeps it
+        // whole or undoable (journal, folder, pages, file sync, journal end),
+        // and the state it leaves.
         fresh();
-        const QString log = dir_.filePath("points.log");
-        const ChildResult run = runChild(Driver, commandArguments(), {"ZORVANE_FAULT_LOG=" + log});
-        QCOMPARE(run.status, 0);
+        points_ = pointsOf(Driver, command(path_), dir_.filePath("points.log"));
+        QCOMPARE(points_, (QStringList{"journal write", "journal sync", "folder sync", "page write",
+                                       "page write", "page write", "page write", "page write",
+                                       "file sync", "journal end", "journal remove"}));
         QCOMPARE(bytesOf(path_), after_);
-        points_ = pointNames(log);
-        // Journal write and sync, folder sync, 5 page writes, file sync,
-        // journal end, and its removal when the writer closes the file.
-        QCOMPARE(points_.size(), 3 + 5 + 3);
     }
 
-    // Killed before each point, and halfway through each write: the next
-    // open (by a reader) settles the file; which side it lands on follows
-    // from how far the command got.
+    // The next open (by a reader) settles the file; which side it lands on
+    // follows from how far the command got.
     void killedAtEveryPoint() {
-        for (int point = 1; point <= points_.size(); ++point) {
-            const QString name = points_[point - 1];
-            for (const bool tear : {false, true}) {
-                if (tear && !name.endsWith("write"))
-                    continue;
-                fresh();
-                const ChildResult run = crashAt(point, tear, commandArguments());
-                const QString where = QString("point %1 (%2%3)")
-                                          .arg(point)
-                                          .arg(name, tear ? ", torn" : "");
-                QVERIFY2(run.status == fault::CrashStatus, qPrintable(where + ": " + run.errorText));
-                // The file as the crash left it may be anything; the next
-                // open settles it.
-                const ChildResult open = runChild(Driver, {"open", path_, "read"});
-                QVERIFY2(open.status == 0, qPrintable(where + ": " + open.errorText));
-                QVERIFY2(!liveJournal(path_), qPrintable(where));
-                const QByteArray now = bytesOf(path_);
-                // Every page written (only the sync or the journal's end was
-                // missed): the command is whole. Anything earlier: undone.
-                const bool whole =
-                    name == "file sync" || name == "journal end" || name == "journal remove";
-                QVERIFY2(now == (whole ? after_ : before_),
-                         qPrintable(where + (now == after_    ? ": after, expected before"
-                                             : now == before_ ? ": before, expected after"
-                                                              : ": neither before nor after")));
-                zorvane::jet::Database database(path_.toStdString());
-                QVERIFY(!database.tables().empty());
-            }
+        for (const Crash& c : crashesAt(points_)) {
+            fresh();
+            QCOMPARE(crash(c.env, command(path_)), fault::CrashStatus);
+            const ProcessResult open = runProcess(Driver, {"open", path_, "read"});
+            QVERIFY2(open.status == 0, qPrintable(c.where + ": " + open.err));
+            QVERIFY2(!liveJournal(path_), qPrintable(c.where));
+            const QByteArray now = bytesOf(path_);
+            QVERIFY2(now == (c.whole ? after_ : before_),
+                     qPrintable(c.where + ": " + sideOf(now, before_, after_)));
+            zorvane::jet::Database database(path_.toStdString());
+            QVERIFY(!database.tables().empty());
         }
     }
 
@@ -124,32 +94,25 @@ private slots:
     void killedWhileUndoing() {
         // Killed halfway through writing the last appended page: an undo
         // restores three pages and cuts the appended ones off.
-        const int lastChangedWrite = 3 + 5;
-        QCOMPARE(points_[lastChangedWrite - 1], QString("page write"));
         int undoPoints = 0;
-        for (int point = 1;; ++point) {
+        for (int point = 1; !undoPoints; ++point) {
             for (const bool tear : {false, true}) {
                 fresh();
-                QCOMPARE(crashAt(lastChangedWrite, true, commandArguments()).status,
-                         fault::CrashStatus);
-                const ChildResult undo = crashAt(point, tear, {"open", path_, "write"});
-                if (undo.status == 0) {
+                QCOMPARE(crashAt(3 + 5, true, command(path_)), fault::CrashStatus);
+                const int undo = crashAt(point, tear, {"open", path_, "write"});
+                if (undo == 0) {
                     QVERIFY(!tear);
                     undoPoints = point - 1;
-                } else {
-                    QVERIFY2(undo.status == fault::CrashStatus, qPrintable(undo.errorText));
-                    const ChildResult open = runChild(Driver, {"open", path_, "read"});
-                    QVERIFY2(open.status == 0, qPrintable(open.errorText));
-                }
-                QVERIFY(!QFile::exists(journalOf(path_)));
-                QVERIFY2(bytesOf(path_) == before_,
-                         qPrintable(QString("undo killed at point %1%2").arg(point).arg(tear ? ", torn" : "")));
-                if (undoPoints)
                     break;
+                }
+                QCOMPARE(undo, fault::CrashStatus);
+                QCOMPARE(runProcess(Driver, {"open", path_, "read"}).status, 0);
+                QVERIFY(!QFile::exists(journalOf(path_)));
+                QVERIFY2(bytesOf(path_) == before_, qPrintable(QString("undo killed at %1").arg(point)));
             }
-            if (undoPoints)
-                break;
         }
+        QVERIFY(!QFile::exists(journalOf(path_)));
+        QVERIFY(bytesOf(path_) == before_);
         // Three pages put back, the size cut back, one sync, the removal.
         QCOMPARE(undoPoints, 3 + 1 + 1 + 1);
     }
@@ -157,8 +120,7 @@ private slots:
     // A journal cut off while it was written means the file was not touched:
     // it is removed, whatever is in it.
     void tornOrForeignJournalIsRemoved() {
-        for (const QByteArray& journal :
-             {QByteArray(), QByteArray("ZVJOURNL"), QByteArray(5000, 'x')}) {
+        for (const QByteArray& journal : {QByteArray(), QByteArray("ZVJOURNL"), QByteArray(5000, 'x')}) {
             fresh();
             QVERIFY(writeBytes(journalOf(path_), journal));
             PageFile file(path_.toStdString(), PageFile::Mode::ReadWrite);
@@ -172,10 +134,8 @@ private slots:
     void journalFoundWhateverTheName() {
         fresh();
         const QString link = dir_.filePath("link.mdb");
-        QFile::remove(link);
         QVERIFY(QFile::link(path_, link));
-        QCOMPARE(crashAt(3 + 2, true, {"pages", link, ChangedPages, "0"}).status,
-                 fault::CrashStatus);
+        QCOMPARE(crashAt(3 + 2, true, command(link)), fault::CrashStatus);
         QVERIFY(QFile::exists(journalOf(path_)));
         QVERIFY(!QFile::exists(journalOf(link)));
         PageFile file(path_.toStdString());
@@ -184,40 +144,30 @@ private slots:
     }
 
     // A reader that opened the file before a writer died halfway through its
-    // command never reads the half-written pages: its next read from disk
-    // rolls the command back, and since the file changed under it, it stops
-    // with an error; opened again, it reads the file as it was.
+    // command never reads the half-written pages: its next read rolls the
+    // command back and, since the file changed under it, stops with an error;
+    // opened again, it reads the file as it was.
     void readerOpenAcrossAWriterThatDied() {
         fresh();
         {
             PageFile reader(path_.toStdString());
-            QCOMPARE(QByteArray(reinterpret_cast<const char*>(reader.page(1)), PageSize),
-                     before_.mid(qsizetype(PageSize), qsizetype(PageSize)));
-            QCOMPARE(crashAt(3 + 2, true, commandArguments()).status, fault::CrashStatus);
+            QCOMPARE(pageOf(reader.page(1)), pageOf(before_, 1));
+            QCOMPARE(crashAt(3 + 2, true, command(path_)), fault::CrashStatus);
             QVERIFY(liveJournal(path_));
-            try {
-                reader.page(3);
-                QFAIL("a reader read on after the file changed under it");
-            } catch (const zorvane::jet::Error& e) {
-                QVERIFY2(QString::fromUtf8(e.what()).endsWith(
-                             "the file was changed by another program while it was being "
-                             "read; open it again."),
-                         e.what());
-            }
+            QVERIFY(errorOf([&] { reader.page(3); })
+                        .endsWith("the file was changed by another program while it was being read; open it again."));
             QVERIFY(!QFile::exists(journalOf(path_)));
             QCOMPARE(bytesOf(path_), before_);
-            // Pages it holds stay readable.
-            QVERIFY(reader.page(1) != nullptr);
+            QVERIFY(reader.page(1) != nullptr);  // pages it holds stay readable
         }
         PageFile again(path_.toStdString());
-        QCOMPARE(QByteArray(reinterpret_cast<const char*>(again.page(3)), PageSize),
-                 before_.mid(3 * qsizetype(PageSize), qsizetype(PageSize)));
+        QCOMPARE(pageOf(again.page(3)), pageOf(before_, 3));
 
         // A finished command of another program stops the reader the same way.
         fresh();
         PageFile reader(path_.toStdString());
         reader.page(1);
-        QCOMPARE(runChild(Driver, commandArguments()).status, 0);
+        QCOMPARE(runProcess(Driver, command(path_)).status, 0);
         QVERIFY_THROWS_EXCEPTION(zorvane::jet::Error, reader.page(4));
     }
 };

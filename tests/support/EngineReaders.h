@@ -71,10 +71,17 @@ struct ProcessResult {
 };
 
 // With `unprivileged` a child of root gives up root first (uid/gid 65534), so
-// file permissions hold for it.
+// file permissions hold for it. `environment` entries (NAME=VALUE) are added
+// to the test's own.
 inline ProcessResult runProcess(const QString& program, const QStringList& arguments,
-                                bool unprivileged = false) {
+                                bool unprivileged = false, const QStringList& environment = {}) {
     QProcess p;
+    if (!environment.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& entry : environment)
+            env.insert(entry.section('=', 0, 0), entry.section('=', 1));
+        p.setProcessEnvironment(env);
+    }
     if (unprivileged && ::geteuid() == 0)
         p.setChildProcessModifier([] {
             if (::setgid(65534) != 0 || ::setuid(65534) != 0)
