@@ -1,6 +1,6 @@
 // The writer the crash tests kill: one command through the page file, so each
 // run passes every write and sync point of a command once.
-//   durability_driver pages FILE PAGE,PAGE,... APPENDED
+//   durability_driver pages FILE APPENDED PAGE...
 //       changes the listed pages (each byte set from its page number and
 //       offset) and appends APPENDED pages, in one command
 //   durability_driver open FILE read|write
@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
-#include <vector>
 
 using zorvane::jet::PageFile;
 
@@ -30,13 +29,14 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     const std::string file = argv[2];
     try {
-        if (command == "pages" && argc == 5) {
+        if (command == "pages") {
             PageFile pages(file, PageFile::Mode::ReadWrite);
             pages.begin();
-            for (const std::uint32_t number : zorvane::tests::pageList(argv[3]))
+            for (int i = 4; i < argc; ++i) {
+                const auto number = static_cast<std::uint32_t>(std::strtoul(argv[i], nullptr, 10));
                 zorvane::tests::fillPage(pages.writablePage(number), number);
-            const long appended = std::strtol(argv[4], nullptr, 10);
-            for (long i = 0; i < appended; ++i) {
+            }
+            for (long i = std::strtol(argv[3], nullptr, 10); i > 0; --i) {
                 const std::uint32_t number = pages.appendPage();
                 zorvane::tests::fillPage(pages.writablePage(number), number);
             }

@@ -37,7 +37,7 @@ class CrashPagesTest : public QObject {
         QFile::remove(journalOf(path_));
     }
     // The command: pages 1, 3 and 5 changed, two appended.
-    QStringList command(const QString& path) const { return {"pages", path, "1,3,5", "2"}; }
+    QStringList command(const QString& path) const { return {"pages", path, "2", "1", "3", "5"}; }
     int crash(const QStringList& env, const QStringList& arguments) {
         return runProcess(Driver, arguments, false, env).status;
     }

@@ -256,7 +256,7 @@ private slots:
         // A journal cut off while it was written (point 1, halfway): the
         // file was not touched, so even a reader that cannot write reads on.
         setMode(path, QFile::WriteOwner);
-        QCOMPARE(run({"pages", path, "3", "0"}, {"ZORVANE_CRASH_POINT=1", "ZORVANE_CRASH_TEAR=1"}).status,
+        QCOMPARE(run({"pages", path, "0", "3"}, {"ZORVANE_CRASH_POINT=1", "ZORVANE_CRASH_TEAR=1"}).status,
                  fault::CrashStatus);
         QVERIFY(bytesOf(journalOf(path)).startsWith("ZVJOURNL"));  // its header made it
         QVERIFY(!liveJournal(path));
@@ -268,7 +268,7 @@ private slots:
         // A journal left beside it that this user cannot act on (the writer
         // died halfway through writing its page, point 4).
         setMode(path, QFile::WriteOwner);
-        QCOMPARE(run({"pages", path, "3", "0"}, {"ZORVANE_CRASH_POINT=4", "ZORVANE_CRASH_TEAR=1"}).status,
+        QCOMPARE(run({"pages", path, "0", "3"}, {"ZORVANE_CRASH_POINT=4", "ZORVANE_CRASH_TEAR=1"}).status,
                  fault::CrashStatus);
         QVERIFY(liveJournal(path));
         setMode(path);
@@ -289,7 +289,7 @@ private slots:
         // The folder read-only, the file writable: no journal, no change.
         if (!root)
             QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::ExeOwner);
-        r = run({"pages", path, "3,5", "1"});
+        r = run({"pages", path, "1", "3", "5"});
         if (!root)
             QFile::setPermissions(locked.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(r.status, 1);
