@@ -3,6 +3,7 @@
 // from tests/support): the journal beside a file, the points a clean run
 // passes, and the runs that kill a command at each of them.
 #include "records/jet/Journal.h"
+#include "tests/durability/PagePattern.h"
 #include "tests/support/EngineReaders.h"
 
 #include <QtTest>
@@ -62,6 +63,15 @@ inline QList<Crash> crashesAt(const QStringList& names) {
 
 inline QByteArray sideOf(const QByteArray& now, const QByteArray& before, const QByteArray& after) {
     return now == before ? "before" : now == after ? "after" : "neither before nor after";
+}
+
+// Page `n` of a file's bytes; one page in memory; the page `fillPage` makes.
+inline QByteArray pageOf(const QByteArray& file, std::uint32_t n) { return file.mid(n * qsizetype(jet::format::PageSize), jet::format::PageSize); }
+inline QByteArray pageOf(const std::uint8_t* page) { return QByteArray(reinterpret_cast<const char*>(page), jet::format::PageSize); }
+inline QByteArray pattern(std::uint32_t number) {
+    QByteArray bytes(qsizetype(jet::format::PageSize), '\0');
+    fillPage(reinterpret_cast<std::uint8_t*>(bytes.data()), number);
+    return bytes;
 }
 
 } // namespace zorvane::tests

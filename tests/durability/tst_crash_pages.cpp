@@ -20,8 +20,6 @@ using namespace zorvane::tests;
 
 namespace {
 const QString Driver = QStringLiteral(DURABILITY_DRIVER);
-QByteArray pageOf(const QByteArray& file, int n) { return file.mid(n * qsizetype(PageSize), PageSize); }
-QByteArray pageOf(const std::uint8_t* page) { return QByteArray(reinterpret_cast<const char*>(page), PageSize); }
 } // namespace
 
 class CrashPagesTest : public QObject {

@@ -25,13 +25,6 @@ namespace {
 
 const QString Driver = QStringLiteral(DURABILITY_DRIVER);
 
-QByteArray pageOf(const QByteArray& file, std::uint32_t n) { return file.mid(n * qsizetype(PageSize), PageSize); }
-QByteArray pageOf(const std::uint8_t* page) { return QByteArray(reinterpret_cast<const char*>(page), PageSize); }
-QByteArray pattern(std::uint32_t number) {
-    QByteArray bytes(qsizetype(PageSize), '\0');
-    fillPage(reinterpret_cast<std::uint8_t*>(bytes.data()), number);
-    return bytes;
-}
 
 // The command the tests repeat: pages 3 and 5 changed, one page appended.
 void changeThreeAndFiveAndAppend(PageFile& file) {
