@@ -101,16 +101,6 @@ std::vector<LongValueMaps> longValueColumns(const std::vector<ColumnDef>& column
     return out;
 }
 
-void append16(Bytes& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void append32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void append64(Bytes& out, std::uint64_t v) {
     append32(out, static_cast<std::uint32_t>(v));
     append32(out, static_cast<std::uint32_t>(v >> 32));

@@ -8,8 +8,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace zorvane::jet::writer {
+
+// Little-endian appends for the page builders.
+inline void append16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+inline void append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
 
 // ---------------------------------------------------------------------------
 // Page 0

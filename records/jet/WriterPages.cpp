@@ -12,16 +12,6 @@ using namespace format;
 
 namespace {
 
-void append16(Bytes& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void append32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void appendName(Bytes& out, const std::u16string& name) {
     append16(out, static_cast<std::uint16_t>(name.size() * 2));
     for (const char16_t c : name)

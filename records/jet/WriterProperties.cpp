@@ -12,16 +12,6 @@ namespace {
 // Access marks the properties the engine defines (as these are) this way.
 constexpr std::uint8_t EngineProperty = 0x01;
 
-void append16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 void appendUcs2(std::vector<std::uint8_t>& out, const std::u16string& text) {
     for (const char16_t c : text)
         append16(out, static_cast<std::uint16_t>(c));
