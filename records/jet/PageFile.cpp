@@ -196,6 +196,8 @@ std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
             static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
+} // namespace
+
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -204,8 +206,6 @@ std::string folderOf(const std::string& path) {
         return "/";
     return path.substr(0, slash);
 }
-
-} // namespace
 
 std::string PageFile::journalPathOf(const std::string& path) { return path + "-journal"; }
 

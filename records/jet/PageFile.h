@@ -157,4 +157,7 @@ private:
     void noteCommandPages();
 };
 
+// The folder part of `path` ("." when it has none).
+std::string folderOf(const std::string& path);
+
 } // namespace zorvane::jet

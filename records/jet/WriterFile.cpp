@@ -1,6 +1,7 @@
 #include "records/jet/WriterFile.h"
 
 #include "records/jet/Error.h"
+#include "records/jet/PageFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,15 +18,6 @@ namespace {
 }
 
 std::string systemReason(int error) { return std::strerror(error); }
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
 
 std::string baseOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
