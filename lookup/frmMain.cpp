@@ -874,40 +874,37 @@ void frmMain::discardQueuedInput()
 void frmMain::FoundCode()
 {
     ++intNumRecords;
-    showMatchCount();
-    const QString code = (*fields_)[CodeField].Value().value_or(QString());
-    const QString vendor = (*fields_)[VendorField].Value().value_or(QString());
-    // The duplicate scan compares the code with each entry of the code list in
-    // turn, prg2 counting the entries compared; either way it ends with the bar
-    // full, at the number of entries.
-    bool isNew = true;
-    if (const int n = cmbCode->entryCount(); n > 0) {
-        showPrg2(n, n);
-        isNew = !cmbCode->hasEntry(code);
-    }
-    if (isNew)
-        cmbCode->addEntry(code);
-    cmbVendor->addEntry(vendor);
-    FillArray(*Data1, *fields_, strVendArray, intArrayCtr);
-    showListCount(cmbVendor);
+    addMatch(cmbCode, cmbVendor);
 }
 
 void frmMain::FoundVendor(qint32& intNumRecords)
 {
     ++intNumRecords;
+    addMatch(cmbVendor, cmbCode);
+}
+
+// The shared steps of both match handlers: `searched` is the list of the field
+// searched (each value once), `other` the list that takes one entry per match.
+void frmMain::addMatch(zorvane::lookup::ResultCombo* searched, zorvane::lookup::ResultCombo* other)
+{
     showMatchCount();
     const QString code = (*fields_)[CodeField].Value().value_or(QString());
     const QString vendor = (*fields_)[VendorField].Value().value_or(QString());
+    const QString& searchedValue = searched == cmbCode ? code : vendor;
+    const QString& otherValue = searched == cmbCode ? vendor : code;
+    // The duplicate scan compares the value with each entry of its list in
+    // turn, prg2 counting the entries compared; either way it ends with the bar
+    // full, at the number of entries.
     bool isNew = true;
-    if (const int n = cmbVendor->entryCount(); n > 0) {
+    if (const int n = searched->entryCount(); n > 0) {
         showPrg2(n, n);
-        isNew = !cmbVendor->hasEntry(vendor);
+        isNew = !searched->hasEntry(searchedValue);
     }
     if (isNew)
-        cmbVendor->addEntry(vendor);
-    cmbCode->addEntry(code);
+        searched->addEntry(searchedValue);
+    other->addEntry(otherValue);
     FillArray(*Data1, *fields_, strVendArray, intArrayCtr);
-    showListCount(cmbCode);
+    showListCount(other);
 }
 
 void frmMain::cmbCode_Click()

@@ -120,6 +120,7 @@ private:
     void showPanel1Record(qint32 position);
     void showMatchCount();
     void showListCount(zorvane::lookup::ResultCombo* list);
+    void addMatch(zorvane::lookup::ResultCombo* searched, zorvane::lookup::ResultCombo* other);
     QString countText(zorvane::lookup::ResultCombo* list, int entries) const;
     void drawWalk(bool now);
     void discardQueuedInput();
