@@ -7,7 +7,6 @@ function(zorvane_add_test)
   target_link_libraries(${T_NAME} PRIVATE Qt6::Test ${T_LIBS})
   add_test(NAME ${T_NAME} COMMAND ${T_NAME})
   set(env "ZORVANE_SOURCE_DIR=${CMAKE_SOURCE_DIR}"
-          "ZORVANE_FIXTURES=${ZORVANE_FIXTURES}"
           "ZORVANE_BINARY_DIR=${CMAKE_BINARY_DIR}")
   if(T_GUI)
     list(APPEND env "QT_QPA_PLATFORM=offscreen")

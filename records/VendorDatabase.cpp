@@ -19,7 +19,7 @@ jet::NewTable vendorTable() {
     for (std::size_t i = 0; i < VendorFieldNames.size(); ++i) {
         jet::NewColumn column;
         column.name = VendorFieldNames[i];
-        column.memo = i == AddressField;
+        column.type = i == AddressField ? jet::format::TypeMemo : jet::format::TypeText;
         column.maxChars = 255;
         table.columns.push_back(column);
     }

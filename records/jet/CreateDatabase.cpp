@@ -6,9 +6,11 @@
 #include "records/jet/WriterLayout.h"
 #include "records/jet/WriterPages.h"
 #include "records/jet/WriterProperties.h"
+#include "records/jet/ValueText.h"
 #include "records/jet/WriterText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <deque>
 
@@ -135,19 +137,6 @@ Bytes databaseProperties() {
     return blob.bytes();
 }
 
-// The user table's columns take empty text (as well as null); text is stored
-// compressed where it can be.
-Bytes tableProperties(const NewTable& table) {
-    PropertyBlob blob;
-    for (const NewColumn& c : table.columns) {
-        const std::u16string name = fromUtf8(c.name);
-        blob.addBoolean(name, u"AllowZeroLength", true);
-        blob.addBoolean(name, u"Required", false);
-        blob.addBoolean(name, u"UnicodeCompression", true);
-    }
-    return blob.bytes();
-}
-
 struct CatalogEntry {
     std::uint32_t id;
     std::uint32_t parentId;
@@ -179,11 +168,12 @@ private:
     std::deque<Page> pages_;
 };
 
-// Rows of usage maps collected on one page owned by no table.
+// Rows of usage maps collected on pages owned by no table: the first at a
+// fixed place, further ones allocated when it is full.
 class MapPage {
 public:
     MapPage(Image& image, std::uint32_t number)
-        : image_(image), number_(number), builder_(image[number], 0) {}
+        : image_(image), number_(number), builder_(std::in_place, image[number], 0) {}
     // Adds a map of `pages`: inline when they lie in reach of one inline
     // map, otherwise a reference map whose map pages are allocated here.
     std::uint32_t add(std::vector<std::uint32_t> pages) {
@@ -210,15 +200,17 @@ public:
             }
             row = referenceUsageMap(mapPages);
         }
-        if (!builder_.fits(row.size()))
-            throw std::logic_error("usage-map page full");
-        return makePointer(number_, builder_.add(row));
+        if (!builder_->fits(row.size())) {
+            number_ = image_.allocate();
+            builder_.emplace(image_[number_], 0);
+        }
+        return makePointer(number_, builder_->add(row));
     }
 
 private:
     Image& image_;
     std::uint32_t number_;
-    DataPageBuilder builder_;
+    std::optional<DataPageBuilder> builder_;
 };
 
 // Long values that do not stay in their row, on pages owned by "LVAL".
@@ -291,21 +283,81 @@ private:
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
+// A Long field's value, as checked when its row was written.
+std::int32_t longValue(const std::u16string& text) {
+    const std::string s = toUtf8(text);
+    std::int32_t v = 0;
+    std::from_chars(s.data(), s.data() + s.size(), v);
+    return v;
+}
+
+bool isLong(const NewColumn& c) { return c.type == TypeMemo; }
+bool isVariable(const NewColumn& c) { return c.type == TypeText || c.type == TypeMemo; }
+
+// The columns' places in a row: fixed-size values in the fixed area in column
+// order (a Boolean lives in the null mask), text and memo in the var table.
+struct RowShape {
+    std::vector<ColumnDef> columns;
+    std::uint16_t fixedSize = 0;
+    std::uint16_t varCount = 0;
+};
+
+RowShape rowShape(const std::string& label, const NewTable& table) {
+    RowShape shape;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        const NewColumn& nc = table.columns[i];
+        ColumnDef c;
+        c.name = fromUtf8(nc.name);
+        c.type = nc.type;
+        c.number = static_cast<std::uint16_t>(i);
+        c.number2 = c.number;
+        if (c.name.empty() || c.name.size() > MaxNameChars)
+            fail(label, "field name " + quoted(nc.name) + " is empty or longer than " +
+                            std::to_string(MaxNameChars) + " characters");
+        if (nc.autoNumber && nc.type != TypeLong)
+            fail(label, "field " + quoted(nc.name) + " is numbered automatically but is no Long field");
+        if (isVariable(nc)) {
+            if (nc.type == TypeText && (nc.maxChars == 0 || nc.maxChars > 255))
+                fail(label, "text field " + quoted(nc.name) + " must hold 1 to 255 characters");
+            c.varIndex = shape.varCount++;
+            c.length = nc.type == TypeText ? static_cast<std::uint16_t>(nc.maxChars * TextColumnBytesPerChar) : 0;
+            c.flags = FlagsUserVar;
+            c.miscFlags = ColumnMiscFlagCompressed;
+        } else if (nc.type == TypeBoolean) {
+            c.length = 1;
+            c.flags = ColumnFlagFixed;
+        } else if (const std::size_t size = fixedValueSize(nc.type)) {
+            c.length = static_cast<std::uint16_t>(size);
+            c.fixedOffset = shape.fixedSize;
+            shape.fixedSize = static_cast<std::uint16_t>(shape.fixedSize + size);
+            c.flags = static_cast<std::uint8_t>(ColumnFlagFixed | ColumnFlagNullable |
+                                                (nc.autoNumber ? ColumnFlagAutoLong : 0));
+        } else {
+            fail(label, "field " + quoted(nc.name) + " is of a type a new database cannot hold");
+        }
+        shape.columns.push_back(std::move(c));
+    }
+    return shape;
+}
+
 struct UserTableResult {
     std::vector<std::uint32_t> dataPages;
     std::uint32_t lastPageFree = 0;
+    std::vector<std::uint32_t> rowPlaces;                    // row pointer of each row
     std::vector<std::vector<std::uint32_t>> longValuePages;  // per memo column
     std::vector<std::vector<std::uint32_t>> longValueRoom;
 };
 
-// Encodes the rows of the user table onto data pages and long-value pages.
-UserTableResult writeUserRows(Image& image, const std::string& label, const NewTable& table,
-                              const std::vector<NewRow>& rows) {
+// Encodes the rows of a user table onto data pages owned by `defPage` and
+// long-value pages.
+UserTableResult writeUserRows(Image& image, const std::string& label, const NewTableRows& input,
+                              const RowShape& shape, std::uint32_t defPage) {
+    const NewTable& table = input.table;
     UserTableResult result;
     const std::size_t columnCount = table.columns.size();
     std::vector<std::size_t> memoColumns;
     for (std::size_t c = 0; c < columnCount; ++c) {
-        if (table.columns[c].memo)
+        if (isLong(table.columns[c]))
             memoColumns.push_back(c);
     }
     std::vector<LongValueStore> stores;
@@ -317,34 +369,55 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     std::uint32_t pageNumber = 0;
     RowImage row;
     row.columnCount = static_cast<std::uint16_t>(columnCount);
-    row.varValues.resize(columnCount);
+    row.varValues.resize(shape.varCount);
     row.present.resize(columnCount);
     std::vector<Bytes> memoData(columnCount);
+    Bytes fixedValue;
 
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        const NewRow& values = rows[r];
+    for (std::size_t r = 0; r < input.rows.size(); ++r) {
+        const NewRow& values = input.rows[r];
+        auto where = [&](const NewColumn& column) {
+            return "field " + quoted(column.name) + " of record " + std::to_string(r + 1) + " in table " +
+                   quoted(table.name);
+        };
         if (values.size() != columnCount)
-            fail(label, "record " + std::to_string(r + 1) + " has " +
+            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) + " has " +
                             std::to_string(values.size()) + " values for " +
                             std::to_string(columnCount) + " fields");
+        row.fixedArea.assign(shape.fixedSize, 0);
         for (std::size_t c = 0; c < columnCount; ++c) {
             const NewColumn& column = table.columns[c];
-            Bytes& out = row.varValues[c];
-            out.clear();
+            const ColumnDef& def = shape.columns[c];
             row.present[c] = values[c].has_value();
+            if (column.type == TypeBoolean) {
+                if (values[c] && *values[c] != u"True" && *values[c] != u"False")
+                    fail(label, where(column) + " is no Boolean value");
+                row.present[c] = values[c] && *values[c] == u"True";
+                continue;
+            }
+            if (!isVariable(column)) {
+                if (!values[c])
+                    continue;
+                fixedValue.clear();
+                if (!appendFixedValueBytes(column.type, *values[c], fixedValue))
+                    fail(label, where(column) + " holds \"" + toUtf8(*values[c]) +
+                                    "\", which is no value of its type");
+                std::copy(fixedValue.begin(), fixedValue.end(), row.fixedArea.begin() + def.fixedOffset);
+                continue;
+            }
+            Bytes& out = row.varValues[def.varIndex];
+            out.clear();
             if (!values[c])
                 continue;
             const std::u16string& text = *values[c];
-            if (column.memo) {
+            if (column.type == TypeMemo) {
                 memoData[c].clear();
                 appendEncodedText(text, text.size() <= LongValueCompressMaxChars, memoData[c]);
                 out = inlineLongValue(memoData[c]);
             } else {
                 if (text.size() > column.maxChars)
-                    fail(label, "field " + quoted(column.name) + " of record " +
-                                    std::to_string(r + 1) + " holds " +
-                                    std::to_string(text.size()) + " characters; it takes at most " +
-                                    std::to_string(column.maxChars));
+                    fail(label, where(column) + " holds " + std::to_string(text.size()) +
+                                    " characters; it takes at most " + std::to_string(column.maxChars));
                 appendEncodedText(text, true, out);
             }
         }
@@ -352,26 +425,26 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
         // Too long for a page: move long values out of the row, largest first.
         while (encoded.size() > MaxRowSize) {
             std::size_t largest = columnCount;
-            for (std::size_t m = 0; m < memoColumns.size(); ++m) {
-                const std::size_t c = memoColumns[m];
-                if (row.varValues[c].size() > LongValueHeaderSize &&
-                    (largest == columnCount ||
-                     row.varValues[c].size() > row.varValues[largest].size()))
+            for (const std::size_t c : memoColumns) {
+                const Bytes& v = row.varValues[shape.columns[c].varIndex];
+                if (v.size() > LongValueHeaderSize &&
+                    (largest == columnCount || v.size() > row.varValues[shape.columns[largest].varIndex].size()))
                     largest = c;
             }
             if (largest == columnCount)
-                fail(label, "record " + std::to_string(r + 1) + " is too long for a data page");
+                fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
+                                " is too long for a data page");
             const auto m = static_cast<std::size_t>(
                 std::find(memoColumns.begin(), memoColumns.end(), largest) - memoColumns.begin());
-            row.varValues[largest] = stores[m].store(memoData[largest]);
+            row.varValues[shape.columns[largest].varIndex] = stores[m].store(memoData[largest]);
             encoded = encodeRow(row);
         }
         if (!page || !page->fits(encoded.size())) {
             pageNumber = image.allocate();
-            page.emplace(image[pageNumber], PageUserDef);
+            page.emplace(image[pageNumber], defPage);
             result.dataPages.push_back(pageNumber);
         }
-        page->add(encoded);
+        result.rowPlaces.push_back(makePointer(pageNumber, page->add(encoded)));
     }
     if (page)
         result.lastPageFree = static_cast<std::uint32_t>(page->freeSpace());
@@ -380,6 +453,120 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
         result.longValueRoom.push_back(s.pagesWithRoom());
     }
     return result;
+}
+
+// The index entries of one index: the key of each row's Long values, then the
+// row it leads to.
+std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
+                                const UserTableResult& placed) {
+    const NewTable& table = input.table;
+    std::vector<Bytes> entries;
+    std::vector<Bytes> keys;
+    for (std::size_t r = 0; r < input.rows.size(); ++r) {
+        Bytes key;
+        for (const std::size_t c : index.columns) {
+            const NewValue& v = input.rows[r][c];
+            if (!v)
+                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
+                                " needs a value in every record");
+            appendLongIndexKey(longValue(*v), key);
+        }
+        keys.push_back(key);
+        entries.push_back(indexEntry(key, pointerPage(placed.rowPlaces[r]),
+                                     static_cast<std::uint8_t>(pointerRow(placed.rowPlaces[r]))));
+    }
+    if (index.primaryKey) {
+        std::sort(keys.begin(), keys.end());
+        if (std::adjacent_find(keys.begin(), keys.end()) != keys.end())
+            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
+                            " would hold the same key twice");
+    }
+    return entries;
+}
+
+// The user table's columns take empty text (as well as null); text is stored
+// compressed where it can be.
+Bytes tableProperties(const NewTable& table) {
+    PropertyBlob blob;
+    bool any = false;
+    for (const NewColumn& c : table.columns) {
+        if (!isVariable(c))
+            continue;
+        const std::u16string name = fromUtf8(c.name);
+        blob.addBoolean(name, u"AllowZeroLength", true);
+        blob.addBoolean(name, u"Required", false);
+        blob.addBoolean(name, u"UnicodeCompression", true);
+        any = true;
+    }
+    return any ? blob.bytes() : Bytes();
+}
+
+// Writes one user table: rows, long values, indexes, usage maps and its
+// definition at `defPage`.
+void writeUserTable(Image& image, MapPage& maps, const std::string& label, const NewTableRows& input,
+                    std::uint32_t defPage) {
+    const NewTable& table = input.table;
+    const RowShape shape = rowShape(label, table);
+    const UserTableResult user = writeUserRows(image, label, input, shape, defPage);
+
+    TableDefImage def;
+    def.tableType = TableTypeUser;
+    def.rowCount = static_cast<std::uint32_t>(input.rows.size());
+    def.usedPages = maps.add(user.dataPages);
+    std::vector<std::uint32_t> roomy;
+    if (!user.dataPages.empty() && user.lastPageFree >= RoomWorthListing)
+        roomy.push_back(user.dataPages.back());
+    def.freePages = maps.add(roomy);
+    def.columns = shape.columns;
+    std::size_t memoIndex = 0;
+    for (std::size_t i = 0; i < table.columns.size(); ++i) {
+        if (table.columns[i].autoNumber) {
+            for (const NewRow& r : input.rows) {
+                if (r[i])
+                    def.autoNumber = std::max(def.autoNumber, static_cast<std::uint32_t>(
+                                                                  std::max(0, longValue(*r[i]))));
+            }
+        }
+        if (!isLong(table.columns[i]))
+            continue;
+        LongValueMaps m;
+        m.column = static_cast<std::uint16_t>(i);
+        m.usedPages = maps.add(user.longValuePages[memoIndex]);
+        m.freePages = maps.add(user.longValueRoom[memoIndex]);
+        def.longValueMaps.push_back(m);
+        ++memoIndex;
+    }
+    for (std::size_t i = 0; i < table.indexes.size(); ++i) {
+        const NewIndex& index = table.indexes[i];
+        if (index.columns.empty() || index.columns.size() > IndexColumnSlots)
+            fail(label, "index " + quoted(index.name) + " must have 1 to 10 fields");
+        RealIndexDef real;
+        for (const std::size_t c : index.columns) {
+            if (c >= table.columns.size() || table.columns[c].type != TypeLong)
+                fail(label, "index " + quoted(index.name) + " may only cover Long fields");
+            real.columns.push_back(static_cast<std::uint16_t>(c));
+        }
+        real.rootPage = image.allocate();
+        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, user)))
+            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
+                            " does not fit one index page");
+        real.usageMap = maps.add({real.rootPage});
+        real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
+                                               (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
+        real.rowCount = def.rowCount;
+        def.realIndexes.push_back(real);
+        def.logicalIndexes.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
+                                      static_cast<std::uint32_t>(i),
+                                      index.primaryKey ? IndexTypePrimary : std::uint8_t(0)});
+    }
+    const Bytes bytes = serializeTableDef(def);
+    std::vector<std::uint32_t> numbers{defPage};
+    std::vector<Page*> pages{&image[defPage]};
+    for (std::size_t i = 1; i < tableDefPageCount(bytes.size()); ++i) {
+        numbers.push_back(image.allocate());
+        pages.push_back(&image[numbers.back()]);
+    }
+    layoutTableDef(bytes, numbers, pages);
 }
 
 void writeHeader(Page& page, double created) {
@@ -428,75 +615,30 @@ void writeGlobalMap(Page& page, std::uint32_t pageCount, const std::string& labe
 
 } // namespace
 
-std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const NewTable& table,
-                                             const std::vector<NewRow>& rows) {
-    if (table.columns.empty())
-        fail(label, "table " + quoted(table.name) + " needs at least one field");
-    const std::u16string tableName = fromUtf8(table.name);
-    {
-        Bytes probe;
-        if (tableName.empty() || tableName.size() > MaxNameChars || !appendNameIndexKey(tableName, probe))
-            fail(label, "table name " + quoted(table.name) + " is not one a new database can hold");
-    }
-    for (const NewColumn& c : table.columns) {
-        const std::u16string n = fromUtf8(c.name);
-        if (n.empty() || n.size() > MaxNameChars)
-            fail(label, "field name " + quoted(c.name) + " is empty or longer than " +
-                            std::to_string(MaxNameChars) + " characters");
-        if (!c.memo && (c.maxChars == 0 || c.maxChars > 255))
-            fail(label, "text field " + quoted(c.name) + " must hold 1 to 255 characters");
+std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
+                                             const std::vector<NewTableRows>& tables) {
+    std::vector<Bytes> nameKeys;
+    for (const NewTableRows& t : tables) {
+        const std::u16string name = fromUtf8(t.table.name);
+        Bytes key;
+        if (name.empty() || name.size() > MaxNameChars || !appendNameIndexKey(name, key))
+            fail(label, "table name " + quoted(t.table.name) + " is not one a new database can hold");
+        if (std::find(nameKeys.begin(), nameKeys.end(), key) != nameKeys.end())
+            fail(label, "there are two tables named " + quoted(t.table.name));
+        nameKeys.push_back(key);
+        if (t.table.columns.empty())
+            fail(label, "table " + quoted(t.table.name) + " needs at least one field");
     }
 
     const double created = dateValueNow();
     Image image(FirstFreePage);
 
-    // The user table's rows first: they decide how many pages there are.
-    UserTableResult user = writeUserRows(image, label, table, rows);
-
-    // The user table's usage maps.
+    // The user tables first: they decide how many pages there are.
     MapPage userMaps(image, PageUserMaps);
-    TableDefImage userDef;
-    userDef.tableType = TableTypeUser;
-    userDef.rowCount = static_cast<std::uint32_t>(rows.size());
-    userDef.usedPages = userMaps.add(user.dataPages);
-    std::vector<std::uint32_t> roomy;
-    if (!user.dataPages.empty() && user.lastPageFree >= RoomWorthListing)
-        roomy.push_back(user.dataPages.back());
-    userDef.freePages = userMaps.add(roomy);
-    {
-        std::uint16_t varIndex = 0;
-        std::size_t memoIndex = 0;
-        for (std::size_t i = 0; i < table.columns.size(); ++i) {
-            const NewColumn& nc = table.columns[i];
-            ColumnDef c;
-            c.name = fromUtf8(nc.name);
-            c.type = nc.memo ? TypeMemo : TypeText;
-            c.number = static_cast<std::uint16_t>(i);
-            c.number2 = c.number;
-            c.varIndex = varIndex++;
-            c.length = nc.memo ? 0 : static_cast<std::uint16_t>(nc.maxChars * TextColumnBytesPerChar);
-            c.flags = FlagsUserVar;
-            c.miscFlags = ColumnMiscFlagCompressed;
-            if (nc.memo) {
-                LongValueMaps maps;
-                maps.column = c.number;
-                maps.usedPages = userMaps.add(user.longValuePages[memoIndex]);
-                maps.freePages = userMaps.add(user.longValueRoom[memoIndex]);
-                userDef.longValueMaps.push_back(maps);
-                ++memoIndex;
-            }
-            userDef.columns.push_back(std::move(c));
-        }
-    }
-    const Bytes userDefBytes = serializeTableDef(userDef);
-    {
-        std::vector<std::uint32_t> numbers{PageUserDef};
-        std::vector<Page*> pages{&image[PageUserDef]};
-        for (std::size_t i = 1; i < tableDefPageCount(userDefBytes.size()); ++i) {
-            numbers.push_back(image.allocate());
-            pages.push_back(&image[numbers.back()]);
-        }
-        layoutTableDef(userDefBytes, numbers, pages);
+    std::vector<std::uint32_t> userDefPages;
+    for (const NewTableRows& t : tables) {
+        userDefPages.push_back(userDefPages.empty() ? std::uint32_t(PageUserDef) : image.allocate());
+        writeUserTable(image, userMaps, label, t, userDefPages.back());
     }
 
     // The catalog.
@@ -517,8 +659,10 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
         {IdFirstAccessContainer + 3, IdRoot, u"Reports", ObjectTypeContainer, 0, {}},
         {IdFirstAccessContainer + 4, IdRoot, u"Scripts", ObjectTypeContainer, 0, {}},
         {IdFirstAccessContainer + 5, IdRoot, u"SysRel", ObjectTypeContainer, 0, {}},
-        {PageUserDef, IdTablesContainer, tableName, ObjectTypeTable, 0, tableProperties(table)},
     };
+    for (std::size_t i = 0; i < tables.size(); ++i)
+        entries.push_back({userDefPages[i], IdTablesContainer, fromUtf8(tables[i].table.name),
+                           ObjectTypeTable, 0, tableProperties(tables[i].table)});
 
     const std::vector<ColumnDef> objectColumns = systemColumns({
         {u"Id", TypeLong, FlagsSystemFixed},
@@ -576,7 +720,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
             appendLongIndexKey(static_cast<std::int32_t>(e.parentId), nameKey);
             nameKey.push_back(IndexKeyPresent);
             if (!appendNameIndexKey(e.name, nameKey))
-                fail(label, "the name " + quoted(table.name) + " cannot be indexed");
+                fail(label, "the name " + quoted(toUtf8(e.name)) + " cannot be indexed");
             nameEntries.push_back(indexEntry(nameKey, PageObjectsData, r));
         }
     }
@@ -691,12 +835,17 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
     return image.bytes();
 }
 
-void createDatabase(const std::string& path, const NewTable& table, const std::vector<NewRow>& rows,
+void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
                     const CreateOptions& options) {
     if (!options.overwrite && fileExists(path))
         fail(path, "the file already exists");
-    const Bytes bytes = buildDatabaseImage(path, table, rows);
+    const Bytes bytes = buildDatabaseImage(path, tables);
     writeFileAtomically(path, bytes, options.overwrite);
+}
+
+void createDatabase(const std::string& path, const NewTable& table, const std::vector<NewRow>& rows,
+                    const CreateOptions& options) {
+    createDatabase(path, {{table, rows}}, options);
 }
 
 } // namespace zorvane::jet

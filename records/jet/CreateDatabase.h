@@ -2,8 +2,10 @@
 // Creates a new Access 2000 (Jet 4) database file from nothing: the header
 // page, the database-wide usage map, the system catalog (MSysObjects with the
 // containers and system tables a new database has, MSysACEs, MSysQueries,
-// MSysRelationships) and one user table of text and memo columns holding the
-// given rows, in the given order.
+// MSysRelationships) and the given user tables holding the given rows, in the
+// given order.
+
+#include "records/jet/Format.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,18 +16,37 @@ namespace zorvane::jet {
 
 struct NewColumn {
     std::string name;          // UTF-8
-    bool memo = false;         // long text; otherwise text of at most maxChars
-    std::uint16_t maxChars = 255;
+    // Text, Memo, Boolean, Byte, Integer, Long, Currency, Single, Double or
+    // Date/Time (format::ColumnType).
+    std::uint8_t type = format::TypeText;
+    std::uint16_t maxChars = 255;  // Text: at most this many characters (1 to 255)
+    bool autoNumber = false;       // Long: numbered by the database (AutoNumber)
+};
+
+// An index over Long fields, kept in one index page (a few hundred rows).
+struct NewIndex {
+    std::string name;                 // UTF-8
+    std::vector<std::size_t> columns; // indexes into NewTable::columns
+    bool primaryKey = false;          // unique and required
 };
 
 struct NewTable {
     std::string name;          // UTF-8; letters and the digits 1 to 4
     std::vector<NewColumn> columns;
+    std::vector<NewIndex> indexes;
 };
 
-// One value: text (possibly empty) or a database null.
+// One value: text (possibly empty) or a database null. Values of fields other
+// than Text and Memo are given in the text the reader gives back for them
+// ("12", "-3.5000", "0.25", "2024-02-29 13:05:00", "True"; ValueText.h).
 using NewValue = std::optional<std::u16string>;
 using NewRow = std::vector<NewValue>;  // one value per column
+
+// One table of a new database with its rows.
+struct NewTableRows {
+    const NewTable& table;
+    const std::vector<NewRow>& rows;
+};
 
 struct CreateOptions {
     bool overwrite = false;  // replace an existing file
@@ -35,11 +56,13 @@ struct CreateOptions {
 // renames it into place. Throws Error (naming `path`) when the file exists and
 // `overwrite` is off, when a value does not fit its column, or when writing
 // fails; nothing is left behind then.
+void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
+                    const CreateOptions& options = {});
 void createDatabase(const std::string& path, const NewTable& table,
                     const std::vector<NewRow>& rows, const CreateOptions& options = {});
 
 // The file as bytes, without touching the disk (for the above and for tests).
-std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const NewTable& table,
-                                             const std::vector<NewRow>& rows);
+std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
+                                             const std::vector<NewTableRows>& tables);
 
 } // namespace zorvane::jet

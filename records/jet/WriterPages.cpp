@@ -145,6 +145,7 @@ Bytes serializeTableDef(const TableDefImage& t) {
     h[1] = 0x01;
     put32(h + 0x0C, TableMagic);
     put32(h + TdefRowCountOffset, t.rowCount);
+    put32(h + TdefAutoNumberOffset, t.autoNumber);
     h[TdefAutoNumberFlagOffset] = 0x01;
     h[TdefTableTypeOffset] = t.tableType;
     std::uint16_t varColumns = 0;

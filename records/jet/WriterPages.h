@@ -106,6 +106,7 @@ struct LongValueMaps {
 struct TableDefImage {
     std::uint8_t tableType = format::TableTypeUser;
     std::uint32_t rowCount = 0;
+    std::uint32_t autoNumber = 0;    // the last number an AutoNumber field issued
     std::uint32_t usedPages = 0;  // row pointer
     std::uint32_t freePages = 0;  // row pointer
     std::vector<ColumnDef> columns;  // in column-number order

@@ -4,8 +4,13 @@
 #include "records/jet/WriterLayout.h"
 
 #include <array>
+#include <bit>
+#include <charconv>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <ctime>
+#include <optional>
 
 namespace zorvane::jet {
 
@@ -153,21 +158,164 @@ std::u16string fromUtf8(const std::string& text) {
     return out;
 }
 
+double dateValue(int year, int month, int day, int hour, int minute, int second) {
+    // Days from 1970-01-01 by the civil-date formula, then from 1899-12-30.
+    const int y = year - (month <= 2 ? 1 : 0);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const long days = static_cast<long>(era) * 146097 + doe - 719468 + 25569;
+    const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
+}
+
 double dateValueNow() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    // Days from 1899-12-30 to the local calendar date, by the civil-date formula.
-    const int y = local.tm_year + 1900 - (local.tm_mon < 2 ? 1 : 0);
-    const int m = local.tm_mon + 1;
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + local.tm_mday - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long daysSinceEpoch = static_cast<long>(era) * 146097 + doe - 719468;  // from 1970-01-01
-    const long daysFrom1899 = daysSinceEpoch + 25569;
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec;
-    return static_cast<double>(daysFrom1899) + seconds / 86400.0;
+    return dateValue(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                     local.tm_min, local.tm_sec);
+}
+
+std::size_t fixedValueSize(std::uint8_t type) {
+    switch (type) {
+    case format::TypeByte:
+        return 1;
+    case format::TypeInteger:
+        return 2;
+    case format::TypeLong:
+    case format::TypeSingle:
+        return 4;
+    case format::TypeCurrency:
+    case format::TypeDouble:
+    case format::TypeDateTime:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+// The text as ASCII, or nothing when it holds any other character.
+std::optional<std::string> ascii(const std::u16string& text) {
+    std::string out;
+    for (const char16_t c : text) {
+        if (c == 0 || c > 0x7F)
+            return std::nullopt;
+        out.push_back(static_cast<char>(c));
+    }
+    return out;
+}
+
+template <typename T>
+bool parseWhole(const std::string& s, T& value) {
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    return ec == std::errc() && end == s.data() + s.size();
+}
+
+void appendLittleEndian(std::uint64_t v, std::size_t bytes, std::vector<std::uint8_t>& out) {
+    for (std::size_t i = 0; i < bytes; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+// "-12.5" as ten-thousandths; at most four decimals.
+bool parseCurrency(const std::string& s, std::int64_t& value) {
+    const bool negative = !s.empty() && s[0] == '-';
+    const std::string body = negative ? s.substr(1) : s;
+    const std::size_t dot = body.find('.');
+    const std::string whole = body.substr(0, dot);
+    std::string decimals = dot == std::string::npos ? std::string() : body.substr(dot + 1);
+    if (whole.empty() || decimals.size() > 4 || (dot != std::string::npos && decimals.empty()))
+        return false;
+    decimals.resize(4, '0');
+    std::uint64_t w = 0, d = 0;
+    if (!parseWhole(whole, w) || !parseWhole(decimals, d) || w > 922337203685477ull)
+        return false;
+    const std::uint64_t magnitude = w * 10000 + d;
+    if (magnitude > static_cast<std::uint64_t>(INT64_MAX))
+        return false;
+    value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    return true;
+}
+
+bool parseDateTime(const std::string& s, double& value) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, se = 0;
+    if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':' ||
+        !parseWhole(s.substr(0, 4), y) || !parseWhole(s.substr(5, 2), mo) ||
+        !parseWhole(s.substr(8, 2), d) || !parseWhole(s.substr(11, 2), h) ||
+        !parseWhole(s.substr(14, 2), mi) || !parseWhole(s.substr(17, 2), se))
+        return false;
+    static const int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > monthDays[mo - 1] || (mo == 2 && d == 29 && !leap) ||
+        h > 23 || mi > 59 || se > 59)
+        return false;
+    value = dateValue(y, mo, d, h, mi, se);
+    return true;
+}
+
+} // namespace
+
+bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
+                           std::vector<std::uint8_t>& out) {
+    const std::optional<std::string> s = ascii(text);
+    if (!s || s->empty() || (*s)[0] == '+')
+        return false;
+    switch (type) {
+    case format::TypeByte: {
+        std::uint8_t v = 0;
+        if (!parseWhole(*s, v))
+            return false;
+        out.push_back(v);
+        return true;
+    }
+    case format::TypeInteger: {
+        std::int16_t v = 0;
+        if (!parseWhole(*s, v))
+            return false;
+        appendLittleEndian(static_cast<std::uint16_t>(v), 2, out);
+        return true;
+    }
+    case format::TypeLong: {
+        std::int32_t v = 0;
+        if (!parseWhole(*s, v))
+            return false;
+        appendLittleEndian(static_cast<std::uint32_t>(v), 4, out);
+        return true;
+    }
+    case format::TypeCurrency: {
+        std::int64_t v = 0;
+        if (!parseCurrency(*s, v))
+            return false;
+        appendLittleEndian(static_cast<std::uint64_t>(v), 8, out);
+        return true;
+    }
+    case format::TypeSingle: {
+        float v = 0;
+        if (!parseWhole(*s, v))
+            return false;
+        appendLittleEndian(std::bit_cast<std::uint32_t>(v), 4, out);
+        return true;
+    }
+    case format::TypeDouble: {
+        double v = 0;
+        if (!parseWhole(*s, v))
+            return false;
+        appendLittleEndian(std::bit_cast<std::uint64_t>(v), 8, out);
+        return true;
+    }
+    case format::TypeDateTime: {
+        double v = 0;
+        if (!parseDateTime(*s, v))
+            return false;
+        appendLittleEndian(std::bit_cast<std::uint64_t>(v), 8, out);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 } // namespace zorvane::jet

@@ -20,11 +20,23 @@ void appendEncodedText(const std::u16string& text, bool allowCompression,
 // Returns false, appending nothing, when the name holds any other character.
 bool appendNameIndexKey(const std::u16string& name, std::vector<std::uint8_t>& out);
 
+// Appends the stored bytes of a fixed-size value of `type` (Byte, Integer,
+// Long, Currency, Single, Double, Date/Time) given in the canonical text the
+// reader produces for it (ValueText.h): "-12", "3.5000", "0.1",
+// "2024-02-29 13:05:00". Returns false, appending nothing, when the text is not
+// such a value or does not fit the type.
+bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
+                           std::vector<std::uint8_t>& out);
+// The stored size of a fixed-size value of `type`; 0 for other types.
+std::size_t fixedValueSize(std::uint8_t type);
+
 // UTF-8 to UTF-16 (an invalid sequence becomes U+FFFD).
 std::u16string fromUtf8(const std::string& text);
 
-// The current local time as a date value: days since 1899-12-30, the time of
-// day as the fraction.
+// A calendar date and time as a date value: days since 1899-12-30, the time of
+// day as the fraction's magnitude (so 1899-12-29 06:00 is -1.25).
+double dateValue(int year, int month, int day, int hour, int minute, int second);
+// The current local time as a date value.
 double dateValueNow();
 
 } // namespace zorvane::jet
