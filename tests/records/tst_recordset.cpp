@@ -1,9 +1,11 @@
-// The record set's read side on the fixture files: moves, positions, EOF,
+// The record set's read side on the sample tables: moves, positions, EOF,
 // field look-up without regard to case, its errors, a table listed by a
 // reference usage map, and a walk that reads each page once and is fast.
 #include "records/jet/Database.h"
 #include "records/jet/Format.h"
 #include "tests/support/EngineReaders.h"
+#include "tests/support/SampleDatabases.h"
+#include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -15,25 +17,31 @@ using records::RecordSet;
 class RecordSetTest : public QObject {
     Q_OBJECT
 
+    std::unique_ptr<QTemporaryDir> dir_ = scratchDir();
+    QString samples_ = samples::writeSamples(dir_->path());
+
 private slots:
     // 512 records: the cursor lands where the walk saw each record.
     void movesAndPositions() {
-        RecordSet set(fixturePath("compIndexTestV2000.mdb"), "Table1");
+        RecordSet set(samples_, "Many");
         QCOMPARE(set.RecordCount(), 512);
         QCOMPARE(set.AbsolutePosition(), 0);
         QCOMPARE(set.PercentPosition(), 0.0f);
-        // A record's text: its code (null in some records) and its two names.
+        // A record's text: its code (null in some records) and its two texts.
         auto current = [&] {
-            return set.Fields("CD_AGENTE").Value().value_or("<null>") + "|" + *set.Fields("RS_AGENTE").Value() +
-                   "|" + *set.Fields("DC_AGENTE").Value();
+            return set.Fields("CODE").Value().value_or("<null>") + "|" + *set.Fields("Name").Value() +
+                   "|" + *set.Fields("description").Value();
         };
+        QStringList written;
+        for (const jet::NewRow& row : samples::manyRows())
+            written << (row[0] ? QString::fromStdU16String(*row[0]) : "<null>") + "|" +
+                           QString::fromStdU16String(*row[1]) + "|" + QString::fromStdU16String(*row[2]);
         QStringList walked;
         for (; !set.Eof(); set.MoveNext()) {
             QCOMPARE(set.AbsolutePosition(), qint32(walked.size()));
             walked << current();
         }
-        QCOMPARE(walked.first(), QString("19|abc|def"));
-        QCOMPARE(walked.last(), QString("<null>|abc|efg"));
+        QCOMPARE(walked, written);
         QCOMPARE(set.AbsolutePosition(), -1);
         set.MoveLast();
         QCOMPARE(set.AbsolutePosition(), 511);
@@ -53,7 +61,7 @@ private slots:
         QCOMPARE(set.AbsolutePosition(), 110);
         set.Move(1000);
         QVERIFY(set.Eof());
-        for (const QString& e : {errorOf([&] { set.Fields("CD_AGENTE").Value(); }), errorOf([&] { set.MoveNext(); }),
+        for (const QString& e : {errorOf([&] { set.Fields("Code").Value(); }), errorOf([&] { set.MoveNext(); }),
                                  errorOf([&] { set.Move(1); })})
             QVERIFY2(e.contains("no current record"), qPrintable(e));
         set.MoveFirst();
@@ -63,14 +71,15 @@ private slots:
 
     // One record is at 100 percent; an empty table has no record to move to.
     void singleAndEmptyTables() {
-        RecordSet one(fixturePath("fixedNumericTestV2000.mdb"), "test");
+        const QString single = writeVendorDatabase(dir_->path(), {vendorRecord("00-00-01", "some data")});
+        RecordSet one(single, "oui");
         QCOMPARE(one.RecordCount(), 1);
         QCOMPARE(one.PercentPosition(), 100.0f);
-        QCOMPARE(*one.Fields("col1").Value(), QString("some data"));
+        QCOMPARE(*one.Fields("vendor").Value(), QString("some data"));
         one.MoveNext();
         QVERIFY(one.Eof());
 
-        const QString file = fixturePath("testV2000.mdb");
+        const QString file = samples_;
         RecordSet empty(file, "Table3");
         QVERIFY(empty.Eof());
         QCOMPARE(empty.RecordCount(), 0);
@@ -86,17 +95,16 @@ private slots:
     // Table and field names match in any case; nulls read as no value; a
     // missing field or table is an error naming the file, table and field.
     void fieldsByName() {
-        const QString file = fixturePath("testV2000.mdb");
+        const QString file = samples_;
         RecordSet set(file, "table1");
-        QCOMPARE(set.Fields("a").name(), QString("A"));
-        QCOMPARE(*set.Fields("a").Value(), QString("abcdefg"));
-        RecordSet users(fixturePath("fixedTextTestV2000.mdb"), "users");
-        QCOMPARE(users.Fields("C_USER_LOGIN").name(), QString("c_user_login"));
-        QCOMPARE(*users.Fields("C_User_Login").Value(), QString("CORE USER"));
-        RecordSet overflow(fixturePath("overflowTestV2000.mdb"), "Table1");
-        QCOMPARE(*overflow.Fields("data1").Value(), QString("row1col1"));
-        QVERIFY(!overflow.Fields("DATA10").Value().has_value());
-
+        QCOMPARE(set.Fields("NAME").name(), QString("Name"));
+        QCOMPARE(*set.Fields("name").Value(), QString("abcdefg"));
+        QCOMPARE(*set.Fields("sMaLl").Value(), QString("0"));
+        QCOMPARE(*set.Fields("stamp").Value(), QString("1899-12-30 00:00:00"));
+        set.MoveFirst();
+        set.Move(2);
+        for (const QString& n : set.FieldNames())
+            QCOMPARE(set.Fields(n).Value(), n == "Flag" ? Value("False") : Value());
         const QString field = errorOf([&] { set.Fields("Cdoe"); });
         QVERIFY2(field.startsWith(file + ": ") && field.contains("\"Table1\"") && field.contains("no field \"Cdoe\""),
                  qPrintable(field));
@@ -106,17 +114,17 @@ private slots:
 
     // A table whose pages are listed by a reference usage map (the map row
     // points to usage-map pages) reads the same records as with the inline
-    // map Access wrote: Table1's map is rewritten into that form on a copy.
+    // map the writer made: Many's map is rewritten into that form on a copy.
     void referenceUsageMap() {
         namespace fmt = jet::format;
-        const QString original = fixturePath("compIndexTestV2000.mdb");
+        const QString original = samples_;
         QByteArray bytes = bytesOf(original);
         std::uint32_t pointer = 0;
         std::vector<std::uint32_t> pages;
         {
             jet::Database db(original.toStdString());
-            pointer = db.openTable("Table1")->def().usedPages;
-            pages = jet::usageMapPages(db.file(), pointer, "Table1");
+            pointer = db.openTable("Many")->def().usedPages;
+            pages = jet::usageMapPages(db.file(), pointer, "Many");
         }
         QVERIFY(pages.size() > 1);
         // The map row: type 1, then page pointers; the first names a new page.
@@ -135,15 +143,15 @@ private slots:
         const auto dir = scratchDir();
         const QString copy = dir->filePath("reference-map.mdb");
         QVERIFY(writeBytes(copy, bytes + mapPage));
-        const Table a = readRecordSet(original, "Table1");
+        const Table a = readRecordSet(original, "Many");
         QCOMPARE(a.rows.size(), 512);
-        QCOMPARE(firstDifference(a.rows, readRecordSet(copy, "Table1").rows), QString());
+        QCOMPARE(firstDifference(a.rows, readRecordSet(copy, "Many").rows), QString());
     }
 
     // Walking reads each page from disk once, however often it walks, and
     // costs little per record.
     void walkReadsPagesOnceAndIsFast() {
-        jet::Database db(fixturePath("testV2000.mdb").toStdString());
+        jet::Database db(samples_.toStdString());
         auto table = db.openTable("Table1");
         std::u16string text;
         auto walk = [&] {
@@ -158,8 +166,8 @@ private slots:
         walk();
         QCOMPARE(db.file().diskReads(), reads);
 
-        RecordSet set(fixturePath("compIndexTestV2000.mdb"), "Table1");
-        auto code = set.Fields("CD_AGENTE"), name = set.Fields("rs_agente");
+        RecordSet set(samples_, "Many");
+        auto code = set.Fields("Code"), name = set.Fields("Name");
         QElapsedTimer timer;
         timer.start();
         qint64 sizes = 0;
