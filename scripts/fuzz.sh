@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Fuzzes the Access file reader (records/jet) for a bounded time.
-# Usage: scripts/fuzz.sh [SECONDS] [WORK_DIR]
+# Usage: scripts/fuzz.sh [SECONDS] [WORK_DIR] [SEEDER]
 #   SECONDS   how long libFuzzer runs (default 60)
 #   WORK_DIR  build and corpus folder (default build/fuzz)
-# The corpus starts from the fixture files and grows in WORK_DIR/corpus.
+#   SEEDER    the fuzz_seeds program (default build/tests/fuzz/fuzz_seeds)
+# The corpus starts from the sample files fuzz_seeds writes (and the files
+# Access wrote, in $ZORVANE_FIXTURES or ../shared/fixtures/access2000, where
+# there are some) and grows in WORK_DIR/corpus.
 # Every input that crashes the reader is copied to tests/fuzz/regressions/,
 # where a normal ctest (tst_fuzz_regressions) replays it from then on; commit it.
 set -euo pipefail
@@ -11,6 +14,7 @@ cd "$(dirname "$0")/.."
 src=$(pwd)
 seconds=${1:-60}
 work=${2:-build/fuzz}
+seeder=${3:-build/tests/fuzz/fuzz_seeds}
 fixtures=${ZORVANE_FIXTURES:-$src/../shared/fixtures/access2000}
 mkdir -p "$work/corpus" "$work/artifacts"
 work=$(cd "$work" && pwd)
@@ -30,7 +34,11 @@ echo "fuzz.sh: building the fuzz target"
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I "$src" "${sources[@]}" "$src/tests/fuzz/jet_fuzz.cpp" -o "$work/jet_fuzz"
 
-# Seeds: the fixture files, and the inputs that once crashed the reader.
+# Seeds: the sample files, the Access-written files, and the inputs that once
+# crashed the reader.
+mkdir -p "$work/seeds"
+"$seeder" "$work/seeds"
+cp -n "$work"/seeds/*.mdb "$work/corpus/"
 if [ -d "$fixtures" ]; then
   cp -n "$fixtures"/*.mdb "$work/corpus/" 2>/dev/null || true
 fi

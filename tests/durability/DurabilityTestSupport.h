@@ -5,6 +5,7 @@
 #include "records/jet/Journal.h"
 #include "tests/durability/PagePattern.h"
 #include "tests/support/EngineReaders.h"
+#include "tests/support/SampleDatabases.h"
 
 #include <QtTest>
 

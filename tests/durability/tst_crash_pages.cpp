@@ -50,7 +50,7 @@ private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
         path_ = dir_.filePath("oui.mdb");
-        before_ = bytesOf(fixturePath("testV2000.mdb"));
+        before_ = bytesOf(samples::writeSamples(dir_.path(), "samples.mdb"));
         QVERIFY(!before_.isEmpty());
         after_ = before_;
         const auto pages = static_cast<std::uint32_t>(before_.size() / qsizetype(PageSize));

@@ -45,9 +45,10 @@ class PageFileWriteTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
-    QString copy(const QString& name = QStringLiteral("testV2000.mdb")) {
+    // A fresh database file of a few dozen pages.
+    QString copy(const QString& name = QStringLiteral("samples.mdb")) {
         QFile::remove(journalOf(dir_.filePath(name)));
-        return copyFixture(dir_.path(), name);
+        return samples::writeSamples(dir_.path(), name);
     }
 
 private slots:
@@ -234,7 +235,7 @@ private slots:
                                                  QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
                                                  QFile::ExeOther);
         const QString path = locked.filePath("oui.mdb");
-        QVERIFY(QFile::copy(fixturePath("testV2000.mdb"), path));
+        samples::writeSamples(locked.path(), "oui.mdb");
         const QByteArray before = bytesOf(path);
         const bool root = ::geteuid() == 0;
         auto run = [&](const QStringList& arguments, const QStringList& env = {}) {

@@ -5,6 +5,7 @@
 // then changes nothing, and a write to a file the check found sound leaves
 // it sound.
 #include "tests/edit/EditTestSupport.h"
+#include "tests/support/SampleDatabases.h"
 
 using namespace zorvane;
 using namespace zorvane::test;
@@ -31,9 +32,9 @@ private slots:
     void checkNeverCrashes() {
         std::mt19937 rng(11);
         const auto dir = scratchDir();
-        const QList<QByteArray> originals = {bytesOf(vendorFile(dir->path(), 200, 11)),
-                                             bytesOf(fixturePath("overflowTestV2000.mdb")),
-                                             bytesOf(fixturePath("delTestV2000.mdb"))};
+        const QString edited = samples::writeSamples(dir->path());
+        samples::editMany(edited);
+        const QList<QByteArray> originals = {bytesOf(vendorFile(dir->path(), 200, 11)), bytesOf(edited)};
         int found = 0;
         for (int i = 0; i < 1500; ++i) {
             const QByteArray bytes = mutated(originals[i % originals.size()], rng);

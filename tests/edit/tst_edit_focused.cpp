@@ -4,6 +4,7 @@
 // page maps, zorvane-db's commands with long values written and given back,
 // and a check that finds real damage.
 #include "tests/edit/EditTestSupport.h"
+#include "tests/support/SampleDatabases.h"
 
 #include "records/jet/Database.h"
 #include "records/jet/Format.h"
@@ -48,21 +49,30 @@ class EditFocusedTest : public QObject {
 private slots:
     void init() { dir_ = scratchDir(); }
 
-    // Writes to a table with indexes are refused before the file is touched,
-    // by the record set and by zorvane-db alike; the set stays readable.
-    void indexedTableIsRefused() {
-        const QString path = copyFixture(dir_->path(), "compIndexTestV2000.mdb");
+    // Writes to a table with indexes or an AutoNumber field are refused
+    // before the file is touched, by the record set and by zorvane-db alike;
+    // the set stays readable.
+    void tableWeCannotKeepIsRefused_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("indexes") << "Indexed" << "it has indexes, which this engine does not keep up to date.";
+        QTest::newRow("AutoNumber") << "Counter" << "is numbered automatically, which this engine does not do.";
+    }
+    void tableWeCannotKeepIsRefused() {
+        QFETCH(QString, table);
+        QFETCH(QString, reason);
+        const QString path = samples::writeSamples(dir_->path());
         const QByteArray before = bytesOf(path);
-        records::RecordSet set(path, "Table1");
+        records::RecordSet set(path, table);
         for (const QString& e : {errorOf([&] { set.Edit(); }), errorOf([&] { set.AddNew(); }),
                                  errorOf([&] { set.Delete(); })})
-            QCOMPARE(e, path + ": table \"Table1\" cannot be changed: it has indexes, which this "
-                               "engine does not keep up to date.");
-        QVERIFY(errorOf([&] { set.Fields("RS_AGENTE").setValue("x"); }).contains("Edit or AddNew comes first"));
-        QVERIFY(set.Fields("RS_AGENTE").Value().has_value());
-        const ProcessResult add = zorvaneDb({"add", path, "Table1", "RS_AGENTE=x"});
+            QVERIFY2(e.startsWith(path + ": table \"" + table + "\" cannot be changed: ") && e.endsWith(reason),
+                     qPrintable(e));
+        QVERIFY(errorOf([&] { set.Fields("Label").setValue("x"); }).contains("Edit or AddNew comes first"));
+        QVERIFY(set.Fields("Label").Value().has_value());
+        const ProcessResult add = zorvaneDb({"add", path, table, "Label=x"});
         QCOMPARE(add.status, 1);
-        QVERIFY2(add.err.contains("it has indexes"), add.err.constData());
+        QVERIFY2(add.err.contains(reason.toUtf8()), add.err.constData());
         QCOMPARE(bytesOf(path), before);
         QVERIFY(!QFile::exists(path + "-journal"));
     }

@@ -1,7 +1,7 @@
 // Seeded random editing: thousands of adds, updates (rows growing past the
 // room on their page and shrinking again, memo values from a few characters to
 // several pages) and deletes through one record set, on a vendor database of
-// a few thousand records and on copies of the fixture tables without indexes.
+// a few thousand records and on the sample tables.
 // An in-memory model holds what the table must hold; after every batch the
 // record set, mdb-export and mdb-reader each read exactly the model's records
 // in the model's order, and the structure check finds nothing.
@@ -11,6 +11,7 @@
 // record, so AbsolutePosition after Update says where it went).
 // ZORVANE_EDIT_SEED overrides the seed.
 #include "tests/edit/EditTestSupport.h"
+#include "tests/support/SampleDatabases.h"
 
 #include "records/jet/Database.h"
 #include "records/jet/Format.h"
@@ -26,6 +27,7 @@ struct Column {
     bool writable = false;  // text or memo
     bool memo = false;
     int maxChars = 0;
+    bool boolean = false;   // false, never null, in an added record
 };
 
 struct ModelRecord {
@@ -66,7 +68,7 @@ public:
         for (const jet::Column& c : jet::Database(QFile::encodeName(path_).toStdString())
                                         .openTable(table_.toStdString())->def().columns)
             columns_.append({c.type == fmt::TypeText || c.type == fmt::TypeMemo, c.type == fmt::TypeMemo,
-                             c.length / 2});
+                             c.length / 2, c.type == fmt::TypeBoolean});
         first_[0] = readRecordSet(path_, table_);
         first_[1] = readMdbExport(path_, table_);
         first_[2] = readMdbReader(path_, table_);
@@ -74,8 +76,13 @@ public:
             QCOMPARE(t.columns, first_[0].columns);
             QCOMPARE(t.rows.size(), first_[0].rows.size());
         }
-        for (qsizetype i = 0; i < first_[0].rows.size(); ++i)
+        for (qsizetype i = 0; i < first_[0].rows.size(); ++i) {
             model_.append({int(i), first_[0].rows[i]});
+            for (int c = 0; c < columns_.size(); ++c)
+                if (columns_[c].boolean && first_[0].rows[i][c] == "False")
+                    for (int reader = 0; reader < 3; ++reader)
+                        falseText_[reader][c] = first_[reader].rows[i][c];
+        }
 
         set_ = std::make_unique<records::RecordSet>(path_, table_);
         std::uniform_int_distribution<int> percent(0, 99);
@@ -168,6 +175,7 @@ private:
             for (int c = 0; c < columns_.size(); ++c)
                 row.append(columns_[c].writable ? r.values[c]
                            : r.origin >= 0      ? first_[reader].rows[r.origin][c]
+                           : columns_[c].boolean ? falseText_[reader].value(c)
                                                 : Value());
             rows.append(row);
         }
@@ -190,6 +198,7 @@ private:
     bool vendor_;
     QList<Column> columns_;
     Table first_[3];
+    QHash<int, Value> falseText_[3];  // how each reader reads False, by Boolean column
     QList<ModelRecord> model_;
     std::unique_ptr<records::RecordSet> set_;
     int step_ = 0;
@@ -236,21 +245,25 @@ private slots:
         QVERIFY2(run.moved > 10 && run.inPlace > 100 && single > 10 && chained > 2, qPrintable(counts));
     }
 
-    // The fixture tables without indexes, Access-made moved rows included
-    // (overflowTestV2000's Table1 has two).
-    void fixtureTables_data() {
-        QTest::addColumn<QString>("file");
+    // The sample tables: fields of every type (only text and memo are
+    // written, the others must stay as they were), an empty table, and one
+    // whose rows were deleted and moved before.
+    void sampleTables_data() {
         QTest::addColumn<QString>("table");
-        QTest::newRow("delTestV2000 Table") << "delTestV2000.mdb" << "Table";
-        QTest::newRow("fixedNumericTestV2000 test") << "fixedNumericTestV2000.mdb" << "test";
-        QTest::newRow("overflowTestV2000 Table1") << "overflowTestV2000.mdb" << "Table1";
+        QTest::addColumn<bool>("edited");
+        QTest::newRow("Table1") << "Table1" << false;
+        QTest::newRow("Table3") << "Table3" << false;
+        QTest::newRow("Many after edits") << "Many" << true;
     }
 
-    void fixtureTables() {
-        QFETCH(QString, file);
+    void sampleTables() {
         QFETCH(QString, table);
+        QFETCH(bool, edited);
         const auto dir = scratchDir();
-        Run(copyFixture(dir->path(), file), table, seed() + QTest::currentDataTag()[0], false).go(400, 100);
+        const QString path = samples::writeSamples(dir->path());
+        if (edited)
+            samples::editMany(path);
+        Run(path, table, seed() + QTest::currentDataTag()[0], false).go(400, 100);
     }
 };
 

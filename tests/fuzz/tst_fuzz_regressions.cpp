@@ -1,10 +1,13 @@
 // Replays the inputs kept in tests/fuzz/regressions/ (each once crashed the
-// reader) and damaged variants of the fixture files through the same path
+// reader) and damaged variants of the sample files through the same path
 // the fuzzer drives; any failure other than jet::Error fails the test.
 #include "tests/fuzz/FuzzOne.h"
+#include "tests/support/SampleDatabases.h"
+#include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class FuzzRegressions : public QObject {
@@ -34,14 +37,18 @@ private slots:
         qInfo("replayed %d kept inputs", replayed);
     }
 
-    // Every fixture cut at page boundaries and inside pages, and with single
-    // pages overwritten, must read or fail with jet::Error only.
-    void damagedFixtures() {
-        const QDir dir(qEnvironmentVariable("ZORVANE_FIXTURES"));
-        const auto files = dir.entryInfoList({"*.mdb"}, QDir::Files);
-        QVERIFY(!files.isEmpty());
-        for (const QFileInfo& info : files) {
-            const QByteArray whole = readFile(info.filePath());
+    // Every sample file (the typed tables, the same after edits that delete
+    // and move rows, a vendor database) cut at page boundaries and inside
+    // pages, and with single pages overwritten, must read or fail with
+    // jet::Error only.
+    void damagedSamples() {
+        QTemporaryDir dir;
+        const QString edited = zorvane::test::samples::writeSamples(dir.path(), "edited.mdb");
+        zorvane::test::samples::editMany(edited);
+        const QStringList files = {zorvane::test::samples::writeSamples(dir.path()), edited,
+                                   zorvane::test::writeVendorDatabase(dir.path(), {zorvane::test::vendorRecord("00-00-0C", "Cisco", "San Jose")})};
+        for (const QString& file : files) {
+            const QByteArray whole = readFile(file);
             for (qsizetype cut = 0; cut < whole.size(); cut += 4096 * 3 + 1001)
                 run(whole.left(cut));
             const qsizetype pages = whole.size() / 4096;

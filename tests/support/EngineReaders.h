@@ -42,15 +42,15 @@ inline QString fixturePath(const QString& name) { return QDir(accessFixtureDir()
 
 // In a test function that compares with files written by Access: skips the
 // function with one line when they are missing, or fails it under CI.
-#define REQUIRE_ACCESS_FIXTURES()                                                                     \
-    do {                                                                                              \
-        if (zorvane::test::accessFixtureDir().isEmpty()) {                                            \
-            const char* why = "no Access-written fixture files: put them in $ZORVANE_FIXTURES or "    \
-                              "../shared/fixtures/access2000 beside the source tree";                 \
-            if (qEnvironmentVariable("CI") == "true")                                                 \
-                QFAIL(why);                                                                           \
-            QSKIP(why);                                                                               \
-        }                                                                                             \
+#define REQUIRE_ACCESS_FIXTURES()                                                                      \
+    do {                                                                                               \
+        if (zorvane::test::accessFixtureDir().isEmpty()) {                                             \
+            if (qEnvironmentVariable("CI") == "true")                                                  \
+                QFAIL("the Access-written fixture files are missing; CI needs them in "                \
+                      "$ZORVANE_FIXTURES or ../shared/fixtures/access2000 beside the source tree");    \
+            QSKIP("no Access-written fixture files: put them in $ZORVANE_FIXTURES or "                 \
+                  "../shared/fixtures/access2000 beside the source tree");                             \
+        }                                                                                              \
     } while (false)
 inline QString zorvaneDbPath() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/tools/zorvane-db"; }
 inline QString mdbReaderPrefix() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/npm"; }

@@ -99,15 +99,18 @@ inline jet::NewTable manyTable() {
 }
 
 // Writes "samples.mdb" with Table1, Table2, Table3 (empty: "a", "b"),
-// Indexed and Many into `folder`; returns its path.
+// Indexed, Counter (an AutoNumber "ID" without index) and Many into
+// `folder`; returns its path.
 inline QString writeSamples(const QString& folder, const QString& name = "samples.mdb") {
     const jet::NewTable types = typesTable(), wide = wideTable(), indexed = indexedTable(), many = manyTable();
     const jet::NewTable empty{"Table3", {{"a", fmt::TypeText, 20, false}, {"b", fmt::TypeMemo, 255, false}}, {}};
+    const jet::NewTable counter{"Counter", {{"ID", fmt::TypeLong, 255, true}, {"Label", fmt::TypeText, 20, false}}, {}};
     const auto typesData = typesRows(), wideData = wideRows(), indexedData = indexedRows(), manyData = manyRows();
-    const std::vector<jet::NewRow> none;
+    const std::vector<jet::NewRow> none, counted{{text("1"), text("one")}, {text("2"), null}, {text("7"), text("")}};
     const QString path = QDir(folder).filePath(name);
     jet::createDatabase(QFile::encodeName(path).toStdString(),
-                        {{types, typesData}, {wide, wideData}, {empty, none}, {indexed, indexedData}, {many, manyData}},
+                        {{types, typesData}, {wide, wideData}, {empty, none}, {indexed, indexedData},
+                         {counter, counted}, {many, manyData}},
                         {true});
     return path;
 }
