@@ -234,9 +234,9 @@ bool parseCurrency(const std::string& s, std::int64_t& value) {
     if (!parseWhole(whole, w) || !parseWhole(decimals, d) || w > 922337203685477ull)
         return false;
     const std::uint64_t magnitude = w * 10000 + d;
-    if (magnitude > static_cast<std::uint64_t>(INT64_MAX))
+    if (magnitude > static_cast<std::uint64_t>(INT64_MAX) + (negative ? 1 : 0))
         return false;
-    value = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+    value = static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "records/jet/PageFile.h"
 #include "records/jet/Row.h"
 #include "records/jet/ValueText.h"
+#include "records/jet/WriterText.h"
 
 #include <QtTest>
 
@@ -112,11 +113,39 @@ private slots:
             QTest::newRow(name) << type << bytes << QString(text);
     }
 
+    // The writer stores each text the reader gives back as the same bytes.
     void fixedValues() {
         QFETCH(int, type);
         QFETCH(Bytes, bytes);
         QFETCH(QString, text);
         QCOMPARE(fixed(std::uint8_t(type), bytes), text);
+        Bytes written;
+        const bool writable = fixedValueSize(std::uint8_t(type)) == bytes.size();
+        QCOMPARE(appendFixedValueBytes(std::uint8_t(type), text.toStdU16String(), written), writable);
+        if (writable)
+            QCOMPARE(written, bytes);
+    }
+
+    // Texts that are no value of their type are refused, and dates read back
+    // as they were written, before 1899-12-30 too.
+    void valuesTheWriterRefusesOrKeeps() {
+        const std::pair<int, const char16_t*> refused[] = {
+            {fmt::TypeByte, u"256"}, {fmt::TypeByte, u"-1"}, {fmt::TypeInteger, u"32768"}, {fmt::TypeLong, u"1.5"},
+            {fmt::TypeLong, u"+1"}, {fmt::TypeLong, u" 1"}, {fmt::TypeCurrency, u"1.00001"},
+            {fmt::TypeCurrency, u"922337203685477.5808"}, {fmt::TypeCurrency, u"1."}, {fmt::TypeDouble, u"x"},
+            {fmt::TypeDateTime, u"2023-02-29 00:00:00"}, {fmt::TypeDateTime, u"2024-01-01 24:00:00"},
+            {fmt::TypeDateTime, u"2024-1-01 00:00:00"}, {fmt::TypeText, u"a"}};
+        for (const auto& [type, text] : refused) {
+            Bytes out;
+            QVERIFY2(!appendFixedValueBytes(std::uint8_t(type), text, out) && out.empty(),
+                     qPrintable(QString::fromStdU16String(text)));
+        }
+        for (const char* text : {"1899-12-29 06:00:00", "0100-01-01 00:00:00", "1900-02-28 23:59:59",
+                                 "2024-02-29 13:05:00", "9999-12-31 23:59:59"}) {
+            Bytes out;
+            QVERIFY(appendFixedValueBytes(fmt::TypeDateTime, QString(text).toStdU16String(), out));
+            QCOMPARE(fixed(fmt::TypeDateTime, out), QString(text));
+        }
     }
 
     void dates() {
