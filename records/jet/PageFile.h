@@ -84,6 +84,11 @@ public:
     // file, e.g. "table \"oui\"". Throws Error.
     const std::uint8_t* page(std::uint32_t number, const char* what = nullptr);
 
+    // Reads the listed pages that are not held yet from disk at once (runs of
+    // consecutive ones with one read each), as page() would one by one; pages
+    // beyond the end are left for page() to report. Throws Error.
+    void preload(const std::vector<std::uint32_t>& numbers);
+
     // How many times a page was read from disk (each page at most once).
     std::uint64_t diskReads() const { return diskReads_; }
 
@@ -124,6 +129,9 @@ private:
     void openFile(Mode mode);
     void recoverIfNeeded();
     void lockForReading();
+    void lockDiskRead();
+    void unlockDiskRead();
+    [[noreturn]] void failRead(std::uint32_t number, long long got) const;
     void recover(int fd);
     void readSize();
     void dropCommand();
@@ -139,7 +147,7 @@ private:
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageCount_ = 0;
     std::uint64_t diskReads_ = 0;
-    std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
+    std::vector<std::shared_ptr<std::uint8_t[]>> cache_;  // pages preloaded together share a block
     std::vector<std::uint8_t> image_;
 
     // The current command.
