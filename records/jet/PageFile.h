@@ -1,7 +1,8 @@
 #pragma once
 // The file layer: a database file seen as numbered 4096-byte pages. Each page
-// is read from disk once, on first use, and kept for the life of the object,
-// so walking a table touches the disk once per page however often it is read.
+// is read from disk once, on first use (or ahead of it, by preload), and kept
+// for the life of the object, so walking a table touches the disk once per
+// page however often it is read.
 //
 // The writing interface (begin, writablePage, appendPage, commit, rollback,
 // inCommand, Mode::ReadWrite) is as first declared; added since, all
