@@ -31,6 +31,7 @@ int runAdd(const QStringList& arguments);
 int runUpdate(const QStringList& arguments);
 int runDelete(const QStringList& arguments);
 int runCheck(const QStringList& arguments);
+int runLookup(const QStringList& arguments);
 
 // For add and update: sets every FIELD=VALUE of `assignments`, in order, on
 // the record being edited or added (VALUE may be empty; it is text).

@@ -1,7 +1,8 @@
 #pragma once
 // The file layer: a database file seen as numbered 4096-byte pages. Each page
-// is read from disk once, on first use, and kept for the life of the object,
-// so walking a table touches the disk once per page however often it is read.
+// is read from disk once, on first use (or ahead of it, by preload), and kept
+// for the life of the object, so walking a table touches the disk once per
+// page however often it is read.
 //
 // The writing interface (begin, writablePage, appendPage, commit, rollback,
 // inCommand, Mode::ReadWrite) is as first declared; added since, all
@@ -84,6 +85,11 @@ public:
     // file, e.g. "table \"oui\"". Throws Error.
     const std::uint8_t* page(std::uint32_t number, const char* what = nullptr);
 
+    // Reads the listed pages that are not held yet from disk at once (runs of
+    // consecutive ones with one read each), as page() would one by one; pages
+    // beyond the end are left for page() to report. Throws Error.
+    void preload(const std::vector<std::uint32_t>& numbers);
+
     // How many times a page was read from disk (each page at most once).
     std::uint64_t diskReads() const { return diskReads_; }
 
@@ -124,6 +130,9 @@ private:
     void openFile(Mode mode);
     void recoverIfNeeded();
     void lockForReading();
+    void lockDiskRead();
+    void unlockDiskRead();
+    [[noreturn]] void failRead(std::uint32_t number, long long got) const;
     void recover(int fd);
     void readSize();
     void dropCommand();
@@ -139,7 +148,7 @@ private:
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageCount_ = 0;
     std::uint64_t diskReads_ = 0;
-    std::vector<std::unique_ptr<std::uint8_t[]>> cache_;
+    std::vector<std::shared_ptr<std::uint8_t[]>> cache_;  // pages preloaded together share a block
     std::vector<std::uint8_t> image_;
 
     // The current command.

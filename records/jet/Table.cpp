@@ -67,6 +67,16 @@ void Table::load(std::vector<std::uint32_t> pages) {
     std::vector<std::size_t> starts;
     starts.reserve(pages.size() + 1);
     Pointers pointers;
+    // The pages are read at once, and the rows' room is taken once: growing
+    // it row by row would touch fresh memory several times over.
+    file_.preload(pages);
+    std::size_t slots = 0;
+    for (const std::uint32_t number : pages)
+        if (const std::uint8_t* bytes = file_.page(number, label_.c_str());
+            bytes[0] == PageData && le32(bytes + DataOwnerOffset) == def_.page)
+            slots += rowSlotCount(file_, bytes, number, label_);
+    rows.reserve(slots);
+    places.reserve(slots);
     for (const std::uint32_t number : pages) {
         starts.push_back(rows.size());
         scanPage(number, rows, places, pointers);
