@@ -1,11 +1,11 @@
 #include "about/frmAbout.h"
 
-#include "about/Fonts.h"
-#include "about/Pictures.h"
 #include "about/Registry.h"
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
+#include "ui/AppInfo.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

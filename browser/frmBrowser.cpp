@@ -1,8 +1,8 @@
 #include "browser/frmBrowser.h"
 
-#include "app/Twips.h"
 #include "browser/WebBrowser.h"
 #include "browser/WebEngineBrowser.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 // zorvane-listing: the listing browser window on its own. No window of the
 // lookup program opens it; this small program does.
-#include "app/AppInfo.h"
 #include "browser/frmBrowser.h"
+#include "ui/AppInfo.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -1,14 +1,14 @@
 #include "lookup/frmMain.h"
-#include "about/Fonts.h"
-#include "about/Pictures.h"
 #include "about/frmAbout.h"
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
 #include "lookup/ResultCombo.h"
 #include "lookup/SearchTerm.h"
 #include "records/RecordSet.h"
 #include "records/VendorDatabase.h"
+#include "ui/AppInfo.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QApplication>

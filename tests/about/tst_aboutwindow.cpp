@@ -1,12 +1,12 @@
 // The about window as the user meets it: one instance, its texts and layout,
 // Esc, Enter and OK, and the system-information button over scripted registry
 // contents.
-#include "about/Pictures.h"
 #include "about/Registry.h"
 #include "about/frmAbout.h"
 #include "tests/about/ScriptedSystem.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/WidgetDriving.h"
+#include "ui/Pictures.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,9 +1,9 @@
 // The listing window's own logic, over a scripted browser: what each handler
 // asks of the browser, what it shows, and how it passes over failing steps.
-#include "app/Twips.h"
 #include "browser/frmBrowser.h"
 #include "tests/browser/ScriptedBrowser.h"
 #include "tests/support/WidgetDriving.h"
+#include "ui/Twips.h"
 
 #include <QLineEdit>
 #include <QTimer>

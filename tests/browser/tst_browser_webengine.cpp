@@ -2,11 +2,11 @@
 // listing's host is answered by a server on 127.0.0.1 that the test starts:
 // Chromium resolves that one host to it and no other host at all, and an
 // interceptor blocks (and records) any request for another host.
-#include "app/Twips.h"
 #include "browser/WebEngineBrowser.h"
 #include "browser/frmBrowser.h"
 #include "tests/browser/LocalWebServer.h"
 #include "tests/support/WidgetDriving.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QLineEdit>

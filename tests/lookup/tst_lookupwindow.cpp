@@ -1,7 +1,7 @@
 #include "about/frmAbout.h"
-#include "app/Twips.h"
 #include "tests/lookup/LookupWindowDriver.h"
 #include "tests/support/VendorDatabaseBuilder.h"
+#include "ui/Twips.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "about/Pictures.h"
+#include "ui/Pictures.h"
 
 #include <QPainter>
 #include <QSvgRenderer>

@@ -1,5 +1,5 @@
-#include "app/MessageBox.h"
-#include "app/AppInfo.h"
+#include "ui/MessageBox.h"
+#include "ui/AppInfo.h"
 
 #include <QMessageBox>
 

@@ -1,7 +1,7 @@
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
 #include "tests/support/ScriptedMessageBoxes.h"
+#include "ui/AppInfo.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QtTest>
