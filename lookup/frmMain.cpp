@@ -444,6 +444,7 @@ void frmMain::markDefaultButton(QWidget* focus)
 
 void frmMain::setHeightTwips(int outerHeightTwips)
 {
+    heightBeforeEdit_.reset();
     setClientSizeTwips(clientWidthTwips(), outerHeightTwips - DesignFrameTwips);
 }
 
@@ -509,8 +510,12 @@ void frmMain::cmdExit_Click()
 {
     intAnswer = static_cast<int>(msgBox(this, QStringLiteral("Are You Sure?"), MsgButtons::YesNo,
                                         MsgIcon::None, QStringLiteral("End Program?")));
-    if (intAnswer == static_cast<int>(MsgResult::Yes))
+    if (intAnswer == static_cast<int>(MsgResult::Yes)) {
+        // The record set is closed first, so that a writer's journal goes with it.
+        fields_.reset();
+        Data1.reset();
         endProgram();
+    }
 }
 
 void frmMain::mnuHelpHowTo_Click()
@@ -531,11 +536,18 @@ void frmMain::mnuAdd_Click()
     // The column of edit buttons is in view exactly in edit mode: the window
     // widens to take it in, and grows to the height that shows Close Edit
     // Window when it is still as small as at load.
+    // Leaving gives back the height that entering added, unless a search has
+    // set a height of its own meanwhile.
     for (QPushButton* b : {cmdUpdate, cmdAdd, CmdDelete, cmdCloseEdit})
         b->setVisible(entering);
-    const int afterSearch = HeightAfterSearch - DesignFrameTwips;
-    setClientSizeTwips(clientWidthTwips(),
-                       entering ? std::max(clientHeightTwips_, afterSearch) : clientHeightTwips_);
+    if (entering) {
+        heightBeforeEdit_ = clientHeightTwips_;
+        setClientSizeTwips(clientWidthTwips(),
+                           std::max(clientHeightTwips_, HeightAfterSearch - DesignFrameTwips));
+    } else {
+        setClientSizeTwips(clientWidthTwips(), heightBeforeEdit_.value_or(clientHeightTwips_));
+        heightBeforeEdit_.reset();
+    }
 }
 
 void frmMain::cmdCloseEdit_Click() { mnuAdd_Click(); }
@@ -580,14 +592,7 @@ void frmMain::cmdAdd_Click()
     for (qint32 r = 0; r < n; ++r) {
         if (vendor != strVendArray.at(r, ResultArray::Vendor))
             continue;
-        intAnswer = static_cast<int>(
-            msgBox(this,
-                   QStringLiteral("The Record you are trying to add\ris already in the database.\r"
-                                  "Would you like to clear the\rsearch results so that you may\r"
-                                  "add a vendor?"),
-                   MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Record Already Exists")));
-        if (intAnswer == static_cast<int>(MsgResult::Yes))
-            cmdClear_Click();
+        askRecordAlreadyExists();
         return;
     }
 
@@ -597,6 +602,19 @@ void frmMain::cmdAdd_Click()
         msgBox(this, QStringLiteral("Please fill in all of the information and click Add again"));
         return;
     }
+    // The table keeps one record per vendor code, whatever the last search listed.
+    bool codeTaken = false;
+    try {
+        codeTaken = tableHoldsCode(code);
+    } catch (const std::exception& error) {
+        showEngineError(error);
+        return;
+    }
+    if (codeTaken) {
+        askRecordAlreadyExists();
+        return;
+    }
+
     try {
         Data1->AddNew();
         Data1->Fields(QStringLiteral("Code")).setValue(code);
@@ -612,6 +630,33 @@ void frmMain::cmdAdd_Click()
     } catch (const std::exception& error) {
         showEngineError(error);
     }
+}
+
+// The refused Add: the user may clear the results to add another vendor.
+void frmMain::askRecordAlreadyExists()
+{
+    intAnswer = static_cast<int>(
+        msgBox(this,
+               QStringLiteral("The Record you are trying to add\ris already in the database.\r"
+                              "Would you like to clear the\rsearch results so that you may\r"
+                              "add a vendor?"),
+               MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Record Already Exists")));
+    if (intAnswer == static_cast<int>(MsgResult::Yes))
+        cmdClear_Click();
+}
+
+// Walks the whole table for a record whose code equals `code`, letter case
+// aside (the codes are hexadecimal digits).
+bool frmMain::tableHoldsCode(const QString& code)
+{
+    if (Data1->RecordCount() == 0)
+        return false;
+    const zorvane::records::Field& field = (*fields_)[CodeField];
+    for (Data1->MoveFirst(); !Data1->Eof(); Data1->MoveNext()) {
+        if (const auto value = field.Value(); value && value->compare(code, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 // Removes the chosen record at once; like Update it needs a choice that still

@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -83,6 +84,8 @@ private:
     void cmdUpdate_Click();
     void cmdAdd_Click();
     void CmdDelete_Click();
+    void askRecordAlreadyExists();
+    bool tableHoldsCode(const QString& code);
     void makeChosenRecordCurrent();
     QString addressFieldText() const;
     void showEngineError(const std::exception& error);
@@ -190,5 +193,7 @@ private:
     QElapsedTimer drawClock_;
 
     int clientHeightTwips_ = ClientHeightAtLoadTwips;
+    // The client height edit mode found when it was entered.
+    std::optional<int> heightBeforeEdit_;
     bool centred_ = false;
 };

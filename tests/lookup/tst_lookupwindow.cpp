@@ -455,14 +455,32 @@ private slots:
 
     void editModeShowsTheEditButtons()
     {
+        const QSize before = window->size();
         toggleEditMode();
         QVERIFY(window->editMode());
         QCOMPARE(window->width(), twips(5775));
         for (const char* name : {"cmdUpdate", "cmdAdd", "CmdDelete", "cmdCloseEdit", "cmdExit"})
             QVERIFY2(button(name)->isEnabled() && inView(button(name)), name);
         click("cmdCloseEdit");
-        QCOMPARE(window->width(), twips(3840));
+        QCOMPARE(window->size(), before);   // the height edit mode added is given back
         QVERIFY(!window->editMode() && !button("cmdAdd")->isEnabled());
+        // After a search the window keeps its height through edit mode.
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "*0C");
+        const QSize searched = window->size();
+        toggleEditMode();
+        toggleEditMode();
+        QCOMPARE(window->size(), searched);
+        // The narrowed code box drops down a list (long enough for a scroll
+        // bar) as wide as its longest entry.
+        click("cmdClear");
+        search(cmbCode(), "-");
+        QVERIFY(choose(cmbCode(), "00-00-0C"));
+        QCOMPARE(cmbCode()->width(), twips(1000));
+        cmbCode()->showPopup();
+        QTRY_VERIFY(cmbCode()->view()->isVisible());
+        QVERIFY(cmbCode()->view()->viewport()->width() >= cmbCode()->view()->sizeHintForColumn(0));
+        cmbCode()->hidePopup();
     }
 
     void inputDuringTheWalkIsDropped()
