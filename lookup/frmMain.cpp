@@ -224,6 +224,15 @@ frmMain::frmMain(const QString& databasePath, QWidget* parent)
 
 frmMain::~frmMain() = default;
 
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // A minimised about window has no task-bar entry to bring it back by: it
+    // goes with this window rather than keep the program running unseen.
+    if (frmAbout* about = frmAbout::instance(); about && about->isMinimized())
+        about->close();
+    QMainWindow::closeEvent(event);
+}
+
 void frmMain::createControls()
 {
     auto* client = new QWidget(this);

@@ -132,6 +132,15 @@ private slots:
         writeFile(first.filePath("hardinfo2"), "#!/bin/sh\n", true);
         QCOMPARE(read(infoKey, "PATH").value, first.filePath("hardinfo2"));
 
+        // Further down the list: KDE's Info Center before the GNOME monitor.
+        QTemporaryDir desktop;
+        writeFile(desktop.filePath("gnome-system-monitor"), "#!/bin/sh\n", true);
+        writeFile(desktop.filePath("kinfocenter"), "#!/bin/sh\n", true);
+        SystemInfoRegistryView onDesktop({desktop.path()});
+        Registry::install(&onDesktop);
+        QCOMPARE(read(infoKey, "PATH").value, desktop.filePath("kinfocenter"));
+        Registry::install(&view);
+
         // The view keeps the registry's rules for handles and buffers.
         RegHandle key = 0;
         QCOMPARE(view.RegOpenKeyExA(reg::LocalMachine, infoKey, reg::ReadWriteAccess, &key), reg::Success);

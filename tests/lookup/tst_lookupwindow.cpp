@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
@@ -450,7 +451,12 @@ private slots:
             open += qobject_cast<frmAbout*>(w) && w->isVisible() ? 1 : 0;
         QCOMPARE(open, 1);
         QVERIFY(!frmAbout::instance()->isModal());
-        frmAbout::instance()->close();
+        // Minimised, it has no task-bar entry: it goes with the lookup window.
+        QPointer<frmAbout> about = frmAbout::instance();
+        about->showMinimized();
+        QTRY_VERIFY(about->isMinimized());
+        window->close();
+        QTRY_VERIFY(about.isNull());
     }
 
     void editModeShowsTheEditButtons()
