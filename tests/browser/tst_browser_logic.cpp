@@ -103,6 +103,24 @@ private slots:
         form->blnDontNavigate = true;
         form->cboAddress_Click();
         QVERIFY(browser->calls.isEmpty());
+        form->blnDontNavigate = false;
+
+        // A stopped or failed load leaves the browser where it was: the box
+        // gives up what was typed and shows that address again.
+        for (const char* how : {"Stop", "failed"}) {
+            form->cboAddress->lineEdit()->selectAll();
+            QTest::keyClicks(form->cboAddress, "standards.ieee.org/slow");
+            QTest::keyClick(form->cboAddress, Qt::Key_Return);
+            browser->busy = true;
+            if (QByteArray(how) == "Stop") {
+                clickButton("Stop");
+            } else {
+                browser->busy = false;
+                emit browser->DownloadComplete();
+            }
+            QCOMPARE(form->cboAddress->currentText(), browser->locationURL);
+            QCOMPARE(entries(form->cboAddress), (QStringList{browser->locationURL, a, listing, b}));
+        }
     }
 };
 
