@@ -182,7 +182,11 @@ frmMain* frmMain::load()
     const QString folder = QDir::toNativeSeparators(QDir::currentPath());
     QString reason;
     if (!QFileInfo::exists(DatabaseFile)) {
-        reason = QStringLiteral("There is no such file.");
+        // Say how to make one: the desktop menu entry does it on its own.
+        reason = QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
+                                "zorvane-db import oui.mdb\r"
+                                "in that folder, or start Zorvane from the desktop menu, which\r"
+                                "keeps its database in ~/.local/share/zorvane.");
     } else {
         try {
             auto* window = new frmMain(DatabaseFile);

@@ -73,6 +73,15 @@ QImage Pictures::programIconImage()
     return icon;
 }
 
+QIcon Pictures::listingIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(render(QStringLiteral(":/pictures/zorvane-listing.svg"),
+                                                 QSize(size, size), QImage::Format_ARGB32)));
+    return icon;
+}
+
 QIcon Pictures::programIcon()
 {
     QIcon icon;

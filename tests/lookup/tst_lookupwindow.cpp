@@ -554,6 +554,7 @@ private slots:
             const QString text = boxes.asked[0].text;
             QVERIFY2(text.contains("\"oui.mdb\"") && text.contains(QDir::toNativeSeparators(work.path()))
                          && text.contains("no such file") == junk.isEmpty()
+                         && text.contains("zorvane-db import oui.mdb") == junk.isEmpty()
                          && text.section(QLatin1Char('\r'), 1).size() > 5,
                      qPrintable(text));
             QCOMPARE(boxes.asked[0].icon, MsgIcon::Warning);
