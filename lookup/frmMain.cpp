@@ -759,7 +759,7 @@ void frmMain::NotFound()
            QStringLiteral("Search Failed"));
 }
 
-// ---- Drawing during the walk -----------------------------------------------
+// ---- The result lists ------------------------------------------------------
 
 // The count text of a list: its number of entries, then what they are.
 QString frmMain::countText(ResultCombo* list, int entries) const
@@ -768,9 +768,6 @@ QString frmMain::countText(ResultCombo* list, int entries) const
                                        : (entries == 1 ? " Vendor Found" : " Vendors Found");
     return QString::number(entries) + QLatin1String(what);
 }
-
-
-// ---- The result lists ------------------------------------------------------
 
 void frmMain::FoundCode()
 {
