@@ -5,6 +5,9 @@
 set -euo pipefail
 deb=$1
 fail() { echo "check_package: $*" >&2; exit 1; }
+for tool in dpkg-deb desktop-file-validate lintian; do
+  command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/deps.sh --test installs it)"
+done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
 expected=(/usr/bin/zorvane /usr/bin/zorvane-db /usr/bin/zorvane-listing /usr/bin/zorvane-launch
