@@ -2,7 +2,9 @@
 // display in use (run it under xvfb-run) and saves, with ImageMagick's import,
 // the window as loaded, during a search (taken while the walk runs), after a
 // search, after a choice in the list (with the list dropped down) and in edit
-// mode: OUTDIR/lookup-*.png.
+// mode: OUTDIR/lookup-*.png; and the about window beside it: OUTDIR/about.png.
+#include "about/Registry.h"
+#include "about/frmAbout.h"
 #include "lookup/frmMain.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 
@@ -132,6 +134,20 @@ int main(int argc, char** argv)
     // Edit mode over the chosen vendor.
     window.findChild<QAction*>(QStringLiteral("mnuAdd"))->trigger();
     ok = grab(window, out.filePath(QStringLiteral("lookup-edit.png"))) && ok;
+    // Out of edit mode again, with the about window beside it after System
+    // Info (which names the program it found; nothing is started here).
+    window.findChild<QAction*>(QStringLiteral("mnuAdd"))->trigger();
+    struct NoStart final : zorvane::ProgramLauncher {
+        void start(const QString&) override {}
+    } noStart;
+    zorvane::ProgramLauncher::install(&noStart);
+    frmAbout* about = frmAbout::showInstance();
+    about->move(window.frameGeometry().right() + 24, window.y());
+    QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdSysInfo")), Qt::LeftButton);
+    ok = grabRect(window.frameGeometry().united(about->frameGeometry()), out.filePath(QStringLiteral("about.png")))
+        && ok;
+    zorvane::ProgramLauncher::install(nullptr);
+
     if (!boxes.asked.isEmpty())
         std::printf("unexpected message box: %s\n", qPrintable(boxes.asked[0].text));
     return ok && boxes.asked.isEmpty() ? 0 : 1;
