@@ -163,7 +163,13 @@ SystemInfoRegistryView::SystemInfoRegistryView(QStringList folders)
 
 QStringList SystemInfoRegistryView::toolNames()
 {
-    return {QStringLiteral("hardinfo2"), QStringLiteral("hardinfo")};
+    // System-information programs that desktops ship, the fullest first:
+    // HardInfo (both generations), KDE's Info Center, CPU-X, the hardware
+    // lister's window, then the MATE and GNOME system monitors.
+    return {QStringLiteral("hardinfo2"),   QStringLiteral("hardinfo"),
+            QStringLiteral("kinfocenter"), QStringLiteral("cpu-x"),
+            QStringLiteral("lshw-gtk"),    QStringLiteral("mate-system-monitor"),
+            QStringLiteral("gnome-system-monitor")};
 }
 
 QStringList SystemInfoRegistryView::defaultFolders()

@@ -64,7 +64,8 @@ public:
 class SystemInfoRegistryView final : public Registry {
 public:
     // Searches `folders` (default: the PATH of the environment) for the programs
-    // named in toolNames(), in that order.
+    // named in toolNames(), in that order: hardinfo2, hardinfo, kinfocenter,
+    // cpu-x, lshw-gtk, mate-system-monitor, gnome-system-monitor.
     explicit SystemInfoRegistryView(QStringList folders = defaultFolders());
 
     long RegOpenKeyExA(qint32 root, const QByteArray& subKey, quint32 access,

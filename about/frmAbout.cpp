@@ -1,13 +1,14 @@
 #include "about/frmAbout.h"
 
-#include "about/Fonts.h"
-#include "about/Pictures.h"
 #include "about/Registry.h"
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
+#include "ui/AppInfo.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
@@ -91,10 +92,11 @@ frmAbout* frmAbout::showInstance()
         }
     }
     frmAbout* window = openWindow.data();
-    if (window->isVisible())
-        window->raise();   // brought forward, not loaded again
-    else
-        window->show();
+    // Brought forward, not loaded again; a minimised one comes back as it was.
+    if (window->isMinimized())
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    window->show();
+    window->raise();
     window->activateWindow();
     return window;
 }
@@ -149,6 +151,11 @@ frmAbout::frmAbout()
     cmdSysInfo->setGeometry(twipRect(4380, 2235, 1245, 345));
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 
+    // Which system-information program System Info started.
+    lblStarted = makeLabel(this, "lblStarted");
+    lblStarted->setGeometry(twipRect(240, 2280, 3945, 330));
+    lblStarted->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     setTabOrder(cmdOK, cmdSysInfo);
     cmdOK->setFocus();
 
@@ -193,11 +200,11 @@ void frmAbout::cmdSysInfo_Click() { StartSysInfo(); }
 void frmAbout::StartSysInfo()
 {
     bool started = false;
+    QString SysInfoPath;
     try {
         qint32 root = reg::LocalMachine;
         QString keyName = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
         QString valueName = QStringLiteral("PATH");
-        QString SysInfoPath;
         if (GetKeyValue(root, keyName, valueName, SysInfoPath)) {
             // Started as read, without looking for the file first.
             ProgramLauncher::current().start(SysInfoPath);
@@ -218,9 +225,19 @@ void frmAbout::StartSysInfo()
         // Whatever went wrong, the user learns only that the tool is unavailable.
         started = false;
     }
-    if (!started)
-        msgBox(this, QStringLiteral("System Information Is Unavailable At This Time"),
-               MsgButtons::Ok, MsgIcon::None, AppInfo::title());
+    if (started) {
+        lblStarted->setText(QStringLiteral("Started %1").arg(QDir::toNativeSeparators(SysInfoPath)));
+        return;
+    }
+    lblStarted->clear();
+    msgBox(this, QStringLiteral("System Information Is Unavailable At This Time"), MsgButtons::Ok,
+           MsgIcon::None, AppInfo::title());
+    // The box hands the focus to whichever window the system picks; it
+    // belongs back here, where the user was.
+    if (openWindow == this) {
+        raise();
+        activateWindow();
+    }
 }
 
 bool frmAbout::GetKeyValue(qint32& KeyRoot, QString& KeyName, QString& SubKeyRef, QString& KeyVal)

@@ -44,6 +44,7 @@ private:
     QLabel* lblDescription = nullptr;
     QWidget* Line1 = nullptr;
     QLabel* lblDisclaimer = nullptr;
+    QLabel* lblStarted = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
 };

@@ -1,11 +1,11 @@
 #include "app/frmSplash.h"
 
-#include "about/Fonts.h"
-#include "about/Pictures.h"
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
 #include "lookup/frmMain.h"
+#include "ui/AppInfo.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QCloseEvent>

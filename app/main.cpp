@@ -1,6 +1,6 @@
-#include "about/Pictures.h"
-#include "app/AppInfo.h"
 #include "app/frmSplash.h"
+#include "ui/AppInfo.h"
+#include "ui/Pictures.h"
 
 #include <QApplication>
 

@@ -1,6 +1,7 @@
 #include "browser/WebEngineBrowser.h"
 
 #include <QWebEngineHistory>
+#include <QWebEngineHistoryItem>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -21,8 +22,17 @@ void WebEngineBrowser::load(const QUrl& url)
 {
     if (!url.isValid() || url.isEmpty())
         throw BrowserError("There is no address to go to.");
-    startRequest();
+    if (!url.hasFragment() || !withinPage(url))
+        startRequest();
     m_view->setUrl(url);
+}
+
+// A jump to another place of the page on display loads nothing.
+bool WebEngineBrowser::withinPage(const QUrl& url) const
+{
+    const QUrl here = m_view->url();
+    return !here.isEmpty() && url != here
+        && url.adjusted(QUrl::RemoveFragment) == here.adjusted(QUrl::RemoveFragment);
 }
 
 void WebEngineBrowser::Navigate(const QString& address)
@@ -35,7 +45,8 @@ void WebEngineBrowser::GoBack()
 {
     if (!m_view->history()->canGoBack())
         throw BrowserError("There is no page to go back to.");
-    startRequest();
+    if (!withinPage(m_view->history()->backItem().url()))
+        startRequest();
     m_view->back();
 }
 
@@ -43,7 +54,8 @@ void WebEngineBrowser::GoForward()
 {
     if (!m_view->history()->canGoForward())
         throw BrowserError("There is no page to go forward to.");
-    startRequest();
+    if (!withinPage(m_view->history()->forwardItem().url()))
+        startRequest();
     m_view->forward();
 }
 
@@ -71,7 +83,7 @@ bool WebEngineBrowser::Busy() const
 {
     // A load reports its start a moment after it is asked for; until then the
     // request alone counts as busy, but not for ever: a request that starts no
-    // load (a script address, a jump within the page) lapses.
+    // load (a script address) lapses. A jump within the page is no request.
     return m_view->page()->isLoading() || !m_requested.hasExpired();
 }
 
@@ -82,7 +94,13 @@ QString WebEngineBrowser::LocationName() const
     return title.isEmpty() ? LocationURL() : title;
 }
 
-QString WebEngineBrowser::LocationURL() const { return m_view->url().toString(); }
+QString WebEngineBrowser::LocationURL() const
+{
+    // The page on display: the view's own address runs ahead to a load that
+    // has not arrived, and stays there when that load is stopped or fails.
+    const QWebEngineHistoryItem shown = m_view->history()->currentItem();
+    return (shown.isValid() ? shown.url() : m_view->url()).toString();
+}
 
 void WebEngineBrowser::loadingChanged(const QWebEngineLoadingInfo& info)
 {

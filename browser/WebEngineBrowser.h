@@ -35,6 +35,7 @@ public:
 private:
     void load(const QUrl& url);
     void startRequest();
+    bool withinPage(const QUrl& url) const;
     void loadingChanged(const QWebEngineLoadingInfo& info);
 
     QUrl m_homePage;

@@ -1,8 +1,8 @@
 #include "browser/frmBrowser.h"
 
-#include "app/Twips.h"
 #include "browser/WebBrowser.h"
 #include "browser/WebEngineBrowser.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -221,24 +221,34 @@ void frmBrowser::tbToolBar_ButtonClick(QAction* Button)
         timTimer->stop();
         passOver([&] { brwWebBrowser->Stop(); });
         passOver([&] { setWindowTitle(brwWebBrowser->LocationName()); });
+        showAddressReached();
     }
 }
 
+// Every load ends here, stopped or failed too: the address box gives up what
+// was asked for and shows where the browser is.
 void frmBrowser::brwWebBrowser_DownloadComplete()
 {
     passOver([&] { setWindowTitle(brwWebBrowser->LocationName()); });
+    showAddressReached();
 }
 
 void frmBrowser::brwWebBrowser_NavigateComplete2(const QString& /*URL*/)
 {
     passOver([&] { setWindowTitle(brwWebBrowser->LocationName()); });
+    showAddressReached();
+}
 
+void frmBrowser::showAddressReached()
+{
     QString location;
     try {
         location = brwWebBrowser->LocationURL();
     } catch (const std::exception&) {
         return;   // nothing known to list
     }
+    if (location.isEmpty())
+        return;   // nowhere reached yet
 
     int found = -1;
     for (int i = 0; i < cboAddress->count(); ++i) {

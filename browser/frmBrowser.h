@@ -68,6 +68,8 @@ protected:
 
 private:
     void createControls(const BrowserFactory& makeBrowser);
+    // Lists the browser's location once, at the top, and shows it in the box.
+    void showAddressReached();
 };
 
 } // namespace zorvane

@@ -1,7 +1,7 @@
 // zorvane-listing: the listing browser window on its own. No window of the
 // lookup program opens it; this small program does.
-#include "app/AppInfo.h"
 #include "browser/frmBrowser.h"
+#include "ui/Pictures.h"
 
 #include <QApplication>
 #include <cstdio>
@@ -18,7 +18,11 @@ int main(int argc, char* argv[])
     }
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(zorvane::AppInfo::title());
+    // Its own name (the window class) and desktop entry, so that desktops
+    // tell its window from the lookup program's and give it its icon.
+    QApplication::setApplicationName(QStringLiteral("zorvane-listing"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zorvane-listing"));
+    QApplication::setWindowIcon(zorvane::Pictures::listingIcon());
 
     zorvane::frmBrowser frmBrowser;
     frmBrowser.Form_Load();

@@ -3,6 +3,9 @@
 
 #include <QLineEdit>
 #include <QListView>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace zorvane::lookup {
 
@@ -105,6 +108,20 @@ void ResultCombo::endBatch()
 {
     FieldKeeper keep(this);
     entries_->endBatch();
+}
+
+void ResultCombo::showPopup()
+{
+    QAbstractItemView* list = view();
+    const QFontMetrics metrics(list->font());
+    int longest = 0;
+    for (int row = 0; row < entries_->count(); ++row)
+        longest = std::max(longest, metrics.horizontalAdvance(entries_->at(row)));
+    // The entry's own margins, the list's frame and room for its scroll bar.
+    const int margins = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 8
+        + 2 * list->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    list->setMinimumWidth(std::max(width(), longest + margins));
+    QComboBox::showPopup();
 }
 
 void ResultCombo::focusOutEvent(QFocusEvent* event)

@@ -32,6 +32,10 @@ public:
     void beginBatch();
     void endBatch();
 
+    // The list drops down at least as wide as its longest entry, however
+    // narrow the box.
+    void showPopup() override;
+
 protected:
     void focusOutEvent(QFocusEvent* event) override;
 

@@ -1,14 +1,16 @@
 #include "lookup/frmMain.h"
-#include "about/Fonts.h"
-#include "about/Pictures.h"
 #include "about/frmAbout.h"
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
 #include "lookup/ResultCombo.h"
 #include "lookup/SearchTerm.h"
+#include "lookup/WalkDisplay.h"
+#include "lookup/WindowInput.h"
 #include "records/RecordSet.h"
 #include "records/VendorDatabase.h"
+#include "ui/AppInfo.h"
+#include "ui/Fonts.h"
+#include "ui/MessageBox.h"
+#include "ui/Pictures.h"
+#include "ui/Twips.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,9 +64,6 @@ constexpr int Prg2Maximum = 50;
 constexpr int Panel1WidthTwips = 2040;
 constexpr int StatusFontPixels = 10;
 
-// A frame of the screen: the walk draws its changes no more often than this.
-constexpr qint64 FrameMilliseconds = 16;
-
 const QColor Background(0, 192, 0);
 
 QString howToText()
@@ -91,67 +90,6 @@ QString howToText()
         text << QString::fromLatin1(line);
     return text.join(QLatin1Char('\r'));
 }
-
-bool isEnter(const QKeyEvent& key)
-{
-    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
-        && (key.modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-}
-
-bool isCtrlEnter(const QKeyEvent& key)
-{
-    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter)
-        && (key.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
-}
-
-// Keys that reach a text field as a character: printable characters, Space,
-// Backspace, Escape and Ctrl with a letter. Enter, Tab and Delete do not, nor
-// Alt combinations (access keys).
-bool deliversCharacter(const QKeyEvent& key)
-{
-    switch (key.key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Delete:
-        return false;
-    default:
-        break;
-    }
-    if (key.modifiers() & Qt::AltModifier)
-        return false;
-    return !key.text().isEmpty();
-}
-
-// Swallows the user's input that queued up while a search walked.
-class InputDiscarder final : public QObject {
-public:
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::InputMethod:
-            return true;
-        case QEvent::Close:
-            return event->spontaneous();
-        default:
-            return false;
-        }
-    }
-};
 
 // This system's face of the design font runs a little wider than the one the
 // window was drawn with: a caption that would be cut grows evenly on both
@@ -182,7 +120,11 @@ frmMain* frmMain::load()
     const QString folder = QDir::toNativeSeparators(QDir::currentPath());
     QString reason;
     if (!QFileInfo::exists(DatabaseFile)) {
-        reason = QStringLiteral("There is no such file.");
+        // Say how to make one: the desktop menu entry does it on its own.
+        reason = QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
+                                "zorvane-db import oui.mdb\r"
+                                "in that folder, or start Zorvane from the desktop menu, which\r"
+                                "keeps its database in ~/.local/share/zorvane.");
     } else {
         try {
             auto* window = new frmMain(DatabaseFile);
@@ -223,6 +165,15 @@ frmMain::frmMain(const QString& databasePath, QWidget* parent)
 }
 
 frmMain::~frmMain() = default;
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    // A minimised about window has no task-bar entry to bring it back by: it
+    // goes with this window rather than keep the program running unseen.
+    if (frmAbout* about = frmAbout::instance(); about && about->isMinimized())
+        about->close();
+    QMainWindow::closeEvent(event);
+}
 
 void frmMain::createControls()
 {
@@ -323,6 +274,10 @@ void frmMain::createControls()
     }
     sts1->installEventFilter(this);
     setStatusBar(sts1);
+
+    display_ = std::make_unique<zorvane::lookup::WalkDisplay>(
+        this, zorvane::lookup::WalkDisplay::Controls {prg1, prg2, sts1Panel1, sts1Panel2, cmbCode,
+                                                      cmbVendor});
 }
 
 void frmMain::createMenus()
@@ -401,16 +356,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress) {
         const auto& key = *static_cast<QKeyEvent*>(event);
         // Ctrl+Enter starts a new line of the address, as Shift+Enter does.
-        if (watched == txtAddress && isCtrlEnter(key)) {
+        if (watched == txtAddress && zorvane::lookup::isCtrlEnter(key)) {
             txtAddress->insertPlainText(QStringLiteral("\n"));
             return true;
         }
         // The Search button is the window's default button.
-        if (isEnter(key)) {
+        if (zorvane::lookup::isEnter(key)) {
             cmdSearch->click();
             return true;
         }
-        if (deliversCharacter(key)) {
+        if (zorvane::lookup::deliversCharacter(key)) {
             int KeyAscii = key.text().at(0).unicode();
             if (watched == cmbCode)
                 cmbCode_KeyPress(KeyAscii);
@@ -444,6 +399,7 @@ void frmMain::markDefaultButton(QWidget* focus)
 
 void frmMain::setHeightTwips(int outerHeightTwips)
 {
+    heightBeforeEdit_.reset();
     setClientSizeTwips(clientWidthTwips(), outerHeightTwips - DesignFrameTwips);
 }
 
@@ -509,8 +465,12 @@ void frmMain::cmdExit_Click()
 {
     intAnswer = static_cast<int>(msgBox(this, QStringLiteral("Are You Sure?"), MsgButtons::YesNo,
                                         MsgIcon::None, QStringLiteral("End Program?")));
-    if (intAnswer == static_cast<int>(MsgResult::Yes))
+    if (intAnswer == static_cast<int>(MsgResult::Yes)) {
+        // The record set is closed first, so that a writer's journal goes with it.
+        fields_.reset();
+        Data1.reset();
         endProgram();
+    }
 }
 
 void frmMain::mnuHelpHowTo_Click()
@@ -531,11 +491,18 @@ void frmMain::mnuAdd_Click()
     // The column of edit buttons is in view exactly in edit mode: the window
     // widens to take it in, and grows to the height that shows Close Edit
     // Window when it is still as small as at load.
+    // Leaving gives back the height that entering added, unless a search has
+    // set a height of its own meanwhile.
     for (QPushButton* b : {cmdUpdate, cmdAdd, CmdDelete, cmdCloseEdit})
         b->setVisible(entering);
-    const int afterSearch = HeightAfterSearch - DesignFrameTwips;
-    setClientSizeTwips(clientWidthTwips(),
-                       entering ? std::max(clientHeightTwips_, afterSearch) : clientHeightTwips_);
+    if (entering) {
+        heightBeforeEdit_ = clientHeightTwips_;
+        setClientSizeTwips(clientWidthTwips(),
+                           std::max(clientHeightTwips_, HeightAfterSearch - DesignFrameTwips));
+    } else {
+        setClientSizeTwips(clientWidthTwips(), heightBeforeEdit_.value_or(clientHeightTwips_));
+        heightBeforeEdit_.reset();
+    }
 }
 
 void frmMain::cmdCloseEdit_Click() { mnuAdd_Click(); }
@@ -554,10 +521,7 @@ void frmMain::cmdUpdate_Click()
         try {
             makeChosenRecordCurrent();
             Data1->Edit();
-            Data1->Fields(QStringLiteral("Code")).setValue(code);
-            Data1->Fields(QStringLiteral("Vendor")).setValue(vendor);
-            Data1->Fields(QStringLiteral("Address")).setValue(address);
-            Data1->Update();
+            writeBoxes(code, vendor, address);
         } catch (const std::exception& error) {
             // The record is as it was; the boxes keep what the user typed.
             showEngineError(error);
@@ -580,14 +544,7 @@ void frmMain::cmdAdd_Click()
     for (qint32 r = 0; r < n; ++r) {
         if (vendor != strVendArray.at(r, ResultArray::Vendor))
             continue;
-        intAnswer = static_cast<int>(
-            msgBox(this,
-                   QStringLiteral("The Record you are trying to add\ris already in the database.\r"
-                                  "Would you like to clear the\rsearch results so that you may\r"
-                                  "add a vendor?"),
-                   MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Record Already Exists")));
-        if (intAnswer == static_cast<int>(MsgResult::Yes))
-            cmdClear_Click();
+        askRecordAlreadyExists();
         return;
     }
 
@@ -597,12 +554,22 @@ void frmMain::cmdAdd_Click()
         msgBox(this, QStringLiteral("Please fill in all of the information and click Add again"));
         return;
     }
+    // The table keeps one record per vendor code, whatever the last search listed.
+    bool codeTaken = false;
+    try {
+        codeTaken = tableHoldsCode(code);
+    } catch (const std::exception& error) {
+        showEngineError(error);
+        return;
+    }
+    if (codeTaken) {
+        askRecordAlreadyExists();
+        return;
+    }
+
     try {
         Data1->AddNew();
-        Data1->Fields(QStringLiteral("Code")).setValue(code);
-        Data1->Fields(QStringLiteral("Vendor")).setValue(vendor);
-        Data1->Fields(QStringLiteral("Address")).setValue(address);
-        Data1->Update();
+        writeBoxes(code, vendor, address);
     } catch (const std::exception& error) {
         showEngineError(error);
         return;
@@ -612,6 +579,43 @@ void frmMain::cmdAdd_Click()
     } catch (const std::exception& error) {
         showEngineError(error);
     }
+}
+
+// Sets Code, then Vendor, then Address of the record being edited or added
+// from the three boxes' texts, and saves it.
+void frmMain::writeBoxes(const QString& code, const QString& vendor, const QString& address)
+{
+    Data1->Fields(QStringLiteral("Code")).setValue(code);
+    Data1->Fields(QStringLiteral("Vendor")).setValue(vendor);
+    Data1->Fields(QStringLiteral("Address")).setValue(address);
+    Data1->Update();
+}
+
+// The refused Add: the user may clear the results to add another vendor.
+void frmMain::askRecordAlreadyExists()
+{
+    intAnswer = static_cast<int>(
+        msgBox(this,
+               QStringLiteral("The Record you are trying to add\ris already in the database.\r"
+                              "Would you like to clear the\rsearch results so that you may\r"
+                              "add a vendor?"),
+               MsgButtons::YesNo, MsgIcon::None, QStringLiteral("Record Already Exists")));
+    if (intAnswer == static_cast<int>(MsgResult::Yes))
+        cmdClear_Click();
+}
+
+// Walks the whole table for a record whose code equals `code`, letter case
+// aside (the codes are hexadecimal digits).
+bool frmMain::tableHoldsCode(const QString& code)
+{
+    if (Data1->RecordCount() == 0)
+        return false;
+    const zorvane::records::Field& field = (*fields_)[CodeField];
+    for (Data1->MoveFirst(); !Data1->Eof(); Data1->MoveNext()) {
+        if (const auto value = field.Value(); value && value->compare(code, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 // Removes the chosen record at once; like Update it needs a choice that still
@@ -697,9 +701,7 @@ void frmMain::walkTable(SearchBy by)
     strVendArray.Recreate();
     forgetChoice();
 
-    walking_ = true;
-    pending_ = 0;
-    drawClock_.start();
+    display_->beginWalk();
     cmbCode->beginBatch();
     cmbVendor->beginBatch();
     QString failure;
@@ -726,15 +728,14 @@ void frmMain::walkTable(SearchBy by)
     }
     cmbCode->endBatch();
     cmbVendor->endBatch();
-    walking_ = false;
-    drawWalk(true);
-    discardQueuedInput();
+    display_->endWalk();
+    zorvane::lookup::discardQueuedInput();
 
     if (!failure.isEmpty())
         msgBox(this, failure, MsgButtons::Ok, MsgIcon::Warning);
     else if (other->entryCount() == 0)
         NotFound();
-    showPrg1(0);
+    display_->showPrg1(0);
     prg2->setValue(0);
     sts1Panel1->setText(QStringLiteral("Done"));
     setHeightTwips(HeightAfterSearch);
@@ -744,12 +745,12 @@ void frmMain::walkTable(SearchBy by)
 void frmMain::Progress1()
 {
     const float p = Data1->PercentPosition();
-    showPrg1(qRound(p / 100.0f * static_cast<float>(Prg1Maximum)));
+    display_->showPrg1(qRound(p / 100.0f * static_cast<float>(Prg1Maximum)));
     const qint32 a = Data1->AbsolutePosition();
     if (a >= 1)
-        showPanel1Record(a + 1);
+        display_->showRecordNumber(a + 1);
     Data1->MoveNext();
-    drawWalk(false);
+    display_->frame();
 }
 
 void frmMain::NotFound()
@@ -758,45 +759,7 @@ void frmMain::NotFound()
            QStringLiteral("Search Failed"));
 }
 
-// ---- Drawing during the walk -----------------------------------------------
-
-void frmMain::showPrg1(int value)
-{
-    prg1Value_ = value;
-    if (walking_)
-        pending_ |= PendingPrg1;
-    else
-        prg1->setValue(value);
-}
-
-void frmMain::showPrg2(int value, int maximum)
-{
-    prg2Value_ = value;
-    prg2Maximum_ = maximum;
-    if (walking_) {
-        pending_ |= PendingPrg2;
-    } else {
-        prg2->setMaximum(maximum);
-        prg2->setValue(value);
-    }
-}
-
-void frmMain::showPanel1Record(qint32 position)
-{
-    panel1Position_ = position;
-    if (walking_)
-        pending_ |= PendingPanel1;
-    else
-        sts1Panel1->setText(QStringLiteral("Searching Record # %1").arg(position));
-}
-
-void frmMain::showMatchCount()
-{
-    if (walking_)
-        pending_ |= PendingPanel2;
-    else
-        sts1Panel2->setText(QStringLiteral("%1 Matching Records").arg(intNumRecords));
-}
+// ---- The result lists ------------------------------------------------------
 
 // The count text of a list: its number of entries, then what they are.
 QString frmMain::countText(ResultCombo* list, int entries) const
@@ -805,71 +768,6 @@ QString frmMain::countText(ResultCombo* list, int entries) const
                                        : (entries == 1 ? " Vendor Found" : " Vendors Found");
     return QString::number(entries) + QLatin1String(what);
 }
-
-void frmMain::showListCount(ResultCombo* list)
-{
-    const int m = list->entryCount();
-    if (!walking_) {
-        list->setFieldText(countText(list, m));
-    } else if (list == cmbCode) {
-        codeCount_ = m;
-        pending_ |= PendingCodeText;
-    } else {
-        vendorCount_ = m;
-        pending_ |= PendingVendorText;
-    }
-}
-
-void frmMain::drawWalk(bool now)
-{
-    if (pending_ == 0 || (!now && drawClock_.elapsed() < FrameMilliseconds))
-        return;
-    const unsigned changed = pending_;
-    pending_ = 0;
-    // Every change only marks its widget; one repaint then draws them all and
-    // puts them on the screen together.
-    QRegion region;
-    auto mark = [this, &region](QWidget* w) { region += QRect(w->mapTo(this, QPoint()), w->size()); };
-    auto setBar = [&mark](QProgressBar* bar, int maximum, int value) {
-        bar->setUpdatesEnabled(false);   // a progress bar would repaint at once
-        bar->setMaximum(maximum);
-        bar->setValue(value);
-        bar->setUpdatesEnabled(true);
-        mark(bar);
-    };
-    if (changed & PendingPrg1)
-        setBar(prg1, Prg1Maximum, prg1Value_);
-    if (changed & PendingPrg2)
-        setBar(prg2, prg2Maximum_, prg2Value_);
-    if (changed & PendingPanel1) {
-        sts1Panel1->setText(QStringLiteral("Searching Record # %1").arg(panel1Position_));
-        mark(sts1Panel1);
-    }
-    if (changed & PendingPanel2) {
-        sts1Panel2->setText(QStringLiteral("%1 Matching Records").arg(intNumRecords));
-        mark(sts1Panel2);
-    }
-    if (changed & PendingCodeText) {
-        cmbCode->setFieldText(countText(cmbCode, codeCount_));
-        mark(cmbCode);
-    }
-    if (changed & PendingVendorText) {
-        cmbVendor->setFieldText(countText(cmbVendor, vendorCount_));
-        mark(cmbVendor);
-    }
-    repaint(region);
-    drawClock_.restart();
-}
-
-void frmMain::discardQueuedInput()
-{
-    InputDiscarder discarder;
-    qApp->installEventFilter(&discarder);
-    QCoreApplication::processEvents();
-    qApp->removeEventFilter(&discarder);
-}
-
-// ---- The result lists ------------------------------------------------------
 
 void frmMain::FoundCode()
 {
@@ -887,7 +785,7 @@ void frmMain::FoundVendor(qint32& intNumRecords)
 // searched (each value once), `other` the list that takes one entry per match.
 void frmMain::addMatch(zorvane::lookup::ResultCombo* searched, zorvane::lookup::ResultCombo* other)
 {
-    showMatchCount();
+    display_->showMatchCount(intNumRecords);
     const QString code = (*fields_)[CodeField].Value().value_or(QString());
     const QString vendor = (*fields_)[VendorField].Value().value_or(QString());
     const QString& searchedValue = searched == cmbCode ? code : vendor;
@@ -897,14 +795,14 @@ void frmMain::addMatch(zorvane::lookup::ResultCombo* searched, zorvane::lookup::
     // full, at the number of entries.
     bool isNew = true;
     if (const int n = searched->entryCount(); n > 0) {
-        showPrg2(n, n);
+        display_->showPrg2(n, n);
         isNew = !searched->hasEntry(searchedValue);
     }
     if (isNew)
         searched->addEntry(searchedValue);
     other->addEntry(otherValue);
     FillArray(*Data1, *fields_, strVendArray, intArrayCtr);
-    showListCount(other);
+    display_->showFieldText(other, countText(other, other->entryCount()));
 }
 
 void frmMain::cmbCode_Click()
@@ -924,59 +822,43 @@ void frmMain::cmbVendor_Click()
     SearchArrayVend();
 }
 
-// Walks every row the last search filled; each row whose code equals the chosen
-// one adds its vendor, and the last such row stays shown.
-void frmMain::SearchArrayCode()
+void frmMain::SearchArrayCode() { showRowsOf(cmbCode, ResultArray::Code, cmbVendor, ResultArray::Vendor); }
+
+void frmMain::SearchArrayVend() { showRowsOf(cmbVendor, ResultArray::Vendor, cmbCode, ResultArray::Code); }
+
+// Walks every row the last search filled; each row whose `column` equals the
+// text chosen in `chosen` adds its `otherColumn` to the list `other`, and the
+// last such row stays shown.
+void frmMain::showRowsOf(ResultCombo* chosen, int column, ResultCombo* other, int otherColumn)
 {
-    const QString chosen = cmbCode->fieldText();
+    const QString text = chosen->fieldText();
     const qint32 rows = strVendArray.filledRows();
     forgetChoice();
     for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
-        if (strVendArray.at(Ctr, ResultArray::Code) != chosen)
+        if (strVendArray.at(Ctr, column) != text)
             continue;
-        const QString& vendor = strVendArray.at(Ctr, ResultArray::Vendor);
-        cmbVendor->addEntry(vendor);
-        cmbVendor->setFieldText(vendor);
+        const QString& value = strVendArray.at(Ctr, otherColumn);
+        other->addEntry(value);
+        other->setFieldText(value);
         GetAddress(Ctr);
         GetintRecordNum(strVendArray, intRecordNum, Ctr);
         chosenRow_ = Ctr;
     }
 }
 
-void frmMain::SearchArrayVend()
-{
-    const QString chosen = cmbVendor->fieldText();
-    const qint32 rows = strVendArray.filledRows();
-    forgetChoice();
-    for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
-        if (strVendArray.at(Ctr, ResultArray::Vendor) != chosen)
-            continue;
-        const QString& code = strVendArray.at(Ctr, ResultArray::Code);
-        cmbCode->addEntry(code);
-        cmbCode->setFieldText(code);
-        GetAddress(Ctr);
-        GetintRecordNum(strVendArray, intRecordNum, Ctr);
-        chosenRow_ = Ctr;
-    }
-}
+void frmMain::cmbCode_KeyPress(int& KeyAscii) { typedInto(cmbCode, cmbVendor, KeyAscii); }
 
-void frmMain::cmbCode_KeyPress(int& KeyAscii)
+void frmMain::cmbVendor_KeyPress(int& KeyAscii) { typedInto(cmbVendor, cmbCode, KeyAscii); }
+
+// A character typed into `typed` starts a new term: outside edit mode the
+// other box is emptied and the typed box's list goes, its text stays.
+void frmMain::typedInto(ResultCombo* typed, ResultCombo* other, int& KeyAscii)
 {
     Q_UNUSED(KeyAscii);
     if (blnEditMode)
         return;
-    cmbVendor->clearAll();
-    cmbCode->removeEntries();
-    forgetChoice();
-}
-
-void frmMain::cmbVendor_KeyPress(int& KeyAscii)
-{
-    Q_UNUSED(KeyAscii);
-    if (blnEditMode)
-        return;
-    cmbCode->clearAll();
-    cmbVendor->removeEntries();
+    other->clearAll();
+    typed->removeEntries();
     forgetChoice();
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 #include "records/ResultArray.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -21,6 +21,7 @@ class RecordSet;
 }
 namespace zorvane::lookup {
 class ResultCombo;
+class WalkDisplay;
 }
 
 // The lookup window: the program's one working window. It holds the record set
@@ -61,6 +62,7 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createControls();
@@ -83,6 +85,9 @@ private:
     void cmdUpdate_Click();
     void cmdAdd_Click();
     void CmdDelete_Click();
+    void writeBoxes(const QString& code, const QString& vendor, const QString& address);
+    void askRecordAlreadyExists();
+    bool tableHoldsCode(const QString& code);
     void makeChosenRecordCurrent();
     QString addressFieldText() const;
     void showEngineError(const std::exception& error);
@@ -103,8 +108,12 @@ private:
     void cmbVendor_Click();
     void SearchArrayCode();
     void SearchArrayVend();
+    void showRowsOf(zorvane::lookup::ResultCombo* chosen, int column,
+                    zorvane::lookup::ResultCombo* other, int otherColumn);
     void cmbCode_KeyPress(int& KeyAscii);
     void cmbVendor_KeyPress(int& KeyAscii);
+    void typedInto(zorvane::lookup::ResultCombo* typed, zorvane::lookup::ResultCombo* other,
+                   int& KeyAscii);
     void GetAddress(qint32 Ctr);
 
     // Window geometry.
@@ -113,17 +122,9 @@ private:
     int clientWidthTwips() const;
     void setWidthTwips(QWidget* widget, int widthTwips);
 
-    // Drawing while a search walks: the walk records what changed and puts it
-    // on the screen at most once a frame, and at once when it ends.
-    void showPrg1(int value);
-    void showPrg2(int value, int maximum);
-    void showPanel1Record(qint32 position);
-    void showMatchCount();
-    void showListCount(zorvane::lookup::ResultCombo* list);
+    // What the walk shows, and the count texts of the lists.
     void addMatch(zorvane::lookup::ResultCombo* searched, zorvane::lookup::ResultCombo* other);
     QString countText(zorvane::lookup::ResultCombo* list, int entries) const;
-    void drawWalk(bool now);
-    void discardQueuedInput();
     void markDefaultButton(QWidget* focus);
     void placePanels();
 
@@ -170,25 +171,11 @@ private:
     qint32 intPos = 0;
     int intAnswer = 0;
 
-    // What a running search has changed but not yet drawn.
-    enum Pending : unsigned {
-        PendingPrg1 = 1u << 0,
-        PendingPrg2 = 1u << 1,
-        PendingPanel1 = 1u << 2,
-        PendingPanel2 = 1u << 3,
-        PendingCodeText = 1u << 4,
-        PendingVendorText = 1u << 5,
-    };
-    bool walking_ = false;
-    unsigned pending_ = 0;
-    int prg1Value_ = 0;
-    int prg2Value_ = 0;
-    int prg2Maximum_ = 0;
-    qint32 panel1Position_ = 0;
-    int codeCount_ = 0;
-    int vendorCount_ = 0;
-    QElapsedTimer drawClock_;
+    // Draws the walk's progress at the screen's pace.
+    std::unique_ptr<zorvane::lookup::WalkDisplay> display_;
 
     int clientHeightTwips_ = ClientHeightAtLoadTwips;
+    // The client height edit mode found when it was entered.
+    std::optional<int> heightBeforeEdit_;
     bool centred_ = false;
 };

@@ -1,10 +1,15 @@
 // lookup_screenshots FILE OUTDIR: shows the lookup window over FILE on the
 // display in use (run it under xvfb-run) and saves, with ImageMagick's import,
 // the window as loaded, during a search (taken while the walk runs), after a
-// search, and after a choice in the list: OUTDIR/lookup-*.png.
+// search, after a choice in the list (with the list dropped down) and in edit
+// mode: OUTDIR/lookup-*.png; and the about window beside it: OUTDIR/about.png.
+#include "about/Registry.h"
+#include "about/frmAbout.h"
 #include "lookup/frmMain.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 
+#include <QAbstractItemView>
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -21,21 +26,18 @@
 
 namespace {
 
-QString cropOf(const QWidget& window)
-{
-    const QRect r = window.frameGeometry();
-    return QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y());
-}
-
-bool grab(const QWidget& window, const QString& file)
+bool grabRect(const QRect& r, const QString& file)
 {
     QCoreApplication::processEvents();
     QTest::qWait(300);
     return QProcess::execute(QStringLiteral("import"),
                              {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
-                              cropOf(window), file})
+                              QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()),
+                              file})
         == 0;
 }
+
+bool grab(const QWidget& window, const QString& file) { return grabRect(window.frameGeometry(), file); }
 
 // The greatest height the window takes while it is watched.
 class TallestHeight : public QObject {
@@ -119,9 +121,33 @@ int main(int argc, char** argv)
     QTest::keyClick(vendor, Qt::Key_Return);
     ok = grab(window, out.filePath(QStringLiteral("lookup-results.png"))) && ok;
 
+    // A code chosen, then its list dropped down: as wide as its entries.
     code->setFocus();
     QTest::keyClick(code, Qt::Key_Down);
-    ok = grab(window, out.filePath(QStringLiteral("lookup-chosen.png"))) && ok;
+    code->showPopup();
+    QTest::qWait(300);
+    QWidget* list = code->view()->window();
+    const QRect both = window.frameGeometry().united(list->frameGeometry());
+    ok = grabRect(both, out.filePath(QStringLiteral("lookup-chosen.png"))) && ok;
+    code->hidePopup();
+
+    // Edit mode over the chosen vendor.
+    window.findChild<QAction*>(QStringLiteral("mnuAdd"))->trigger();
+    ok = grab(window, out.filePath(QStringLiteral("lookup-edit.png"))) && ok;
+    // Out of edit mode again, with the about window beside it after System
+    // Info (which names the program it found; nothing is started here).
+    window.findChild<QAction*>(QStringLiteral("mnuAdd"))->trigger();
+    struct NoStart final : zorvane::ProgramLauncher {
+        void start(const QString&) override {}
+    } noStart;
+    zorvane::ProgramLauncher::install(&noStart);
+    frmAbout* about = frmAbout::showInstance();
+    about->move(window.frameGeometry().right() + 24, window.y());
+    QTest::mouseClick(about->findChild<QPushButton*>(QStringLiteral("cmdSysInfo")), Qt::LeftButton);
+    ok = grabRect(window.frameGeometry().united(about->frameGeometry()), out.filePath(QStringLiteral("about.png")))
+        && ok;
+    zorvane::ProgramLauncher::install(nullptr);
+
     if (!boxes.asked.isEmpty())
         std::printf("unexpected message box: %s\n", qPrintable(boxes.asked[0].text));
     return ok && boxes.asked.isEmpty() ? 0 : 1;

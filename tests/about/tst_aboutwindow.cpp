@@ -1,12 +1,12 @@
 // The about window as the user meets it: one instance, its texts and layout,
 // Esc, Enter and OK, and the system-information button over scripted registry
 // contents.
-#include "about/Pictures.h"
 #include "about/Registry.h"
 #include "about/frmAbout.h"
 #include "tests/about/ScriptedSystem.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/WidgetDriving.h"
+#include "ui/Pictures.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -86,6 +86,14 @@ private slots:
         window->close();
         QTRY_VERIFY(window.isNull());
         QCOMPARE(child<QLabel>(frmAbout::showInstance(), "lblVersion")->text(), QStringLiteral("Version 2.6.0"));
+
+        // Asked for while minimised: back as it was, in front and active.
+        window = frmAbout::instance();
+        window->showMinimized();
+        QTRY_VERIFY(window->isMinimized());
+        QCOMPARE(frmAbout::showInstance(), window.data());
+        QVERIFY(!window->isMinimized() && window->isVisible());
+        QTRY_VERIFY(window->isActiveWindow());
     }
 
     void picturesAreDrawn()
@@ -125,7 +133,17 @@ private slots:
         QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
         auto* sysInfo = child<QPushButton>(window, "cmdSysInfo");
         QCOMPARE(window->focusWidget(), sysInfo);
+        // The box hands the focus elsewhere when it closes; the about window
+        // takes it back, so the next key is still its own.
+        QWidget elsewhere;
+        elsewhere.show();
+        boxes.whileOpen([&] {
+            QApplication::setActiveWindow(&elsewhere);
+            QVERIFY(!window->isActiveWindow());
+        });
         QTest::keyClick(sysInfo, Qt::Key_Return);
+        QTRY_VERIFY(window->isActiveWindow());
+        QCOMPARE(QApplication::focusWidget(), sysInfo);
         QTest::keyClick(sysInfo, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(boxes.asked.size(), 2);
         QVERIFY(window && window->isVisible());
@@ -211,6 +229,9 @@ private slots:
             QVERIFY(boxes.asked.isEmpty());
         }
         launched.replace("<dir>", dir.path());
+        // The window says which program it started.
+        QCOMPARE(child<QLabel>(window, "lblStarted")->text(),
+                 fails ? QString() : "Started " + QDir::toNativeSeparators(launched));
         QCOMPARE(launcher.started, launched == "-" ? QList<QString>{} : QList<QString>{launched});
         QCOMPARE(registry.opened, (QList<QByteArray>{infoKey, locationKey}).mid(0, opened));
         // Only the second location's file is looked for; the first is started as read.

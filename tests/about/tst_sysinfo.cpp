@@ -132,6 +132,12 @@ private slots:
         writeFile(first.filePath("hardinfo2"), "#!/bin/sh\n", true);
         QCOMPARE(read(infoKey, "PATH").value, first.filePath("hardinfo2"));
 
+        // Further down the list: KDE's Info Center before the GNOME monitor.
+        QTemporaryDir desktop;
+        for (const char* tool : {"gnome-system-monitor", "kinfocenter"})
+            writeFile(desktop.filePath(tool), "#!/bin/sh\n", true);
+        QCOMPARE(SystemInfoRegistryView({desktop.path()}).toolPath(), desktop.filePath("kinfocenter"));
+
         // The view keeps the registry's rules for handles and buffers.
         RegHandle key = 0;
         QCOMPARE(view.RegOpenKeyExA(reg::LocalMachine, infoKey, reg::ReadWriteAccess, &key), reg::Success);

@@ -1,9 +1,9 @@
 // The listing window's own logic, over a scripted browser: what each handler
 // asks of the browser, what it shows, and how it passes over failing steps.
-#include "app/Twips.h"
 #include "browser/frmBrowser.h"
 #include "tests/browser/ScriptedBrowser.h"
 #include "tests/support/WidgetDriving.h"
+#include "ui/Twips.h"
 
 #include <QLineEdit>
 #include <QTimer>
@@ -103,6 +103,24 @@ private slots:
         form->blnDontNavigate = true;
         form->cboAddress_Click();
         QVERIFY(browser->calls.isEmpty());
+        form->blnDontNavigate = false;
+
+        // A stopped or failed load leaves the browser where it was: the box
+        // gives up what was typed and shows that address again.
+        for (const char* how : {"Stop", "failed"}) {
+            form->cboAddress->lineEdit()->selectAll();
+            QTest::keyClicks(form->cboAddress, "standards.ieee.org/slow");
+            QTest::keyClick(form->cboAddress, Qt::Key_Return);
+            browser->busy = true;
+            if (QByteArray(how) == "Stop") {
+                clickButton("Stop");
+            } else {
+                browser->busy = false;
+                emit browser->DownloadComplete();
+            }
+            QCOMPARE(form->cboAddress->currentText(), browser->locationURL);
+            QCOMPARE(entries(form->cboAddress), (QStringList{browser->locationURL, a, listing, b}));
+        }
     }
 };
 

@@ -2,11 +2,11 @@
 // listing's host is answered by a server on 127.0.0.1 that the test starts:
 // Chromium resolves that one host to it and no other host at all, and an
 // interceptor blocks (and records) any request for another host.
-#include "app/Twips.h"
 #include "browser/WebEngineBrowser.h"
 #include "browser/frmBrowser.h"
 #include "tests/browser/LocalWebServer.h"
 #include "tests/support/WidgetDriving.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -193,6 +193,24 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.openHeld(), 0, Timeout);   // the browser hung up
         QVERIFY(form->windowTitle() != QStringLiteral("Working..."));
         QCOMPARE(entries(form->cboAddress), QStringList{address(ListingPath)});   // never reached
+        QCOMPARE(form->cboAddress->currentText(), address(ListingPath));          // where it still is
+    }
+
+    // A jump within the page loads nothing, so the window is not "Working...".
+    void jumpsWithinThePageAreNoLoad()
+    {
+        openLoaded();
+        typeAndEnter(address("/one.html"));
+        WAIT_SETTLED(form, "Page One");
+        typeAndEnter(address("/one.html#end"));
+        QVERIFY(!form->brwWebBrowser->Busy());
+        QTRY_COMPARE_WITH_TIMEOUT(form->brwWebBrowser->LocationURL(), address("/one.html#end"), Timeout);
+        QTRY_VERIFY(!form->timTimer->isActive());
+        clickButton("Back");
+        QVERIFY(!form->brwWebBrowser->Busy());
+        QTRY_COMPARE_WITH_TIMEOUT(form->brwWebBrowser->LocationURL(), address("/one.html"), Timeout);
+        QTRY_VERIFY(!form->timTimer->isActive());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Page One"));
     }
 
     void toolbarNavigation()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTimer>
 
 using namespace zorvane;
 using test::ScriptedMessageBoxes;
@@ -332,6 +333,44 @@ private slots:
         QCOMPARE(boxes.asked.size(), 4);
         QCOMPARE(boxes.asked[3].text, QStringLiteral("Please fill in all of the information and click Add again"));
         QCOMPARE(fileBytes(database), before);
+    }
+
+    // The table keeps one record per code: a code already there is refused
+    // whatever the last search listed (here: nothing), and so is a second Add.
+    // Exit then closes the record set, so that no journal stays behind.
+    void addRefusesAnExistingCodeAndExitCloses()
+    {
+        ScriptedMessageBoxes boxes;
+        boxes.answer(MsgResult::Ok);
+        search(cmbCode(), "99-99-99");   // No Matches Found
+        editMode();
+        retype(cmbCode(), "00-a0-c9");   // Intel's, in other letters
+        retype(cmbVendor(), "Other Co");
+        retype(txtAddress(), "1 Other Rd");
+        boxes.answer(MsgResult::No);
+        click("cmdAdd");
+        QCOMPARE(boxes.asked.size(), 2);
+        QCOMPARE(boxes.asked[1].title, QStringLiteral("Record Already Exists"));
+        verifyTable(vendorTable());
+        retype(cmbCode(), "99-99-99");
+        click("cmdAdd");
+        boxes.answer(MsgResult::Yes);
+        click("cmdAdd");
+        QCOMPARE(boxes.asked.size(), 3);
+        QCOMPARE(boxes.asked[2].title, QStringLiteral("Record Already Exists"));
+        verifyCleared();
+        std::vector<Record> expected = vendorTable();
+        expected.push_back({"99-99-99", "Other Co", "1 Other Rd"});
+        verifyTable(expected);
+
+        const QString journal = database + QStringLiteral("-journal");
+        QVERIFY(QFile::exists(journal));   // the window still holds the writer
+        boxes.answer(MsgResult::Yes);
+        QTimer::singleShot(0, this, [this] { click("cmdExit"); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!QFile::exists(journal));
+        verifyTable(expected);
     }
 
     void addNewRecordsFoundLater()

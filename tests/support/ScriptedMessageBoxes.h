@@ -1,5 +1,5 @@
 #pragma once
-#include "app/MessageBox.h"
+#include "ui/MessageBox.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,17 @@
-#include "app/MessageBox.h"
-#include "app/AppInfo.h"
+#include "ui/MessageBox.h"
+#include "ui/AppInfo.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
 
 namespace zorvane {
+
+int titleBarWidth(const QWidget& box, const QString& title)
+{
+    QFont bold = box.font();
+    bold.setBold(true);
+    return QFontMetrics(bold).horizontalAdvance(title) + TitleBarExtras;
+}
 
 namespace {
 
@@ -24,6 +32,14 @@ public:
             box.setStandardButtons(QMessageBox::Ok);
         }
         box.setWindowModality(Qt::ApplicationModal);
+        // The window manager cuts a title longer than the box: the box is made
+        // wide enough for it (in a bold face, with room for the title bar's
+        // icon and buttons).
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+            grid->addItem(new QSpacerItem(titleBarWidth(box, title), 0, QSizePolicy::Minimum,
+                                          QSizePolicy::Minimum),
+                          grid->rowCount(), 0, 1, grid->columnCount());
+        }
         const int answer = box.exec();
         if (buttons == MsgButtons::Ok)
             return MsgResult::Ok;

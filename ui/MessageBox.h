@@ -24,6 +24,11 @@ public:
     static void install(MessageBoxes* boxes);
 };
 
+// The width a box needs so that the window manager shows `title` whole: the
+// title in bold and room for the title bar's icon and buttons.
+inline constexpr int TitleBarExtras = 128;
+int titleBarWidth(const QWidget& box, const QString& title);
+
 // Shorthand for MessageBoxes::current().show(...). An empty title becomes the
 // application title.
 MsgResult msgBox(QWidget* parent, const QString& text, MsgButtons buttons = MsgButtons::Ok,

@@ -1,9 +1,10 @@
-#include "app/AppInfo.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
 #include "tests/support/ScriptedMessageBoxes.h"
+#include "ui/AppInfo.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QtTest>
 
 using namespace zorvane;
@@ -38,6 +39,24 @@ private slots:
         QCOMPARE(boxes.asked[1].title, QStringLiteral("Zorvane"));   // no title given
         QCOMPARE(boxes.asked[1].text, QStringLiteral("a\rb"));
         QCOMPARE(boxes.unexpected, 1);
+    }
+    // The real box is wide enough for its title, however short its text.
+    void realBoxesFitTheirTitles()
+    {
+        for (const char* title : {"Record Already Exists", "Search Results Exist"}) {
+            int width = 0, needed = 0;
+            QTimer::singleShot(0, [&] {
+                QWidget* box = QApplication::activeModalWidget();
+                QVERIFY(box && box->windowTitle() == QLatin1String(title));
+                QFont bold = box->font();
+                bold.setBold(true);
+                needed = QFontMetrics(bold).horizontalAdvance(box->windowTitle());
+                width = box->width();
+                QTest::keyClick(box, Qt::Key_Escape);
+            });
+            msgBox(nullptr, "No", MsgButtons::YesNo, MsgIcon::None, title);
+            QVERIFY2(width >= needed + 96, title);
+        }
     }
 };
 

@@ -1,4 +1,4 @@
-#include "about/Pictures.h"
+#include "ui/Pictures.h"
 
 #include <QPainter>
 #include <QSvgRenderer>
@@ -70,6 +70,15 @@ QImage Pictures::programIconImage()
             icon.setPixel(x, y, uint(best));
         }
     }
+    return icon;
+}
+
+QIcon Pictures::listingIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(render(QStringLiteral(":/pictures/zorvane-listing.svg"),
+                                                 QSize(size, size), QImage::Format_ARGB32)));
     return icon;
 }
 

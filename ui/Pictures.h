@@ -14,6 +14,8 @@ struct Pictures {
     // The program icon, 32 x 32 pixels in the 16 standard colours (plus transparency).
     static QImage programIconImage();
     static QIcon programIcon();
+    // The listing browser's icon: a page of the listing and a globe.
+    static QIcon listingIcon();
 
     static constexpr int CardWidth = 99;
     static constexpr int CardHeight = 62;

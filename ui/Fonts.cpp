@@ -1,4 +1,4 @@
-#include "about/Fonts.h"
+#include "ui/Fonts.h"
 
 #include <QFontDatabase>
 #include <QStringList>
