@@ -101,6 +101,8 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
     const std::uint16_t columnCount = le16(b + TdefColumnCountOffset);
     const std::uint32_t realIndexes = le32(b + TdefRealIndexCountOffset);
     def.usedPages = le32(b + TdefUsedPagesOffset);
+    def.storedRows = le32(b + TdefRowCountOffset);
+    def.system = b[TdefTableTypeOffset] != TableTypeUser;
     if (columnCount == 0)
         damaged("it has no columns");
     if (realIndexes > 1000)

@@ -38,6 +38,8 @@ struct TableDef {
     std::uint16_t varColumns = 0;
     std::vector<Column> columns;  // in the table's column order
     std::uint32_t usedPages = 0;  // row pointer to the usage map
+    std::uint32_t storedRows = 0; // the record count the definition keeps
+    bool system = false;          // a system table (Access keeps its count loosely)
     bool hasVarColumns() const;
     // "table \"NAME\"" for error sentences.
     std::string label() const;

@@ -2,6 +2,7 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/PageFile.h"
 #include "records/jet/WriterFile.h"
 #include "records/jet/WriterLayout.h"
 #include "records/jet/WriterPages.h"
@@ -11,6 +12,8 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <optional>
+#include <sys/stat.h>
 
 namespace zorvane::jet {
 
@@ -695,6 +698,12 @@ void createDatabase(const std::string& path, const NewTable& table, const std::v
                     const CreateOptions& options) {
     if (!options.overwrite && fileExists(path))
         fail(path, "the file already exists");
+    // The file replaced is no other program's to write meanwhile, and no
+    // journal of it is left for the new one. (A folder is refused below.)
+    struct stat st {};
+    std::optional<ReplaceLock> lock;
+    if (!path.empty() && (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        lock.emplace(path);
     const Bytes bytes = buildDatabaseImage(path, table, rows);
     writeFileAtomically(path, bytes, options.overwrite);
 }
