@@ -2,12 +2,15 @@
 #include "tools/Commands.h"
 #include "tools/ImportCommand.h"
 
+#include "records/jet/Catalog.h"
 #include "records/jet/Error.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iterator>
 #include <string>
@@ -27,7 +30,7 @@ const Command commands[] = {
 };
 
 void printUsage(std::FILE* to) {
-    std::fputs("usage: zorvane-db COMMAND ARGUMENTS\n", to);
+    std::fputs("usage: zorvane-db COMMAND ARGUMENTS [--password PASSWORD]\n", to);
     for (const Command& c : commands)
         std::fprintf(to, "  zorvane-db %s %s\n      %s\n", c.name, c.arguments, c.summary);
 }
@@ -42,8 +45,29 @@ void printError(std::string message) {
 
 } // namespace
 
+namespace {
+[[noreturn]] void outputFailed(int error) {
+    throw zorvane::jet::Error("the output could not be written (" +
+                              std::string(std::strerror(error ? error : EIO)) + ").");
+}
+} // namespace
+
+QString& givenPassword() {
+    static QString password;
+    return password;
+}
+
 void writeOut(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
+        static_cast<std::size_t>(bytes.size()))
+        outputFailed(errno);
+}
+
+void flushOut() {
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        outputFailed(errno);
 }
 
 } // namespace zorvane::tools
@@ -60,18 +84,34 @@ int main(int argc, char** argv) {
         printUsage(stdout);
         return 0;
     }
+    zorvane::jet::setNoticeHandler([](const std::string& line) { printError(line); });
     QStringList arguments;
     for (int i = 2; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // --password PW (or --password=PW), anywhere after the command: the
+    // database password, for opening a protected file (and for import, the
+    // password the new file gets).
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString password;
+        if (arguments[i] == QLatin1String("--password") && i + 1 < arguments.size()) {
+            password = arguments[i + 1];
+            arguments.remove(i, 2);
+        } else if (arguments[i].startsWith(QLatin1String("--password="))) {
+            password = arguments[i].mid(11);
+            arguments.remove(i);
+        } else {
+            continue;
+        }
+        givenPassword() = password;
+        zorvane::jet::setGivenPassword(password.toStdString());
+        --i;
+    }
     for (const Command& command : commands) {
         if (name != QLatin1String(command.name))
             continue;
         try {
             const int status = command.run(arguments);
-            if (std::fflush(stdout) != 0) {
-                printError("the output could not be written.");
-                return 1;
-            }
+            flushOut();
             return status;
         } catch (const UsageError& e) {
             printError(std::string(e.what()) + " (usage: zorvane-db " + command.name + " " +

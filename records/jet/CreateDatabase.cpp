@@ -385,7 +385,7 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     return result;
 }
 
-void writeHeader(Page& page, double created) {
+void writeHeader(Page& page, double created, const std::u16string& password) {
     std::uint8_t* p = page.bytes.data();
     std::memcpy(p, HeaderLead, sizeof HeaderLead);
     std::memcpy(p + HeaderMagicOffset, HeaderMagicJet, HeaderMagicLength);
@@ -394,12 +394,15 @@ void writeHeader(Page& page, double created) {
         put32(p + HeaderMaskOffset + 4 * i, HeaderMaskedLead[i]);
     put16(p + HeaderCodePageOffset, HeaderCodePage);
     put32(p + HeaderDatabaseKeyOffset, 0);
-    // No password: the password area holds only its mask, which is made from
+    // The password's UCS-2 characters (none: zeros) under a mask made from
     // the whole days of the creation date.
     std::uint8_t mask[4];
     put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
-    for (std::size_t i = 0; i < HeaderPasswordLength; ++i)
-        p[HeaderPasswordOffset + i] = mask[i % 4];
+    for (std::size_t i = 0; i < HeaderPasswordLength; ++i) {
+        const char16_t c = i / 2 < password.size() ? password[i / 2] : u'\0';
+        const auto byte = static_cast<std::uint8_t>(i % 2 ? c >> 8 : c & 0xFF);
+        p[HeaderPasswordOffset + i] = static_cast<std::uint8_t>(byte ^ mask[i % 4]);
+    }
     put16(p + HeaderSortOrderOffset, GeneralSortOrder);
     std::uint64_t bits = 0;
     std::memcpy(&bits, &created, sizeof bits);
@@ -432,7 +435,8 @@ void writeGlobalMap(Page& page, std::uint32_t pageCount, const std::string& labe
 } // namespace
 
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const NewTable& table,
-                                             const std::vector<NewRow>& rows) {
+                                             const std::vector<NewRow>& rows,
+                                             const std::u16string& password) {
     if (table.columns.empty())
         fail(label, "table " + quoted(table.name) + " needs at least one field");
     const std::u16string tableName = fromUtf8(table.name);
@@ -690,7 +694,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const New
     }
 
     writeGlobalMap(image[GlobalUsageMapPage], image.count(), label);
-    writeHeader(image[0], created);
+    writeHeader(image[0], created, password);
     return image.bytes();
 }
 
@@ -704,7 +708,9 @@ void createDatabase(const std::string& path, const NewTable& table, const std::v
     std::optional<ReplaceLock> lock;
     if (!path.empty() && (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
         lock.emplace(path);
-    const Bytes bytes = buildDatabaseImage(path, table, rows);
+    if (options.password.size() > HeaderPasswordLength / 2)
+        fail(path, "a database password has at most 20 characters");
+    const Bytes bytes = buildDatabaseImage(path, table, rows, options.password);
     writeFileAtomically(path, bytes, options.overwrite);
 }
 

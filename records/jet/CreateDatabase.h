@@ -29,6 +29,7 @@ using NewRow = std::vector<NewValue>;  // one value per column
 
 struct CreateOptions {
     bool overwrite = false;  // replace an existing file
+    std::u16string password;  // the database password (at most 20 characters); empty: none
 };
 
 // Writes the database to a temporary file beside `path`, flushes it to disk and
@@ -40,6 +41,7 @@ void createDatabase(const std::string& path, const NewTable& table,
 
 // The file as bytes, without touching the disk (for the above and for tests).
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label, const NewTable& table,
-                                             const std::vector<NewRow>& rows);
+                                             const std::vector<NewRow>& rows,
+                                             const std::u16string& password = {});
 
 } // namespace zorvane::jet

@@ -237,8 +237,17 @@ PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(
         throw Error("No database file was named.");
     std::error_code ec;
     const fs::file_status st = fs::status(path_, ec);
-    if (st.type() == fs::file_type::not_found)
+    if (st.type() == fs::file_type::not_found) {
+        // "a.mdb/" or "a.mdb/x": a file where the path needs a folder.
+        for (auto slash = path_.find('/', 1); slash != std::string::npos;
+             slash = path_.find('/', slash + 1)) {
+            struct stat part {};
+            const std::string head = path_.substr(0, slash);
+            if (::stat(head.c_str(), &part) == 0 && !S_ISDIR(part.st_mode))
+                fail(head + " is a file, not a folder, so this path leads nowhere");
+        }
         fail("the file does not exist");
+    }
     if (ec)
         fail("the file cannot be opened (" + ec.message() + ")");
     if (st.type() == fs::file_type::directory)
