@@ -74,21 +74,10 @@ void flushOut() {
 
 int main(int argc, char** argv) {
     using namespace zorvane::tools;
-    if (argc < 2) {
-        printUsage(stderr);
-        return 1;
-    }
-    const QString name = QString::fromLocal8Bit(argv[1]);
-    if (name == QLatin1String("help") || name == QLatin1String("--help") ||
-        name == QLatin1String("-h")) {
-        printUsage(stdout);
-        return 0;
-    }
-    zorvane::jet::setNoticeHandler([](const std::string& line) { printError(line); });
     QStringList arguments;
-    for (int i = 2; i < argc; ++i)
+    for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    // --password PW (or --password=PW), anywhere after the command: the
+    // --password PW (or --password=PW), before or after the command: the
     // database password, for opening a protected file (and for import, the
     // password the new file gets).
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -106,6 +95,17 @@ int main(int argc, char** argv) {
         zorvane::jet::setGivenPassword(password.toStdString());
         --i;
     }
+    if (arguments.isEmpty()) {
+        printUsage(stderr);
+        return 1;
+    }
+    const QString name = arguments.takeFirst();
+    if (name == QLatin1String("help") || name == QLatin1String("--help") ||
+        name == QLatin1String("-h")) {
+        printUsage(stdout);
+        return 0;
+    }
+    zorvane::jet::setNoticeHandler([](const std::string& line) { printError(line); });
     for (const Command& command : commands) {
         if (name != QLatin1String(command.name))
             continue;

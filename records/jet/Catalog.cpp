@@ -69,9 +69,11 @@ void checkHeader(PageFile& file) {
         file.fail("the database is encrypted, which is not supported");
     const std::u16string password = databasePassword(page);
     if (!password.empty() && password != givenPassword())
-        file.fail(givenPassword().empty()
-                      ? "the database is protected by a password, so it cannot be opened without it"
-                      : "the password given is not the database's password");
+        throw RefusedError(file.path() + ": " +
+                           (givenPassword().empty()
+                                ? "the database is protected by a password, so it cannot be opened "
+                                  "without it."
+                                : "the password given is not the database's password."));
     if (file.pageCount() <= CatalogTableDefPage)
         file.fail("the file is truncated: it ends before the catalog (" +
                   std::to_string(file.fileSize()) + " bytes)");

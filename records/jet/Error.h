@@ -21,6 +21,13 @@ public:
     using Error::Error;
 };
 
+// The file may not be opened as it was asked (a database password): no
+// damage to report, a refusal.
+class RefusedError : public Error {
+public:
+    using Error::Error;
+};
+
 // A line for the user that reports no failure (a journal set aside, say).
 // By default it goes to stderr as it is; a program may route it elsewhere.
 void notice(const std::string& line);

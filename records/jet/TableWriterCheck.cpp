@@ -46,6 +46,8 @@ public:
             checkHeader(file_);
         } catch (const ChangedError&) {
             throw;
+        } catch (const RefusedError&) {
+            throw;
         } catch (const Error& e) {
             problems_.push_back(e.what());
             return problems_;
@@ -436,6 +438,8 @@ std::vector<std::string> checkDatabase(PageFile& file) {
     try {
         return Checker(file).run();
     } catch (const ChangedError&) {
+        throw;
+    } catch (const RefusedError&) {
         throw;
     } catch (const Error& e) {
         return {e.what()};

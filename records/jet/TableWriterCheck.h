@@ -15,7 +15,8 @@
 //  - the catalog's own pages and usage map hold together like any table's,
 //    and no data or usage-map page the database's page map marks in use is
 //    left without an owner.
-// A file that another program changes while it is checked throws ChangedError.
+// A file that another program changes while it is checked throws ChangedError;
+// one protected by a password not given throws RefusedError.
 
 #include "records/jet/PageFile.h"
 
