@@ -105,6 +105,8 @@ private slots:
             QCOMPARE(wrong.status, 1);
             QVERIFY2(wrong.err.contains("the password given is not the database's password"), wrong.err.constData());
         }
+        // The record set behind the lookup window refuses it with the same sentence.
+        QCOMPARE(errorOf([&] { records::RecordSet set(db, "oui"); }).toUtf8(), refused.mid(12).chopped(1));
         QCOMPARE(bytesOf(db), before);
         QCOMPARE(tool({"add", db, "oui", "Code=X", "--password", "Geheim 1"}).status, 0);
         const ProcessResult run = tool({"--password", "Geheim 1", "export", db, "oui"});
