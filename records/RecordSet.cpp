@@ -164,7 +164,15 @@ RecordSet::RecordSet(const QString& file, const QString& table, bool forWriting)
     : d(std::make_unique<Impl>()) {
     d->file = QFile::encodeName(file).toStdString();
     d->tableName = table.toStdString();
-    d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
+    try {
+        d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
+    } catch (const jet::RefusedError&) {
+        throw;
+    } catch (const jet::Error& e) {
+        if (!forWriting)
+            throw;
+        throw jet::Error(std::string(e.what()) + " Table \"" + d->tableName + "\" cannot be changed.");
+    }
     d->writable = forWriting;
     d->tableName = d->table->def().name;
     for (const jet::Column& column : d->table->def().columns)

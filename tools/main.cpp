@@ -45,31 +45,6 @@ void printError(std::string message) {
 
 } // namespace
 
-namespace {
-[[noreturn]] void outputFailed(int error) {
-    throw zorvane::jet::Error("the output could not be written (" +
-                              std::string(std::strerror(error ? error : EIO)) + ").");
-}
-} // namespace
-
-QString& givenPassword() {
-    static QString password;
-    return password;
-}
-
-void writeOut(const QByteArray& bytes) {
-    errno = 0;
-    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
-        static_cast<std::size_t>(bytes.size()))
-        outputFailed(errno);
-}
-
-void flushOut() {
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        outputFailed(errno);
-}
-
 } // namespace zorvane::tools
 
 int main(int argc, char** argv) {

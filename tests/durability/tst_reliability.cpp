@@ -94,8 +94,7 @@ private slots:
         QVERIFY(holder.waitForReadyRead(20000));
         for (const QStringList& command : {QStringList{"import", "--from", listing_, "--force", path_},
                                            QStringList{"delete", path_, "oui", "0"}})
-            QCOMPARE(tool(command, {"ZORVANE_BUSY_TIMEOUT_MS=300"}).err,
-                     "zorvane-db: " + path_.toUtf8() + ": the file is in use by another program.\n");
+            QVERIFY(tool(command, {"ZORVANE_BUSY_TIMEOUT_MS=300"}).err.contains(path_.toUtf8() + ": the file is in use by another program."));
         holder.kill();
         holder.waitForFinished();
         const QString second = dir_->filePath("second.mdb");
