@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
             continue;
         }
         givenPassword() = password;
-        zorvane::jet::setGivenPassword(password.toStdString());
+        zorvane::jet::setGivenPassword(password.toStdU16String());
         --i;
     }
     if (arguments.isEmpty()) {

@@ -3,7 +3,6 @@
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/ValueText.h"
-#include "records/jet/WriterText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,7 +18,7 @@ std::u16string& givenPassword() {
 }
 } // namespace
 
-void setGivenPassword(const std::string& password) { givenPassword() = fromUtf8(password); }
+void setGivenPassword(const std::u16string& password) { givenPassword() = password; }
 
 std::u16string databasePassword(const std::uint8_t* page0) {
     std::uint8_t h[HeaderMaskLength];

@@ -19,8 +19,8 @@ namespace zorvane::jet {
 // given with setGivenPassword; otherwise the Error says it is protected.
 void checkHeader(PageFile& file);
 
-// The database password given for this run (UTF-8; empty: none).
-void setGivenPassword(const std::string& password);
+// The database password given for this run (empty: none).
+void setGivenPassword(const std::u16string& password);
 // The database password a Jet 4 header page holds (empty: none): 40 bytes at
 // 0x42 of the masked stretch, UCS-2 under a mask of the creation date's days.
 std::u16string databasePassword(const std::uint8_t* page0);

@@ -33,7 +33,8 @@
 // and the file is no shorter than before the command nor longer than after
 // it. A file that does not fit that (rebuilt, replaced by a copy, changed
 // through another name) is not the journal's: matches() says so, and the
-// journal is set aside instead of applied.
+// journal is set aside instead of applied. (A journal of layout 1, left by an
+// older build, is read too; it holds no digests of sectors and is applied.)
 
 #include <cstdint>
 #include <optional>
@@ -62,7 +63,7 @@ struct Contents {
     std::uint64_t afterDigest = 0;
     std::vector<std::uint32_t> pages;          // ascending
     std::vector<const std::uint8_t*> originals;  // into the journal's bytes
-    std::vector<const std::uint8_t*> afterSectors;  // 8 digests each, into the bytes
+    std::vector<const std::uint8_t*> afterSectors;  // 8 digests each (layout 1: none)
     bool undo = false;  // marked for undo: the pages never count as in place
 };
 
