@@ -63,6 +63,10 @@ struct RecordSet::Impl {
         database = std::move(db);
         rescan();
     }
+    // Opens the file anew, waiting while another program's command changes it.
+    void reopen(jet::PageFile::Mode mode) {
+        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode)); });
+    }
     // Reads the set again from the pages in memory.
     void rescan() {
         tableCurrent = false;
@@ -156,10 +160,20 @@ void RecordSet::Impl::runCommand(const std::function<void(jet::TableWriter&)>& c
     refreshAfterCommand();
 }
 
-RecordSet::RecordSet(const QString& file, const QString& table) : d(std::make_unique<Impl>()) {
+RecordSet::RecordSet(const QString& file, const QString& table, bool forWriting)
+    : d(std::make_unique<Impl>()) {
     d->file = QFile::encodeName(file).toStdString();
     d->tableName = table.toStdString();
-    d->open(std::make_unique<jet::Database>(d->file));
+    try {
+        d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
+    } catch (const jet::RefusedError&) {
+        throw;
+    } catch (const jet::Error& e) {
+        if (!forWriting)
+            throw;
+        throw jet::Error(std::string(e.what()) + " Table \"" + d->tableName + "\" cannot be changed.");
+    }
+    d->writable = forWriting;
     d->tableName = d->table->def().name;
     for (const jet::Column& column : d->table->def().columns)
         d->names.push_back(QString::fromStdString(column.name));
@@ -299,7 +313,7 @@ void RecordSet::Requery() {
     if (d->writable)
         d->rescan();  // this set is the file's only writer; its pages are current
     else
-        d->open(std::make_unique<jet::Database>(d->file));
+        d->reopen(jet::PageFile::Mode::Read);
     d->position = 0;
 }
 

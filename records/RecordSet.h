@@ -36,8 +36,11 @@ class RecordSet {
 public:
     // Opens `table` in the database file `file` (a path as given, relative to
     // the working directory when relative). The cursor starts on the first
-    // record (or at EOF for an empty table).
-    RecordSet(const QString& file, const QString& table);
+    // record (or at EOF for an empty table). While another program's command
+    // is under way the open waits for it (up to a few seconds; after that the
+    // file is "in use"). `forWriting` opens the file for writing at once, as
+    // the first Edit, AddNew or Delete otherwise does.
+    RecordSet(const QString& file, const QString& table, bool forWriting = false);
     ~RecordSet();
     RecordSet(const RecordSet&) = delete;
     RecordSet& operator=(const RecordSet&) = delete;

@@ -29,7 +29,7 @@ jet::NewTable vendorTable() {
 } // namespace
 
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
-                          bool overwrite) {
+                          bool overwrite, const QString& password) {
     std::vector<jet::NewRow> rows;
     rows.reserve(records.size());
     for (const VendorRecord& record : records) {
@@ -46,6 +46,7 @@ void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& 
     }
     jet::CreateOptions options;
     options.overwrite = overwrite;
+    options.password = password.toStdU16String();
     jet::createDatabase(QFile::encodeName(path).toStdString(), vendorTable(), rows, options);
 }
 

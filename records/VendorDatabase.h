@@ -18,8 +18,9 @@ struct VendorRecord {
 
 // Writes a new Access 2000 database at `path` holding table "oui" with the
 // records in the given order. Writes a temporary file beside `path` and renames
-// it into place; refuses an existing `path` unless `overwrite`. Throws jet::Error.
+// it into place; refuses an existing `path` unless `overwrite`. A `password`
+// protects the new database as Access does. Throws jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
-                          bool overwrite = false);
+                          bool overwrite = false, const QString& password = {});
 
 } // namespace zorvane::records

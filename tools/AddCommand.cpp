@@ -10,7 +10,7 @@ namespace zorvane::tools {
 int runAdd(const QStringList& arguments) {
     if (arguments.size() < 3)
         throw UsageError("add needs a database file, a table and at least one FIELD=VALUE");
-    records::RecordSet set(arguments[0], arguments[1]);
+    records::RecordSet set(arguments[0], arguments[1], true);
     set.AddNew();
     setFields(set, arguments.mid(2));
     set.Update();

@@ -13,8 +13,14 @@ namespace zorvane::tools {
 int runCheck(const QStringList& arguments) {
     if (arguments.size() != 1)
         throw UsageError("check needs exactly one database file");
-    jet::PageFile file(QFile::encodeName(arguments[0]).toStdString());
-    const std::vector<std::string> problems = jet::checkDatabase(file);
+    const std::string path = QFile::encodeName(arguments[0]).toStdString();
+    std::vector<std::string> problems;
+    std::uint32_t pages = 0;
+    jet::readWhileBusy(path, [&] {
+        jet::PageFile file(path);
+        problems = jet::checkDatabase(file);
+        pages = file.pageCount();
+    });
     QByteArray out;
     for (std::string line : problems) {
         for (char& c : line)
@@ -24,8 +30,8 @@ int runCheck(const QStringList& arguments) {
         out.append('\n');
     }
     if (problems.empty())
-        out.append(QByteArray::fromStdString(file.path() + ": the structure is consistent (" +
-                                             std::to_string(file.pageCount()) + " pages).\n"));
+        out.append(QByteArray::fromStdString(path + ": the structure is consistent (" +
+                                             std::to_string(pages) + " pages).\n"));
     writeOut(out);
     return problems.empty() ? 0 : 1;
 }

@@ -39,7 +39,11 @@ void setFields(records::RecordSet& set, const QStringList& assignments);
 // A record number argument: 0 or more, as MoveFirst then Move N reaches it.
 qint32 recordNumber(const QString& text);
 
-// Writes UTF-8 text to stdout.
+// Writes UTF-8 text to stdout; flushOut() sends what is buffered. Both throw
+// jet::Error ("the output could not be written (REASON).") when a write fails.
 void writeOut(const QByteArray& bytes);
+void flushOut();
+// The database password given with --password (empty: none).
+QString& givenPassword();
 
 } // namespace zorvane::tools

@@ -10,7 +10,7 @@ int runDelete(const QStringList& arguments) {
     if (arguments.size() != 3)
         throw UsageError("delete needs a database file, a table and a record number");
     const qint32 n = recordNumber(arguments[2]);
-    records::RecordSet set(arguments[0], arguments[1]);
+    records::RecordSet set(arguments[0], arguments[1], true);
     set.MoveFirst();
     set.Move(n);
     set.Delete();

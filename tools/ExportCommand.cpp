@@ -6,6 +6,9 @@
 #include "tools/Commands.h"
 
 #include "records/RecordSet.h"
+#include "records/jet/PageFile.h"
+
+#include <QFile>
 
 namespace zorvane::tools {
 
@@ -33,33 +36,35 @@ void appendField(QByteArray& out, const QString& text) {
 int runExport(const QStringList& arguments) {
     if (arguments.size() != 2)
         throw UsageError("export needs a database file and a table name");
-    records::RecordSet set(arguments[0], arguments[1]);
-    // The header comes from the set's own fields, so the names keep the
-    // table's spelling and order.
-    QStringList names = set.FieldNames();
-    std::vector<records::Field> fields;
+    // The whole table is read before anything is written, so another
+    // program's command meanwhile means reading it again, not a torn output.
     QByteArray out;
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (i)
-            out.append(',');
-        appendField(out, names[i]);
-        fields.push_back(set.Fields(names[i]));
-    }
-    out.append("\r\n");
-    while (!set.Eof()) {
-        for (std::size_t i = 0; i < fields.size(); ++i) {
+    const std::string path = QFile::encodeName(arguments[0]).toStdString();
+    jet::readWhileBusy(path, [&] {
+        out.clear();
+        records::RecordSet set(arguments[0], arguments[1]);
+        // The header comes from the set's own fields, so the names keep the
+        // table's spelling and order.
+        QStringList names = set.FieldNames();
+        std::vector<records::Field> fields;
+        for (qsizetype i = 0; i < names.size(); ++i) {
             if (i)
                 out.append(',');
-            if (const auto value = fields[i].Value())
-                appendField(out, *value);
+            appendField(out, names[i]);
+            fields.push_back(set.Fields(names[i]));
         }
         out.append("\r\n");
-        if (out.size() > (1 << 16)) {
-            writeOut(out);
-            out.clear();
+        while (!set.Eof()) {
+            for (std::size_t i = 0; i < fields.size(); ++i) {
+                if (i)
+                    out.append(',');
+                if (const auto value = fields[i].Value())
+                    appendField(out, *value);
+            }
+            out.append("\r\n");
+            set.MoveNext();
         }
-        set.MoveNext();
-    }
+    });
     writeOut(out);
     return 0;
 }

@@ -307,9 +307,12 @@ private:
 
 void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
                        const QString& fileName, ListingResult& result) {
-    // The column titles at the top start with "OUI" ("OUI/MA-L ...", "OUI ...").
-    Parser parser(registry, fileName, QByteArrayView(text).startsWith("OUI"), result);
+    // A UTF-8 byte-order mark at the start is no part of the first line.
     QByteArrayView rest(text);
+    if (rest.startsWith("\xEF\xBB\xBF"))
+        rest = rest.sliced(3);
+    // The column titles at the top start with "OUI" ("OUI/MA-L ...", "OUI ...").
+    Parser parser(registry, fileName, rest.startsWith("OUI"), result);
     int number = 0;
     while (!rest.isEmpty()) {
         const qsizetype newline = rest.indexOf('\n');

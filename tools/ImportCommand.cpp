@@ -104,9 +104,22 @@ int runImport(const QStringList& arguments) {
                           0});
         }
     }
-    records::createVendorDatabase(args.out, records, args.force);
-    std::printf("%s: %s\n", args.out.toLocal8Bit().constData(),
-                importSummary(listing).toLocal8Bit().constData());
+    // No records (an empty listing, one whose lines end in CR alone) make no
+    // database, and never replace one.
+    if (records.empty())
+        throw jet::Error(args.from.toStdString() +
+                         ": the listing holds no records, so no database was written.");
+    records::createVendorDatabase(args.out, records, args.force, givenPassword());
+    // The database stands; a summary that cannot be written still fails the
+    // run, saying the file was made.
+    try {
+        writeOut((args.out + QStringLiteral(": ") + importSummary(listing) + QLatin1Char('\n'))
+                     .toLocal8Bit());
+        flushOut();
+    } catch (const jet::Error& e) {
+        throw jet::Error(QFileInfo(args.out).filePath().toStdString() +
+                         ": the database was written, but " + e.what());
+    }
     return 0;
 }
 

@@ -10,12 +10,16 @@ namespace zorvane::tools {
 int runTables(const QStringList& arguments) {
     if (arguments.size() != 1)
         throw UsageError("tables needs exactly one database file");
-    jet::Database database(QFile::encodeName(arguments[0]).toStdString());
+    const std::string path = QFile::encodeName(arguments[0]).toStdString();
     QByteArray out;
-    for (const auto& table : database.tables()) {
-        out.append(table.name.data(), static_cast<qsizetype>(table.name.size()));
-        out.append('\n');
-    }
+    jet::readWhileBusy(path, [&] {
+        jet::Database database(path);
+        out.clear();
+        for (const auto& table : database.tables()) {
+            out.append(table.name.data(), static_cast<qsizetype>(table.name.size()));
+            out.append('\n');
+        }
+    });
     writeOut(out);
     return 0;
 }

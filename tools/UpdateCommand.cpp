@@ -30,7 +30,7 @@ int runUpdate(const QStringList& arguments) {
         throw UsageError("update needs a database file, a table, a record number and at least "
                          "one FIELD=VALUE");
     const qint32 n = recordNumber(arguments[2]);
-    records::RecordSet set(arguments[0], arguments[1]);
+    records::RecordSet set(arguments[0], arguments[1], true);
     set.MoveFirst();
     set.Move(n);
     set.Edit();

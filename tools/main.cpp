@@ -2,12 +2,15 @@
 #include "tools/Commands.h"
 #include "tools/ImportCommand.h"
 
+#include "records/jet/Catalog.h"
 #include "records/jet/Error.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iterator>
 #include <string>
@@ -29,7 +32,7 @@ const Command commands[] = {
 };
 
 void printUsage(std::FILE* to) {
-    std::fputs("usage: zorvane-db COMMAND ARGUMENTS\n", to);
+    std::fputs("usage: zorvane-db COMMAND ARGUMENTS [--password PASSWORD]\n", to);
     for (const Command& c : commands)
         std::fprintf(to, "  zorvane-db %s %s\n      %s\n", c.name, c.arguments, c.summary);
 }
@@ -44,36 +47,48 @@ void printError(std::string message) {
 
 } // namespace
 
-void writeOut(const QByteArray& bytes) {
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-}
-
 } // namespace zorvane::tools
 
 int main(int argc, char** argv) {
     using namespace zorvane::tools;
-    if (argc < 2) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // --password PW (or --password=PW), before or after the command: the
+    // database password, for opening a protected file (and for import, the
+    // password the new file gets).
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString password;
+        if (arguments[i] == QLatin1String("--password") && i + 1 < arguments.size()) {
+            password = arguments[i + 1];
+            arguments.remove(i, 2);
+        } else if (arguments[i].startsWith(QLatin1String("--password="))) {
+            password = arguments[i].mid(11);
+            arguments.remove(i);
+        } else {
+            continue;
+        }
+        givenPassword() = password;
+        zorvane::jet::setGivenPassword(password.toStdU16String());
+        --i;
+    }
+    if (arguments.isEmpty()) {
         printUsage(stderr);
         return 1;
     }
-    const QString name = QString::fromLocal8Bit(argv[1]);
+    const QString name = arguments.takeFirst();
     if (name == QLatin1String("help") || name == QLatin1String("--help") ||
         name == QLatin1String("-h")) {
         printUsage(stdout);
         return 0;
     }
-    QStringList arguments;
-    for (int i = 2; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    zorvane::jet::setNoticeHandler([](const std::string& line) { printError(line); });
     for (const Command& command : commands) {
         if (name != QLatin1String(command.name))
             continue;
         try {
             const int status = command.run(arguments);
-            if (std::fflush(stdout) != 0) {
-                printError("the output could not be written.");
-                return 1;
-            }
+            flushOut();
             return status;
         } catch (const UsageError& e) {
             printError(std::string(e.what()) + " (usage: zorvane-db " + command.name + " " +

@@ -11,6 +11,35 @@ namespace zorvane::jet {
 
 using namespace format;
 
+namespace {
+std::u16string& givenPassword() {
+    static std::u16string password;
+    return password;
+}
+} // namespace
+
+void setGivenPassword(const std::u16string& password) { givenPassword() = password; }
+
+std::u16string databasePassword(const std::uint8_t* page0) {
+    std::uint8_t h[HeaderMaskLength];
+    std::memcpy(h, page0 + HeaderMaskOffset, HeaderMaskLength);
+    rc4(HeaderMaskKey, sizeof HeaderMaskKey, h, HeaderMaskLength);
+    double created = 0;
+    const std::uint64_t bits = le64(h + (HeaderCreationDateOffset - HeaderMaskOffset));
+    std::memcpy(&created, &bits, sizeof created);
+    std::uint8_t mask[4] = {};
+    if (created > -2e9 && created < 2e9)
+        put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
+    std::u16string password;
+    const std::uint8_t* p = h + (HeaderPasswordOffset - HeaderMaskOffset);
+    for (std::size_t i = 0; i < 40; i += 2)
+        password.push_back(static_cast<char16_t>((p[i] ^ mask[i % 4]) |
+                                                 ((p[i + 1] ^ mask[(i + 1) % 4]) << 8)));
+    while (!password.empty() && password.back() == u'\0')
+        password.pop_back();
+    return password;
+}
+
 void checkHeader(PageFile& file) {
     if (file.pageCount() == 0) {
         if (file.fileSize() == 0)
@@ -37,6 +66,13 @@ void checkHeader(PageFile& file) {
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, masked, HeaderMaskLength);
     if (le32(masked + (HeaderDatabaseKeyOffset - HeaderMaskOffset)) != 0)
         file.fail("the database is encrypted, which is not supported");
+    const std::u16string password = databasePassword(page);
+    if (!password.empty() && password != givenPassword())
+        throw RefusedError(file.path() + ": " +
+                           (givenPassword().empty()
+                                ? "the database is protected by a password, so it cannot be opened "
+                                  "without it."
+                                : "the password given is not the database's password."));
     if (file.pageCount() <= CatalogTableDefPage)
         file.fail("the file is truncated: it ends before the catalog (" +
                   std::to_string(file.fileSize()) + " bytes)");
@@ -101,6 +137,8 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
     const std::uint16_t columnCount = le16(b + TdefColumnCountOffset);
     const std::uint32_t realIndexes = le32(b + TdefRealIndexCountOffset);
     def.usedPages = le32(b + TdefUsedPagesOffset);
+    def.storedRows = le32(b + TdefRowCountOffset);
+    def.system = b[TdefTableTypeOffset] != TableTypeUser;
     if (columnCount == 0)
         damaged("it has no columns");
     if (realIndexes > 1000)

@@ -15,7 +15,15 @@ namespace zorvane::jet {
 // Checks page 0: an Access 2000 (Jet 4) header whose pages are not encrypted.
 // Throws Error naming what the file is instead (not a database, Access 97,
 // Access 2007 or later, encrypted).
+// A database whose header holds a password opens only when it is the one
+// given with setGivenPassword; otherwise the Error says it is protected.
 void checkHeader(PageFile& file);
+
+// The database password given for this run (empty: none).
+void setGivenPassword(const std::u16string& password);
+// The database password a Jet 4 header page holds (empty: none): 40 bytes at
+// 0x42 of the masked stretch, UCS-2 under a mask of the creation date's days.
+std::u16string databasePassword(const std::uint8_t* page0);
 
 struct Column {
     std::string name;           // UTF-8
@@ -38,6 +46,8 @@ struct TableDef {
     std::uint16_t varColumns = 0;
     std::vector<Column> columns;  // in the table's column order
     std::uint32_t usedPages = 0;  // row pointer to the usage map
+    std::uint32_t storedRows = 0; // the record count the definition keeps
+    bool system = false;          // a system table (Access keeps its count loosely)
     bool hasVarColumns() const;
     // "table \"NAME\"" for error sentences.
     std::string label() const;

@@ -2,6 +2,7 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/PageFile.h"
 #include "records/jet/WriterFile.h"
 #include "records/jet/WriterLayout.h"
 #include "records/jet/WriterPages.h"
@@ -13,6 +14,8 @@
 #include <charconv>
 #include <cstring>
 #include <deque>
+#include <optional>
+#include <sys/stat.h>
 
 namespace zorvane::jet {
 
@@ -569,7 +572,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     layoutTableDef(bytes, numbers, pages);
 }
 
-void writeHeader(Page& page, double created) {
+void writeHeader(Page& page, double created, const std::u16string& password) {
     std::uint8_t* p = page.bytes.data();
     std::memcpy(p, HeaderLead, sizeof HeaderLead);
     std::memcpy(p + HeaderMagicOffset, HeaderMagicJet, HeaderMagicLength);
@@ -578,12 +581,15 @@ void writeHeader(Page& page, double created) {
         put32(p + HeaderMaskOffset + 4 * i, HeaderMaskedLead[i]);
     put16(p + HeaderCodePageOffset, HeaderCodePage);
     put32(p + HeaderDatabaseKeyOffset, 0);
-    // No password: the password area holds only its mask, which is made from
+    // The password's UCS-2 characters (none: zeros) under a mask made from
     // the whole days of the creation date.
     std::uint8_t mask[4];
     put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
-    for (std::size_t i = 0; i < HeaderPasswordLength; ++i)
-        p[HeaderPasswordOffset + i] = mask[i % 4];
+    for (std::size_t i = 0; i < HeaderPasswordLength; ++i) {
+        const char16_t c = i / 2 < password.size() ? password[i / 2] : u'\0';
+        const auto byte = static_cast<std::uint8_t>(i % 2 ? c >> 8 : c & 0xFF);
+        p[HeaderPasswordOffset + i] = static_cast<std::uint8_t>(byte ^ mask[i % 4]);
+    }
     put16(p + HeaderSortOrderOffset, GeneralSortOrder);
     std::uint64_t bits = 0;
     std::memcpy(&bits, &created, sizeof bits);
@@ -616,7 +622,8 @@ void writeGlobalMap(Page& page, std::uint32_t pageCount, const std::string& labe
 } // namespace
 
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
-                                             const std::vector<NewTableRows>& tables) {
+                                             const std::vector<NewTableRows>& tables,
+                                             const std::u16string& password) {
     std::vector<Bytes> nameKeys;
     for (const NewTableRows& t : tables) {
         const std::u16string name = fromUtf8(t.table.name);
@@ -831,7 +838,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     }
 
     writeGlobalMap(image[GlobalUsageMapPage], image.count(), label);
-    writeHeader(image[0], created);
+    writeHeader(image[0], created, password);
     return image.bytes();
 }
 
@@ -839,7 +846,15 @@ void createDatabase(const std::string& path, const std::vector<NewTableRows>& ta
                     const CreateOptions& options) {
     if (!options.overwrite && fileExists(path))
         fail(path, "the file already exists");
-    const Bytes bytes = buildDatabaseImage(path, tables);
+    // The file replaced is no other program's to write meanwhile, and no
+    // journal of it is left for the new one. (A folder is refused below.)
+    struct stat st {};
+    std::optional<ReplaceLock> lock;
+    if (!path.empty() && (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        lock.emplace(path);
+    if (options.password.size() > HeaderPasswordLength / 2)
+        fail(path, "a database password has at most 20 characters");
+    const Bytes bytes = buildDatabaseImage(path, tables, options.password);
     writeFileAtomically(path, bytes, options.overwrite);
 }
 

@@ -50,6 +50,7 @@ struct NewTableRows {
 
 struct CreateOptions {
     bool overwrite = false;  // replace an existing file
+    std::u16string password;  // the database password (at most 20 characters); empty: none
 };
 
 // Writes the database to a temporary file beside `path`, flushes it to disk and
@@ -63,6 +64,7 @@ void createDatabase(const std::string& path, const NewTable& table,
 
 // The file as bytes, without touching the disk (for the above and for tests).
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
-                                             const std::vector<NewTableRows>& tables);
+                                             const std::vector<NewTableRows>& tables,
+                                             const std::u16string& password = {});
 
 } // namespace zorvane::jet

@@ -21,6 +21,9 @@ Database::Database(std::string name, std::vector<std::uint8_t> image)
 void Database::readCatalog() {
     checkHeader(*file_);
     Table catalog(*file_, readTableDef(*file_, CatalogTableDefPage, "MSysObjects"));
+    if (const std::uint32_t stray = catalog.strayPage())
+        file_->fail("the catalog (MSysObjects) is damaged: page " + std::to_string(stray) +
+                    ", which its page usage map marks, holds none of its rows");
     const int id = catalog.columnIndex("Id");
     const int name = catalog.columnIndex("Name");
     const int type = catalog.columnIndex("Type");

@@ -13,4 +13,24 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Another program changed the file while it was being read, so the pages read
+// so far no longer fit together; reading it again from the start is the cure
+// (see readWhileBusy in records/jet/PageFile.h).
+class ChangedError : public Error {
+public:
+    using Error::Error;
+};
+
+// The file may not be opened as it was asked (a database password): no
+// damage to report, a refusal.
+class RefusedError : public Error {
+public:
+    using Error::Error;
+};
+
+// A line for the user that reports no failure (a journal set aside, say).
+// By default it goes to stderr as it is; a program may route it elsewhere.
+void notice(const std::string& line);
+void setNoticeHandler(void (*handler)(const std::string& line));
+
 } // namespace zorvane::jet

@@ -11,9 +11,15 @@ using namespace format;
 namespace {
 
 constexpr char Magic[8] = {'Z', 'V', 'J', 'O', 'U', 'R', 'N', 'L'};
-constexpr std::uint32_t LayoutVersion = 1;
+constexpr std::uint32_t LayoutVersion = 2;
+// Layout 1 (left by an older build) has no sector digests and marks an undo
+// by an impossible size after: it is applied as it always was.
+constexpr std::uint32_t LegacyVersion = 1;
 constexpr std::size_t EntryHeader = 8;
 constexpr std::size_t EntryDigest = 8;
+constexpr std::size_t Sectors = PageSize / SectorSize;
+constexpr std::size_t EntryBody = EntryHeader + PageSize + Sectors * 8;
+constexpr std::uint32_t FlagUndo = 1;
 
 std::uint64_t mix(std::uint64_t h) {
     h ^= h >> 33;
@@ -49,21 +55,23 @@ void Digest::add32(std::uint32_t value) {
 
 std::uint64_t Digest::value() const { return mix(state_ ^ mix(length_)); }
 
-std::size_t entrySize() { return EntryHeader + PageSize + EntryDigest; }
+std::size_t entrySize() { return EntryBody + EntryDigest; }
 
-static std::uint64_t entryDigest(std::uint64_t salt, const std::uint8_t* entry) {
+static std::uint64_t entryDigest(std::uint64_t salt, const std::uint8_t* entry,
+                                 std::size_t body = EntryBody) {
     Digest d;
     std::uint8_t saltBytes[8];
     put64(saltBytes, salt);
     d.add(saltBytes, sizeof saltBytes);
-    d.add(entry, EntryHeader + PageSize);
+    d.add(entry, body);
     return d.value();
 }
 
 std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAfter,
                                  std::uint64_t afterDigest, std::uint64_t salt,
                                  const std::vector<std::uint32_t>& pages,
-                                 const std::vector<const std::uint8_t*>& originals) {
+                                 const std::vector<const std::uint8_t*>& originals,
+                                 const std::vector<const std::uint8_t*>& afters) {
     std::vector<std::uint8_t> out(HeaderSize + pages.size() * entrySize(), 0);
     std::uint8_t* h = out.data();
     std::memcpy(h, Magic, sizeof Magic);
@@ -79,18 +87,22 @@ std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAft
         std::uint8_t* e = out.data() + HeaderSize + i * entrySize();
         put32(e, pages[i]);
         std::memcpy(e + EntryHeader, originals[i], PageSize);
-        put64(e + EntryHeader + PageSize, entryDigest(salt, e));
+        const std::uint8_t* after = i < afters.size() ? afters[i] : originals[i];
+        for (std::size_t s = 0; s < Sectors; ++s)
+            put64(e + EntryHeader + PageSize + 8 * s, digestOf(after + s * SectorSize, SectorSize));
+        put64(e + EntryBody, entryDigest(salt, e));
     }
     return out;
 }
 
 void markForUndo(std::uint8_t* header) {
-    put64(header + 24, ~std::uint64_t(0));
+    put32(header + 36, le32(header + 36) | FlagUndo);
     put64(header + 56, digestOf(header, 56));
 }
 
 bool headerIsValid(const std::uint8_t* h) {
-    return std::memcmp(h, Magic, sizeof Magic) == 0 && le32(h + 8) == LayoutVersion &&
+    return std::memcmp(h, Magic, sizeof Magic) == 0 &&
+           (le32(h + 8) == LayoutVersion || le32(h + 8) == LegacyVersion) &&
            le32(h + 12) == PageSize && le64(h + 56) == digestOf(h, 56);
 }
 
@@ -103,12 +115,16 @@ std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
     c.sizeBefore = le64(h + 16);
     c.sizeAfter = le64(h + 24);
     c.afterDigest = le64(h + 40);
+    c.undo = (le32(h + 36) & FlagUndo) != 0;
     const std::uint64_t count = le32(h + 32);
-    if (bytes.size() < HeaderSize + count * entrySize())
+    const bool legacy = le32(h + 8) == LegacyVersion;
+    const std::size_t body = legacy ? EntryHeader + PageSize : EntryBody;
+    c.undo = c.undo || (legacy && c.sizeAfter == ~std::uint64_t(0));
+    if (bytes.size() < HeaderSize + count * (body + EntryDigest))
         return std::nullopt;
     for (std::uint64_t i = 0; i < count; ++i) {
-        const std::uint8_t* e = bytes.data() + HeaderSize + i * entrySize();
-        if (le64(e + EntryHeader + PageSize) != entryDigest(salt, e))
+        const std::uint8_t* e = bytes.data() + HeaderSize + i * (body + EntryDigest);
+        if (le64(e + body) != entryDigest(salt, e, body))
             return std::nullopt;
         const std::uint32_t page = le32(e);
         if (!c.pages.empty() && page <= c.pages.back())
@@ -117,8 +133,21 @@ std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
             return std::nullopt;
         c.pages.push_back(page);
         c.originals.push_back(e + EntryHeader);
+        c.afterSectors.push_back(legacy ? nullptr : e + EntryHeader + PageSize);
     }
     return c;
+}
+
+bool sectorFits(const Contents& c, std::size_t entry, const std::uint8_t* page) {
+    if (!c.afterSectors[entry])
+        return true;  // layout 1 cannot tell
+    for (std::size_t s = 0; s < Sectors; ++s) {
+        const std::uint8_t* sector = page + s * SectorSize;
+        if (std::memcmp(sector, c.originals[entry] + s * SectorSize, SectorSize) != 0 &&
+            digestOf(sector, SectorSize) != le64(c.afterSectors[entry] + 8 * s))
+            return false;
+    }
+    return true;
 }
 
 } // namespace zorvane::jet::journal

@@ -9,6 +9,8 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -58,9 +60,10 @@ int setLock(int fd, short type, off_t byte) {
 
 bool heldElsewhere(int error) { return error == EAGAIN || error == EACCES; }
 
-// Takes the lock, waiting up to LockPatience for another holder; 0 or errno.
-int waitForLock(int fd, short type, off_t byte) {
-    const auto deadline = std::chrono::steady_clock::now() + LockPatience;
+// Takes the lock, waiting up to `patience` for another holder; 0 or errno.
+int waitForLock(int fd, short type, off_t byte,
+                std::chrono::steady_clock::duration patience = LockPatience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
     auto pause = std::chrono::microseconds(100);
     for (;;) {
         const int error = setLock(fd, type, byte);
@@ -215,7 +218,27 @@ std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
             static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
+void printNotice(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void (*noticeHandler)(const std::string&) = printNotice;
+
 } // namespace
+
+void notice(const std::string& line) { noticeHandler(line); }
+void setNoticeHandler(void (*handler)(const std::string& line)) {
+    noticeHandler = handler ? handler : printNotice;
+}
+
+void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
+
+std::chrono::milliseconds PageFile::busyTimeout() {
+    static const std::chrono::milliseconds timeout = [] {
+        const char* text = std::getenv("ZORVANE_BUSY_TIMEOUT_MS");
+        char* end = nullptr;
+        const long value = text ? std::strtol(text, &end, 10) : -1;
+        return std::chrono::milliseconds(text && *text && !*end && value >= 0 ? value : 3000);
+    }();
+    return timeout;
+}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -233,8 +256,17 @@ PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(
         throw Error("No database file was named.");
     std::error_code ec;
     const fs::file_status st = fs::status(path_, ec);
-    if (st.type() == fs::file_type::not_found)
+    if (st.type() == fs::file_type::not_found) {
+        // "a.mdb/" or "a.mdb/x": a file where the path needs a folder.
+        for (auto slash = path_.find('/', 1); slash != std::string::npos;
+             slash = path_.find('/', slash + 1)) {
+            struct stat part {};
+            const std::string head = path_.substr(0, slash);
+            if (::stat(head.c_str(), &part) == 0 && !S_ISDIR(part.st_mode))
+                fail(head + " is a file, not a folder, so this path leads nowhere");
+        }
         fail("the file does not exist");
+    }
     if (ec)
         fail("the file cannot be opened (" + ec.message() + ")");
     if (st.type() == fs::file_type::directory)
@@ -271,7 +303,7 @@ PageFile::~PageFile() {
     // A writer's ended journal goes with it, before the lock is let go (after
     // that it could be another writer's). One that failed to undo leaves it
     // for the next open.
-    if (fd_ >= 0 && mode_ == Mode::ReadWrite && !broken_ && exists(journalPath_))
+    if (fd_ >= 0 && mode_ == Mode::ReadWrite && !broken_ && journalMine_ && exists(journalPath_))
         removeFile(journalPath_, "journal remove");
     if (fd_ >= 0)
         ::close(fd_);  // also releases the locks
@@ -296,11 +328,16 @@ void PageFile::openFile(Mode mode) {
     }
     if (!writing)
         return;
-    const int error = setLock(fd_, F_WRLCK, WriterLockByte);
+    const int error = waitForLock(fd_, F_WRLCK, WriterLockByte, busyTimeout());
     if (heldElsewhere(error))
         fail("the file is in use by another program");
     if (error)
         fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_nlink > 1)
+        fail("the file has " + std::to_string(st.st_nlink) +
+             " names (hard links), so a change to it cannot be made safe against a crash; "
+             "copy it to a file of its own to change it");
     // Each command's salt differs from every earlier one's, in this open and
     // in earlier ones, whose journals this one writes over.
     salt_ = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
@@ -429,7 +466,7 @@ void PageFile::recover(int fd) {
     struct stat st {};
     if (::fstat(fd, &st) != 0)
         fail("the file's size cannot be read (" + reasonOf(errno) + ")");
-    bool finished = static_cast<std::uint64_t>(st.st_size) == c.sizeAfter;
+    bool finished = !c.undo && static_cast<std::uint64_t>(st.st_size) == c.sizeAfter;
     if (finished) {
         std::vector<std::uint32_t> written = c.pages;
         for (std::uint64_t p = c.sizeBefore / PageSize; p < c.sizeAfter / PageSize; ++p)
@@ -450,6 +487,18 @@ void PageFile::recover(int fd) {
 
     int error = 0;
     if (!finished) {
+        std::vector<std::uint8_t> page(PageSize);
+        const bool ours = journal::matches(c, static_cast<std::uint64_t>(st.st_size),
+                                           [&](std::size_t i) -> const std::uint8_t* {
+            return readAt(fd, page.data(), PageSize, std::uint64_t(c.pages[i]) * PageSize) ==
+                           static_cast<long long>(PageSize)
+                       ? page.data()
+                       : nullptr;
+        });
+        if (!ours) {
+            setJournalAside();
+            return;
+        }
         for (std::size_t i = 0; i < c.pages.size() && !error; ++i)
             error = writeAll(fd, c.originals[i], PageSize, std::uint64_t(c.pages[i]) * PageSize,
                              "restore page");
@@ -463,6 +512,18 @@ void PageFile::recover(int fd) {
     if (const int removeError = removeFile(journalPath_, "journal remove"))
         fail("a change to the file that was cut off was undone, but its journal " +
              journalPath_ + " cannot be removed (" + reasonOf(removeError) + ")");
+}
+
+// A journal that is not the file's own (the file was rebuilt, replaced or
+// changed through another name since) is kept aside, never applied.
+void PageFile::setJournalAside() {
+    const std::string aside = journalPath_ + ".unmatched";
+    if (::rename(journalPath_.c_str(), aside.c_str()) != 0)
+        fail("a journal " + journalPath_ + " that does not belong to the file as it is now "
+             "cannot be set aside (" + reasonOf(errno) + ")");
+    notice(path_ + ": the journal " + journalPath_ + " does not belong to the file as it is "
+           "now (the file was replaced or rebuilt since), so it was not applied; it is kept as " +
+           aside + ".");
 }
 
 const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
@@ -527,8 +588,8 @@ void PageFile::lockDiskRead() {
     struct stat st {};
     if (::fstat(fd_, &st) == 0 && changeStamp(st) != seenChange_) {
         unlock(fd_, CommitLockByte);
-        fail("the file was changed by another program while it was being read; open it "
-             "again");
+        throw ChangedError(path_ + ": the file was changed by another program while it was "
+                           "being read; open it again.");
     }
 }
 
@@ -669,10 +730,11 @@ void PageFile::commit() {
 
     // What the command writes: changed pages ascending, then appended pages.
     std::vector<std::uint32_t> pages;
-    std::vector<const std::uint8_t*> originals;
+    std::vector<const std::uint8_t*> originals, afters;
     for (const auto& [number, original] : originals_) {
         pages.push_back(number);
         originals.push_back(original.get());
+        afters.push_back(cache_[number].get());
     }
     std::vector<std::uint32_t> written = pages;
     for (std::uint32_t number = committedPages_; number < pageCount_; ++number)
@@ -685,7 +747,7 @@ void PageFile::commit() {
     const std::uint64_t sizeAfter =
         pageCount_ > committedPages_ ? std::uint64_t(pageCount_) * PageSize : committedSize_;
     std::vector<std::uint8_t> bytes =
-        journal::encode(committedSize_, sizeAfter, after.value(), ++salt_, pages, originals);
+        journal::encode(committedSize_, sizeAfter, after.value(), ++salt_, pages, originals, afters);
     int syncs = 0;
 
     // 1. The journal, synced, written over the last command's (so the file
@@ -698,6 +760,7 @@ void PageFile::commit() {
         journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, permissions);
         journalNamed_ = false;
     }
+    journalMine_ = journalMine_ || journalFd >= 0;
     if (journalFd < 0)
         failCommit("the change could not be saved: its journal " + journalPath_ +
                        " cannot be created",
@@ -759,5 +822,24 @@ void PageFile::commit() {
     inCommand_ = false;
     lastCommitSyncs_ = syncs;
 }
+
+ReplaceLock::ReplaceLock(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+        // The file went; a journal of it must not be applied to the new one.
+        std::error_code ec;
+        const fs::path folder = fs::canonical(folderOf(path), ec);
+        const std::string base = path.substr(path.find_last_of('/') + 1);
+        const std::string journal =
+            PageFile::journalPathOf(ec ? path : (folder / base).string());
+        if (exists(journal) && ::rename(journal.c_str(), (journal + ".unmatched").c_str()) == 0)
+            notice(path + ": the journal " + journal + " of a removed file was not applied; it "
+                   "is kept as " + journal + ".unmatched.");
+        return;
+    }
+    file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite);
+}
+
+ReplaceLock::~ReplaceLock() = default;
 
 } // namespace zorvane::jet

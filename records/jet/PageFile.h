@@ -29,7 +29,21 @@
 // command that was cut off, rolls that command back first: the saved pages go
 // back, the file is cut to its old size and synced, the journal is removed. A
 // journal that was itself cut off while being written (the file was not
-// touched yet), or that ended, counts for nothing.
+// touched yet), or that ended, counts for nothing. A journal that does not
+// belong to the file as it now is (records/jet/Journal.h: the file was rebuilt
+// or replaced since) is never applied: it is renamed "<file>-journal.unmatched"
+// and a notice line says so.
+//
+// Waiting: a writer waits for another writer's lock, and a reader for a
+// command in progress, up to busyTimeout() (3 seconds; the environment
+// variable ZORVANE_BUSY_TIMEOUT_MS sets another); only then is the file "in
+// use". readWhileBusy() reads a file anew while another program's commands
+// keep changing it under the reader, within the same bound.
+//
+// Hard links: the journal lies beside the name the file was opened by (its
+// symbolic links resolved), so a file with several names (hard links) could
+// have a journal that an open through another name does not see. Such a file
+// is therefore refused for writing; reading it is allowed.
 //
 // Locks (open-file-description locks, so two opens in one process exclude
 // each other like two processes): a file open for writing holds an exclusive
@@ -47,6 +61,7 @@
 // numbered point (records/jet/FaultPoints.h).
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -54,7 +69,11 @@
 #include <string>
 #include <vector>
 
+#include "records/jet/Error.h"
+
 namespace zorvane::jet {
+
+void sleepFor(std::chrono::milliseconds pause);
 
 class PageFile {
 public:
@@ -118,6 +137,8 @@ public:
 
     // "<path>-journal" (the journal lies beside the file a link leads to).
     static std::string journalPathOf(const std::string& path);
+    // How long a writer waits for another writer, and a reader for a command.
+    static std::chrono::milliseconds busyTimeout();
     // Syncs issued by the last successful commit (for the benchmark).
     int lastCommitSyncs() const { return lastCommitSyncs_; }
     // The pages the last command changed or added, ascending, once it was
@@ -134,6 +155,7 @@ private:
     void unlockDiskRead();
     [[noreturn]] void failRead(std::uint32_t number, long long got) const;
     void recover(int fd);
+    void setJournalAside();
     void readSize();
     void dropCommand();
     [[noreturn]] void failCommit(const std::string& reason, int error);
@@ -156,6 +178,7 @@ private:
     bool broken_ = false;  // a failed commit could not be undone in place
     bool undoMarked_ = false;  // ... but its journal says to undo it
     bool journalNamed_ = false;  // the journal exists and its folder was synced
+    bool journalMine_ = false;  // this writer wrote the journal beside the file
     std::uint64_t salt_ = 0;
     std::array<std::int64_t, 3> seenChange_{};  // the file's size and time when opened
     std::uint64_t committedSize_ = 0;
@@ -168,5 +191,38 @@ private:
 
 // The folder part of `path` ("." when it has none).
 std::string folderOf(const std::string& path);
+
+// Holds the writer lock of the database file at `path` (waiting up to the busy
+// timeout, then "in use") while a new file is put in its place; a command cut
+// off in the old file is rolled back first, so no journal outlives it. No file
+// at `path`: a journal left there (its file was removed) is set aside.
+class ReplaceLock {
+public:
+    explicit ReplaceLock(const std::string& path);
+    ~ReplaceLock();
+    ReplaceLock(const ReplaceLock&) = delete;
+    ReplaceLock& operator=(const ReplaceLock&) = delete;
+
+private:
+    std::unique_ptr<PageFile> file_;
+};
+
+// Runs `read` (which opens the file and reads it from the start) again while
+// another program's command changes the file under it, for up to the busy
+// timeout; after that the file at `path` is "in use by another program".
+template <class Read>
+auto readWhileBusy(const std::string& path, Read read) -> decltype(read()) {
+    const auto deadline = std::chrono::steady_clock::now() + PageFile::busyTimeout();
+    for (auto pause = std::chrono::milliseconds(1);;
+         pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
+        try {
+            return read();
+        } catch (const ChangedError&) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                throw Error(path + ": the file is in use by another program.");
+        }
+        sleepFor(pause);
+    }
+}
 
 } // namespace zorvane::jet

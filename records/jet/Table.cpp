@@ -26,6 +26,23 @@ bool sameName(std::string_view a, std::string_view b) {
 Table::Table(PageFile& file, TableDef def)
     : file_(file), def_(std::move(def)), label_(def_.label()) {
     load(usageMapPages(file_, def_.usedPages, label_));
+    if (!def_.system && rows_.size() != def_.storedRows) {
+        std::string where;
+        if (const std::uint32_t stray = strayPage())
+            where = "; page " + std::to_string(stray) + ", which its page usage map marks, " +
+                    "holds none of its rows";
+        file_.fail(label_ + " is damaged: it records " + std::to_string(def_.storedRows) +
+                   " records, but its pages hold " + std::to_string(rows_.size()) + where);
+    }
+}
+
+std::uint32_t Table::strayPage() const {
+    for (const std::uint32_t number : pages_) {
+        const std::uint8_t* bytes = file_.page(number, label_.c_str());
+        if (bytes[0] != PageData || le32(bytes + DataOwnerOffset) != def_.page)
+            return number;
+    }
+    return 0;
 }
 
 void Table::scanPage(std::uint32_t number, std::vector<RowSpan>& rows,

@@ -28,8 +28,14 @@ struct RowPlace {
 
 class Table {
 public:
-    // Scans the table's pages once; the rows then stay located. Throws Error.
+    // Scans the table's pages once; the rows then stay located. Throws Error,
+    // also when a user table's rows are not as many as its definition
+    // records (a data page was lost: the sentence names it).
     Table(PageFile& file, TableDef def);
+
+    // The first page the usage map marks that is no data page of the table
+    // (a lost or foreign page), or 0 when there is none.
+    std::uint32_t strayPage() const;
 
     // Brings the rows up to date after a write command (or its rollback)
     // that changed or added `changedPages` and nothing else: the definition

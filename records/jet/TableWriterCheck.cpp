@@ -44,6 +44,10 @@ public:
     std::vector<std::string> run() {
         try {
             checkHeader(file_);
+        } catch (const ChangedError&) {
+            throw;
+        } catch (const RefusedError&) {
+            throw;
         } catch (const Error& e) {
             problems_.push_back(e.what());
             return problems_;
@@ -54,12 +58,21 @@ public:
         std::vector<TableEntry> tables;
         try {
             tables = catalogTables();
+        } catch (const ChangedError&) {
+            throw;
         } catch (const Error& e) {
             problems_.push_back(e.what());
             return problems_;
         }
-        for (const TableEntry& t : tables)
+        bool catalogListed = false;
+        for (const TableEntry& t : tables) {
             checkTable(t.name, t.page, t.system);
+            catalogListed |= t.page == CatalogTableDefPage;
+        }
+        // The catalog's own pages, whether or not it still lists itself.
+        if (!catalogListed)
+            checkTable("MSysObjects", CatalogTableDefPage, true);
+        reportUnowned();
         return problems_;
     }
 
@@ -83,6 +96,31 @@ private:
         if (reach_[page] && free_[page])
             problem(pageText(page) + " is in use by " + who +
                     ", but the database's page map marks it free");
+    }
+
+    // Data and usage-map pages the database's page map marks in use that no
+    // table owns, one line per run. (Long-value pages are left out: Access
+    // keeps no map of some of them.)
+    void reportUnowned() {
+        std::uint32_t from = count_;
+        for (std::uint32_t p = 0; p <= count_; ++p) {
+            bool unowned = false;
+            if (p < count_ && reach_[p] && !free_[p] && owner_[p].empty()) {
+                const std::uint8_t* bytes = file_.page(p);
+                unowned = bytes[0] == PageUsageMap ||
+                          (bytes[0] == PageData && le32(bytes + DataOwnerOffset) != LongValueOwnerWord);
+            }
+            if (unowned && from == count_)
+                from = p;
+            if (!unowned && from != count_) {
+                problem((from + 1 == p ? pageText(from) + " is"
+                                       : "pages " + std::to_string(from) + " to " +
+                                             std::to_string(p - 1) + " are") +
+                        " marked in use in the database's page map, but no table owns " +
+                        (from + 1 == p ? "it" : "them"));
+                from = count_;
+            }
+        }
     }
 
     // The rows of a data page with their bounds; problems with the row table
@@ -279,6 +317,8 @@ private:
         try {
             def = readTableDef(file_, tdefPage, name);
             layout = tablewrite::readTableLayout(file_, def);
+        } catch (const ChangedError&) {
+            throw;
         } catch (const Error& e) {
             problems_.push_back(e.what());
             return;
@@ -333,6 +373,8 @@ private:
                     try {
                         text.clear();
                         appendColumnText(file_, def, c, span, text, scratch, label);
+                    } catch (const ChangedError&) {
+                        throw;
                     } catch (const Error& e) {
                         problem(label + ": the record at " + pageText(page) + ", row " +
                                 std::to_string(s) + " cannot be read (" + e.what() + ")");
@@ -395,6 +437,10 @@ private:
 std::vector<std::string> checkDatabase(PageFile& file) {
     try {
         return Checker(file).run();
+    } catch (const ChangedError&) {
+        throw;
+    } catch (const RefusedError&) {
+        throw;
     } catch (const Error& e) {
         return {e.what()};
     }

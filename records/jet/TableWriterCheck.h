@@ -11,7 +11,12 @@
 //    the free-space count is what they leave;
 //  - every record decodes (long values included), its table's record count
 //    is the number of its records, and every moved row is reached by exactly
-//    one pointer, which leads to it.
+//    one pointer, which leads to it;
+//  - the catalog's own pages and usage map hold together like any table's,
+//    and no data or usage-map page the database's page map marks in use is
+//    left without an owner.
+// A file that another program changes while it is checked throws ChangedError;
+// one protected by a password not given throws RefusedError.
 
 #include "records/jet/PageFile.h"
 

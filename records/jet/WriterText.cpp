@@ -1,5 +1,6 @@
 #include "records/jet/WriterText.h"
 
+#include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/WriterLayout.h"
 
@@ -66,7 +67,11 @@ std::uint8_t keyOf(char16_t c) {
 
 void appendEncodedText(const std::u16string& text, bool allowCompression,
                        std::vector<std::uint8_t>& out) {
-    bool canCompress = allowCompression;
+    // In plain form a text that begins with U+FEFF would begin with the
+    // bytes of the compressed form's marker, and every reader would take it
+    // for compressed: such a text is always written compressed.
+    const bool markerLike = !text.empty() && text.front() == 0xFEFF;
+    bool canCompress = allowCompression || markerLike;
     if (canCompress) {
         for (const char16_t c : text) {
             if (!compressible(c)) {
@@ -75,7 +80,10 @@ void appendEncodedText(const std::u16string& text, bool allowCompression,
             }
         }
     }
-    if (!canCompress || compressedSize(text) >= text.size() * 2) {
+    if (markerLike && !canCompress)
+        throw Error("a text that begins with U+FEFF (a byte-order mark) and holds a character "
+                    "whose low byte is zero cannot be stored so that it reads back the same.");
+    if (!canCompress || (!markerLike && compressedSize(text) >= text.size() * 2)) {
         appendPlain(text, out);
         return;
     }

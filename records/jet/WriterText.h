@@ -11,7 +11,9 @@ namespace zorvane::jet {
 // Appends the stored bytes of `text`. With `allowCompression` the compressed
 // form (marker, then one byte per character whose high byte is zero, a zero
 // byte switching to and from two-byte characters) is used when it is shorter
-// and every character can be written in it; otherwise plain UCS-2.
+// and every character can be written in it; otherwise plain UCS-2. A text
+// that begins with U+FEFF is always compressed (its plain form would read as
+// compressed); one that cannot be throws Error.
 void appendEncodedText(const std::u16string& text, bool allowCompression,
                        std::vector<std::uint8_t>& out);
 

@@ -70,7 +70,7 @@ private slots:
     void pathsAndFilesThatAreNoDatabase() {
         expectError(dir_->filePath("missing.mdb"), "does not exist");
         expectError(dir_->path(), "folder, not a database file");
-        expectError(write("plain.txt", "x") + "/oui.mdb", "does not exist");  // a file used as a folder
+        expectError(write("plain.txt", "x") + "/oui.mdb", "is a file, not a folder");  // a file used as a folder
         if (::geteuid() != 0) {  // root reads every file, whatever its permissions
             const QString locked = write("locked.mdb", sampleBytes_);
             QFile::setPermissions(locked, QFileDevice::Permissions());

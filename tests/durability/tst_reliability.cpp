@@ -1,0 +1,146 @@
+// Around the commands: leftover journals, the writer lock of a replaced file,
+// hard links, waiting for other programs, lost table and catalog pages.
+#include "records/jet/Format.h"
+#include "tests/durability/DurabilityTestSupport.h"
+#include "tests/support/VendorDatabaseBuilder.h"
+
+#include <unistd.h>
+
+using namespace zorvane;
+using namespace zorvane::tests;
+namespace f = jet::format;
+
+namespace {
+
+ProcessResult tool(const QStringList& arguments, const QStringList& env = {}) {
+    return runProcess(QStringLiteral(ZORVANE_DB), arguments, false, env);
+}
+
+QString database(const QString& folder, int records) {
+    std::vector<records::VendorRecord> out;
+    for (int i = 0; i < records; ++i)
+        out.push_back(test::vendorRecord(QString("AA-%1").arg(i), QString("Vendor %1").arg(i), "Street"));
+    return test::writeVendorDatabase(folder, out);
+}
+
+// `file` with the first data page of the user table (catalog: of MSysObjects) zeroed; its number.
+std::uint32_t zeroDataPage(const QString& path, bool catalog) {
+    QByteArray file = bytesOf(path);
+    auto page = [&](std::uint32_t p) { return reinterpret_cast<const std::uint8_t*>(file.constData()) + p * f::PageSize; };
+    std::uint32_t owner = catalog ? f::CatalogTableDefPage : 0, p = 3;
+    for (; !owner; ++p)
+        owner = page(p)[0] == f::PageTableDef && page(p)[f::TdefTableTypeOffset] == f::TableTypeUser ? p : 0;
+    for (p = 3; page(p)[0] != f::PageData || f::le32(page(p) + f::DataOwnerOffset) != owner; ++p) {}
+    file.replace(p * f::PageSize, f::PageSize, QByteArray(f::PageSize, '\0'));
+    return writeBytes(path, file) ? p : 0;
+}
+
+} // namespace
+
+class ReliabilityTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString path_, listing_;
+
+private slots:
+    void init() {
+        dir_ = scratchDir();
+        path_ = database(dir_->path(), 400);
+        listing_ = dir_->filePath("listing");
+        QDir().mkpath(listing_);
+        QVERIFY(writeBytes(listing_ + "/oui.txt", "00-22-72   (hex)\t\tFuel\n002272     (base 16)\t\tFuel\n\t\t\t\tUS\n\n"));
+    }
+
+    // A journal left by an add cut off halfway is never applied to the file
+    // that took its place: import rolls it back in the file it replaces, one
+    // found beside another file is set aside, with one line.
+    void leftoverJournalStaysWithItsFile_data() {
+        QTest::addColumn<QString>("replacement");
+        QTest::newRow("import --force") << "force";
+        QTest::newRow("removed, then imported") << "remove";
+        QTest::newRow("another file copied over it") << "copy";
+    }
+    void leftoverJournalStaysWithItsFile() {
+        QFETCH(QString, replacement);
+        QCOMPARE(tool({"add", path_, "oui", "Code=ZZ"}, {"ZORVANE_CRASH_POINT=5", "ZORVANE_CRASH_TEAR=1"}).status, 77);
+        QVERIFY(QFile::exists(journalOf(path_)));
+        ProcessResult finder;  // the run that finds a journal not the file's
+        if (replacement == "copy")
+            QVERIFY(writeBytes(path_, bytesOf(database(listing_, 150))));
+        else if (replacement == "remove" && QFile::remove(path_))
+            finder = tool({"import", "--from", listing_, path_});
+        else
+            QCOMPARE(tool({"import", "--from", listing_, "--force", path_}).status, 0);
+        const QByteArray replaced = bytesOf(path_);
+        const ProcessResult check = tool({"check", path_});
+        QVERIFY2(check.status == 0 && bytesOf(path_) == replaced, check.out.constData());
+        QVERIFY(!QFile::exists(journalOf(path_)));
+        QCOMPARE(QFile::exists(journalOf(path_) + ".unmatched"), replacement != "force");
+        const QByteArray said = (replacement == "copy" ? check : finder).err;
+        QCOMPARE(said.count("was not applied"), replacement == "force" ? 0 : 1);
+    }
+
+    // A writer waits for the writer lock up to the busy timeout, then the
+    // file is "in use", import --force included. A file with two names is
+    // refused for writing (its journal could be missed through the other).
+    void writersWaitThenAreRefused() {
+        QProcess holder;
+        holder.start(QStringLiteral(DURABILITY_DRIVER), {"hold", path_, "1"});
+        QVERIFY(holder.waitForReadyRead(20000));
+        QCOMPARE(tool({"add", path_, "oui", "Code=AB"}).status, 0);
+        QVERIFY(holder.waitForFinished());
+        const QByteArray held = bytesOf(path_);
+        holder.start(QStringLiteral(DURABILITY_DRIVER), {"hold", path_, "30"});
+        QVERIFY(holder.waitForReadyRead(20000));
+        for (const QStringList& command : {QStringList{"import", "--from", listing_, "--force", path_},
+                                           QStringList{"delete", path_, "oui", "0"}})
+            QVERIFY(tool(command, {"ZORVANE_BUSY_TIMEOUT_MS=300"}).err.contains(path_.toUtf8() + ": the file is in use by another program."));
+        holder.kill();
+        holder.waitForFinished();
+        const QString second = dir_->filePath("second.mdb");
+        QCOMPARE(::link(qPrintable(path_), qPrintable(second)), 0);
+        QVERIFY(tool({"add", second, "oui", "Code=AC"}).err.contains("hard links"));
+        QCOMPARE(bytesOf(path_), held);
+    }
+
+    // Readers and a second writer wait for a busy writer's commands instead
+    // of failing: every run succeeds and every record arrives.
+    void readersAndWritersWaitForCommands() {
+        const QString loop = QString("for i in $(seq 25); do '%1' add '%2' oui Code=W$0-$i || exit 1; done").arg(ZORVANE_DB, path_);
+        QProcess writers[2];
+        for (int i = 0; i < 2; ++i)
+            writers[i].start("sh", {"-c", loop, QString::number(i)});
+        while (writers[0].state() != QProcess::NotRunning || writers[1].state() != QProcess::NotRunning) {
+            for (const QStringList& command : {QStringList{"export", path_, "oui"}, QStringList{"check", path_}}) {
+                const ProcessResult run = tool(command);
+                QVERIFY2(run.status == 0, (command[0] + ": " + run.out.right(200) + run.err).toUtf8().constData());
+            }
+            writers[0].waitForFinished(10);
+            writers[1].waitForFinished(10);
+        }
+        QVERIFY2(writers[0].exitCode() == 0 && writers[1].exitCode() == 0, writers[0].readAllStandardError().constData());
+        QCOMPARE(readRecordSet(path_, "oui").rows.size(), 450);
+    }
+
+    // A lost data page of the table: reading fails naming table and page,
+    // and no write reaches the table. A lost page of the catalog: `tables`
+    // fails, `check` names it and the pages no table owns any more.
+    void lostPagesAreReported() {
+        const std::uint32_t data = zeroDataPage(path_, false);
+        const QByteArray file = bytesOf(path_), err = tool({"export", path_, "oui"}).err;
+        QVERIFY2(err.contains(QString("table \"oui\" is damaged: it records 400 records, but its pages hold").toUtf8()) &&
+                     err.contains(QString("; page %1, which").arg(data).toUtf8()), err.constData());
+        QCOMPARE(tool({"add", path_, "oui", "Code=AD"}).status, 1);
+        QCOMPARE(bytesOf(path_), file);
+
+        path_ = database(dir_->path(), 400);
+        const std::uint32_t catalog = zeroDataPage(path_, true);
+        QCOMPARE(tool({"tables", path_}).status, 1);
+        const ProcessResult check = tool({"check", path_});
+        QVERIFY2(check.status == 1 && check.out.contains(QString("table \"MSysObjects\"'s page usage map marks page %1,").arg(catalog).toUtf8()) &&
+                     check.out.contains("no table owns them"), check.out.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(ReliabilityTest)
+#include "tst_reliability.moc"
