@@ -108,10 +108,12 @@ inline QString writeSamples(const QString& folder, const QString& name = "sample
     const auto typesData = typesRows(), wideData = wideRows(), indexedData = indexedRows(), manyData = manyRows();
     const std::vector<jet::NewRow> none, counted{{text("1"), text("one")}, {text("2"), null}, {text("7"), text("")}};
     const QString path = QDir(folder).filePath(name);
+    jet::CreateOptions overwrite;
+    overwrite.overwrite = true;
     jet::createDatabase(QFile::encodeName(path).toStdString(),
                         {{types, typesData}, {wide, wideData}, {empty, none}, {indexed, indexedData},
                          {counter, counted}, {many, manyData}},
-                        {true});
+                        overwrite);
     return path;
 }
 
