@@ -26,8 +26,6 @@ private slots:
     void movesAndPositions() {
         RecordSet set(samples_, "Many");
         QCOMPARE(set.RecordCount(), 512);
-        QCOMPARE(set.AbsolutePosition(), 0);
-        QCOMPARE(set.PercentPosition(), 0.0f);
         // A record's text: its code (null in some records) and its two texts.
         auto current = [&] {
             return set.Fields("CODE").Value().value_or("<null>") + "|" + *set.Fields("Name").Value() +
@@ -76,9 +74,6 @@ private slots:
         RecordSet one(single, "oui");
         QCOMPARE(one.RecordCount(), 1);
         QCOMPARE(one.PercentPosition(), 100.0f);
-        QCOMPARE(*one.Fields("vendor").Value(), QString("some data"));
-        one.MoveNext();
-        QVERIFY(one.Eof());
 
         RecordSet empty(samples_, "Table3");
         QVERIFY(empty.Eof());
