@@ -44,20 +44,22 @@ struct Crash {
     bool whole;          // every page had been written: the command stays
 };
 
+// What makes a run crash before point `point`, or halfway through it.
+inline QStringList crashEnvironment(int point, bool tear) {
+    QStringList env{"ZORVANE_CRASH_POINT=" + QString::number(point)};
+    return tear ? env << "ZORVANE_CRASH_TEAR=1" : env;
+}
+
 // A crash before every point, and halfway through every write.
 inline QList<Crash> crashesAt(const QStringList& names) {
     QList<Crash> crashes;
     for (int point = 1; point <= names.size(); ++point) {
         const QString& name = names[point - 1];
-        for (const bool tear : {false, true}) {
-            if (tear && !name.endsWith("write"))
-                continue;
-            QStringList env{"ZORVANE_CRASH_POINT=" + QString::number(point)};
-            if (tear)
-                env << "ZORVANE_CRASH_TEAR=1";
-            crashes.append({name, QString("point %1 (%2%3)").arg(point).arg(name, tear ? ", torn" : ""), env,
-                            name == "file sync" || name == "journal end" || name == "journal remove"});
-        }
+        for (const bool tear : {false, true})
+            if (!tear || name.endsWith("write"))
+                crashes.append({name, QString("point %1 (%2%3)").arg(point).arg(name, tear ? ", torn" : ""),
+                                crashEnvironment(point, tear),
+                                name == "file sync" || name == "journal end" || name == "journal remove"});
     }
     return crashes;
 }

@@ -9,7 +9,6 @@
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
-#include "tests/durability/PagePattern.h"
 
 #include <QtTest>
 
@@ -36,14 +35,8 @@ class CrashPagesTest : public QObject {
     }
     // The command: pages 1, 3 and 5 changed, two appended.
     QStringList command(const QString& path) const { return {"pages", path, "2", "1", "3", "5"}; }
-    int crash(const QStringList& env, const QStringList& arguments) {
-        return runProcess(Driver, arguments, false, env).status;
-    }
     int crashAt(int point, bool tear, const QStringList& arguments) {
-        QStringList env{"ZORVANE_CRASH_POINT=" + QString::number(point)};
-        if (tear)
-            env << "ZORVANE_CRASH_TEAR=1";
-        return crash(env, arguments);
+        return runProcess(Driver, arguments, false, crashEnvironment(point, tear)).status;
     }
 
 private slots:
@@ -74,7 +67,7 @@ private slots:
     void killedAtEveryPoint() {
         for (const Crash& c : crashesAt(points_)) {
             fresh();
-            QCOMPARE(crash(c.env, command(path_)), fault::CrashStatus);
+            QCOMPARE(runProcess(Driver, command(path_), false, c.env).status, fault::CrashStatus);
             const ProcessResult open = runProcess(Driver, {"open", path_, "read"});
             QVERIFY2(open.status == 0, qPrintable(c.where + ": " + open.err));
             QVERIFY2(!liveJournal(path_), qPrintable(c.where));

@@ -5,6 +5,7 @@
 #include "records/jet/PageFile.h"
 #include "records/jet/TableWriterCheck.h"
 #include "tests/support/EngineReaders.h"
+#include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QtTest>
 
@@ -53,9 +54,7 @@ inline std::vector<records::VendorRecord> makeVendors(int count, std::mt19937& r
 
 inline QString vendorFile(const QString& dir, int count, quint32 seed = 7) {
     std::mt19937 rng(seed);
-    const QString path = QDir(dir).filePath("oui.mdb");
-    records::createVendorDatabase(path, makeVendors(count, rng), true);
-    return path;
+    return writeVendorDatabase(dir, makeVendors(count, rng));
 }
 
 } // namespace zorvane::test

@@ -10,11 +10,12 @@
 namespace zorvane::test {
 
 inline Row rowOf(const records::VendorRecord& r) { return Row(r.fields.begin(), r.fields.end()); }
+inline QStringList vendorFieldNames() {
+    return QStringList(records::VendorFieldNames.begin(), records::VendorFieldNames.end());
+}
 
 inline void checkReaders(const QString& file, const QList<Row>& expected) {
-    QStringList names;
-    for (const char* name : records::VendorFieldNames)
-        names << name;
+    const QStringList names = vendorFieldNames();
     const ProcessResult ours = runProcess(zorvaneDbPath(), {"export", file, "oui"});
     QCOMPARE(ours.status, 0);
     const std::pair<QString, Table> readers[] = {{"mdb-export", readMdbExport(file, "oui", {"-e"})},

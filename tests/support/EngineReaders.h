@@ -12,10 +12,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <unistd.h>
 
 namespace zorvane::test {
@@ -133,41 +135,22 @@ struct CsvField {
 using CsvRecord = QList<CsvField>;
 
 inline QList<CsvRecord> parseCsv(const QByteArray& bytes) {
+    // A quoted field ("" in it for a quote) or a plain one (a CR of its own
+    // included), then what ends it.
+    static const QRegularExpression field(R"re(\G(?:"((?:[^"]++|"")*+)"|((?:[^",\r\n]|\r(?!\n))*+))(,|\r?\n|\z))re");
+    const QString text = QString::fromUtf8(bytes);
     QList<CsvRecord> records;
     CsvRecord record;
-    QByteArray field;
-    bool quoted = false, inQuotes = false, any = false;
-    auto endField = [&] {
-        record.append({QString::fromUtf8(field), quoted});
-        field.clear();
-        quoted = false;
-    };
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        any = true;
-        if (inQuotes) {
-            if (c == '"' && i + 1 < bytes.size() && bytes[i + 1] == '"')
-                field.append(bytes[++i]);
-            else if (c == '"')
-                inQuotes = false;
-            else
-                field.append(c);
-        } else if (c == '"') {
-            inQuotes = quoted = true;
-        } else if (c == ',') {
-            endField();
-        } else if (c == '\n') {
-            endField();
-            records.append(record);
-            record.clear();
-            any = false;
-        } else if (c != '\r' || i + 1 >= bytes.size() || bytes[i + 1] != '\n') {
-            field.append(c);
-        }
-    }
-    if (any) {
-        endField();
-        records.append(record);
+    for (qsizetype at = 0; at < text.size() || !record.isEmpty();) {
+        const auto m = field.match(text, at, QRegularExpression::NormalMatch,
+                                   QRegularExpression::DontCheckSubjectStringMatchOption);
+        if (!m.hasMatch())
+            break;
+        const bool quoted = m.capturedStart(1) >= 0;
+        record.append({quoted ? m.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\"")) : m.captured(2), quoted});
+        at = m.capturedEnd(0);
+        if (m.captured(3) != u",")
+            records.append(std::exchange(record, {}));
     }
     return records;
 }

@@ -20,18 +20,6 @@ inline const jet::NewValue null = std::nullopt;
 
 // Table1: one field of each type, with extremes, nulls, wide characters and
 // memo values in the row, on one long-value page and over several.
-inline jet::NewTable typesTable() {
-    jet::NewTable t{"Table1", {}, {}};
-    const std::pair<const char*, std::uint8_t> fields[] = {
-        {"Name", fmt::TypeText},     {"Notes", fmt::TypeMemo},   {"Flag", fmt::TypeBoolean},
-        {"Small", fmt::TypeByte},    {"Medium", fmt::TypeInteger}, {"Large", fmt::TypeLong},
-        {"Money", fmt::TypeCurrency}, {"Ratio", fmt::TypeSingle},  {"Measure", fmt::TypeDouble},
-        {"Stamp", fmt::TypeDateTime}};
-    for (const auto& [name, type] : fields)
-        t.columns.push_back({name, type, 50, false});
-    return t;
-}
-
 inline std::vector<jet::NewRow> typesRows() {
     const QString longMemo = QString("A memo on a page of its own. ").repeated(170);
     const QString chainedMemo = QString::fromUtf8("Über mehrere Seiten \u6f22\u5b57 ").repeated(700);
@@ -51,37 +39,6 @@ inline std::vector<jet::NewRow> typesRows() {
     };
 }
 
-// Table2: 200 Long fields, so that its definition runs over two pages.
-inline jet::NewTable wideTable() {
-    jet::NewTable t{"Table2", {}, {}};
-    for (int i = 1; i <= 200; ++i)
-        t.columns.push_back({QString("c%1").arg(i, 3, 10, QChar('0')).toStdString(), fmt::TypeLong, 255, false});
-    return t;
-}
-
-inline std::vector<jet::NewRow> wideRows() {
-    std::vector<jet::NewRow> rows(3);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 200; ++c)
-            rows[std::size_t(r)].push_back(c % 17 == r ? null : text(QString::number((r + 1) * 1000 + c)));
-    return rows;
-}
-
-// Indexed: an AutoNumber primary key "ID" and an index on "Num".
-inline jet::NewTable indexedTable() {
-    return {"Indexed",
-            {{"ID", fmt::TypeLong, 255, true}, {"Num", fmt::TypeLong, 255, false}, {"Label", fmt::TypeText, 40, false}},
-            {{"PrimaryKey", {0}, true}, {"Num", {1}, false}}};
-}
-
-inline std::vector<jet::NewRow> indexedRows() {
-    std::vector<jet::NewRow> rows;
-    for (int i = 1; i <= 300; ++i)
-        rows.push_back({text(QString::number(i)), text(QString::number((i * 37) % 101 - 50)),
-                        text(QString("label %1").arg(i))});
-    return rows;
-}
-
 // Many: 512 records "Code", "Name", "Description"; every seventh code null.
 inline std::vector<jet::NewRow> manyRows() {
     std::vector<jet::NewRow> rows;
@@ -91,36 +48,53 @@ inline std::vector<jet::NewRow> manyRows() {
     return rows;
 }
 
-inline jet::NewTable manyTable() {
-    return {"Many",
-            {{"Code", fmt::TypeText, 10, false}, {"Name", fmt::TypeText, 50, false},
-             {"Description", fmt::TypeText, 255, false}},
-            {}};
-}
-
 // Writes "samples.mdb" with Table1, Table2, Table3 (empty: "a", "b"),
 // Indexed, Counter (an AutoNumber "ID" without index) and Many into
 // `folder`; returns its path.
 inline QString writeSamples(const QString& folder, const QString& name = "samples.mdb") {
-    const jet::NewTable types = typesTable(), wide = wideTable(), indexed = indexedTable(), many = manyTable();
+    jet::NewTable types{"Table1", {}, {}}, wide{"Table2", {}, {}};
+    const std::pair<const char*, std::uint8_t> fields[] = {
+        {"Name", fmt::TypeText},     {"Notes", fmt::TypeMemo},   {"Flag", fmt::TypeBoolean},
+        {"Small", fmt::TypeByte},    {"Medium", fmt::TypeInteger}, {"Large", fmt::TypeLong},
+        {"Money", fmt::TypeCurrency}, {"Ratio", fmt::TypeSingle},  {"Measure", fmt::TypeDouble},
+        {"Stamp", fmt::TypeDateTime}};
+    for (const auto& [field, type] : fields)
+        types.columns.push_back({field, type, 50, false});
+    // Table2: 200 Long fields, so that its definition runs over two pages.
+    std::vector<jet::NewRow> wideData(3), indexedData;
+    for (int i = 1; i <= 200; ++i)
+        wide.columns.push_back({QString("c%1").arg(i, 3, 10, QChar('0')).toStdString(), fmt::TypeLong, 255, false});
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 200; ++c)
+            wideData[std::size_t(r)].push_back(c % 17 == r ? null : text(QString::number((r + 1) * 1000 + c)));
+    // Indexed: an AutoNumber primary key "ID" and an index on "Num".
+    for (int i = 1; i <= 300; ++i)
+        indexedData.push_back({text(QString::number(i)), text(QString::number((i * 37) % 101 - 50)),
+                               text(QString("label %1").arg(i))});
+    const jet::NewTable indexed{
+        "Indexed",
+        {{"ID", fmt::TypeLong, 255, true}, {"Num", fmt::TypeLong, 255, false}, {"Label", fmt::TypeText, 40, false}},
+        {{"PrimaryKey", {0}, true}, {"Num", {1}, false}}};
+    const jet::NewTable many{"Many",
+                             {{"Code", fmt::TypeText, 10, false}, {"Name", fmt::TypeText, 50, false},
+                              {"Description", fmt::TypeText, 255, false}},
+                             {}};
     const jet::NewTable empty{"Table3", {{"a", fmt::TypeText, 20, false}, {"b", fmt::TypeMemo, 255, false}}, {}};
     const jet::NewTable counter{"Counter", {{"ID", fmt::TypeLong, 255, true}, {"Label", fmt::TypeText, 20, false}}, {}};
-    const auto typesData = typesRows(), wideData = wideRows(), indexedData = indexedRows(), manyData = manyRows();
-    const std::vector<jet::NewRow> none, counted{{text("1"), text("one")}, {text("2"), null}, {text("7"), text("")}};
+    const std::vector<jet::NewRow> counted{{text("1"), text("one")}, {text("2"), null}, {text("7"), text("")}};
     const QString path = QDir(folder).filePath(name);
     jet::CreateOptions overwrite;
     overwrite.overwrite = true;
     jet::createDatabase(QFile::encodeName(path).toStdString(),
-                        {{types, typesData}, {wide, wideData}, {empty, none}, {indexed, indexedData},
-                         {counter, counted}, {many, manyData}},
+                        {{types, typesRows()}, {wide, wideData}, {empty, {}}, {indexed, indexedData},
+                         {counter, counted}, {many, manyRows()}},
                         overwrite);
     return path;
 }
 
 // Deletes records 3, 5 and 200 of Many and lets records 10 and 11 grow past
-// the room on their page, so that they move; returns the Many records as the
-// table now holds them (Code, Name, Description).
-inline QList<QStringList> editMany(const QString& path) {
+// the room on their page, so that they move.
+inline void editMany(const QString& path) {
     records::RecordSet set(path, "Many");
     for (const int n : {200, 5, 3}) {
         set.MoveFirst();
@@ -135,11 +109,6 @@ inline QList<QStringList> editMany(const QString& path) {
         set.Fields("Description").setValue(QString("grown ").repeated(40));
         set.Update();
     }
-    QList<QStringList> out;
-    for (set.MoveFirst(); !set.Eof(); set.MoveNext())
-        out.append({set.Fields("Code").Value().value_or("<null>"), *set.Fields("Name").Value(),
-                    *set.Fields("Description").Value()});
-    return out;
 }
 
 } // namespace zorvane::test::samples

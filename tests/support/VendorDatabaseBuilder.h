@@ -16,13 +16,7 @@ inline records::VendorRecord vendorRecord(std::optional<QString> code, std::opti
                                           std::optional<QString> address1 = std::nullopt,
                                           std::optional<QString> address2 = std::nullopt)
 {
-    records::VendorRecord record;
-    record.fields[0] = std::move(code);
-    record.fields[1] = std::move(vendor);
-    record.fields[2] = std::move(address);
-    record.fields[3] = std::move(address1);
-    record.fields[4] = std::move(address2);
-    return record;
+    return {{std::move(code), std::move(vendor), std::move(address), std::move(address1), std::move(address2)}};
 }
 
 // Writes "oui.mdb" with `records` (in that order) into `folder`; returns its path.
