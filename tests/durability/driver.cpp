@@ -5,21 +5,25 @@
 //       offset) and appends APPENDED pages, in one command
 //   durability_driver open FILE read|write
 //       opens the file (undoing a command that was cut off) and closes it
+//   durability_driver hold FILE SECONDS
+//       opens the file for writing and keeps it open (the lock) that long
 // Exit status 0 on success, 1 with the error sentence on stderr; a crash
 // point ends it with 77.
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/PagePattern.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 using zorvane::jet::PageFile;
 
 int main(int argc, char** argv) {
     if (argc < 4) {
-        std::fprintf(stderr, "usage: durability_driver pages|open FILE ARG...\n");
+        std::fprintf(stderr, "usage: durability_driver pages|open|hold FILE ARG...\n");
         return 2;
     }
     const std::string command = argv[1];
@@ -44,6 +48,13 @@ int main(int argc, char** argv) {
                                                                  : PageFile::Mode::Read);
             if (pages.pageCount() > 0)
                 pages.page(pages.pageCount() - 1);
+            return 0;
+        }
+        if (command == "hold") {
+            PageFile pages(file, PageFile::Mode::ReadWrite);
+            std::puts("holding");
+            std::fflush(stdout);
+            std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[3])));
             return 0;
         }
     } catch (const zorvane::jet::Error& e) {
