@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <ctime>
 #include <optional>
+#include <type_traits>
 
 namespace zorvane::jet {
 
@@ -266,61 +267,52 @@ bool parseDateTime(const std::string& s, double& value) {
 
 } // namespace
 
+namespace {
+
+// An unsigned integer of `Bytes` bytes, to store a value's bits.
+template <std::size_t Bytes>
+using Bits = std::conditional_t<Bytes == 1, std::uint8_t,
+             std::conditional_t<Bytes == 2, std::uint16_t,
+             std::conditional_t<Bytes == 4, std::uint32_t, std::uint64_t>>>;
+
+// Parses `s` with `parse(s, value)` and appends the value's bytes.
+template <typename T, typename Parse>
+bool appendParsed(const std::string& s, Parse parse, std::vector<std::uint8_t>& out) {
+    T value{};
+    if (!parse(s, value))
+        return false;
+    appendLittleEndian(std::bit_cast<Bits<sizeof(T)>>(value), sizeof(T), out);
+    return true;
+}
+
+// A whole number or a floating-point value, exactly as from_chars reads it.
+template <typename T>
+bool appendParsed(const std::string& s, std::vector<std::uint8_t>& out) {
+    return appendParsed<T>(s, parseWhole<T>, out);
+}
+
+} // namespace
+
 bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
                            std::vector<std::uint8_t>& out) {
     const std::optional<std::string> s = ascii(text);
     if (!s || s->empty() || (*s)[0] == '+')
         return false;
     switch (type) {
-    case format::TypeByte: {
-        std::uint8_t v = 0;
-        if (!parseWhole(*s, v))
-            return false;
-        out.push_back(v);
-        return true;
-    }
-    case format::TypeInteger: {
-        std::int16_t v = 0;
-        if (!parseWhole(*s, v))
-            return false;
-        appendLittleEndian(static_cast<std::uint16_t>(v), 2, out);
-        return true;
-    }
-    case format::TypeLong: {
-        std::int32_t v = 0;
-        if (!parseWhole(*s, v))
-            return false;
-        appendLittleEndian(static_cast<std::uint32_t>(v), 4, out);
-        return true;
-    }
-    case format::TypeCurrency: {
-        std::int64_t v = 0;
-        if (!parseCurrency(*s, v))
-            return false;
-        appendLittleEndian(static_cast<std::uint64_t>(v), 8, out);
-        return true;
-    }
-    case format::TypeSingle: {
-        float v = 0;
-        if (!parseWhole(*s, v))
-            return false;
-        appendLittleEndian(std::bit_cast<std::uint32_t>(v), 4, out);
-        return true;
-    }
-    case format::TypeDouble: {
-        double v = 0;
-        if (!parseWhole(*s, v))
-            return false;
-        appendLittleEndian(std::bit_cast<std::uint64_t>(v), 8, out);
-        return true;
-    }
-    case format::TypeDateTime: {
-        double v = 0;
-        if (!parseDateTime(*s, v))
-            return false;
-        appendLittleEndian(std::bit_cast<std::uint64_t>(v), 8, out);
-        return true;
-    }
+    case format::TypeByte:
+        return appendParsed<std::uint8_t>(*s, out);
+    case format::TypeInteger:
+        return appendParsed<std::int16_t>(*s, out);
+    case format::TypeLong:
+        return appendParsed<std::int32_t>(*s, out);
+    case format::TypeSingle:
+        return appendParsed<float>(*s, out);
+    case format::TypeDouble:
+        return appendParsed<double>(*s, out);
+    case format::TypeCurrency:
+        return appendParsed<std::int64_t>(*s, parseCurrency, out);
+    case format::TypeDateTime:
+        return appendParsed<double>(*s, parseDateTime, out);
     default:
         return false;
     }
