@@ -29,6 +29,30 @@ protected:
     QPushButton* button(const char* name) const { return control<QPushButton>(name); }
     QProgressBar* bar(const char* name) const { return control<QProgressBar>(name); }
     void click(const char* name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void press(QWidget* w, Qt::Key key, Qt::KeyboardModifiers mods = {})
+    {
+        w->setFocus();
+        QTest::keyClick(w, key, mods);
+    }
+    // Both boxes and both lists empty.
+    bool listsEmpty() const
+    {
+        return cmbCode()->count() + cmbVendor()->count() == 0 && cmbCode()->currentText().isEmpty()
+            && cmbVendor()->currentText().isEmpty();
+    }
+    // The chosen record: its address in the box, its number in the window.
+    void verifyShown(const QString& address, qint32 recordNum) const
+    {
+        QCOMPARE(txtAddress()->toPlainText(), address);
+        QCOMPARE(window->recordNum(), recordNum);
+    }
+    void verifyOutOfEditMode() const
+    {
+        QVERIFY(!window->editMode());
+        for (const char* name : {"cmdUpdate", "cmdAdd", "CmdDelete"})
+            QVERIFY2(!button(name)->isEnabled(), name);
+        QCOMPARE(control<QAction>("mnuAdd")->text(), QStringLiteral("&Edit"));
+    }
 
     bool open(const QString& path)
     {
@@ -40,6 +64,12 @@ protected:
     }
     // Types `term` into `box` and presses Enter there.
     void search(QComboBox* box, const QString& term) { typeAndEnter(box, term); }
+    // Clear, then a search.
+    void searchAfresh(QComboBox* box, const QString& term)
+    {
+        click("cmdClear");
+        search(box, term);
+    }
     // Chooses the first entry reading exactly `text` with the mouse.
     bool choose(QComboBox* box, const QString& text)
     {
@@ -52,9 +82,12 @@ protected:
         QMenuBar* bar = window->menuBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(control<QAction>("mnuAdd")).center());
     }
-    static void verifyAsked(const ScriptedMessageBoxes::Asked& asked, const char* text, const char* title,
-                            MsgButtons buttons, MsgIcon icon)
+    // `count` boxes asked so far, the last one this.
+    static void verifyAsked(const ScriptedMessageBoxes& boxes, int count, const char* text, const char* title,
+                            MsgButtons buttons = MsgButtons::Ok, MsgIcon icon = MsgIcon::None)
     {
+        QCOMPARE(boxes.asked.size(), count);
+        const ScriptedMessageBoxes::Asked& asked = boxes.asked.last();
         QCOMPARE(asked.text, QString::fromLatin1(text));
         QCOMPARE(asked.title, QString::fromLatin1(title));
         QCOMPARE(asked.buttons, buttons);

@@ -36,20 +36,17 @@ private slots:
         QCOMPARE(intArrayCtr, 3);
         QCOMPARE(rows.filledRows(), 3);
 
-        const QStringList first{"00-00-01", "First", "Suite 1", "Floor 2"};   // code, name, address1, address2
-        for (int column = 0; column < first.size(); ++column)
-            QCOMPARE(rows.at(0, column), first[column]);
-        QCOMPARE(rows.at(0, ResultArray::Address), QStringLiteral("1 First St"));
-        QCOMPARE(rows.at(0, ResultArray::RecordNum), QStringLiteral("0"));
-        // An empty Address1 is not closed up: address2 stays in its own column.
-        QCOMPARE(rows.at(1, ResultArray::Address1), QString());
-        QCOMPARE(rows.at(1, ResultArray::Address1 + 1), QStringLiteral("second line"));
-        QCOMPARE(rows.at(1, ResultArray::Address1 + 4), QStringLiteral("fifth line"));
-        QCOMPARE(rows.at(1, ResultArray::RecordNum), QStringLiteral("1"));
-        // Nulls read as empty text.
-        for (int column : {0, 1, 2, 3, 4, 5, 6, 7})
-            QCOMPARE(rows.at(2, column), QString());
-        QCOMPARE(rows.at(2, ResultArray::RecordNum), QStringLiteral("2"));
+        // Code, name, address1 to address5, address, record number.
+        auto row = [&rows](qint32 r) {
+            QStringList columns;
+            for (int c = 0; c < ResultArray::Columns; ++c)
+                columns << rows.at(r, c);
+            return columns;
+        };
+        QCOMPARE(row(0), QStringList({"00-00-01", "First", "Suite 1", "Floor 2", "", "", "", "1 First St", "0"}));
+        // An empty Address1 is not closed up: the later lines keep their columns.
+        QCOMPARE(row(1), QStringList({"00-00-02", "Spread", "", "second line", "", "", "fifth line", "Main address", "1"}));
+        QCOMPARE(row(2), QStringList({"", "", "", "", "", "", "", "", "2"}));   // nulls read as empty text
 
         qint32 intRecordNum = -1;
         const qint32 Ctr = 2;
