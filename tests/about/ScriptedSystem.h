@@ -1,24 +1,22 @@
 #pragma once
 #include "about/Registry.h"
 
-#include <QByteArray>
-#include <QList>
 #include <QMap>
-#include <QString>
 
 #include <cstring>
 
 namespace zorvane::test {
+
+// Where the system-information program is registered: its own key, then the shared tools folder.
+inline const QByteArray infoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+inline const QByteArray locationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 
 // A registry answered from a script: keys (names compared without letter case)
 // holding values of any type and data. Records every call, checks handles and
 // counts keys left open. Installs itself for its lifetime.
 class ScriptedRegistry final : public Registry {
 public:
-    struct Value {
-        quint32 type;
-        QByteArray data;
-    };
+    struct Value { quint32 type; QByteArray data; };
 
     ScriptedRegistry() { Registry::install(this); }
     ~ScriptedRegistry() override { Registry::install(nullptr); }

@@ -14,26 +14,15 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
-#include <sys/stat.h>
-
 using namespace zorvane;
-using zorvane::test::child;
-using zorvane::test::RecordingFileLookup;
-using zorvane::test::ScriptedLauncher;
-using zorvane::test::ScriptedMessageBoxes;
-using zorvane::test::ScriptedRegistry;
+using namespace zorvane::test;
 
 namespace {
 
-const QByteArray infoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const QByteArray locationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
-
 int aboutWindows()
 {
-    int count = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        count += qobject_cast<frmAbout*>(widget) != nullptr ? 1 : 0;
-    return count;
+    const QWidgetList all = QApplication::topLevelWidgets();
+    return int(std::count_if(all.begin(), all.end(), [](QWidget* widget) { return qobject_cast<frmAbout*>(widget); }));
 }
 
 } // namespace
@@ -46,8 +35,7 @@ private slots:
     {
         if (frmAbout* open = frmAbout::instance())
             open->close();
-        QTRY_VERIFY(frmAbout::instance() == nullptr);
-        QTRY_COMPARE(aboutWindows(), 0);
+        QTRY_VERIFY(frmAbout::instance() == nullptr && aboutWindows() == 0);
     }
 
     void oneToolWindowLoadedEachTimeItIsOpened()
@@ -64,7 +52,16 @@ private slots:
         QCOMPARE(window->windowType(), Qt::Tool);   // no task-bar entry
         QVERIFY(!window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!window->isModal() && window->parentWidget() == nullptr);
-        QCOMPARE(child<QLabel>(window, "Image1")->pixmap().size(), QSize(99, 62));
+        // The adapter card is drawn on its green ground; the icon has 16 colours and transparency.
+        const QImage card = child<QLabel>(window, "Image1")->pixmap().toImage();
+        QCOMPARE(card.size(), QSize(99, 62));
+        QCOMPARE(QColor(card.pixel(0, 61)), QColor(0, 192, 0));
+        QSet<QRgb> cardColours;
+        for (int i = 0; i < card.width() * card.height(); ++i)
+            cardColours.insert(card.pixel(i % card.width(), i / card.width()));
+        QVERIFY(cardColours.size() > 20);
+        const QImage icon = Pictures::programIconImage();
+        QVERIFY(icon.size() == QSize(32, 32) && icon.colorCount() == 17 && qAlpha(icon.pixel(0, 0)) == 0);
         // Every text fits its place.
         for (const char* name : {"lblTitle", "lblVersion"}) {
             QLabel* label = child<QLabel>(window, name);
@@ -96,37 +93,22 @@ private slots:
         QTRY_VERIFY(window->isActiveWindow());
     }
 
-    void picturesAreDrawn()
-    {
-        const QImage card = Pictures::adapterCard().toImage();
-        QCOMPARE(card.size(), QSize(99, 62));
-        QCOMPARE(QColor(card.pixel(0, 61)), QColor(0, 192, 0));   // the green ground
-        QSet<QRgb> cardColours;
-        for (int y = 0; y < card.height(); ++y)
-            for (int x = 0; x < card.width(); ++x)
-                cardColours.insert(card.pixel(x, y));
-        QVERIFY(cardColours.size() > 20);
-        const QImage icon = Pictures::programIconImage();
-        QCOMPARE(icon.size(), QSize(32, 32));
-        QCOMPARE(icon.colorCount(), 17);   // 16 colours and transparency
-        QCOMPARE(qAlpha(icon.pixel(0, 0)), 0);
-    }
-
     void escEnterAndOkClose()
     {
         ScriptedMessageBoxes boxes;
         ScriptedRegistry registry;   // empty: System Info says it is unavailable
-        QPointer<frmAbout> window = frmAbout::showInstance();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QTest::keyClick(window->focusWidget(), Qt::Key_Escape);
-        QTRY_VERIFY(window.isNull());
-
-        window = frmAbout::showInstance();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        QCOMPARE(window->focusWidget(), child<QPushButton>(window, "cmdOK"));
-        QTest::keyClick(window->focusWidget(), Qt::Key_Return);
-        QTRY_VERIFY(window.isNull());
-
+        // The focus starts on OK: Esc, Enter and a click there each close.
+        QPointer<frmAbout> window;
+        for (int how = 0; how < 3; ++how) {
+            window = frmAbout::showInstance();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            QCOMPARE(window->focusWidget(), child<QPushButton>(window, "cmdOK"));
+            if (how == 2)
+                QTest::mouseClick(window->focusWidget(), Qt::LeftButton);
+            else
+                QTest::keyClick(window->focusWidget(), how == 0 ? Qt::Key_Escape : Qt::Key_Return);
+            QTRY_VERIFY(window.isNull());
+        }
         // Enter on a focused System Info button presses that one instead.
         window = frmAbout::showInstance();
         QVERIFY(QTest::qWaitForWindowActive(window));
@@ -149,11 +131,6 @@ private slots:
         QVERIFY(window && window->isVisible());
         QTest::keyClick(sysInfo, Qt::Key_Escape);   // Esc still closes
         QTRY_VERIFY(window.isNull());
-
-        window = frmAbout::showInstance();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QTest::mouseClick(child<QPushButton>(window, "cmdOK"), Qt::LeftButton);
-        QTRY_VERIFY(window.isNull());
     }
 
     // "launched": what the launcher is given ("-": nothing); "opened": how
@@ -170,7 +147,6 @@ private slots:
         QTest::newRow("second location, ordinary file") << "file" << "<dir>\\MSINFO32.EXE" << false << 2;
         QTest::newRow("second location, missing") << "missing" << "-" << true << 2;
         QTest::newRow("second location, a folder") << "folder" << "-" << true << 2;
-        QTest::newRow("second location, a system file") << "pipe" << "-" << true << 2;
         QTest::newRow("neither location") << "none" << "-" << true << 2;
         QTest::newRow("read-only account") << "readonly" << "-" << true << 2;
         QTest::newRow("first value empty") << "empty" << "-" << true << 1;
@@ -188,8 +164,6 @@ private slots:
         const QString onDisk = dir.filePath("MSINFO32.EXE");
         if (setup == "folder")
             QVERIFY(QDir(dir.path()).mkdir("MSINFO32.EXE"));
-        else if (setup == "pipe")
-            QVERIFY(::mkfifo(QFile::encodeName(onDisk).constData(), 0600) == 0);
         else if (setup != "missing")
             QVERIFY(QFile(onDisk).open(QIODevice::WriteOnly));
         const QByteArray folder = dir.path().toLocal8Bit();
@@ -220,14 +194,11 @@ private slots:
         QVERIFY(frmAbout::instance() == window && window->isVisible());   // stays open
 
         if (fails) {
-            QCOMPARE(boxes.asked.size(), 1);
-            QCOMPARE(boxes.asked[0].text, QStringLiteral("System Information Is Unavailable At This Time"));
-            QCOMPARE(boxes.asked[0].buttons, MsgButtons::Ok);
-            QCOMPARE(boxes.asked[0].icon, MsgIcon::None);
+            QCOMPARE(boxes.asked.value(0).text, QStringLiteral("System Information Is Unavailable At This Time"));
+            QVERIFY(boxes.asked[0].buttons == MsgButtons::Ok && boxes.asked[0].icon == MsgIcon::None);
             QCOMPARE(boxes.asked[0].title, QStringLiteral("Zorvane"));
-        } else {
-            QVERIFY(boxes.asked.isEmpty());
         }
+        QCOMPARE(boxes.asked.size(), fails ? 1 : 0);
         launched.replace("<dir>", dir.path());
         // The window says which program it started.
         QCOMPARE(child<QLabel>(window, "lblStarted")->text(),
@@ -235,7 +206,7 @@ private slots:
         QCOMPARE(launcher.started, launched == "-" ? QList<QString>{} : QList<QString>{launched});
         QCOMPARE(registry.opened, (QList<QByteArray>{infoKey, locationKey}).mid(0, opened));
         // Only the second location's file is looked for; the first is started as read.
-        const bool looksForFile = QStringList{"file", "missing", "folder", "pipe"}.contains(setup);
+        const bool looksForFile = QStringList{"file", "missing", "folder"}.contains(setup);
         QCOMPARE(files.looked, looksForFile ? QList<QString>{dir.path() + "\\MSINFO32.EXE"} : QList<QString>{});
         QVERIFY(registry.openHandles.isEmpty());
     }

@@ -1,7 +1,5 @@
 #pragma once
-#include <QByteArray>
 #include <QHash>
-#include <QList>
 #include <QMap>
 #include <QPointer>
 #include <QSet>
@@ -15,14 +13,8 @@ namespace zorvane::test {
 // answer to a path back until the test releases it (a slow page).
 class LocalWebServer {
 public:
-    struct Page {
-        QByteArray type;
-        QByteArray body;
-    };
-    struct Request {
-        QByteArray host;
-        QByteArray path;
-    };
+    struct Page { QByteArray type, body; };
+    struct Request { QByteArray host, path; };
 
     QMap<QByteArray, Page> pages;
     QList<Request> requests;
@@ -45,14 +37,11 @@ public:
     {
         m_held.remove(path);
         const auto waiting = std::exchange(m_waiting, {});
-        for (const auto& [socket, waitingPath] : waiting) {
-            if (!socket)
-                continue;
-            if (waitingPath == path)
+        for (const auto& [socket, waitingPath] : waiting)
+            if (socket && waitingPath == path)
                 answer(socket, path);
-            else
+            else if (socket)
                 m_waiting.append({socket, waitingPath});
-        }
     }
     // Held requests whose connection the browser still keeps open.
     int openHeld() const
@@ -67,10 +56,8 @@ private:
     {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { read(socket); });
-            QObject::connect(socket, &QTcpSocket::disconnected, socket, [this, socket] {
-                m_buffers.remove(socket);
-                socket->deleteLater();
-            });
+            QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                             [this, socket] { m_buffers.remove(socket); socket->deleteLater(); });
         }
     }
     void read(QTcpSocket* socket)
@@ -82,9 +69,7 @@ private:
             return;
         const QList<QByteArray> lines = buffer.left(end).split('\n');
         m_buffers.remove(socket);
-        Request request;
-        const QList<QByteArray> start = lines.value(0).trimmed().split(' ');
-        request.path = start.value(1);
+        Request request{{}, lines.value(0).trimmed().split(' ').value(1)};
         for (const QByteArray& line : lines)
             if (line.toLower().startsWith("host:"))
                 request.host = line.mid(5).trimmed();

@@ -44,8 +44,7 @@ public:
 private:
     void check(const QString& op) const
     {
-        if (failing.contains(op))
-            throw BrowserError(op.toStdString() + " failed");
+        if (failing.contains(op)) throw BrowserError(op.toStdString() + " failed");
     }
     void run(const QString& op, const QString& argument = QString())
     {
