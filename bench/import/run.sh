@@ -24,17 +24,7 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 db=$tmp/oui.mdb
 
-now() { date +%s%N; }
-# best SECONDS of $rounds runs of the command given as arguments
-best_of() {
-  local best= start end t
-  for _ in $(seq "$rounds"); do
-    start=$(now); "$@" >/dev/null; end=$(now)
-    t=$((end - start))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
-}
+. "$here/../timing.sh"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 csvs=("$listing/oui.csv" "$listing/mam.csv" "$listing/oui36.csv" "$listing/iab.csv")
@@ -44,11 +34,11 @@ grep_csv_total() { grep_csv | awk -F: '{ n += $NF } END { print n }'; }
 grep_mdb() { mdb-export "$db" oui | grep -ci -- "$term" || true; }
 
 summary=$("$db_tool" import --force --from "$listing" "$db")
-import_s=$(best_of "$db_tool" import --force --from "$listing" "$db")
+import_s=$(best_of "$rounds" "$db_tool" import --force --from "$listing" "$db")
 read -r matches walk_s walk_by_name_s < <("$walker" "$db" "$term" "$walk_rounds")
-walk_process_s=$(best_of "$walker" "$db" "$term" 1)
-grep_s=$(best_of grep_csv)
-pipeline_s=$(best_of grep_mdb)
+walk_process_s=$(best_of "$rounds" "$walker" "$db" "$term" 1)
+grep_s=$(best_of "$rounds" grep_csv)
+pipeline_s=$(best_of "$rounds" grep_mdb)
 
 echo "$summary"
 printf '%-44s %8s s   %s x target (target < 2 s)\n' "import, whole run" "$import_s" "$(ratio "$import_s" 2)"

@@ -39,18 +39,7 @@ trap 'rm -rf "$tmp"' EXIT
 db=$tmp/oui.mdb
 addresses=$tmp/addresses
 
-now() { date +%s%N; }
-# best SECONDS of N runs of the command given after N
-best_of() {
-  local n=$1 best= start end t
-  shift
-  for _ in $(seq "$n"); do
-    start=$(now); "$@" >/dev/null; end=$(now)
-    t=$((end - start))
-    if [ -z "$best" ] || [ "$t" -lt "$best" ]; then best=$t; fi
-  done
-  awk -v ns="$best" 'BEGIN { printf "%.4f", ns / 1e9 }'
-}
+. "$here/../timing.sh"
 calc() { awk "BEGIN { printf \"$1\", $2 }"; }
 
 "$db_tool" import --from "$listing" "$db" >/dev/null
