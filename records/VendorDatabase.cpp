@@ -13,9 +13,9 @@ namespace {
 // 255 characters.
 constexpr std::size_t AddressField = 2;
 
-jet::NewTable vendorTable() {
+jet::NewTable vendorTable(const char* name) {
     jet::NewTable table;
-    table.name = "oui";
+    table.name = name;
     for (std::size_t i = 0; i < VendorFieldNames.size(); ++i) {
         jet::NewColumn column;
         column.name = VendorFieldNames[i];
@@ -26,10 +26,7 @@ jet::NewTable vendorTable() {
     return table;
 }
 
-} // namespace
-
-void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
-                          bool overwrite, const QString& password) {
+std::vector<jet::NewRow> rowsOf(const std::vector<VendorRecord>& records) {
     std::vector<jet::NewRow> rows;
     rows.reserve(records.size());
     for (const VendorRecord& record : records) {
@@ -44,10 +41,26 @@ void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& 
         }
         rows.push_back(std::move(row));
     }
+    return rows;
+}
+
+} // namespace
+
+void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                          bool overwrite, const QString& password,
+                          const std::vector<VendorRecord>* listing) {
+    const jet::NewTable oui = vendorTable("oui"), listed = vendorTable(ListingTableName);
+    const std::vector<jet::NewRow> ouiRows = rowsOf(records);
+    std::vector<jet::NewRow> listedRows;
+    std::vector<jet::NewTableRows> tables{{oui, ouiRows}};
+    if (listing) {
+        listedRows = rowsOf(*listing);
+        tables.push_back({listed, listedRows});
+    }
     jet::CreateOptions options;
     options.overwrite = overwrite;
     options.password = password.toStdU16String();
-    jet::createDatabase(QFile::encodeName(path).toStdString(), vendorTable(), rows, options);
+    jet::createDatabase(QFile::encodeName(path).toStdString(), tables, options);
 }
 
 } // namespace zorvane::records

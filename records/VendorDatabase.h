@@ -16,11 +16,18 @@ struct VendorRecord {
     std::array<std::optional<QString>, 8> fields;
 };
 
+// The listing as last imported or refreshed, kept beside table "oui" with the
+// same fields, so that a refresh can tell the user's changes from the
+// listing's.
+inline constexpr char ListingTableName[] = "ouiListing";
+
 // Writes a new Access 2000 database at `path` holding table "oui" with the
-// records in the given order. Writes a temporary file beside `path` and renames
-// it into place; refuses an existing `path` unless `overwrite`. A `password`
-// protects the new database as Access does. Throws jet::Error.
+// records in the given order, and, given `listing`, table "ouiListing" with
+// those. Writes a temporary file beside `path` and renames it into place;
+// refuses an existing `path` unless `overwrite`. A `password` protects the new
+// database as Access does. Throws jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
-                          bool overwrite = false, const QString& password = {});
+                          bool overwrite = false, const QString& password = {},
+                          const std::vector<VendorRecord>* listing = nullptr);
 
 } // namespace zorvane::records

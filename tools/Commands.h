@@ -32,12 +32,17 @@ int runUpdate(const QStringList& arguments);
 int runDelete(const QStringList& arguments);
 int runCheck(const QStringList& arguments);
 int runLookup(const QStringList& arguments);
+int runRefresh(const QStringList& arguments);
 
 // For add and update: sets every FIELD=VALUE of `assignments`, in order, on
 // the record being edited or added (VALUE may be empty; it is text).
 void setFields(records::RecordSet& set, const QStringList& assignments);
 // A record number argument: 0 or more, as MoveFirst then Move N reaches it.
 qint32 recordNumber(const QString& text);
+
+// Appends `text` as one CSV field (RFC 4180): quoted when it is empty or holds
+// a comma, a quote, CR or LF.
+void appendCsvField(QByteArray& out, const QString& text);
 
 // Writes UTF-8 text to stdout; flushOut() sends what is buffered. Both throw
 // jet::Error ("the output could not be written (REASON).") when a write fails.

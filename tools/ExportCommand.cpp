@@ -12,9 +12,7 @@
 
 namespace zorvane::tools {
 
-namespace {
-
-void appendField(QByteArray& out, const QString& text) {
+void appendCsvField(QByteArray& out, const QString& text) {
     const QByteArray bytes = text.toUtf8();
     const bool quote = bytes.isEmpty() || bytes.contains(',') || bytes.contains('"') ||
                        bytes.contains('\r') || bytes.contains('\n');
@@ -30,8 +28,6 @@ void appendField(QByteArray& out, const QString& text) {
     }
     out.append('"');
 }
-
-} // namespace
 
 int runExport(const QStringList& arguments) {
     if (arguments.size() != 2)
@@ -50,7 +46,7 @@ int runExport(const QStringList& arguments) {
         for (qsizetype i = 0; i < names.size(); ++i) {
             if (i)
                 out.append(',');
-            appendField(out, names[i]);
+            appendCsvField(out, names[i]);
             fields.push_back(set.Fields(names[i]));
         }
         out.append("\r\n");
@@ -59,7 +55,7 @@ int runExport(const QStringList& arguments) {
                 if (i)
                     out.append(',');
                 if (const auto value = fields[i].Value())
-                    appendField(out, *value);
+                    appendCsvField(out, *value);
             }
             out.append("\r\n");
             set.MoveNext();

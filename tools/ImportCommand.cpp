@@ -43,13 +43,13 @@ ImportArguments parseArguments(const QStringList& arguments) {
     return parsed;
 }
 
-void printProblem(const ListingProblem& p) {
+} // namespace
+
+void printListingProblem(const ListingProblem& p) {
     const QString where = p.line > 0 ? QStringLiteral("%1:%2").arg(p.file).arg(p.line) : p.file;
     std::fprintf(stderr, "zorvane-db: %s: %s\n", where.toLocal8Bit().constData(),
                  p.reason.toLocal8Bit().constData());
 }
-
-} // namespace
 
 records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
     records::VendorRecord record;
@@ -84,7 +84,7 @@ int runImport(const QStringList& arguments) {
 
     const ListingResult listing = readListing(args.from);
     for (const ListingProblem& p : listing.problems)
-        printProblem(p);
+        printListingProblem(p);
     if (listing.filesRead == 0)
         throw jet::Error(args.from.toStdString() +
                          ": none of oui.txt, mam.txt, oui36.txt and iab.txt could be read.");
@@ -96,7 +96,7 @@ int runImport(const QStringList& arguments) {
         if (entry.addressLines.size() > 5) {
             const QString file = QDir(args.from).filePath(QString::fromLatin1(
                 RegistryFiles[static_cast<std::size_t>(entry.registry)].fileName));
-            printProblem({file, entry.line,
+            printListingProblem({file, entry.line,
                           QStringLiteral("%1 has %2 address lines; Address holds them all, "
                                          "Address1 to address5 the first five")
                               .arg(entry.code)
@@ -109,7 +109,8 @@ int runImport(const QStringList& arguments) {
     if (records.empty())
         throw jet::Error(args.from.toStdString() +
                          ": the listing holds no records, so no database was written.");
-    records::createVendorDatabase(args.out, records, args.force, givenPassword());
+    // Table "oui" and the listing as imported start out the same.
+    records::createVendorDatabase(args.out, records, args.force, givenPassword(), &records);
     // The database stands; a summary that cannot be written still fails the
     // run, saying the file was made.
     try {

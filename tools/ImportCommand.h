@@ -1,6 +1,7 @@
 #pragma once
 // zorvane-db import [--from DIR] [--force] OUT.mdb: a new vendor database built
-// from the IEEE listing (default folder /usr/share/ieee-data).
+// from the IEEE listing (default folder /var/lib/ieee-data), with table "oui"
+// and, beside it, the listing as imported (records::ListingTableName).
 
 #include "records/VendorDatabase.h"
 #include "tools/IeeeListing.h"
@@ -11,13 +12,18 @@
 
 namespace zorvane::tools {
 
-inline constexpr char DefaultListingFolder[] = "/usr/share/ieee-data";
+// Where Debian's update-ieee-data keeps the newest listing (until it first
+// runs, its files link to those of the ieee-data package).
+inline constexpr char DefaultListingFolder[] = "/var/lib/ieee-data";
 
 int runImport(const QStringList& arguments);
 
 // One record of table "oui" per entry: Address holds the lines joined by CR LF,
 // Address1 to address5 the first five lines (empty text beyond the last).
 records::VendorRecord vendorRecordOf(const ListingEntry& entry);
+
+// "FILE:LINE: REASON" (or "FILE: REASON") on stderr.
+void printListingProblem(const ListingProblem& problem);
 
 // "46524 records: MA-L 32530, MA-M 4390, MA-S 5029, IAB 4575; 0 lines skipped"
 QString importSummary(const ListingResult& result);

@@ -23,6 +23,8 @@ const Command commands[] = {
     {"tables", "FILE", "list the user tables, one name a line", runTables},
     {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
     {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", runImport},
+    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv]",
+     "bring the vendor database up to date with the IEEE listing, keeping the user's changes", runRefresh},
     {"add", "FILE TABLE FIELD=VALUE...", "add a record after every other, the fields given set", runAdd},
     {"update", "FILE TABLE N FIELD=VALUE...", "change fields of record N (0 = the first)", runUpdate},
     {"delete", "FILE TABLE N", "delete record N (0 = the first)", runDelete},
