@@ -33,19 +33,51 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QSaveFile>
 
 #include <algorithm>
 #include <array>
+#include <string_view>
+#include <unordered_map>
 
 namespace zorvane::tools {
 
 namespace {
 
 using records::VendorFieldNames;
-using records::VendorRecord;
 constexpr std::size_t FieldCount = VendorFieldNames.size();
+
+// A record: its eight fields packed in one string, each as its length (two
+// units) and its text, a null as the empty text. One allocation a record, and
+// two records are alike when their strings are.
+using Record = std::u16string;
+
+void setLength(Record& record, std::size_t at) {
+    const std::size_t length = record.size() - at - 2;
+    record[at] = static_cast<char16_t>(length >> 16);
+    record[at + 1] = static_cast<char16_t>(length & 0xFFFF);
+}
+
+void appendField(Record& record, const QString& text) {
+    const std::size_t at = record.size();
+    record.append(2, u'\0');
+    record.append(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+    setLength(record, at);
+}
+
+std::u16string_view fieldOf(const Record& record, std::size_t field) {
+    std::size_t at = 0;
+    for (;; --field) {
+        const std::size_t length = (std::size_t(record[at]) << 16) | record[at + 1];
+        if (field == 0)
+            return std::u16string_view(record).substr(at + 2, length);
+        at += 2 + length;
+    }
+}
+
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
 
 struct RefreshArguments {
     QString file;
@@ -87,21 +119,10 @@ RefreshArguments parseArguments(const QStringList& arguments) {
     return parsed;
 }
 
-QString textOf(const std::optional<QString>& value) { return value ? *value : QString(); }
-
-// Records compare field by field; a null and the empty text are alike.
-bool same(const VendorRecord& a, const VendorRecord& b) {
-    for (std::size_t f = 0; f < FieldCount; ++f) {
-        if (textOf(a.fields[f]) != textOf(b.fields[f]))
-            return false;
-    }
-    return true;
-}
-
 // A vendor table's records, where each lives, and which column holds each of
 // the eight fields (-1: the table has no such field).
 struct TableRows {
-    std::vector<VendorRecord> records;
+    std::vector<Record> records;
     std::vector<jet::RowPlace> places;
     std::array<int, FieldCount> columns{};
     const jet::TableDef* def = nullptr;
@@ -114,14 +135,15 @@ TableRows readRows(jet::Table& table) {
         rows.columns[f] = table.columnIndex(VendorFieldNames[f]);
     rows.records.resize(table.rowCount());
     rows.places.reserve(table.rowCount());
-    std::u16string buffer;
     for (std::size_t i = 0; i < table.rowCount(); ++i) {
         rows.places.push_back(table.place(i));
+        Record& record = rows.records[i];
         for (std::size_t f = 0; f < FieldCount; ++f) {
-            buffer.clear();
-            if (rows.columns[f] >= 0 && table.appendText(i, static_cast<std::size_t>(rows.columns[f]), buffer))
-                rows.records[i].fields[f] = QString(reinterpret_cast<const QChar*>(buffer.data()),
-                                                    static_cast<qsizetype>(buffer.size()));
+            const std::size_t at = record.size();
+            record.append(2, u'\0');
+            if (rows.columns[f] >= 0)
+                table.appendText(i, static_cast<std::size_t>(rows.columns[f]), record);
+            setLength(record, at);
         }
     }
     return rows;
@@ -133,17 +155,17 @@ constexpr const char* ChangeNames[] = {"added", "updated", "removed", "kept", "c
 // One record's outcome, with the record before and after (none: absent).
 struct Report {
     Change change;
-    QString code;
-    const VendorRecord* before;
-    const VendorRecord* after;
+    std::u16string_view code;
+    const Record* before;
+    const Record* after;
 };
 
 // The writes one table gets: rows to remove or rewrite (by index into its
 // TableRows) and records to add at the end, in order.
 struct TableEdits {
     std::vector<std::size_t> removed;
-    std::vector<std::pair<std::size_t, const VendorRecord*>> updated;
-    std::vector<const VendorRecord*> added;
+    std::vector<std::pair<std::size_t, const Record*>> updated;
+    std::vector<const Record*> added;
     bool empty() const { return removed.empty() && updated.empty() && added.empty(); }
 };
 
@@ -154,9 +176,9 @@ struct Group {
 
 class Merge {
 public:
-    Merge(const TableRows& user, const TableRows* base, const std::vector<VendorRecord>& listing)
+    Merge(const TableRows& user, const TableRows* base, const std::vector<Record>& listing)
         : user_(user), base_(base), listing_(listing) {
-        groups_.reserve(static_cast<qsizetype>(listing.size() + 1000));
+        groups_.reserve(listing.size() + 1000);
         for (std::size_t i = 0; i < listing.size(); ++i)
             groupOf(listing[i]).listing.push_back(i);
         if (base) {
@@ -165,7 +187,7 @@ public:
         }
         for (std::size_t i = 0; i < user.records.size(); ++i)
             groupOf(user.records[i]).user.push_back(i);
-        for (const QString& code : order_)
+        for (const std::u16string_view code : order_)
             merge(code, groups_[code]);
         std::stable_sort(reports_.begin(), reports_.end(),
                          [](const Report& a, const Report& b) { return a.code < b.code; });
@@ -176,27 +198,25 @@ public:
     const std::vector<Report>& reports() const { return reports_; }
 
 private:
-    Group& groupOf(const VendorRecord& record) {
-        const QString code = textOf(record.fields[0]);
-        auto found = groups_.find(code);
-        if (found == groups_.end()) {
+    Group& groupOf(const Record& record) {
+        const std::u16string_view code = fieldOf(record, 0);
+        const auto [found, added] = groups_.try_emplace(code);
+        if (added)
             order_.push_back(code);
-            found = groups_.insert(code, Group());
-        }
-        return *found;
+        return found->second;
     }
 
-    void report(Change change, const QString& code, const VendorRecord* before, const VendorRecord* after) {
+    void report(Change change, std::u16string_view code, const Record* before, const Record* after) {
         ++counts[static_cast<std::size_t>(change)];
         reports_.push_back({change, code, before, after});
     }
 
-    void merge(const QString& code, const Group& g) {
+    void merge(std::u16string_view code, const Group& g) {
         const std::size_t nb = g.base.size(), nu = g.user.size(), nn = g.listing.size();
         const bool repeated = std::max({nb, nu, nn}) > 1;
         bool baseChanged = nb != nn;
         for (std::size_t k = 0; k < std::min(nb, nn); ++k)
-            baseChanged = baseChanged || !same(base_->records[g.base[k]], listing_[g.listing[k]]);
+            baseChanged = baseChanged || base_->records[g.base[k]] != listing_[g.listing[k]];
         if (base_ && baseChanged) {
             // The base becomes the new listing: row by row, except that a
             // repeated code is written anew as a whole, so that its order
@@ -216,13 +236,13 @@ private:
         }
         bool untouched = base_ && nu == nb;
         for (std::size_t k = 0; untouched && k < nu; ++k)
-            untouched = same(user_.records[g.user[k]], base_->records[g.base[k]]);
+            untouched = user_.records[g.user[k]] == base_->records[g.base[k]];
         if (repeated && untouched && baseChanged) {
             // A repeated code the user left alone goes in anew, in order.
             for (std::size_t k = 0; k < std::max(nb, nn); ++k) {
-                const VendorRecord* b = k < nb ? &user_.records[g.user[k]] : nullptr;
-                const VendorRecord* n = k < nn ? &listing_[g.listing[k]] : nullptr;
-                if (!b || !n || !same(*b, *n))
+                const Record* b = k < nb ? &user_.records[g.user[k]] : nullptr;
+                const Record* n = k < nn ? &listing_[g.listing[k]] : nullptr;
+                if (!b || !n || *b != *n)
                     report(!b ? Change::Added : !n ? Change::Removed : Change::Updated, code, b, n);
             }
             oui.removed.insert(oui.removed.end(), g.user.begin(), g.user.end());
@@ -231,21 +251,21 @@ private:
             return;
         }
         for (std::size_t k = 0; k < std::max({nb, nu, nn}); ++k) {
-            const VendorRecord* b = k < nb ? &base_->records[g.base[k]] : nullptr;
-            const VendorRecord* u = k < nu ? &user_.records[g.user[k]] : nullptr;
-            const VendorRecord* n = k < nn ? &listing_[g.listing[k]] : nullptr;
+            const Record* b = k < nb ? &base_->records[g.base[k]] : nullptr;
+            const Record* u = k < nu ? &user_.records[g.user[k]] : nullptr;
+            const Record* n = k < nn ? &listing_[g.listing[k]] : nullptr;
             mergeOne(code, b, u, k < nu ? g.user[k] : 0, n);
         }
     }
 
-    void mergeOne(const QString& code, const VendorRecord* b, const VendorRecord* u, std::size_t userRow,
-                  const VendorRecord* n) {
+    void mergeOne(std::u16string_view code, const Record* b, const Record* u, std::size_t userRow,
+                  const Record* n) {
         if (!base_) {
             // No base: what the user has stays; only missing codes come in.
             if (!u) {
                 report(Change::Added, code, nullptr, n);
                 oui.added.push_back(n);
-            } else if (!n || !same(*u, *n)) {
+            } else if (!n || *u != *n) {
                 report(Change::Kept, code, n, u);
             }
             return;
@@ -255,8 +275,8 @@ private:
             oui.added.push_back(n);
             return;
         }
-        const bool userChanged = !b || !u || !same(*u, *b);
-        const bool listingChanged = !b != !n || (b && n && !same(*n, *b));
+        const bool userChanged = !b || !u || *u != *b;
+        const bool listingChanged = !b != !n || (b && n && *n != *b);
         if (!userChanged) {
             if (!n) {
                 report(Change::Removed, code, u, nullptr);
@@ -267,30 +287,27 @@ private:
             }
         } else if (!listingChanged) {
             report(Change::Kept, code, b, u);
-        } else if (u ? !n || !same(*u, *n) : n != nullptr) {
+        } else if (u ? !n || *u != *n : n != nullptr) {
             report(Change::Conflict, code, u, n);
         }
     }
 
     const TableRows& user_;
     const TableRows* base_;
-    const std::vector<VendorRecord>& listing_;
-    QHash<QString, Group> groups_;
-    std::vector<QString> order_;  // codes in the order first met
+    const std::vector<Record>& listing_;
+    std::unordered_map<std::u16string_view, Group> groups_;  // by code
+    std::vector<std::u16string_view> order_;                 // the codes in the order first met
     std::vector<Report> reports_;
 };
 
-std::vector<jet::FieldChange> changesTo(const TableRows& rows, const VendorRecord& record,
-                                        const VendorRecord* from) {
+std::vector<jet::FieldChange> changesTo(const TableRows& rows, const Record& record,
+                                        const Record* from) {
     std::vector<jet::FieldChange> changes;
     for (std::size_t f = 0; f < FieldCount; ++f) {
         const int column = rows.columns[f];
-        if (column < 0 || (from && textOf(from->fields[f]) == textOf(record.fields[f])))
+        if (column < 0 || (from && fieldOf(*from, f) == fieldOf(record, f)))
             continue;
-        const QString text = textOf(record.fields[f]);
-        changes.push_back({static_cast<std::size_t>(column),
-                           std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                                          static_cast<std::size_t>(text.size()))});
+        changes.push_back({static_cast<std::size_t>(column), std::u16string(fieldOf(record, f))});
     }
     return changes;
 }
@@ -304,7 +321,7 @@ void write(jet::PageFile& file, const TableRows& rows, const TableEdits& edits) 
         writer.remove(rows.places[i]);
     for (const auto& [i, record] : edits.updated)
         writer.update(rows.places[i], changesTo(rows, *record, &rows.records[i]));
-    for (const VendorRecord* record : edits.added)
+    for (const Record* record : edits.added)
         writer.insert(changesTo(rows, *record, nullptr));
     writer.finish();
 }
@@ -313,19 +330,19 @@ QByteArray changesCsv(const std::vector<Report>& reports) {
     QByteArray out("change,code,field,before,after\r\n");
     for (const Report& r : reports) {
         for (std::size_t f = 0; f < FieldCount; ++f) {
-            const QString before = r.before ? textOf(r.before->fields[f]) : QString();
-            const QString after = r.after ? textOf(r.after->fields[f]) : QString();
+            const std::u16string_view before = r.before ? fieldOf(*r.before, f) : std::u16string_view();
+            const std::u16string_view after = r.after ? fieldOf(*r.after, f) : std::u16string_view();
             if (before == after)
                 continue;
             out.append(ChangeNames[static_cast<std::size_t>(r.change)]).append(',');
-            appendCsvField(out, r.code);
+            appendCsvField(out, qstring(r.code));
             out.append(',').append(VendorFieldNames[f]).append(',');
             // A side without the record gives an empty field, unquoted.
             if (r.before)
-                appendCsvField(out, before);
+                appendCsvField(out, qstring(before));
             out.append(',');
             if (r.after)
-                appendCsvField(out, after);
+                appendCsvField(out, qstring(after));
             out.append("\r\n");
         }
     }
@@ -349,10 +366,12 @@ int runRefresh(const QStringList& arguments) {
     if (listing.entries.empty())
         throw jet::Error(args.from.toStdString() + ": the listing holds no records, so " + path +
                          " was not changed.");
-    std::vector<VendorRecord> fresh;
-    fresh.reserve(listing.entries.size());
-    for (const ListingEntry& entry : listing.entries)
-        fresh.push_back(vendorRecordOf(entry));
+    // The new listing's records, as import writes them.
+    std::vector<Record> fresh(listing.entries.size());
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        for (const std::optional<QString>& field : vendorRecordOf(listing.entries[i]).fields)
+            appendField(fresh[i], field.value_or(QString()));
+    }
 
     // Opened for writing, the file is held (its writer lock) from the reading
     // of its tables to the commit; a dry run only reads it.
