@@ -5,16 +5,16 @@
 // file open when the writer died.
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
+#include "tests/faults/FaultFileSystem.h"
 
 #include <QtTest>
 
 using zorvane::jet::PageFile;
 using zorvane::jet::format::PageSize;
-namespace fault = zorvane::jet::fault;
+namespace fault = zorvane::test::fault;
 using namespace zorvane::tests;
 
 namespace {

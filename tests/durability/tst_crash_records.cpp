@@ -6,20 +6,20 @@
 // before the command or exactly those from after it. A full disk leaves the
 // file as it was.
 #include "records/jet/Database.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
+#include "tests/faults/FaultFileSystem.h"
 
 #include <QtTest>
 
 using namespace zorvane::tests;
-namespace fault = zorvane::jet::fault;
+namespace fault = zorvane::test::fault;
 namespace format = zorvane::jet::format;
 
 namespace {
 
-const QString Tool = QStringLiteral(ZORVANE_DB);
+const QString Tool = QStringLiteral(ZORVANE_DB_FAULTS);  // zorvane-db with fault points
 const QString Listing = QStringLiteral("/usr/share/ieee-data");
 
 // The first entries of each registry file of the listing, cut at an entry's

@@ -3,11 +3,11 @@
 // point leaves the file and the pages in memory as they were; a second writer
 // is refused; read-only files and folders give clear errors.
 #include "records/jet/Error.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/Journal.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
+#include "tests/faults/FaultFileSystem.h"
 #include "tests/durability/PagePattern.h"
 
 #include <QtTest>
@@ -18,7 +18,7 @@
 using zorvane::jet::Error;
 using zorvane::jet::PageFile;
 using zorvane::jet::format::PageSize;
-namespace fault = zorvane::jet::fault;
+namespace fault = zorvane::test::fault;
 using namespace zorvane::tests;
 
 namespace {

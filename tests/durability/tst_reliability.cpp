@@ -13,7 +13,7 @@ namespace f = jet::format;
 namespace {
 
 ProcessResult tool(const QStringList& arguments, const QStringList& env = {}) {
-    return runProcess(QStringLiteral(ZORVANE_DB), arguments, false, env);
+    return runProcess(QStringLiteral(ZORVANE_DB_FAULTS), arguments, false, env);
 }
 
 QString database(const QString& folder, int records) {
@@ -43,6 +43,14 @@ class ReliabilityTest : public QObject {
     QString path_, listing_;
 
 private slots:
+    // The shipped program reads no test settings and has no fault points;
+    // its test build has both.
+    void shippedProgramHasNoFaultHooks() {
+        const QByteArray shipped = bytesOf(ZORVANE_DB);
+        QVERIFY(shipped.size() > 100000 && !shipped.contains("ZORVANE_"));
+        QVERIFY(bytesOf(ZORVANE_DB_FAULTS).contains("ZORVANE_CRASH_POINT"));
+    }
+
     void init() {
         dir_ = scratchDir();
         path_ = database(dir_->path(), 400);
