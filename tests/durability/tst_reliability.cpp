@@ -61,7 +61,7 @@ private slots:
 
     // A journal left by an add cut off halfway is never applied to the file
     // that took its place: import rolls it back in the file it replaces, one
-    // found beside another file is set aside, with one line.
+    // found beside another file is set aside, with one line (J4).
     void leftoverJournalStaysWithItsFile_data() {
         QTest::addColumn<QString>("replacement");
         QTest::newRow("import --force") << "force";
