@@ -39,16 +39,16 @@ row() {  # NAME ZORVANE_SECONDS SQLITE_SECONDS [start: not a record command]
     "$(awk -v t="$3" 'BEGIN { print t * 1000 }')" "$ratio"
   [ -n "${4:-}" ] || worst=$(awk -v a="$worst" -v b="$ratio" 'BEGIN { print (b > a) ? b : a }')
 }
-row start "$(best_of "$rounds" "$db_tool" help)" "$(best_of "$rounds" sqlite3 "$sql" "SELECT 1")" start
-z=$(best_of "$rounds" "$db_tool" update "$db" oui 10 Vendor="Bench run")
-s=$(best_of "$rounds" sqlite3 "$sql" "UPDATE oui SET Vendor = 'Bench run' WHERE rowid = $nth 10)")
-row update "$z" "$s"
-z=$(best_of "$rounds" "$db_tool" add "$db" oui Code=ZZ-ZZ-ZZ Vendor="Bench run")
-s=$(best_of "$rounds" sqlite3 "$sql" "INSERT INTO oui (Code, Vendor) VALUES ('ZZ-ZZ-ZZ', 'Bench run')")
-row add "$z" "$s"
-z=$(best_of "$rounds" "$db_tool" delete "$db" oui 100)
-s=$(best_of "$rounds" sqlite3 "$sql" "DELETE FROM oui WHERE rowid = $nth 100)")
-row delete "$z" "$s"
+# Each pair runs in turn, so both meet the same load.
+pair() {  # NAME "ZORVANE-DB ARGUMENTS" "SQL" [start]
+  local times
+  times=$(best_of_pair "$rounds" "\"$db_tool\" $2" "sqlite3 \"$sql\" \"$3\"")
+  row "$1" ${times% *} ${times#* } ${4:-}
+}
+pair start "help" "SELECT 1" start
+pair update "update \"$db\" oui 10 Vendor='Bench run'" "UPDATE oui SET Vendor = 'Bench run' WHERE rowid = $nth 10)"
+pair add "add \"$db\" oui Code=ZZ-ZZ-ZZ Vendor='Bench run'" "INSERT INTO oui (Code, Vendor) VALUES ('ZZ-ZZ-ZZ', 'Bench run')"
+pair delete "delete \"$db\" oui 100" "DELETE FROM oui WHERE rowid = $nth 100)"
 # Both made the same changes: the same codes in the same order.
 vendors() { awk -F, 'NR > 1 && /^[0-9A-Z][0-9A-Z]-/ { print $1 }'; }
 [ "$("$db_tool" export "$db" oui | vendors | md5sum)" = "$(sqlite3 -csv -header "$sql" "SELECT * FROM oui ORDER BY rowid" | vendors | md5sum)" ] ||
