@@ -225,8 +225,8 @@ private slots:
     }
 
     // J5: a reader's command (a read scope) takes the commit lock and checks
-    // for a journal once, however many pages it reads; between its commands a
-    // writer commits, and the reader's next command finds the file changed.
+    // for a journal once, however many pages it reads (between its commands
+    // writers commit: tst_crash_pages readerOpenAcrossAWriterThatDied).
     void readScopeLocksOncePerCommand() {
         struct Counting : zorvane::os::ForwardingFileSystem {
             Counting() : ForwardingFileSystem(zorvane::os::posixFileSystem()) {}
@@ -246,12 +246,6 @@ private slots:
         QCOMPARE(reader.diskReads(), std::uint64_t(reader.pageCount()));
         QCOMPARE(counting.locks, 1);
         QCOMPARE(counting.stats, 1);
-        {
-            PageFile writer(path.toStdString(), PageFile::Mode::ReadWrite);
-            changeThreeAndFiveAndAppend(writer);
-            writer.commit();
-        }
-        QVERIFY_THROWS_EXCEPTION(zorvane::jet::ChangedError, PageFile::ReadScope{reader});
     }
 
     // Permissions (checked by a child without root rights when the tests run

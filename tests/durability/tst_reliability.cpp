@@ -88,6 +88,18 @@ private slots:
         QCOMPARE(said.count("was not applied"), replacement == "force" ? 0 : 1);
     }
 
+    // The new-file writer's failures are reported: a failed write leaves no
+    // file, not even the temporary one; a failed folder sync (points: write,
+    // sync, link, folder sync) says the file may not outlast a power cut.
+    void newFileFailuresAreReported() {
+        const QString out = dir_->filePath("new.mdb");
+        ProcessResult r = tool({"import", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=1"});
+        QVERIFY2(r.status == 1 && r.err.contains(out.toUtf8() + ": writing failed (No space left on device)."), r.err.constData());
+        QVERIFY(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden).filter("new.mdb").isEmpty());
+        r = tool({"import", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=4"});
+        QVERIFY2(r.status == 1 && r.err.contains("cannot be flushed to disk (No space left on device)."), r.err.constData());
+    }
+
     // A writer waits for the writer lock up to the busy timeout, then the
     // file is "in use", import --force included. A file with two names is
     // refused for writing (its journal could be missed through the other).

@@ -3,116 +3,89 @@
 #include "records/jet/PageFile.h"
 
 #include <cerrno>
+#include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <unistd.h>
 
 namespace zorvane::test::fault {
 
 namespace {
-
 std::uint64_t number(const char* name) {
     const char* text = std::getenv(name);
-    char* end = nullptr;
-    const unsigned long long value = text && *text ? std::strtoull(text, &end, 10) : 0;
-    return end && *end == '\0' ? value : 0;
+    return text ? std::strtoull(text, nullptr, 10) : 0;
 }
-
-std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges(const char* text) {
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> out;
-    const std::string list = text ? text : "";
-    for (std::size_t start = 0; start < list.size();) {
-        std::size_t end = list.find(',', start);
-        if (end == std::string::npos)
-            end = list.size();
-        const std::string item = list.substr(start, end - start);
-        const std::size_t dash = item.find('-');
-        const std::uint64_t first = std::strtoull(item.c_str(), nullptr, 10);
-        std::uint64_t last = first;
-        if (dash != std::string::npos)
-            last = dash + 1 < item.size() ? std::strtoull(item.c_str() + dash + 1, nullptr, 10)
-                                          : ~std::uint64_t(0);
-        if (first > 0 && last >= first)
-            out.emplace_back(first, last);
-        start = end + 1;
-    }
-    return out;
-}
-
 } // namespace
 
-void FaultFileSystem::configure(std::uint64_t crashAt, bool tear, const char* failPoints,
-                                int failError) {
+void FaultFileSystem::configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError) {
     crashAt_ = crashAt;
     tear_ = tear;
-    failing_ = ranges(failPoints);
     failError_ = failError ? failError : ENOSPC;
-    count_ = syncs_ = 0;
+    count_ = 0;
+    failing_.clear();
+    std::istringstream list(failPoints ? failPoints : "");
+    for (std::string item; std::getline(list, item, ',');) {
+        std::uint64_t first = 0, last = 0;
+        const int read = std::sscanf(item.c_str(), "%" SCNu64 "-%" SCNu64, &first, &last);
+        if (read == 1)
+            last = item.back() == '-' ? ~std::uint64_t(0) : first;
+        if (read >= 1 && first > 0 && last >= first)
+            failing_.emplace_back(first, last);
+    }
 }
 
-FaultFileSystem::Action FaultFileSystem::reach(const char* point, Kind kind, int& error) {
-    error = 0;
+int FaultFileSystem::reach(const char* point, bool write) {
     if (!point)
-        return Action::Go;
+        return 0;
     const std::uint64_t n = ++count_;
-    if (kind == Kind::Sync)
-        ++syncs_;
-    if (!log_.empty()) {
-        if (std::FILE* f = std::fopen(log_.c_str(), "a")) {
-            std::fprintf(f, "%llu %s\n", static_cast<unsigned long long>(n), point);
-            std::fclose(f);
-        }
+    if (std::FILE* f = log_.empty() ? nullptr : std::fopen(log_.c_str(), "a")) {
+        std::fprintf(f, "%" PRIu64 " %s\n", n, point);
+        std::fclose(f);
     }
     if (n == crashAt_) {
-        if (tear_ && kind == Kind::Write)
-            return Action::Tear;
+        if (tear_ && write)
+            return -1;
         ::_exit(CrashStatus);
     }
     for (const auto& [first, last] : failing_)
-        if (n >= first && n <= last) {
-            error = failError_;
-            return Action::Fail;
-        }
-    return Action::Go;
+        if (n >= first && n <= last)
+            return failError_;
+    return 0;
 }
 
 int FaultFileSystem::writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
                              const char* point) {
-    int error;
-    const Action action = reach(point, Kind::Write, error);
-    if (action == Action::Fail)
-        return error;
-    if (action == Action::Tear) {
+    const int fault = reach(point, true);
+    if (fault < 0) {
         inner_.writeAt(fd, data, length / 2, offset, point);
         ::_exit(CrashStatus);
     }
-    return inner_.writeAt(fd, data, length, offset, point);
+    return fault ? fault : inner_.writeAt(fd, data, length, offset, point);
 }
-
-// The other points: the fault, or the operation.
-#define ZORVANE_FAULT_POINT(kind, call) \
-    int error;                          \
-    if (reach(point, kind, error) == Action::Fail) \
-        return error;                   \
-    return call;
-
 int FaultFileSystem::syncData(int fd, const char* point) {
-    ZORVANE_FAULT_POINT(Kind::Sync, inner_.syncData(fd, point))
+    const int fault = reach(point);
+    return fault ? fault : inner_.syncData(fd, point);
 }
 int FaultFileSystem::syncFolder(int fd, const char* point) {
-    ZORVANE_FAULT_POINT(Kind::Sync, inner_.syncFolder(fd, point))
+    const int fault = reach(point);
+    return fault ? fault : inner_.syncFolder(fd, point);
 }
 int FaultFileSystem::truncate(int fd, std::uint64_t size, const char* point) {
-    ZORVANE_FAULT_POINT(Kind::Other, inner_.truncate(fd, size, point))
+    const int fault = reach(point);
+    return fault ? fault : inner_.truncate(fd, size, point);
 }
 int FaultFileSystem::rename(const std::string& from, const std::string& to, const char* point) {
-    ZORVANE_FAULT_POINT(Kind::Other, inner_.rename(from, to, point))
+    const int fault = reach(point);
+    return fault ? fault : inner_.rename(from, to, point);
 }
 int FaultFileSystem::link(const std::string& from, const std::string& to, const char* point) {
-    ZORVANE_FAULT_POINT(Kind::Other, inner_.link(from, to, point))
+    const int fault = reach(point);
+    return fault ? fault : inner_.link(from, to, point);
 }
 int FaultFileSystem::unlink(const std::string& path, const char* point) {
-    ZORVANE_FAULT_POINT(Kind::Other, inner_.unlink(path, point))
+    const int fault = reach(point);
+    return fault ? fault : inner_.unlink(path, point);
 }
 
 FaultFileSystem& installed() {
@@ -122,11 +95,10 @@ FaultFileSystem& installed() {
 }
 
 void installFromEnvironment() {
-    FaultFileSystem& faults = installed();
-    faults.configure(number("ZORVANE_CRASH_POINT"), number("ZORVANE_CRASH_TEAR") != 0,
-                     std::getenv("ZORVANE_FAIL_POINT"), static_cast<int>(number("ZORVANE_FAIL_ERRNO")));
+    installed().configure(number("ZORVANE_CRASH_POINT"), number("ZORVANE_CRASH_TEAR") != 0,
+                          std::getenv("ZORVANE_FAIL_POINT"), static_cast<int>(number("ZORVANE_FAIL_ERRNO")));
     if (const char* log = std::getenv("ZORVANE_FAULT_LOG"))
-        faults.setLog(log);
+        installed().setLog(log);
     if (const std::uint64_t timeout = number("ZORVANE_BUSY_TIMEOUT_MS"))
         jet::PageFile::setBusyTimeout(std::chrono::milliseconds(timeout));
 }
