@@ -46,12 +46,17 @@ pair() {  # NAME "ZORVANE-DB ARGUMENTS" "SQL" [start]
   row "$1" ${times% *} ${times#* } ${4:-}
 }
 pair start "help" "SELECT 1" start
-pair update "update \"$db\" oui 10 Vendor='Bench run'" "UPDATE oui SET Vendor = 'Bench run' WHERE rowid = $nth 10)"
+# Every update sets a new value (SQLite skips a write that changes nothing).
+bench_n=0
+pair update "update \"$db\" oui 10 \"Vendor=Bench run \$((++bench_n))\"" "UPDATE oui SET Vendor = 'Bench run \$bench_n' WHERE rowid = $nth 10)"
 pair add "add \"$db\" oui Code=ZZ-ZZ-ZZ Vendor='Bench run'" "INSERT INTO oui (Code, Vendor) VALUES ('ZZ-ZZ-ZZ', 'Bench run')"
 pair delete "delete \"$db\" oui 100" "DELETE FROM oui WHERE rowid = $nth 100)"
 # Both made the same changes: the same codes in the same order.
 vendors() { awk -F, 'NR > 1 && /^[0-9A-Z][0-9A-Z]-/ { print $1 }'; }
 [ "$("$db_tool" export "$db" oui | vendors | md5sum)" = "$(sqlite3 -csv -header "$sql" "SELECT * FROM oui ORDER BY rowid" | vendors | md5sum)" ] ||
   { echo "the two tables differ after the commands" >&2; exit 1; }
+[ "$(sqlite3 "$sql" "SELECT Vendor FROM oui WHERE rowid = $nth 10)")" = "Bench run $rounds" ] &&
+  "$db_tool" export "$db" oui | grep -c "Bench run $rounds" >/dev/null ||
+  { echo "the updates did not all take place" >&2; exit 1; }
 "$db_tool" check "$db" >/dev/null || { echo "check failed after the benchmark" >&2; exit 1; }
 echo "largest record-command ratio: $(awk -v w="$worst" 'BEGIN { print w }')   (target <= 2)"
