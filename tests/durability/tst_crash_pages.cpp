@@ -8,7 +8,6 @@
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
-#include "tests/faults/FaultFileSystem.h"
 
 #include <QtTest>
 

@@ -9,7 +9,6 @@
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
-#include "tests/faults/FaultFileSystem.h"
 
 #include <QtTest>
 
@@ -19,7 +18,7 @@ namespace format = zorvane::jet::format;
 
 namespace {
 
-const QString Tool = QStringLiteral(ZORVANE_DB_FAULTS);  // zorvane-db with fault points
+const QString Tool = zorvaneDbFaultsPath();
 const QString Listing = QStringLiteral("/usr/share/ieee-data");
 
 // The first entries of each registry file of the listing, cut at an entry's

@@ -7,7 +7,6 @@
 #include "records/jet/Journal.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
-#include "tests/faults/FaultFileSystem.h"
 #include "tests/durability/PagePattern.h"
 
 #include <QtTest>

@@ -13,7 +13,7 @@ namespace f = jet::format;
 namespace {
 
 ProcessResult tool(const QStringList& arguments, const QStringList& env = {}) {
-    return runProcess(QStringLiteral(ZORVANE_DB_FAULTS), arguments, false, env);
+    return runProcess(zorvaneDbFaultsPath(), arguments, false, env);
 }
 
 QString database(const QString& folder, int records) {
@@ -48,7 +48,7 @@ private slots:
     void shippedProgramHasNoFaultHooks() {
         const QByteArray shipped = bytesOf(ZORVANE_DB);
         QVERIFY(shipped.size() > 100000 && !shipped.contains("ZORVANE_"));
-        QVERIFY(bytesOf(ZORVANE_DB_FAULTS).contains("ZORVANE_CRASH_POINT"));
+        QVERIFY(bytesOf(zorvaneDbFaultsPath()).contains("ZORVANE_CRASH_POINT"));
     }
 
     void init() {
