@@ -7,8 +7,8 @@
 // The writing interface (begin, writablePage, appendPage, commit, rollback,
 // inCommand, Mode::ReadWrite) is as first declared; added since, all
 // source-compatible: mode(), journalPathOf(), lastCommitSyncs(), ReadScope,
-// setBusyTimeout(); rollback()
-// with no command open does nothing; an in-memory image is read-only.
+// setBusyTimeout(); rollback() with no command open does nothing; an
+// in-memory image is read-only.
 //
 // Writing goes in commands: begin(), then writablePage()/appendPage() for
 // every page the command changes, then commit() (or rollback()). Until
