@@ -310,9 +310,13 @@ void RecordSet::Delete() {
 void RecordSet::Requery() {
     d->cancelPending();
     d->currentDeleted = false;
-    if (d->writable)
-        d->rescan();  // this set is the file's only writer; its pages are current
-    else
+    if (d->writable) {
+        // This set is the file's only writer and each command's refresh
+        // leaves the rows as a new scan finds them: only a failed refresh
+        // needs the scan.
+        if (!d->tableCurrent)
+            d->rescan();
+    } else
         d->reopen(jet::PageFile::Mode::Read);
     d->position = 0;
 }

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <numeric>
+
 namespace zorvane::tools {
 
 int runCheck(const QStringList& arguments) {
@@ -18,6 +20,10 @@ int runCheck(const QStringList& arguments) {
     std::uint32_t pages = 0;
     jet::readWhileBusy(path, [&] {
         jet::PageFile file(path);
+        jet::PageFile::ReadScope scope(file);
+        std::vector<std::uint32_t> all(file.pageCount());  // the check reads every page
+        std::iota(all.begin(), all.end(), 0u);
+        file.preload(all);
         problems = jet::checkDatabase(file);
         pages = file.pageCount();
     });

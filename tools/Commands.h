@@ -18,6 +18,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// zorvane-db as a whole: the command named in argv[1] run on the rest; the
+// exit status.
+int run(int argc, char** argv);
+
 struct Command {
     const char* name;
     const char* arguments;  // for the usage line, e.g. "FILE TABLE"

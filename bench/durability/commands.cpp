@@ -13,8 +13,8 @@
 // median / baseline median.
 #include "records/RecordSet.h"
 #include "records/jet/Error.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/PageFile.h"
+#include "records/os/FileSystem.h"
 
 #include <QString>
 
@@ -33,7 +33,14 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-namespace fault = zorvane::jet::fault;
+
+// The engine's file system, counting its syncs.
+struct CountingSyncs : zorvane::os::ForwardingFileSystem {
+    CountingSyncs() : ForwardingFileSystem(zorvane::os::posixFileSystem()) {}
+    int syncData(int fd, const char* point) override { return ++syncs, inner_.syncData(fd, point); }
+    int syncFolder(int fd, const char* point) override { return ++syncs, inner_.syncFolder(fd, point); }
+    std::uint64_t syncs = 0;
+} counting;
 
 double median(std::vector<double> values) {
     if (values.empty())
@@ -61,11 +68,11 @@ Result measure(const std::string& name, int rounds, const std::function<void(int
     try {
         for (int round = 0; round < rounds; ++round) {
             prepare(round);
-            const std::uint64_t syncsBefore = fault::syncsReached();
+            const std::uint64_t syncsBefore = counting.syncs;
             const auto start = Clock::now();
             command(round);
             result.times.push_back(millisecondsSince(start));
-            result.syncs += fault::syncsReached() - syncsBefore;
+            result.syncs += counting.syncs - syncsBefore;
             finish(round);
         }
     } catch (const std::exception& e) {
@@ -102,6 +109,7 @@ std::vector<double> baselineRounds(const std::string& path, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
+    zorvane::os::setFileSystem(&counting);
     if (argc != 3) {
         std::fprintf(stderr, "usage: bench_durability_commands FILE.mdb ROUNDS\n");
         return 2;

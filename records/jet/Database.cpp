@@ -19,6 +19,7 @@ Database::Database(std::string name, std::vector<std::uint8_t> image)
 }
 
 void Database::readCatalog() {
+    PageFile::ReadScope scope(*file_);  // one lock and check for the catalog
     checkHeader(*file_);
     Table catalog(*file_, readTableDef(*file_, CatalogTableDefPage, "MSysObjects"));
     if (const std::uint32_t stray = catalog.strayPage())
@@ -52,8 +53,10 @@ void Database::readCatalog() {
 
 std::unique_ptr<Table> Database::openTable(std::string_view name) {
     for (const TableEntry& entry : tables_) {
-        if (sameName(entry.name, name))
-            return std::make_unique<Table>(*file_, readTableDef(*file_, entry.page, entry.name));
+        if (!sameName(entry.name, name))
+            continue;
+        PageFile::ReadScope scope(*file_);  // one lock and check for the table's scan
+        return std::make_unique<Table>(*file_, readTableDef(*file_, entry.page, entry.name));
     }
     file_->fail("there is no table \"" + std::string(name) + "\"");
 }

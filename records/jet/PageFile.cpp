@@ -1,7 +1,6 @@
 #include "records/jet/PageFile.h"
 
 #include "records/jet/Error.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/Journal.h"
 
@@ -30,111 +29,17 @@ namespace {
 
 // The two lock bytes lie far past any database's end; they lock nothing of
 // the file's contents, they only name the two locks.
-constexpr off_t WriterLockByte = off_t(1) << 40;
-constexpr off_t CommitLockByte = WriterLockByte + 1;
+constexpr std::uint64_t WriterLockByte = std::uint64_t(1) << 40;
+constexpr std::uint64_t CommitLockByte = WriterLockByte + 1;
 // How long a commit or a read waits for the other side's commit lock: readers
-// hold it for one page read, a commit for its few writes and syncs.
+// hold it for one read scope, a commit for its few writes and syncs.
 constexpr auto LockPatience = std::chrono::seconds(10);
 
+std::chrono::milliseconds busyTimeoutValue{3000};
+
+os::FileSystem& sys() { return os::fileSystem(); }
+
 std::string reasonOf(int error) { return std::strerror(error); }
-
-// 0, or the errno of the failure (EAGAIN/EACCES: another holder).
-int setLock(int fd, short type, off_t byte) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = byte;
-    lock.l_len = 1;
-    lock.l_pid = 0;
-#ifdef F_OFD_SETLK
-    const int command = F_OFD_SETLK;
-#else
-    const int command = F_SETLK;
-#endif
-    while (::fcntl(fd, command, &lock) != 0) {
-        if (errno != EINTR)
-            return errno;
-    }
-    return 0;
-}
-
-bool heldElsewhere(int error) { return error == EAGAIN || error == EACCES; }
-
-// Takes the lock, waiting up to `patience` for another holder; 0 or errno.
-int waitForLock(int fd, short type, off_t byte,
-                std::chrono::steady_clock::duration patience = LockPatience) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
-    auto pause = std::chrono::microseconds(100);
-    for (;;) {
-        const int error = setLock(fd, type, byte);
-        if (!heldElsewhere(error) || std::chrono::steady_clock::now() >= deadline)
-            return error;
-        std::this_thread::sleep_for(pause);
-        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
-    }
-}
-
-void unlock(int fd, off_t byte) { setLock(fd, F_UNLCK, byte); }
-
-// Writes all of `data` at `offset` after passing fault point `name`; 0 or errno.
-int writeAll(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t offset,
-             const char* name) {
-    const fault::Outcome outcome = fault::reach(name, fault::Kind::Write);
-    if (outcome.action == fault::Action::Fail)
-        return outcome.error;
-    const std::size_t limit = outcome.action == fault::Action::Tear ? length / 2 : length;
-    std::size_t done = 0;
-    while (done < limit) {
-        const ssize_t n = ::pwrite(fd, data + done, limit - done,
-                                   static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        if (n == 0)
-            return EIO;
-        done += static_cast<std::size_t>(n);
-    }
-    if (outcome.action == fault::Action::Tear)
-        fault::tearDone();
-    return 0;
-}
-
-// fdatasync carries the file's size along with its data, which is all a
-// database or journal needs; 0 or errno.
-int syncData(int fd, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, fault::Kind::Sync);
-    if (outcome.action == fault::Action::Fail)
-        return outcome.error;
-    while (::fdatasync(fd) != 0) {
-        if (errno != EINTR)
-            return errno;
-    }
-    return 0;
-}
-
-int syncFolder(int fd, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, fault::Kind::Sync);
-    if (outcome.action == fault::Action::Fail)
-        return outcome.error;
-    // Some file systems cannot sync a folder; the entry is then as safe as
-    // they make it.
-    if (::fsync(fd) != 0 && errno != EINVAL && errno != EROFS)
-        return errno;
-    return 0;
-}
-
-int truncateTo(int fd, std::uint64_t size, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, fault::Kind::Other);
-    if (outcome.action == fault::Action::Fail)
-        return outcome.error;
-    while (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
-        if (errno != EINTR)
-            return errno;
-    }
-    return 0;
-}
 
 // Memory for `count` pages read together. From 2 MiB on it asks for huge
 // pages: where a first touch of each small page is costly (as in some virtual
@@ -154,36 +59,19 @@ std::shared_ptr<std::uint8_t[]> pageBlock(std::size_t count) {
     return std::make_unique_for_overwrite<std::uint8_t[]>(count * PageSize);
 }
 
-int removeFile(const std::string& path, const char* name) {
-    const fault::Outcome outcome = fault::reach(name, fault::Kind::Other);
-    if (outcome.action == fault::Action::Fail)
-        return outcome.error;
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT)
-        return errno;
-    return 0;
+// Removes a file; one that is gone already counts as removed. 0 or errno.
+int removeFile(const std::string& path, const char* point) {
+    const int error = sys().unlink(path, point);
+    return error == ENOENT ? 0 : error;
 }
 
-// Reads up to `length` bytes at `offset`; the count read, or -errno.
 long long readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::pread(fd, data + done, length - done,
-                                  static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return -errno;
-        }
-        if (n == 0)
-            break;
-        done += static_cast<std::size_t>(n);
-    }
-    return static_cast<long long>(done);
+    return sys().readAt(fd, data, length, offset);
 }
 
 bool exists(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    return sys().lstat(path, st) == 0;
 }
 
 // Whether a journal beside the file is live: it exists, its header is valid
@@ -192,23 +80,22 @@ bool exists(const std::string& path) {
 // not passed over.
 bool journalIsLive(const std::string& path) {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || st.st_size < off_t(journal::HeaderSize))
+    if (sys().stat(path, st) != 0 || st.st_size < off_t(journal::HeaderSize))
         return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno != ENOENT;
+    os::Fd fd;
+    if (const int error = sys().open(path, O_RDONLY, 0, fd))
+        return error != ENOENT;
     std::vector<std::uint8_t> bytes(journal::HeaderSize);
-    bool live = readAt(fd, bytes.data(), bytes.size(), 0) == off_t(journal::HeaderSize) &&
+    bool live = readAt(fd.get(), bytes.data(), bytes.size(), 0) == off_t(journal::HeaderSize) &&
                 journal::headerIsValid(bytes.data());
     if (live) {  // only after a crash: the whole journal is read
         bytes.resize(static_cast<std::size_t>(st.st_size));
-        const long long got = readAt(fd, bytes.data(), bytes.size(), 0);
+        const long long got = readAt(fd.get(), bytes.data(), bytes.size(), 0);
         if (got >= 0) {
             bytes.resize(static_cast<std::size_t>(got));
             live = journal::decode(bytes).has_value();
         }
     }
-    ::close(fd);
     return live;
 }
 
@@ -230,15 +117,8 @@ void setNoticeHandler(void (*handler)(const std::string& line)) {
 
 void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
 
-std::chrono::milliseconds PageFile::busyTimeout() {
-    static const std::chrono::milliseconds timeout = [] {
-        const char* text = std::getenv("ZORVANE_BUSY_TIMEOUT_MS");
-        char* end = nullptr;
-        const long value = text ? std::strtol(text, &end, 10) : -1;
-        return std::chrono::milliseconds(text && *text && !*end && value >= 0 ? value : 3000);
-    }();
-    return timeout;
-}
+std::chrono::milliseconds PageFile::busyTimeout() { return busyTimeoutValue; }
+void PageFile::setBusyTimeout(std::chrono::milliseconds timeout) { busyTimeoutValue = timeout; }
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -254,42 +134,34 @@ std::string PageFile::journalPathOf(const std::string& path) { return path + "-j
 PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
     if (path_.empty())
         throw Error("No database file was named.");
-    std::error_code ec;
-    const fs::file_status st = fs::status(path_, ec);
-    if (st.type() == fs::file_type::not_found) {
+    struct stat st {};
+    const int error = sys().stat(path_, st);
+    if (error == ENOENT || error == ENOTDIR) {
         // "a.mdb/" or "a.mdb/x": a file where the path needs a folder.
         for (auto slash = path_.find('/', 1); slash != std::string::npos;
              slash = path_.find('/', slash + 1)) {
             struct stat part {};
-            const std::string head = path_.substr(0, slash);
-            if (::stat(head.c_str(), &part) == 0 && !S_ISDIR(part.st_mode))
-                fail(head + " is a file, not a folder, so this path leads nowhere");
+            if (sys().stat(path_.substr(0, slash), part) == 0 && !S_ISDIR(part.st_mode))
+                fail(path_.substr(0, slash) + " is a file, not a folder, so this path leads nowhere");
         }
         fail("the file does not exist");
     }
-    if (ec)
-        fail("the file cannot be opened (" + ec.message() + ")");
-    if (st.type() == fs::file_type::directory)
+    if (error)
+        fail("the file cannot be opened (" + reasonOf(error) + ")");
+    if (S_ISDIR(st.st_mode))
         fail("this is a folder, not a database file");
-    if (st.type() != fs::file_type::regular)
+    if (!S_ISREG(st.st_mode))
         fail("this is not an ordinary file");
     // The journal lies beside the file itself, whatever link or name it was
     // opened by, so every opener finds the same journal.
+    std::error_code ec;
     const fs::path real = fs::canonical(path_, ec);
     const std::string where = ec ? path_ : real.string();
     journalPath_ = journalPathOf(where);
     folder_ = folderOf(where);
-    try {
-        openFile(mode);
-        recoverIfNeeded();
-    } catch (...) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        if (folderFd_ >= 0)
-            ::close(folderFd_);
-        fd_ = folderFd_ = -1;
-        throw;
-    }
+    openFile(mode);  // a failure closes what was opened, with the members
+    recoverIfNeeded();
+    state_ = mode == Mode::ReadWrite ? State::Ready : State::Reading;
 }
 
 PageFile::PageFile(std::string name, std::vector<std::uint8_t> image)
@@ -302,13 +174,18 @@ PageFile::PageFile(std::string name, std::vector<std::uint8_t> image)
 PageFile::~PageFile() {
     // A writer's ended journal goes with it, before the lock is let go (after
     // that it could be another writer's). One that failed to undo leaves it
-    // for the next open.
-    if (fd_ >= 0 && mode_ == Mode::ReadWrite && !broken_ && journalMine_ && exists(journalPath_))
+    // for the next open (J7).
+    if (state_ != State::Broken && journal_ != JournalFile::None && exists(journalPath_))
         removeFile(journalPath_, "journal remove");
-    if (fd_ >= 0)
-        ::close(fd_);  // also releases the locks
-    if (folderFd_ >= 0)
-        ::close(folderFd_);
+}
+
+// The page file's legal state changes, all in one place.
+void PageFile::moveTo(State next) {
+    const bool legal = (state_ == State::Ready && next == State::Command) ||
+                       (state_ == State::Command && (next == State::Ready || next == State::Broken));
+    if (!legal)
+        fail("the file was asked for a change of state it cannot make");
+    state_ = next;
 }
 
 void PageFile::fail(const std::string& reason) const {
@@ -317,24 +194,24 @@ void PageFile::fail(const std::string& reason) const {
 
 void PageFile::openFile(Mode mode) {
     const bool writing = mode == Mode::ReadWrite;
-    fd_ = ::open(path_.c_str(), (writing ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-    if (fd_ < 0) {
-        const int error = errno;
+    if (const int error = sys().open(path_, writing ? O_RDWR : O_RDONLY, 0, fd_)) {
         if (writing && (error == EACCES || error == EPERM))
             fail("the file is read-only, so it cannot be changed");
         if (writing && error == EROFS)
             fail("the file lies on a read-only file system, so it cannot be changed");
         fail("the file cannot be opened (" + reasonOf(error) + ")");
     }
+    readLock_.emplace(fd_.get(), CommitLockByte);
     if (!writing)
         return;
-    const int error = waitForLock(fd_, F_WRLCK, WriterLockByte, busyTimeout());
-    if (heldElsewhere(error))
+    writerLock_.emplace(fd_.get(), WriterLockByte);
+    const int error = writerLock_->acquire(os::LockType::Exclusive, busyTimeout());
+    if (os::heldElsewhere(error))
         fail("the file is in use by another program");
     if (error)
         fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
     struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_nlink > 1)
+    if (sys().fstat(fd_.get(), st) == 0 && st.st_nlink > 1)
         fail("the file has " + std::to_string(st.st_nlink) +
              " names (hard links), so a change to it cannot be made safe against a crash; "
              "copy it to a file of its own to change it");
@@ -348,15 +225,14 @@ void PageFile::openFile(Mode mode) {
     } catch (const std::exception&) {
         // The clock and the process number alone then.
     }
-    folderFd_ = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd_ < 0)
-        fail("its folder " + folder_ + " cannot be opened (" + reasonOf(errno) + ")");
+    if (const int folderError = sys().open(folder_, O_RDONLY | O_DIRECTORY, 0, folderFd_))
+        fail("its folder " + folder_ + " cannot be opened (" + reasonOf(folderError) + ")");
 }
 
 void PageFile::readSize() {
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        fail("the file's size cannot be read (" + reasonOf(errno) + ")");
+    if (const int error = sys().fstat(fd_.get(), st))
+        fail("the file's size cannot be read (" + reasonOf(error) + ")");
     fileSize_ = static_cast<std::uint64_t>(st.st_size);
     const std::uint64_t pages = fileSize_ / PageSize;
     if (pages > 0xFFFFFFu)  // page numbers are 3 bytes in row pointers
@@ -373,59 +249,45 @@ void PageFile::readSize() {
 // read; a reader leaves the commit lock free again.
 void PageFile::recoverIfNeeded() {
     if (mode_ == Mode::ReadWrite) {
-        const int error = waitForLock(fd_, F_WRLCK, CommitLockByte);
-        if (heldElsewhere(error))
+        os::FileLock commitLock(fd_.get(), CommitLockByte);
+        const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience);
+        if (os::heldElsewhere(error))
             fail("the file is in use by another program");
         if (error)
             fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
-        try {
-            if (exists(journalPath_))
-                recover(fd_);
-            readSize();
-        } catch (...) {
-            unlock(fd_, CommitLockByte);
-            throw;
-        }
-        unlock(fd_, CommitLockByte);
+        if (exists(journalPath_))
+            recover(fd_.get());
+        readSize();
         return;
     }
     lockForReading();
-    try {
-        readSize();
-    } catch (...) {
-        unlock(fd_, CommitLockByte);
-        throw;
-    }
-    unlock(fd_, CommitLockByte);
+    struct Release {
+        os::FileLock& lock;
+        ~Release() { lock.release(); }
+    } release{*readLock_};
+    readSize();
 }
 
-// A reader's shared commit lock, taken when no journal lies beside the file:
-// a journal a reader finds was left by a writer that died (a live one holds
-// the lock while its journal exists), so its command is undone first, which
-// takes write access and the commit lock to itself.
+// A reader's shared commit lock, taken when no live journal lies beside the
+// file: a journal a reader finds was left by a writer that died (a live one
+// holds the lock while its journal exists), so its command is undone first,
+// which takes write access and the commit lock to itself (J5).
 void PageFile::lockForReading() {
     for (;;) {
-        const int error = waitForLock(fd_, F_RDLCK, CommitLockByte);
-        if (heldElsewhere(error))
+        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, LockPatience)))
             fail("the file cannot be read: another program keeps it busy writing");
         if (!journalIsLive(journalPath_))
             return;
-        unlock(fd_, CommitLockByte);
-        const int writer = ::open(path_.c_str(), O_RDWR | O_CLOEXEC);
-        if (writer < 0)
+        readLock_->release();
+        os::Fd writer;
+        if (const int error = sys().open(path_, O_RDWR, 0, writer))
             fail("the file cannot be read: a change to it was cut off and must be undone "
-                 "first, but the file cannot be written (" + reasonOf(errno) + ")");
-        const int lockError = waitForLock(writer, F_WRLCK, CommitLockByte);
-        try {
-            if (heldElsewhere(lockError))
-                fail("the file cannot be read: another program keeps it busy writing");
-            if (journalIsLive(journalPath_))
-                recover(writer);
-        } catch (...) {
-            ::close(writer);
-            throw;
-        }
-        ::close(writer);
+                 "first, but the file cannot be written (" + reasonOf(error) + ")");
+        os::FileLock lock(writer.get(), CommitLockByte);
+        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, LockPatience)))
+            fail("the file cannot be read: another program keeps it busy writing");
+        if (journalIsLive(journalPath_))
+            recover(writer.get());
     }
 }
 
@@ -433,20 +295,19 @@ void PageFile::lockForReading() {
 void PageFile::recover(int fd) {
     std::vector<std::uint8_t> bytes;
     {
-        const int journal = ::open(journalPath_.c_str(), O_RDONLY | O_CLOEXEC);
-        if (journal < 0) {
-            if (errno == ENOENT)
+        os::Fd journal;
+        if (const int error = sys().open(journalPath_, O_RDONLY, 0, journal)) {
+            if (error == ENOENT)
                 return;
             fail("a change to the file was cut off, and its journal " + journalPath_ +
-                 " cannot be read (" + reasonOf(errno) + ")");
+                 " cannot be read (" + reasonOf(error) + ")");
         }
         struct stat st {};
         long long got = -EIO;
-        if (::fstat(journal, &st) == 0) {
+        if (sys().fstat(journal.get(), st) == 0) {
             bytes.resize(static_cast<std::size_t>(st.st_size));
-            got = readAt(journal, bytes.data(), bytes.size(), 0);
+            got = readAt(journal.get(), bytes.data(), bytes.size(), 0);
         }
-        ::close(journal);
         if (got < 0)
             fail("a change to the file was cut off, and its journal " + journalPath_ +
                  " cannot be read (" + reasonOf(static_cast<int>(-got)) + ")");
@@ -464,8 +325,8 @@ void PageFile::recover(int fd) {
 
     // Did the command finish? Then its pages are all in place and stay.
     struct stat st {};
-    if (::fstat(fd, &st) != 0)
-        fail("the file's size cannot be read (" + reasonOf(errno) + ")");
+    if (const int statError = sys().fstat(fd, st))
+        fail("the file's size cannot be read (" + reasonOf(statError) + ")");
     bool finished = !c.undo && static_cast<std::uint64_t>(st.st_size) == c.sizeAfter;
     if (finished) {
         std::vector<std::uint32_t> written = c.pages;
@@ -500,13 +361,13 @@ void PageFile::recover(int fd) {
             return;
         }
         for (std::size_t i = 0; i < c.pages.size() && !error; ++i)
-            error = writeAll(fd, c.originals[i], PageSize, std::uint64_t(c.pages[i]) * PageSize,
-                             "restore page");
+            error = sys().writeAt(fd, c.originals[i], PageSize, std::uint64_t(c.pages[i]) * PageSize,
+                                 "restore page");
         if (!error && static_cast<std::uint64_t>(st.st_size) != c.sizeBefore)
-            error = truncateTo(fd, c.sizeBefore, "restore size");
+            error = sys().truncate(fd, c.sizeBefore, "restore size");
     }
     if (!error)
-        error = syncData(fd, "restore sync");
+        error = sys().syncData(fd, "restore sync");
     if (error)
         fail("a change to the file was cut off and cannot be undone (" + reasonOf(error) + ")");
     if (const int removeError = removeFile(journalPath_, "journal remove"))
@@ -518,9 +379,9 @@ void PageFile::recover(int fd) {
 // changed through another name since) is kept aside, never applied.
 void PageFile::setJournalAside() {
     const std::string aside = journalPath_ + ".unmatched";
-    if (::rename(journalPath_.c_str(), aside.c_str()) != 0)
+    if (const int error = sys().rename(journalPath_, aside, nullptr))
         fail("a journal " + journalPath_ + " that does not belong to the file as it is now "
-             "cannot be set aside (" + reasonOf(errno) + ")");
+             "cannot be set aside (" + reasonOf(error) + ")");
     notice(path_ + ": the journal " + journalPath_ + " does not belong to the file as it is "
            "now (the file was replaced or rebuilt since), so it was not applied; it is kept as " +
            aside + ".");
@@ -533,15 +394,17 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
                   std::to_string(pageCount_) + " pages); the file is truncated or damaged";
         fail(reason);
     }
-    if (fd_ < 0)
+    if (state_ == State::Image)
         return image_.data() + static_cast<std::size_t>(number) * PageSize;
     auto& slot = cache_[number];
     if (slot)
         return slot.get();
     auto buffer = std::make_unique<std::uint8_t[]>(PageSize);
-    lockDiskRead();
-    const long long got = readAt(fd_, buffer.get(), PageSize, std::uint64_t(number) * PageSize);
-    unlockDiskRead();
+    long long got;
+    {
+        ReadScope scope(*this);
+        got = readAt(fd_.get(), buffer.get(), PageSize, std::uint64_t(number) * PageSize);
+    }
     if (got != static_cast<long long>(PageSize))
         failRead(number, got);
     slot = std::move(buffer);
@@ -550,7 +413,7 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
 }
 
 void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
-    if (fd_ < 0)
+    if (state_ == State::Image)
         return;
     std::vector<std::uint32_t> wanted;
     for (const std::uint32_t number : numbers)
@@ -559,43 +422,52 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
     if (wanted.empty())
         return;
     const std::shared_ptr<std::uint8_t[]> block = pageBlock(wanted.size());
-    lockDiskRead();
-    for (std::size_t i = 0, run = 1; i < wanted.size(); i += run, run = 1) {
-        while (i + run < wanted.size() && wanted[i + run] == wanted[i] + run)
-            ++run;
-        const long long got = readAt(fd_, block.get() + i * PageSize, run * PageSize,
-                                     std::uint64_t(wanted[i]) * PageSize);
-        if (got != static_cast<long long>(run * PageSize)) {
-            unlockDiskRead();
-            failRead(wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize), got);
+    {
+        ReadScope scope(*this);
+        for (std::size_t i = 0, run = 1; i < wanted.size(); i += run, run = 1) {
+            while (i + run < wanted.size() && wanted[i + run] == wanted[i] + run)
+                ++run;
+            const long long got = readAt(fd_.get(), block.get() + i * PageSize, run * PageSize,
+                                         std::uint64_t(wanted[i]) * PageSize);
+            if (got != static_cast<long long>(run * PageSize))
+                failRead(wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize), got);
         }
     }
-    unlockDiskRead();
     for (std::size_t i = 0; i < wanted.size(); ++i)
         cache_[wanted[i]] = std::shared_ptr<std::uint8_t[]>(block, block.get() + i * PageSize);
     diskReads_ += wanted.size();
 }
 
+PageFile::ReadScope::ReadScope(PageFile& file) : file_(file) { file_.enterRead(); }
+PageFile::ReadScope::~ReadScope() { file_.leaveRead(); }
+
 // A reader reads from disk under the shared commit lock, and only while the
-// file is still the one it opened.
-void PageFile::lockDiskRead() {
-    if (broken_)
+// file is still the one it opened; the outermost scope takes the lock and
+// makes the checks (J5).
+void PageFile::enterRead() {
+    if (state_ == State::Broken)
         fail("the file must be opened again: a failed change could not be undone in place");
-    if (mode_ != Mode::Read)
+    if (state_ != State::Reading || readScopes_++ > 0)
         return;
-    lockForReading();
+    try {
+        lockForReading();
+    } catch (...) {
+        --readScopes_;
+        throw;
+    }
     // Pages read before and after another program's command do not mix.
     struct stat st {};
-    if (::fstat(fd_, &st) == 0 && changeStamp(st) != seenChange_) {
-        unlock(fd_, CommitLockByte);
+    if (sys().fstat(fd_.get(), st) == 0 && changeStamp(st) != seenChange_) {
+        readLock_->release();
+        --readScopes_;
         throw ChangedError(path_ + ": the file was changed by another program while it was "
                            "being read; open it again.");
     }
 }
 
-void PageFile::unlockDiskRead() {
-    if (mode_ == Mode::Read)
-        unlock(fd_, CommitLockByte);
+void PageFile::leaveRead() {
+    if (state_ == State::Reading && --readScopes_ == 0)
+        readLock_->release();
 }
 
 void PageFile::failRead(std::uint32_t number, long long got) const {
@@ -606,20 +478,20 @@ void PageFile::failRead(std::uint32_t number, long long got) const {
 // --- Writing -------------------------------------------------------------
 
 void PageFile::begin() {
-    if (mode_ != Mode::ReadWrite || fd_ < 0)
+    if (state_ == State::Image || state_ == State::Reading)
         fail("the file is open for reading only, so it cannot be changed");
-    if (broken_)
+    if (state_ == State::Broken)
         fail("the file must be opened again: a failed change could not be undone in place");
-    if (inCommand_)
+    if (state_ == State::Command)
         fail("a change is already in progress");
-    inCommand_ = true;
+    moveTo(State::Command);
     lastCommitSyncs_ = 0;
 }
 
-bool PageFile::inCommand() const { return inCommand_; }
+bool PageFile::inCommand() const { return state_ == State::Command; }
 
 std::uint8_t* PageFile::writablePage(std::uint32_t number, const char* what) {
-    if (!inCommand_)
+    if (state_ != State::Command)
         fail("a page was to be changed outside a change in progress");
     std::uint8_t* bytes = const_cast<std::uint8_t*>(page(number, what));
     if (number < committedPages_ && originals_.find(number) == originals_.end()) {
@@ -631,7 +503,7 @@ std::uint8_t* PageFile::writablePage(std::uint32_t number, const char* what) {
 }
 
 std::uint32_t PageFile::appendPage() {
-    if (!inCommand_)
+    if (state_ != State::Command)
         fail("a page was to be added outside a change in progress");
     if (committedSize_ % PageSize != 0)
         fail("the file ends in part of a page, so no page can be added; it is damaged");
@@ -651,6 +523,7 @@ void PageFile::noteCommandPages() {
         lastCommandPages_.push_back(number);
 }
 
+// Puts the pages in memory back as they were before begin().
 void PageFile::dropCommand() {
     noteCommandPages();
     for (auto& [number, original] : originals_)
@@ -659,74 +532,74 @@ void PageFile::dropCommand() {
     cache_.resize(committedPages_);
     pageCount_ = committedPages_;
     fileSize_ = committedSize_;
-    inCommand_ = false;
 }
 
 void PageFile::rollback() {
-    if (!inCommand_)
+    if (state_ != State::Command)
         return;
     dropCommand();
+    moveTo(State::Ready);
 }
 
-void PageFile::failCommit(const std::string& reason, int error) {
+void PageFile::failCommit(const std::string& reason, int error, Undo undo) {
     dropCommand();
+    moveTo(undo == Undo::Done ? State::Ready : State::Broken);
     std::string outcome = "; the file is as it was";
-    if (broken_)
-        outcome = undoMarked_ ? "; it is put back the next time the file is opened"
-                              : "; the next open finds it either as it was or with the change "
-                                "made whole";
+    if (undo == Undo::Marked)
+        outcome = "; it is put back the next time the file is opened";
+    else if (undo == Undo::Unmarked)
+        outcome = "; the next open finds it either as it was or with the change made whole";
     fail(reason + " (" + reasonOf(error) + ")" + outcome);
 }
 
 // After a write or sync of the file failed: marks the journal so that the
 // next open rolls the command back whatever reached the file, puts the changed
 // pages back from memory (appended ones need nothing: cutting the file back
-// drops them), syncs and removes the journal. False when the file could not
-// be put back: the journal then stays for the next open.
-bool PageFile::restoreOriginals(std::vector<std::uint8_t>& journalBytes) {
+// drops them), syncs and removes the journal. Where the file could not be put
+// back the journal stays for the next open, marked or not (J6).
+PageFile::Undo PageFile::restoreOriginals(std::vector<std::uint8_t>& journalBytes) {
     journal::markForUndo(journalBytes.data());
-    const int journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (journalFd >= 0) {
-        if (writeAll(journalFd, journalBytes.data(), journal::HeaderSize, 0, "journal mark") == 0)
-            undoMarked_ = syncData(journalFd, "journal sync") == 0;
-        ::close(journalFd);
-    }
+    Undo failed = Undo::Unmarked;
+    os::Fd journalFd;
+    if (sys().open(journalPath_, O_WRONLY, 0, journalFd) == 0 &&
+        sys().writeAt(journalFd.get(), journalBytes.data(), journal::HeaderSize, 0, "journal mark") == 0 &&
+        sys().syncData(journalFd.get(), "journal sync") == 0)
+        failed = Undo::Marked;
+    journalFd.reset();
     for (auto& [number, original] : originals_) {
-        if (writeAll(fd_, original.get(), PageSize, std::uint64_t(number) * PageSize,
-                     "restore page"))
-            return false;
+        if (sys().writeAt(fd_.get(), original.get(), PageSize, std::uint64_t(number) * PageSize,
+                         "restore page"))
+            return failed;
     }
     struct stat st {};
-    if (::fstat(fd_, &st) != 0)
-        return false;
+    if (sys().fstat(fd_.get(), st) != 0)
+        return failed;
     if (static_cast<std::uint64_t>(st.st_size) != committedSize_ &&
-        truncateTo(fd_, committedSize_, "restore size"))
-        return false;
-    if (syncData(fd_, "restore sync"))
-        return false;
-    return removeFile(journalPath_, "journal remove") == 0;
+        sys().truncate(fd_.get(), committedSize_, "restore size"))
+        return failed;
+    if (sys().syncData(fd_.get(), "restore sync"))
+        return failed;
+    return removeFile(journalPath_, "journal remove") == 0 ? Undo::Done : failed;
 }
 
 void PageFile::commit() {
-    if (!inCommand_)
+    if (state_ != State::Command)
         fail("there is no change in progress to save");
     if (originals_.empty() && pageCount_ == committedPages_) {
         lastCommandPages_.clear();
-        inCommand_ = false;
+        moveTo(State::Ready);
         return;
     }
-    if (const int error = waitForLock(fd_, F_WRLCK, CommitLockByte)) {
+    os::FileLock commitLock(fd_.get(), CommitLockByte);
+    if (const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience)) {
         dropCommand();
-        if (heldElsewhere(error))
+        moveTo(State::Ready);
+        if (os::heldElsewhere(error))
             fail("the change could not be saved: another program keeps the file busy "
                  "reading; the file is as it was");
         fail("the change could not be saved: the file cannot be locked (" + reasonOf(error) +
              "); the file is as it was");
     }
-    struct Unlock {
-        int fd;
-        ~Unlock() { unlock(fd, CommitLockByte); }
-    } unlockAtEnd{fd_};
 
     // What the command writes: changed pages ascending, then appended pages.
     std::vector<std::uint32_t> pages;
@@ -752,87 +625,88 @@ void PageFile::commit() {
 
     // 1. The journal, synced, written over the last command's (so the file
     // keeps its blocks and the sync carries data alone), and once per open
-    // the folder entry that names it.
-    int journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (journalFd < 0 && errno == ENOENT) {
+    // the folder entry that names it (J1).
+    os::Fd journalFd;
+    int error = sys().open(journalPath_, O_WRONLY, 0, journalFd);
+    if (error == ENOENT) {
         struct stat st {};
-        const mode_t permissions = ::fstat(fd_, &st) == 0 ? (st.st_mode & 0666) : 0644;
-        journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, permissions);
-        journalNamed_ = false;
+        const mode_t permissions = sys().fstat(fd_.get(), st) == 0 ? (st.st_mode & 0666) : 0644;
+        error = sys().open(journalPath_, O_WRONLY | O_CREAT, permissions, journalFd);
+        if (!error)
+            journal_ = JournalFile::Written;
     }
-    journalMine_ = journalMine_ || journalFd >= 0;
-    if (journalFd < 0)
+    if (error)
         failCommit("the change could not be saved: its journal " + journalPath_ +
                        " cannot be created",
-                   errno);
-    int error = writeAll(journalFd, bytes.data(), bytes.size(), 0, "journal write");
+                   error, Undo::Done);
+    if (journal_ == JournalFile::None)
+        journal_ = JournalFile::Written;
+    error = sys().writeAt(journalFd.get(), bytes.data(), bytes.size(), 0, "journal write");
     if (!error) {
-        error = syncData(journalFd, "journal sync");
+        error = sys().syncData(journalFd.get(), "journal sync");
         ++syncs;
     }
-    ::close(journalFd);
-    if (!error && !journalNamed_) {
-        error = syncFolder(folderFd_, "folder sync");
+    journalFd.reset();
+    if (!error && journal_ != JournalFile::Named) {
+        error = sys().syncFolder(folderFd_.get(), "folder sync");
         ++syncs;
-        journalNamed_ = !error;
+        if (!error)
+            journal_ = JournalFile::Named;
     }
     if (error) {
-        ::unlink(journalPath_.c_str());
-        journalNamed_ = false;
+        sys().unlink(journalPath_, nullptr);
+        journal_ = JournalFile::Written;
         failCommit("the change could not be saved: its journal " + journalPath_ +
                        " cannot be written",
-                   error);
+                   error, Undo::Done);
     }
 
-    // 2. The pages, synced: the commit point.
+    // 2. The pages, synced: the commit point (J3).
     for (const std::uint32_t number : written) {
-        error = writeAll(fd_, cache_[number].get(), PageSize, std::uint64_t(number) * PageSize,
-                         "page write");
+        error = sys().writeAt(fd_.get(), cache_[number].get(), PageSize,
+                             std::uint64_t(number) * PageSize, "page write");
         if (error)
             break;
     }
     if (!error) {
-        error = syncData(fd_, "file sync");
+        error = sys().syncData(fd_.get(), "file sync");
         ++syncs;
     }
     if (error) {
-        undoMarked_ = false;
-        journalNamed_ = false;
-        broken_ = !restoreOriginals(bytes);
-        failCommit("the change could not be saved", error);
+        journal_ = JournalFile::Written;
+        failCommit("the change could not be saved", error, restoreOriginals(bytes));
     }
 
     // 3. The journal ends: its header is zeroed. Should a power cut undo
     // that, the next open finds every page of the command in place and keeps
     // them. Where even the zeroing fails, the journal goes instead.
     static const std::uint8_t zeros[journal::HeaderSize] = {};
-    journalFd = ::open(journalPath_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (journalFd < 0 || writeAll(journalFd, zeros, sizeof zeros, 0, "journal end") != 0) {
-        ::unlink(journalPath_.c_str());
-        journalNamed_ = false;
+    if (sys().open(journalPath_, O_WRONLY, 0, journalFd) != 0 ||
+        sys().writeAt(journalFd.get(), zeros, sizeof zeros, 0, "journal end") != 0) {
+        sys().unlink(journalPath_, nullptr);
+        journal_ = JournalFile::Written;
     }
-    if (journalFd >= 0)
-        ::close(journalFd);
+    journalFd.reset();
 
     noteCommandPages();
     originals_.clear();
     committedPages_ = pageCount_;
     committedSize_ = sizeAfter;
     fileSize_ = sizeAfter;
-    inCommand_ = false;
+    moveTo(State::Ready);
     lastCommitSyncs_ = syncs;
 }
 
 ReplaceLock::ReplaceLock(const std::string& path) {
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (sys().lstat(path, st) == ENOENT) {
         // The file went; a journal of it must not be applied to the new one.
         std::error_code ec;
         const fs::path folder = fs::canonical(folderOf(path), ec);
         const std::string base = path.substr(path.find_last_of('/') + 1);
         const std::string journal =
             PageFile::journalPathOf(ec ? path : (folder / base).string());
-        if (exists(journal) && ::rename(journal.c_str(), (journal + ".unmatched").c_str()) == 0)
+        if (exists(journal) && sys().rename(journal, journal + ".unmatched", nullptr) == 0)
             notice(path + ": the journal " + journal + " of a removed file was not applied; it "
                    "is kept as " + journal + ".unmatched.");
         return;

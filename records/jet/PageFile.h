@@ -6,8 +6,9 @@
 //
 // The writing interface (begin, writablePage, appendPage, commit, rollback,
 // inCommand, Mode::ReadWrite) is as first declared; added since, all
-// source-compatible: mode(), journalPathOf(), lastCommitSyncs(); rollback()
-// with no command open does nothing; an in-memory image is read-only.
+// source-compatible: mode(), journalPathOf(), lastCommitSyncs(), ReadScope,
+// setBusyTimeout(); rollback() with no command open does nothing; an
+// in-memory image is read-only.
 //
 // Writing goes in commands: begin(), then writablePage()/appendPage() for
 // every page the command changes, then commit() (or rollback()). Until
@@ -35,10 +36,10 @@
 // and a notice line says so.
 //
 // Waiting: a writer waits for another writer's lock, and a reader for a
-// command in progress, up to busyTimeout() (3 seconds; the environment
-// variable ZORVANE_BUSY_TIMEOUT_MS sets another); only then is the file "in
-// use". readWhileBusy() reads a file anew while another program's commands
-// keep changing it under the reader, within the same bound.
+// command in progress, up to busyTimeout() (3 seconds unless a program sets
+// another); only then is the file "in use". readWhileBusy() reads a file anew
+// while another program's commands keep changing it under the reader, within
+// the same bound.
 //
 // Hard links: the journal lies beside the name the file was opened by (its
 // symbolic links resolved), so a file with several names (hard links) could
@@ -49,16 +50,50 @@
 // each other like two processes): a file open for writing holds an exclusive
 // writer lock for as long as it is open, so a second writer gets "the file is
 // in use by another program". A commit holds an exclusive commit lock from its
-// journal write to the journal's end; a reader takes the commit lock shared
-// while it opens the file and while it reads a page from disk, so it never
-// reads a command half done, and finding a live journal then (its writer
-// died) it rolls the command back first. A reader keeps the pages it has
-// read; should another program change the file after the reader opened it
-// (its size or modification time differ), the reader's next read from disk
-// is an Error rather than a page that may not match those it holds.
+// journal write to the journal's end. A reader takes the commit lock shared
+// for a read scope (ReadScope: one command of the reader, e.g. opening a
+// table or one search), checking once for a live journal and for a change of
+// the file; inside it, reading pages costs no lock or check. A page read
+// outside any scope takes one for itself. So a reader never reads a command
+// half done, and finding a live journal (its writer died) it rolls the
+// command back first. A reader keeps the pages it has read; should another
+// program change the file after the reader opened it (its size or
+// modification time differ), its next scope is a ChangedError rather than
+// pages that may not match those it holds.
 //
-// Faults: every write and sync of a commit and of a rollback passes a
-// numbered point (records/jet/FaultPoints.h).
+// States (one at a time; moveTo() holds the legal changes):
+//   Image    an in-memory image, read-only; no changes.
+//   Reading  open for reading; no changes.
+//   Ready    open for writing, no command open       -> Command (begin)
+//   Command  a command is open                       -> Ready (commit, rollback,
+//                                                       a failed commit undone)
+//                                                     -> Broken (a failed commit
+//                                                       that could not be undone)
+//   Broken   refuses all work; the journal stays for the next open.
+//
+// The journal's invariants (the durability tests cite them by number):
+//   J1 The file is not written before the command's journal is whole on disk:
+//      written and synced, and its folder entry synced once per open.
+//   J2 A journal counts only when whole and not ended: a journal cut off
+//      while it was written, or whose header is zeroed, counts for nothing
+//      (the file was not touched yet, or the command is complete).
+//   J3 The file's sync is the commit point: a crash after it keeps the
+//      command (a journal left then finds every page in place), a crash
+//      before it leaves the file as before the command once it is next opened.
+//   J4 A journal is applied only to the file it was written for; any other is
+//      set aside as "<journal>.unmatched" with a notice, never applied.
+//   J5 Only one writer: a writer holds the writer lock while the file is open;
+//      a reader never reads pages while a commit holds the commit lock, and
+//      the first opener to find a live journal rolls it back.
+//   J6 A failed commit leaves the file and the pages in memory as before
+//      begin(); where the undo itself fails, the journal is marked for undo
+//      (if it can be) and stays, and the object is Broken.
+//   J7 The journal file is removed when its writer closes the file, and not
+//      while it is live.
+//
+// Every file operation goes through the OS layer (records/os/FileSystem.h);
+// each write and sync of a commit and of a rollback names its point there, so
+// tests can crash or fail it.
 
 #include <array>
 #include <chrono>
@@ -66,10 +101,12 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "records/jet/Error.h"
+#include "records/os/FileSystem.h"
 
 namespace zorvane::jet {
 
@@ -137,8 +174,26 @@ public:
 
     // "<path>-journal" (the journal lies beside the file a link leads to).
     static std::string journalPathOf(const std::string& path);
-    // How long a writer waits for another writer, and a reader for a command.
+    // How long a writer waits for another writer, and a reader for a command
+    // (3 seconds); a program may set another for all its files.
     static std::chrono::milliseconds busyTimeout();
+    static void setBusyTimeout(std::chrono::milliseconds timeout);
+
+    // One command of a reader (see above): the shared commit lock and one
+    // check of the journal and of the file, for as long as it lives. Scopes
+    // nest; for an image or a file open for writing it does nothing. Throws
+    // Error, or ChangedError when another program changed the file since it
+    // was opened.
+    class ReadScope {
+    public:
+        explicit ReadScope(PageFile& file);
+        ~ReadScope();
+        ReadScope(const ReadScope&) = delete;
+        ReadScope& operator=(const ReadScope&) = delete;
+
+    private:
+        PageFile& file_;
+    };
     // Syncs issued by the last successful commit (for the benchmark).
     int lastCommitSyncs() const { return lastCommitSyncs_; }
     // The pages the last command changed or added, ascending, once it was
@@ -148,25 +203,40 @@ public:
     const std::vector<std::uint32_t>& lastCommandPages() const { return lastCommandPages_; }
 
 private:
+    enum class State { Image, Reading, Ready, Command, Broken };
+    // Whether this writer's journal file lies beside the file, and whether
+    // the folder entry naming it was synced.
+    enum class JournalFile { None, Written, Named };
+    // What undoing a failed commit in place came to.
+    enum class Undo { Done, Marked, Unmarked };
+
+    void moveTo(State next);
     void openFile(Mode mode);
     void recoverIfNeeded();
     void lockForReading();
-    void lockDiskRead();
-    void unlockDiskRead();
+    void enterRead();
+    void leaveRead();
     [[noreturn]] void failRead(std::uint32_t number, long long got) const;
     void recover(int fd);
     void setJournalAside();
     void readSize();
     void dropCommand();
-    [[noreturn]] void failCommit(const std::string& reason, int error);
-    bool restoreOriginals(std::vector<std::uint8_t>& journalBytes);
+    [[noreturn]] void failCommit(const std::string& reason, int error, Undo undo);
+    Undo restoreOriginals(std::vector<std::uint8_t>& journalBytes);
+    void noteCommandPages();
 
     std::string path_;
     std::string journalPath_;
     std::string folder_;
     Mode mode_ = Mode::Read;
-    int fd_ = -1;
-    int folderFd_ = -1;
+    State state_ = State::Image;
+    JournalFile journal_ = JournalFile::None;
+    os::Fd fd_;
+    os::Fd folderFd_;
+    // Declared after the descriptor, so they go before it closes.
+    std::optional<os::FileLock> writerLock_;  // held while open for writing
+    std::optional<os::FileLock> readLock_;    // the commit lock, shared, in a read scope
+    int readScopes_ = 0;
     std::uint64_t fileSize_ = 0;
     std::uint32_t pageCount_ = 0;
     std::uint64_t diskReads_ = 0;
@@ -174,11 +244,6 @@ private:
     std::vector<std::uint8_t> image_;
 
     // The current command.
-    bool inCommand_ = false;
-    bool broken_ = false;  // a failed commit could not be undone in place
-    bool undoMarked_ = false;  // ... but its journal says to undo it
-    bool journalNamed_ = false;  // the journal exists and its folder was synced
-    bool journalMine_ = false;  // this writer wrote the journal beside the file
     std::uint64_t salt_ = 0;
     std::array<std::int64_t, 3> seenChange_{};  // the file's size and time when opened
     std::uint64_t committedSize_ = 0;
@@ -186,7 +251,6 @@ private:
     std::map<std::uint32_t, std::unique_ptr<std::uint8_t[]>> originals_;
     int lastCommitSyncs_ = 0;
     std::vector<std::uint32_t> lastCommandPages_;
-    void noteCommandPages();
 };
 
 // The folder part of `path` ("." when it has none).

@@ -2,12 +2,12 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
+#include "records/os/FileSystem.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace zorvane::jet {
 
@@ -30,7 +30,7 @@ public:
     explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
     ~TemporaryFile() {
         if (!path_.empty())
-            ::unlink(path_.c_str());
+            os::fileSystem().unlink(path_, nullptr);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -41,76 +41,62 @@ private:
     std::string path_;
 };
 
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 } // namespace
 
 bool fileExists(const std::string& path) {
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    return os::fileSystem().lstat(path, st) == 0;
 }
 
 void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          bool replace) {
     if (path.empty())
         throw Error("No database file name was given.");
+    os::FileSystem& sys = os::fileSystem();
     struct stat target {};
-    if (::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))
+    if (sys.stat(path, target) == 0 && S_ISDIR(target.st_mode))
         fail(path, "it is a folder");
     const std::string folder = folderOf(path);
     std::string pattern = folder + "/." + baseOf(path) + ".XXXXXX";
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0)
-        fail(path, "cannot create a temporary file in " + folder + " (" + systemReason(errno) + ")");
+    os::Fd fd;
+    if (const int error = sys.createTemporary(pattern, fd))
+        fail(path, "cannot create a temporary file in " + folder + " (" + systemReason(error) + ")");
     TemporaryFile temp(pattern);
-    // mkstemp makes the file private; a database is as readable as any new file.
+    // A temporary file is private; a database is as readable as any new file.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            const int error = errno;
-            ::close(fd);
-            fail(path, "writing failed (" + systemReason(error) + ")");
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0) {
-        const int error = errno;
-        ::close(fd);
+    if (const int error = sys.chmod(fd.get(), 0666 & ~mask))
+        fail(path, "cannot set the new file's permissions (" + systemReason(error) + ")");
+    if (const int error = sys.writeAt(fd.get(), bytes.data(), bytes.size(), 0, "new file write"))
+        fail(path, "writing failed (" + systemReason(error) + ")");
+    if (const int error = sys.syncData(fd.get(), "new file sync"))
         fail(path, "flushing to disk failed (" + systemReason(error) + ")");
-    }
-    if (::close(fd) != 0)
-        fail(path, "closing failed (" + systemReason(errno) + ")");
+    if (const int error = fd.close())
+        fail(path, "closing failed (" + systemReason(error) + ")");
 
     if (replace) {
-        if (::rename(temp.path().c_str(), path.c_str()) != 0)
-            fail(path, "cannot put the new file in place (" + systemReason(errno) + ")");
+        if (const int error = sys.rename(temp.path(), path, "new file rename"))
+            fail(path, "cannot put the new file in place (" + systemReason(error) + ")");
+        temp.release();
     } else {
         // A hard link fails when the name exists, so a file that appeared in
         // the meantime is never replaced.
-        if (::link(temp.path().c_str(), path.c_str()) != 0) {
-            const int error = errno;
+        if (const int error = sys.link(temp.path(), path, "new file link")) {
             if (error == EEXIST)
                 fail(path, "the file already exists");
-            if (fileExists(path) ||
-                ::rename(temp.path().c_str(), path.c_str()) != 0)
+            if (fileExists(path) || sys.rename(temp.path(), path, "new file rename") != 0)
                 fail(path, "cannot put the new file in place (" + systemReason(error) + ")");
             temp.release();
         }
     }
-    syncFolder(folder);
+    // The new name is durable only once its folder is.
+    os::Fd folderFd;
+    int error = sys.open(folder, O_RDONLY | O_DIRECTORY, 0, folderFd);
+    if (!error)
+        error = sys.syncFolder(folderFd.get(), "new file folder sync");
+    if (error)
+        fail(path, "the new file is in place, but its folder " + folder +
+                       " cannot be flushed to disk (" + systemReason(error) + ")");
 }
 
 } // namespace zorvane::jet

@@ -1,9 +1,11 @@
 #pragma once
 // Shared by the durability tests (scratch copies and child processes come
 // from tests/support): the journal beside a file, the points a clean run
-// passes, and the runs that kill a command at each of them.
+// passes, and the runs that kill a command at each of them. The programs run
+// with fault points are test builds (zorvaneDbFaultsPath(), durability_driver).
 #include "records/jet/Journal.h"
 #include "tests/durability/PagePattern.h"
+#include "tests/faults/FaultFileSystem.h"
 #include "tests/support/EngineReaders.h"
 #include "tests/support/SampleDatabases.h"
 

@@ -8,10 +8,11 @@
 //   durability_driver hold FILE SECONDS
 //       opens the file for writing and keeps it open (the lock) that long
 // Exit status 0 on success, 1 with the error sentence on stderr; a crash
-// point ends it with 77.
+// point (tests/faults/FaultFileSystem.h, from the environment) ends it with 77.
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/PagePattern.h"
+#include "tests/faults/FaultFileSystem.h"
 
 #include <chrono>
 #include <cstdio>
@@ -22,6 +23,7 @@
 using zorvane::jet::PageFile;
 
 int main(int argc, char** argv) {
+    zorvane::test::fault::installFromEnvironment();
     if (argc < 4) {
         std::fprintf(stderr, "usage: durability_driver pages|open|hold FILE ARG...\n");
         return 2;

@@ -5,7 +5,6 @@
 // file open when the writer died.
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
@@ -14,7 +13,7 @@
 
 using zorvane::jet::PageFile;
 using zorvane::jet::format::PageSize;
-namespace fault = zorvane::jet::fault;
+namespace fault = zorvane::test::fault;
 using namespace zorvane::tests;
 
 namespace {
@@ -63,7 +62,7 @@ private slots:
     }
 
     // The next open (by a reader) settles the file; which side it lands on
-    // follows from how far the command got.
+    // follows from how far the command got (J1, J3).
     void killedAtEveryPoint() {
         for (const Crash& c : crashesAt(points_)) {
             fresh();
@@ -81,7 +80,7 @@ private slots:
 
     // The open that undoes a command is itself killed at each of its points
     // (and halfway through each write): the open after it still gets the
-    // file back to before the command.
+    // file back to before the command (J3).
     void killedWhileUndoing() {
         // Killed halfway through writing the last appended page: an undo
         // restores three pages and cuts the appended ones off.
@@ -109,7 +108,7 @@ private slots:
     }
 
     // A journal cut off while it was written means the file was not touched:
-    // it is removed, whatever is in it.
+    // it is removed, whatever is in it (J2).
     void tornOrForeignJournalIsRemoved() {
         for (const QByteArray& journal : {QByteArray(), QByteArray("ZVJOURNL"), QByteArray(5000, 'x')}) {
             fresh();
@@ -137,7 +136,7 @@ private slots:
     // A reader that opened the file before a writer died halfway through its
     // command never reads the half-written pages: its next read rolls the
     // command back and, since the file changed under it, stops with an error;
-    // opened again, it reads the file as it was.
+    // opened again, it reads the file as it was (J5).
     void readerOpenAcrossAWriterThatDied() {
         fresh();
         {

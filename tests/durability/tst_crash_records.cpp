@@ -6,7 +6,6 @@
 // before the command or exactly those from after it. A full disk leaves the
 // file as it was.
 #include "records/jet/Database.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
@@ -14,12 +13,12 @@
 #include <QtTest>
 
 using namespace zorvane::tests;
-namespace fault = zorvane::jet::fault;
+namespace fault = zorvane::test::fault;
 namespace format = zorvane::jet::format;
 
 namespace {
 
-const QString Tool = QStringLiteral(ZORVANE_DB);
+const QString Tool = zorvaneDbFaultsPath();
 const QString Listing = QStringLiteral("/usr/share/ieee-data");
 
 // The first entries of each registry file of the listing, cut at an entry's

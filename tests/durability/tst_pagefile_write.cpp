@@ -3,7 +3,6 @@
 // point leaves the file and the pages in memory as they were; a second writer
 // is refused; read-only files and folders give clear errors.
 #include "records/jet/Error.h"
-#include "records/jet/FaultPoints.h"
 #include "records/jet/Format.h"
 #include "records/jet/Journal.h"
 #include "records/jet/PageFile.h"
@@ -18,7 +17,7 @@
 using zorvane::jet::Error;
 using zorvane::jet::PageFile;
 using zorvane::jet::format::PageSize;
-namespace fault = zorvane::jet::fault;
+namespace fault = zorvane::test::fault;
 using namespace zorvane::tests;
 
 namespace {
@@ -56,7 +55,7 @@ private slots:
 
     // Nothing reaches the disk before commit; rollback restores memory; a
     // commit writes exactly the changed and appended pages, with three syncs
-    // the first time and two after, and the closing writer removes the journal.
+    // the first time and two after, and the closing writer removes the journal (J1, J7).
     void commitAndRollback() {
         const QString path = copy();
         const QByteArray before = bytesOf(path);
@@ -102,7 +101,7 @@ private slots:
 
     // The journal counts only whole, with this command's salt on every entry:
     // a zeroed header, a cut-off tail, a flipped byte or entries an earlier
-    // command left under a new header make it count for nothing.
+    // command left under a new header make it count for nothing (J2).
     void journalCountsOnlyWhole() {
         namespace journal = zorvane::jet::journal;
         const QByteArray a3 = pattern(3), a5 = pattern(5), b3 = pattern(30), b5 = pattern(50);
@@ -137,7 +136,7 @@ private slots:
 
     // A write or sync that fails at any point before the commit is made (the
     // full disk, a failing device) leaves the file as it was, no journal, the
-    // pages in memory as they were, and the file usable for the next command.
+    // pages in memory as they were, and the file usable for the next command (J6).
     void failingWriteAtEveryPoint_data() {
         QTest::addColumn<int>("error");
         QTest::newRow("full disk") << ENOSPC;
@@ -173,7 +172,7 @@ private slots:
     // When undoing a failed write fails too (the device keeps failing), the
     // journal stays and the object refuses further work. Where the journal
     // could be marked, the next open puts the file back; where not even that
-    // worked, the next open finds the command whole (all its pages landed).
+    // worked, the next open finds the command whole (all its pages landed) (J6).
     void failedUndoIsFinishedByTheNextOpen_data() {
         QTest::addColumn<QString>("failing");
         QTest::addColumn<QString>("outcome");
@@ -207,7 +206,7 @@ private slots:
     }
 
     // Two writers never hold the same file: a second open for writing, from
-    // this process or another, is refused while readers still get in.
+    // this process or another, is refused while readers still get in (J5).
     void secondWriterIsRefused() {
         const QString path = copy();
         const QString inUse = path + ": the file is in use by another program.";
@@ -222,6 +221,30 @@ private slots:
         }
         // Released when the writer closes.
         PageFile again(path.toStdString(), PageFile::Mode::ReadWrite);
+    }
+
+    // J5: a reader's command (a read scope) takes the commit lock and checks
+    // for a journal once, however many pages it reads (between its commands
+    // writers commit: tst_crash_pages readerOpenAcrossAWriterThatDied).
+    void readScopeLocksOncePerCommand() {
+        struct Counting : zorvane::os::ForwardingFileSystem {
+            Counting() : ForwardingFileSystem(zorvane::os::posixFileSystem()) {}
+            int lock(int fd, zorvane::os::LockType type, std::uint64_t byte) override { return ++locks, inner_.lock(fd, type, byte); }
+            int stat(const std::string& path, struct stat& out) override { return ++stats, inner_.stat(path, out); }
+            int locks = 0, stats = 0;
+        } counting;
+        const QString path = copy();
+        PageFile reader(path.toStdString());
+        zorvane::os::setFileSystem(&counting);
+        {
+            PageFile::ReadScope scope(reader);
+            for (std::uint32_t n = 0; n < reader.pageCount(); ++n)
+                reader.page(n);
+        }
+        zorvane::os::setFileSystem(nullptr);
+        QCOMPARE(reader.diskReads(), std::uint64_t(reader.pageCount()));
+        QCOMPARE(counting.locks, 1);
+        QCOMPARE(counting.stats, 1);
     }
 
     // Permissions (checked by a child without root rights when the tests run

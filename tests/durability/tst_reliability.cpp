@@ -13,7 +13,7 @@ namespace f = jet::format;
 namespace {
 
 ProcessResult tool(const QStringList& arguments, const QStringList& env = {}) {
-    return runProcess(QStringLiteral(ZORVANE_DB), arguments, false, env);
+    return runProcess(zorvaneDbFaultsPath(), arguments, false, env);
 }
 
 QString database(const QString& folder, int records) {
@@ -43,6 +43,14 @@ class ReliabilityTest : public QObject {
     QString path_, listing_;
 
 private slots:
+    // The shipped program reads no test settings and has no fault points;
+    // its test build has both.
+    void shippedProgramHasNoFaultHooks() {
+        const QByteArray shipped = bytesOf(ZORVANE_DB);
+        QVERIFY(shipped.size() > 100000 && !shipped.contains("ZORVANE_"));
+        QVERIFY(bytesOf(zorvaneDbFaultsPath()).contains("ZORVANE_CRASH_POINT"));
+    }
+
     void init() {
         dir_ = scratchDir();
         path_ = database(dir_->path(), 400);
@@ -53,7 +61,7 @@ private slots:
 
     // A journal left by an add cut off halfway is never applied to the file
     // that took its place: import rolls it back in the file it replaces, one
-    // found beside another file is set aside, with one line.
+    // found beside another file is set aside, with one line (J4).
     void leftoverJournalStaysWithItsFile_data() {
         QTest::addColumn<QString>("replacement");
         QTest::newRow("import --force") << "force";
@@ -78,6 +86,18 @@ private slots:
         QCOMPARE(QFile::exists(journalOf(path_) + ".unmatched"), replacement != "force");
         const QByteArray said = (replacement == "copy" ? check : finder).err;
         QCOMPARE(said.count("was not applied"), replacement == "force" ? 0 : 1);
+    }
+
+    // The new-file writer's failures are reported: a failed write leaves no
+    // file, not even the temporary one; a failed folder sync (points: write,
+    // sync, link, folder sync) says the file may not outlast a power cut.
+    void newFileFailuresAreReported() {
+        const QString out = dir_->filePath("new.mdb");
+        ProcessResult r = tool({"import", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=1"});
+        QVERIFY2(r.status == 1 && r.err.contains(out.toUtf8() + ": writing failed (No space left on device)."), r.err.constData());
+        QVERIFY(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden).filter("new.mdb").isEmpty());
+        r = tool({"import", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=4"});
+        QVERIFY2(r.status == 1 && r.err.contains("cannot be flushed to disk (No space left on device)."), r.err.constData());
     }
 
     // A writer waits for the writer lock up to the busy timeout, then the

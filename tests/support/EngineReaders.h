@@ -55,6 +55,10 @@ inline QString fixturePath(const QString& name) { return QDir(accessFixtureDir()
         }                                                                                              \
     } while (false)
 inline QString zorvaneDbPath() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/tools/zorvane-db"; }
+// The test build of zorvane-db, with fault points and the busy timeout from the
+// environment (tests/faults/FaultFileSystem.h); a test that runs it depends on
+// the target zorvane-db-faults.
+inline QString zorvaneDbFaultsPath() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/tests/faults/zorvane-db-faults"; }
 inline QString mdbReaderPrefix() { return qEnvironmentVariable("ZORVANE_BINARY_DIR") + "/npm"; }
 inline bool haveMdbReader() { return QFileInfo::exists(mdbReaderPrefix() + "/node_modules/mdb-reader/package.json"); }
 

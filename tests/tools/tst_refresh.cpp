@@ -4,7 +4,6 @@
 // tables read back by mdbtools, mdb-reader and our own export; a dry run; a
 // second refresh that finds nothing new; a file without the imported listing;
 // a file in use; and the refresh killed at every write and sync point.
-#include "records/jet/FaultPoints.h"
 #include "tests/durability/DurabilityTestSupport.h"
 #include "tests/import/VendorReadBack.h"
 
@@ -62,8 +61,9 @@ const Entry Cu{"00-00-03", "Charlie (mine)", {"C"}}, Eu{"00-00-05", "Echo (mine)
 const QList<Entry> Older = {A, B, C, D, E, F, G, H, I1, I2, J};
 const QList<Entry> Newer = {A2, C, D, E2, G2, H2, I1, I3, J, K, L};
 
+// With an environment: the test build, which reads fault points and the busy timeout from it.
 ProcessResult tool(const QStringList& arguments, const QStringList& environment = {}) {
-    return runProcess(zorvaneDbPath(), arguments, false, environment);
+    return runProcess(environment.isEmpty() ? zorvaneDbPath() : zorvaneDbFaultsPath(), arguments, false, environment);
 }
 
 QString csvText(const QString& path) { return QString::fromUtf8(bytesOf(path)); }
@@ -173,13 +173,13 @@ private slots:
         const QStringList command{"refresh", db, "--from", newer_};
         const QByteArray before = bytesOf(edited_);
         QVERIFY(writeBytes(db, before));
-        const QStringList names = pointsOf(zorvaneDbPath(), command, dir_->filePath("points.log"));
+        const QStringList names = pointsOf(zorvaneDbFaultsPath(), command, dir_->filePath("points.log"));
         QCOMPARE(names.count("journal write"), 1);  // one command, one commit
         const QByteArray after = bytesOf(db);
         for (const Crash& c : crashesAt(names)) {
             QVERIFY(writeBytes(db, before));
             QFile::remove(journalOf(db));
-            QCOMPARE(tool(command, c.env).status, jet::fault::CrashStatus);
+            QCOMPARE(tool(command, c.env).status, test::fault::CrashStatus);
             QVERIFY2(tool({"check", db}).status == 0, qPrintable(c.where));  // opening settles the file
             QVERIFY2(!liveJournal(db), qPrintable(c.where));
             QVERIFY2(bytesOf(db) == (c.whole ? after : before), qPrintable(c.where + ": " + sideOf(bytesOf(db), before, after)));

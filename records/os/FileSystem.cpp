@@ -1,0 +1,218 @@
+#include "records/os/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zorvane::os {
+
+namespace {
+
+// Repeats a call that a signal interrupted; 0 or errno.
+template <class Call>
+int retry(Call call) {
+    while (call() != 0) {
+        if (errno != EINTR)
+            return errno;
+    }
+    return 0;
+}
+
+class PosixFileSystem final : public FileSystem {
+public:
+    int open(const std::string& path, int flags, mode_t mode, Fd& out) override {
+        int fd;
+        while ((fd = ::open(path.c_str(), flags | O_CLOEXEC, mode)) < 0) {
+            if (errno != EINTR)
+                return errno;
+        }
+        out.reset(fd);
+        return 0;
+    }
+    int createTemporary(std::string& pattern, Fd& out) override {
+        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        out.reset(fd);
+        return 0;
+    }
+    long long readAt(int fd, void* data, std::size_t length, std::uint64_t offset) override {
+        auto* bytes = static_cast<std::uint8_t*>(data);
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::pread(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return -errno;
+            }
+            if (n == 0)
+                break;
+            done += static_cast<std::size_t>(n);
+        }
+        return static_cast<long long>(done);
+    }
+    int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
+                const char*) override {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (n == 0)
+                return EIO;
+            done += static_cast<std::size_t>(n);
+        }
+        return 0;
+    }
+    int syncData(int fd, const char*) override {
+        return retry([&] { return ::fdatasync(fd); });
+    }
+    int syncFolder(int fd, const char*) override {
+        const int error = retry([&] { return ::fsync(fd); });
+        return error == EINVAL || error == EROFS ? 0 : error;
+    }
+    int truncate(int fd, std::uint64_t size, const char*) override {
+        return retry([&] { return ::ftruncate(fd, static_cast<off_t>(size)); });
+    }
+    int rename(const std::string& from, const std::string& to, const char*) override {
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+    int link(const std::string& from, const std::string& to, const char*) override {
+        return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+    int unlink(const std::string& path, const char*) override {
+        return ::unlink(path.c_str()) == 0 ? 0 : errno;
+    }
+    int chmod(int fd, mode_t mode) override {
+        return retry([&] { return ::fchmod(fd, mode); });
+    }
+    int stat(const std::string& path, struct stat& out) override {
+        return ::stat(path.c_str(), &out) == 0 ? 0 : errno;
+    }
+    int lstat(const std::string& path, struct stat& out) override {
+        return ::lstat(path.c_str(), &out) == 0 ? 0 : errno;
+    }
+    int fstat(int fd, struct stat& out) override { return ::fstat(fd, &out) == 0 ? 0 : errno; }
+    int lock(int fd, LockType type, std::uint64_t byte) override {
+        return setLock(fd, type == LockType::Shared ? F_RDLCK : F_WRLCK, byte);
+    }
+    int unlock(int fd, std::uint64_t byte) override { return setLock(fd, F_UNLCK, byte); }
+
+private:
+    static int setLock(int fd, short type, std::uint64_t byte) {
+        struct flock lock {};
+        lock.l_type = type;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = static_cast<off_t>(byte);
+        lock.l_len = 1;
+#ifdef F_OFD_SETLK
+        return retry([&] { return ::fcntl(fd, F_OFD_SETLK, &lock); });
+#else
+        return retry([&] { return ::fcntl(fd, F_SETLK, &lock); });
+#endif
+    }
+};
+
+FileSystem* installed = nullptr;
+
+} // namespace
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+    if (this != &other)
+        reset(other.release());
+    return *this;
+}
+
+int Fd::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+void Fd::reset(int fd) {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+}
+
+int Fd::close() {
+    if (fd_ < 0)
+        return 0;
+    const int error = ::close(release()) == 0 ? 0 : errno;
+    return error == EINTR ? 0 : error;  // the descriptor is gone either way
+}
+
+bool heldElsewhere(int error) { return error == EAGAIN || error == EACCES; }
+
+FileSystem& posixFileSystem() {
+    static PosixFileSystem posix;
+    return posix;
+}
+
+FileSystem& fileSystem() { return installed ? *installed : posixFileSystem(); }
+void setFileSystem(FileSystem* system) { installed = system; }
+
+int ForwardingFileSystem::open(const std::string& path, int flags, mode_t mode, Fd& out) {
+    return inner_.open(path, flags, mode, out);
+}
+int ForwardingFileSystem::createTemporary(std::string& pattern, Fd& out) {
+    return inner_.createTemporary(pattern, out);
+}
+long long ForwardingFileSystem::readAt(int fd, void* data, std::size_t length, std::uint64_t offset) {
+    return inner_.readAt(fd, data, length, offset);
+}
+int ForwardingFileSystem::writeAt(int fd, const void* data, std::size_t length,
+                                  std::uint64_t offset, const char* point) {
+    return inner_.writeAt(fd, data, length, offset, point);
+}
+int ForwardingFileSystem::syncData(int fd, const char* point) { return inner_.syncData(fd, point); }
+int ForwardingFileSystem::syncFolder(int fd, const char* point) { return inner_.syncFolder(fd, point); }
+int ForwardingFileSystem::truncate(int fd, std::uint64_t size, const char* point) {
+    return inner_.truncate(fd, size, point);
+}
+int ForwardingFileSystem::rename(const std::string& from, const std::string& to, const char* point) {
+    return inner_.rename(from, to, point);
+}
+int ForwardingFileSystem::link(const std::string& from, const std::string& to, const char* point) {
+    return inner_.link(from, to, point);
+}
+int ForwardingFileSystem::unlink(const std::string& path, const char* point) {
+    return inner_.unlink(path, point);
+}
+int ForwardingFileSystem::chmod(int fd, mode_t mode) { return inner_.chmod(fd, mode); }
+int ForwardingFileSystem::stat(const std::string& path, struct stat& out) { return inner_.stat(path, out); }
+int ForwardingFileSystem::lstat(const std::string& path, struct stat& out) { return inner_.lstat(path, out); }
+int ForwardingFileSystem::fstat(int fd, struct stat& out) { return inner_.fstat(fd, out); }
+int ForwardingFileSystem::lock(int fd, LockType type, std::uint64_t byte) {
+    return inner_.lock(fd, type, byte);
+}
+int ForwardingFileSystem::unlock(int fd, std::uint64_t byte) { return inner_.unlock(fd, byte); }
+
+int FileLock::acquire(LockType type, std::chrono::steady_clock::duration patience) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    auto pause = std::chrono::microseconds(100);
+    for (;;) {
+        const int error = fileSystem().lock(fd_, type, byte_);
+        held_ = error == 0;
+        if (!heldElsewhere(error) || std::chrono::steady_clock::now() >= deadline)
+            return error;
+        std::this_thread::sleep_for(pause);
+        pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
+    }
+}
+
+void FileLock::release() {
+    if (held_)
+        fileSystem().unlock(fd_, byte_);
+    held_ = false;
+}
+
+} // namespace zorvane::os

@@ -1,0 +1,139 @@
+#pragma once
+// The operating system as the engine sees it: one interface for every file
+// operation the page file, its journal and the new-file writer make, and
+// owners for what they hold (descriptors, locks). The engine never calls the
+// system directly; the interface's default implementation is POSIX, and a
+// test can install one that decorates it (tests/faults: numbered crash and
+// failure points).
+//
+// Every call returns 0 or an errno value (readAt: the bytes read, or
+// -errno). `point` names what an operation that changes a file or makes it
+// durable is for ("journal write", "file sync"); operations passed no point
+// are not hooks for a decorator.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace zorvane::os {
+
+// Owns one file descriptor and closes it when it goes.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release();
+    // Closes the descriptor held (if any) and holds `fd`.
+    void reset(int fd = -1);
+    // Closes it now; 0 or errno (a close can report a failed write).
+    int close();
+
+private:
+    int fd_ = -1;
+};
+
+enum class LockType { Shared, Exclusive };
+
+// Whether a lock call's error means another holder (rather than a failure).
+bool heldElsewhere(int error);
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual int open(const std::string& path, int flags, mode_t mode, Fd& out) = 0;
+    // A new private file from `pattern` (ending in XXXXXX, which it fills in).
+    virtual int createTemporary(std::string& pattern, Fd& out) = 0;
+    // Reads up to `length` bytes at `offset` (less only at the file's end).
+    virtual long long readAt(int fd, void* data, std::size_t length, std::uint64_t offset) = 0;
+    // Writes all of `data` at `offset`.
+    virtual int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
+                        const char* point) = 0;
+    // The file's data and size to disk (fdatasync).
+    virtual int syncData(int fd, const char* point) = 0;
+    // A folder's entries to disk; a file system that cannot sync a folder
+    // counts as done.
+    virtual int syncFolder(int fd, const char* point) = 0;
+    virtual int truncate(int fd, std::uint64_t size, const char* point) = 0;
+    virtual int rename(const std::string& from, const std::string& to, const char* point) = 0;
+    // A second name for a file; EEXIST when `to` exists.
+    virtual int link(const std::string& from, const std::string& to, const char* point) = 0;
+    virtual int unlink(const std::string& path, const char* point) = 0;
+    virtual int chmod(int fd, mode_t mode) = 0;
+    virtual int stat(const std::string& path, struct stat& out) = 0;
+    virtual int lstat(const std::string& path, struct stat& out) = 0;
+    virtual int fstat(int fd, struct stat& out) = 0;
+    // Open-file-description lock of one byte (two opens in one process
+    // exclude each other as two processes do), without waiting.
+    virtual int lock(int fd, LockType type, std::uint64_t byte) = 0;
+    virtual int unlock(int fd, std::uint64_t byte) = 0;
+};
+
+// The file system in use: POSIX unless another was installed.
+FileSystem& fileSystem();
+FileSystem& posixFileSystem();
+// Installs `system` for the whole process (nullptr: POSIX again).
+void setFileSystem(FileSystem* system);
+
+// Passes every call on to another file system; a decorator overrides the
+// calls it changes.
+class ForwardingFileSystem : public FileSystem {
+public:
+    explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
+    int open(const std::string& path, int flags, mode_t mode, Fd& out) override;
+    int createTemporary(std::string& pattern, Fd& out) override;
+    long long readAt(int fd, void* data, std::size_t length, std::uint64_t offset) override;
+    int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
+                const char* point) override;
+    int syncData(int fd, const char* point) override;
+    int syncFolder(int fd, const char* point) override;
+    int truncate(int fd, std::uint64_t size, const char* point) override;
+    int rename(const std::string& from, const std::string& to, const char* point) override;
+    int link(const std::string& from, const std::string& to, const char* point) override;
+    int unlink(const std::string& path, const char* point) override;
+    int chmod(int fd, mode_t mode) override;
+    int stat(const std::string& path, struct stat& out) override;
+    int lstat(const std::string& path, struct stat& out) override;
+    int fstat(int fd, struct stat& out) override;
+    int lock(int fd, LockType type, std::uint64_t byte) override;
+    int unlock(int fd, std::uint64_t byte) override;
+
+protected:
+    FileSystem& inner_;
+};
+
+// Holds one lock byte of an open file and lets it go when it goes (or when
+// released). The descriptor must outlive it.
+class FileLock {
+public:
+    FileLock() = default;
+    FileLock(int fd, std::uint64_t byte) : fd_(fd), byte_(byte) {}
+    ~FileLock() { release(); }
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+
+    // Takes the lock, waiting up to `patience` while another holds it; 0 or
+    // errno (heldElsewhere() when the wait ran out).
+    int acquire(LockType type, std::chrono::steady_clock::duration patience);
+    void release();
+    bool held() const { return held_; }
+
+private:
+    int fd_ = -1;
+    std::uint64_t byte_ = 0;
+    bool held_ = false;
+};
+
+} // namespace zorvane::os

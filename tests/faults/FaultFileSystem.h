@@ -1,0 +1,62 @@
+#pragma once
+// Numbered fault points for the crash and failure tests: a file system that
+// decorates the engine's (records/os/FileSystem.h). Every operation the
+// engine names a point for (each write, sync, truncation and removal of a
+// commit, of a rollback and of the new-file writer) passes one point, numbered
+// from 1 in the order the process reaches them. At the crash point the
+// process ends with status 77 before the operation (torn: a write first
+// writes half of its bytes, as a power cut would leave it); the operations of
+// failing points (e.g. "7", "7,10-12", "10-") fail with an errno (default
+// ENOSPC, the full disk); a log file gets "N name" per point. A test program
+// takes the settings from its environment: ZORVANE_CRASH_POINT,
+// ZORVANE_CRASH_TEAR=1, ZORVANE_FAIL_POINT, ZORVANE_FAIL_ERRNO,
+// ZORVANE_FAULT_LOG, and ZORVANE_BUSY_TIMEOUT_MS for the page file.
+
+#include "records/os/FileSystem.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zorvane::test::fault {
+
+inline constexpr int CrashStatus = 77;
+
+class FaultFileSystem : public os::ForwardingFileSystem {
+public:
+    FaultFileSystem() : ForwardingFileSystem(os::posixFileSystem()) {}
+    // 0 and nullptr switch the faults off; the count starts again.
+    void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError);
+    void setLog(std::string path) { log_ = std::move(path); }
+
+    int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset, const char* point) override;
+    int syncData(int fd, const char* point) override;
+    int syncFolder(int fd, const char* point) override;
+    int truncate(int fd, std::uint64_t size, const char* point) override;
+    int rename(const std::string& from, const std::string& to, const char* point) override;
+    int link(const std::string& from, const std::string& to, const char* point) override;
+    int unlink(const std::string& path, const char* point) override;
+
+private:
+    // Passes a point (none: no point): 0, or the errno to fail with; -1 for
+    // a write to tear. Ends the process at the crash point.
+    int reach(const char* point, bool write = false);
+
+    std::uint64_t crashAt_ = 0, count_ = 0;
+    bool tear_ = false;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> failing_;  // inclusive ranges
+    int failError_ = 0;
+    std::string log_;
+};
+
+// The process's fault file system, installed for the engine.
+FaultFileSystem& installed();
+// Installs it with the settings of the environment (see above).
+void installFromEnvironment();
+// For tests inside one process: installs it and configures it.
+inline void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError) {
+    installed().configure(crashAt, tear, failPoints, failError);
+}
+
+} // namespace zorvane::test::fault
