@@ -4,6 +4,7 @@
 
 #include "records/jet/Catalog.h"
 #include "records/jet/Error.h"
+#include "records/jet/PageFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -50,6 +51,8 @@ void printError(std::string message) {
 } // namespace
 
 int run(int argc, char** argv) {
+    // Each command lasts a moment: a writer reads its pages from a mapping.
+    jet::PageFile::setMapWhenWriting(true);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);

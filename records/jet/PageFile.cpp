@@ -36,6 +36,7 @@ constexpr std::uint64_t CommitLockByte = WriterLockByte + 1;
 constexpr auto LockPatience = std::chrono::seconds(10);
 
 std::chrono::milliseconds busyTimeoutValue{3000};
+bool mapWhenWriting = false;
 
 os::FileSystem& sys() { return os::fileSystem(); }
 
@@ -119,6 +120,23 @@ void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pau
 
 std::chrono::milliseconds PageFile::busyTimeout() { return busyTimeoutValue; }
 void PageFile::setBusyTimeout(std::chrono::milliseconds timeout) { busyTimeoutValue = timeout; }
+void PageFile::setMapWhenWriting(bool map) { mapWhenWriting = map; }
+
+std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
+    if (!mapWhenWriting || mode_ != Mode::ReadWrite || state_ == State::Image || number >= committedPages_)
+        return nullptr;
+    if (!mapping_) {
+        // The pages the file has now: later commands append past them, and
+        // nothing this writer does makes the file shorter than that.
+        const std::size_t bytes = std::size_t(committedPages_) * PageSize;
+        void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd_.get(), 0);
+        if (memory == MAP_FAILED)
+            return nullptr;  // read by copying, as without the mapping
+        mapping_ = {static_cast<std::uint8_t*>(memory), [bytes](std::uint8_t* start) { ::munmap(start, bytes); }};
+        mappedPages_ = committedPages_;
+    }
+    return number < mappedPages_ ? mapping_.get() + std::size_t(number) * PageSize : nullptr;
+}
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -399,6 +417,11 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
     auto& slot = cache_[number];
     if (slot)
         return slot.get();
+    if (std::uint8_t* mapped = mappedPage(number)) {
+        slot = std::shared_ptr<std::uint8_t[]>(mapping_, mapped);
+        ++diskReads_;
+        return mapped;
+    }
     auto buffer = std::make_unique<std::uint8_t[]>(PageSize);
     long long got;
     {
@@ -416,9 +439,16 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
     if (state_ == State::Image)
         return;
     std::vector<std::uint32_t> wanted;
-    for (const std::uint32_t number : numbers)
-        if (number < pageCount_ && !cache_[number])
+    for (const std::uint32_t number : numbers) {
+        if (number >= pageCount_ || cache_[number])
+            continue;
+        if (std::uint8_t* mapped = mappedPage(number)) {
+            cache_[number] = std::shared_ptr<std::uint8_t[]>(mapping_, mapped);
+            ++diskReads_;
+        } else {
             wanted.push_back(number);
+        }
+    }
     if (wanted.empty())
         return;
     const std::shared_ptr<std::uint8_t[]> block = pageBlock(wanted.size());
