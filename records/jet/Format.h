@@ -97,6 +97,9 @@ inline constexpr std::size_t TdefUsedPagesOffset = 0x37;  // 4 bytes: row pointe
 inline constexpr std::size_t TdefFreePagesOffset = 0x3B;  // 4 bytes: row pointer to usage map
 inline constexpr std::size_t TdefBlockEnd = 0x3F;         // real-index entries start here
 inline constexpr std::size_t TdefRealIndexEntrySize = 12;
+// After the column names: the real indexes' and logical indexes' definitions.
+inline constexpr std::size_t RealIndexDefinitionSize = 52;
+inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
 
 inline constexpr std::uint8_t TableTypeUser = 0x4E;
 inline constexpr std::uint8_t TableTypeSystem = 0x53;

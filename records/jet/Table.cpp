@@ -1,6 +1,7 @@
 #include "records/jet/Table.h"
 
 #include "records/jet/Format.h"
+#include "records/jet/UsageMap.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ bool sameName(std::string_view a, std::string_view b) {
 
 Table::Table(PageFile& file, TableDef def)
     : file_(file), def_(std::move(def)), label_(def_.label()) {
-    load(usageMapPages(file_, def_.usedPages, label_));
+    load(UsageMap::at(file_, def_.usedPages, label_).pages());
     if (!def_.system && rows_.size() != def_.storedRows) {
         std::string where;
         if (const std::uint32_t stray = strayPage())
@@ -118,7 +119,7 @@ void Table::load(std::vector<std::uint32_t> pages) {
 void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
     // Everything that can fail is read first; the rows change only after.
     TableDef def = readTableDef(file_, def_.page, def_.name);
-    std::vector<std::uint32_t> pages = usageMapPages(file_, def.usedPages, label_);
+    std::vector<std::uint32_t> pages = UsageMap::at(file_, def.usedPages, label_).pages();
     if (ambiguousHomes_) {
         load(std::move(pages));
         def_ = std::move(def);

@@ -1,0 +1,24 @@
+#pragma once
+// Long values (memo, OLE), the write side: a 12-byte reference in the row,
+// the value itself after it (inline), in one row of a long-value page, or in
+// a chain of rows, one page each, every row a 4-byte pointer to the next
+// (0: the last) and its part. (The reader's side is Row.h's readLongValue.)
+
+#include "records/jet/DataPage.h"
+
+#include <cstdint>
+#include <functional>
+
+namespace zorvane::jet {
+
+// The reference of a value kept in the row, followed by the value.
+Bytes inlineLongValue(const Bytes& data);
+
+// Stores `data` on long-value pages and returns its reference: in one row of
+// page `roomy` (0: none has room) or a new page when it fits one page,
+// otherwise in a chain over new pages. `newPage(single)` adds an empty
+// long-value page; `page(n)` gives a page's rows to append to.
+Bytes storeLongValue(const Bytes& data, std::uint32_t roomy, const std::function<std::uint32_t(bool single)>& newPage,
+                     const std::function<SlottedPage&(std::uint32_t)>& page);
+
+} // namespace zorvane::jet
