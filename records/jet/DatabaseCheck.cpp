@@ -84,16 +84,17 @@ private:
             problem(pageText(page) + " is in use by " + who + ", but the database's page map marks it free");
     }
 
-    // Data, usage-map and definition pages the database's page map marks in
-    // use that no table owns, one line per run. (Long-value pages are left
-    // out: Access keeps no map of some of them.)
+    // Data and usage-map pages the database's page map marks in use that no
+    // table owns, one line per run: a lost catalog page leaves its tables'
+    // pages so. (Long-value pages are left out: Access keeps no map of some
+    // of them; definition pages too: Access leaves those of dropped tables.)
     void reportUnowned() {
         std::uint32_t from = count_;
         for (std::uint32_t p = 0; p <= count_; ++p) {
             bool unowned = false;
             if (p < count_ && !free_[p] && owner_[p].empty()) {
                 const std::uint8_t* bytes = file_.page(p);
-                unowned = bytes[0] == PageUsageMap || bytes[0] == PageTableDef ||
+                unowned = bytes[0] == PageUsageMap ||
                           (bytes[0] == PageData && datapage::owner(bytes) != datapage::LongValueOwnerWord);
             }
             if (unowned && from == count_)

@@ -14,9 +14,8 @@
 //    is the number of its records, and every moved row is reached by exactly
 //    one pointer, which leads to it;
 //  - the catalog's own pages and usage map hold together like any table's,
-//    and no data, usage-map or table-definition page the database's page map
-//    marks in use is left without an owner (a lost catalog page leaves its
-//    tables' pages so).
+//    and no data or usage-map page the database's page map marks in use is
+//    left without an owner (a lost catalog page leaves its tables' pages so).
 // A file that another program changes while it is checked throws ChangedError;
 // one protected by a password not given throws RefusedError.
 
