@@ -56,25 +56,6 @@ struct ColumnShape {
     std::uint8_t flags;
 };
 
-std::uint16_t fixedLength(std::uint8_t type) {
-    switch (type) {
-    case TypeBoolean:
-    case TypeByte:
-        return 1;
-    case TypeInteger:
-        return 2;
-    case TypeLong:
-        return 4;
-    case TypeDateTime:
-        return 8;
-    case TypeText:
-    case TypeBinary:
-        return 510;
-    default:
-        return 0;
-    }
-}
-
 // Column definitions for the shapes listed in column-number order.
 std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) {
     std::vector<ColumnDef> out;
@@ -86,7 +67,9 @@ std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) 
         c.type = s.type;
         c.number = static_cast<std::uint16_t>(out.size());
         c.flags = s.flags;
-        c.length = fixedLength(s.type);
+        c.length = static_cast<std::uint16_t>(s.type == TypeText || s.type == TypeBinary ? 510
+                                              : s.type == TypeBoolean                  ? 1
+                                                                                       : fixedSizeOf(s.type));
         if (s.flags & ColumnFlagFixed) {
             if (s.type != TypeBoolean) {  // a Boolean lives in the null mask
                 c.fixedOffset = fixedOffset;
@@ -278,7 +261,7 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         } else if (nc.type == TypeBoolean) {
             c.length = 1;
             c.flags = ColumnFlagFixed;
-        } else if (const std::size_t size = fixedValueSize(nc.type)) {
+        } else if (const std::size_t size = nc.type <= TypeDateTime ? fixedSizeOf(nc.type) : 0) {
             c.length = static_cast<std::uint16_t>(size);
             c.fixedOffset = shape.fixedSize;
             shape.fixedSize = static_cast<std::uint16_t>(shape.fixedSize + size);

@@ -51,8 +51,9 @@ public:
 private:
     void problem(const std::string& text) { problems_.push_back(file_.path() + ": " + text + "."); }
 
-    // Runs `step`; a damage it throws becomes a problem (false).
-    bool guarded(const std::function<void()>& step) {
+    // Runs `step`; a damage it throws becomes a problem, or its text goes
+    // to `reason` (false).
+    bool guarded(const std::function<void()>& step, std::string* reason = nullptr) {
         try {
             step();
             return true;
@@ -61,7 +62,10 @@ private:
         } catch (const RefusedError&) {
             throw;
         } catch (const Error& e) {
-            problems_.push_back(e.what());
+            if (reason)
+                *reason = e.what();
+            else
+                problems_.push_back(e.what());
             return false;
         }
     }
@@ -270,7 +274,7 @@ private:
                 for (const Column& c : def.columns) {
                     text.clear();
                     std::string reason;
-                    if (!guardedQuiet([&] { appendColumnText(file_, def, c, span, text, scratch, label); }, reason)) {
+                    if (!guarded([&] { appendColumnText(file_, def, c, span, text, scratch, label); }, &reason)) {
                         problem(label + ": the record at " + pageText(page) + ", row " + std::to_string(s) +
                                 " cannot be read (" + reason + ")");
                         break;
@@ -309,19 +313,6 @@ private:
                 }
                 rowsOf(page, who);
             }
-        }
-    }
-
-    // Runs `step`; the text of a damage it throws goes to `reason` (false).
-    static bool guardedQuiet(const std::function<void()>& step, std::string& reason) {
-        try {
-            step();
-            return true;
-        } catch (const ChangedError&) {
-            throw;
-        } catch (const Error& e) {
-            reason = e.what();
-            return false;
         }
     }
 

@@ -143,6 +143,23 @@ enum ColumnType : std::uint8_t {
     TypeNumeric = 0x10,   // 17 bytes: sign, 16 bytes magnitude
 };
 
+// Bytes a value of a fixed-size type takes in a row's fixed area; 0 for the
+// other types (a Boolean lives in the null mask).
+inline std::size_t fixedSizeOf(std::uint8_t type) {
+    switch (type) {
+    case TypeByte: return 1;
+    case TypeInteger: return 2;
+    case TypeLong:
+    case TypeSingle: return 4;
+    case TypeCurrency:
+    case TypeDouble:
+    case TypeDateTime: return 8;
+    case TypeGuid: return 16;
+    case TypeNumeric: return 17;
+    default: return 0;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Rows (Jet 4): 2-byte column count; fixed area; variable values; then from
 // the row's end backwards: null mask ((count + 7) / 8 bytes, bit set = has a
