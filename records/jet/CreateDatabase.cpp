@@ -139,6 +139,13 @@ public:
     SlottedPage& data(std::uint32_t n, std::uint32_t owner = 0) {
         return data_.try_emplace(n, n, owner).first->second;
     }
+    // Lays out data page `n`, which takes no more rows.
+    void seal(std::uint32_t n) {
+        if (const auto found = data_.find(n); found != data_.end()) {
+            found->second.encode(pages_[n].bytes.data());
+            data_.erase(found);
+        }
+    }
     std::uint32_t count() const { return static_cast<std::uint32_t>(pages_.size()); }
     Bytes bytes() {
         for (const auto& [n, page] : data_)
@@ -374,6 +381,7 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
             encoded = encodeRow(row);
         }
         if (!pageNumber || !image.data(pageNumber).fitsNewRow(encoded.size())) {
+            image.seal(pageNumber);
             pageNumber = image.allocate();
             image.data(pageNumber, defPage);
             result.dataPages.push_back(pageNumber);
