@@ -1,6 +1,5 @@
 #include "records/jet/Catalog.h"
 
-#include "records/jet/DataPage.h"
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/ValueText.h"
@@ -180,46 +179,6 @@ const LongValueMaps* TableDef::longValueMapsOf(std::uint16_t column) const {
         if (m.column == column)
             return &m;
     return nullptr;
-}
-
-std::uint16_t rowSlotCount(PageFile& file, const std::uint8_t* bytes, std::uint32_t page,
-                           const std::string& what) {
-    if (!datapage::rowTableFits(bytes))
-        file.fail(what + " is damaged: the row table of page " + std::to_string(page) +
-                  " runs off the page");
-    return static_cast<std::uint16_t>(datapage::slotCount(bytes));
-}
-
-RowSpan rowAt(PageFile& file, const std::uint8_t* bytes, std::uint32_t page, std::uint16_t slot,
-              const std::string& what) {
-    if (slot >= rowSlotCount(file, bytes, page, what))
-        file.fail(what + " is damaged: page " + std::to_string(page) + " has no row " +
-                  std::to_string(slot));
-    const RowSlot r = datapage::slot(bytes, slot);
-    RowSpan span;
-    span.flags = r.flags;
-    if (r.inside) {
-        span.data = bytes + r.start;
-        span.length = r.end - r.start;
-    } else if (!(r.flags & RowOverflowFlag)) {
-        // The bounds of a deleted row or a moved row's pointer do not matter;
-        // neither is read as a row.
-        file.fail(what + " is damaged: row " + std::to_string(slot) + " of page " +
-                  std::to_string(page) + " lies outside its page");
-    }
-    return span;
-}
-
-RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& what) {
-    const std::uint32_t page = pointerPage(pointer);
-    const std::uint8_t* bytes = file.page(page, what.c_str());
-    if (bytes[0] != PageData)
-        file.fail(what + " is damaged: page " + std::to_string(page) + " is not a data page");
-    RowSpan span = rowAt(file, bytes, page, pointerRow(pointer), what);
-    if (!span.data)
-        file.fail(what + " is damaged: row " + std::to_string(pointerRow(pointer)) + " of page " +
-                  std::to_string(page) + " lies outside its page");
-    return span;
 }
 
 } // namespace zorvane::jet

@@ -1,9 +1,9 @@
 #pragma once
-// The catalog layer: the database header page, table definitions (which may
-// continue over several pages), page-usage maps of both kinds, and where a
-// row sits on its data page. Everything here is structure; row contents are
-// the row layer's business.
+// The catalog layer: the database header page and table definitions (which
+// may continue over several pages). Everything here is structure; row
+// contents are the row layer's business.
 
+#include "records/jet/DataPage.h"
 #include "records/jet/PageFile.h"
 
 #include <cstdint>
@@ -73,23 +73,5 @@ struct TableDef {
 // column its number and two map pointers, closed by 0xFFFF; a definition cut
 // short there simply has none.
 TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& name);
-
-// The span of one row on a data page.
-struct RowSpan {
-    const std::uint8_t* data = nullptr;
-    std::size_t length = 0;
-    std::uint16_t flags = 0;   // format::RowDeletedFlag / RowOverflowFlag
-};
-
-// Number of row slots on data page `page` (whose bytes are `bytes`), or
-// throws when the row table runs off the page.
-std::uint16_t rowSlotCount(PageFile& file, const std::uint8_t* bytes, std::uint32_t page,
-                           const std::string& what);
-// The row in `slot` of data page `bytes`; throws Error (naming `what`) when
-// its bounds are impossible (those of a deleted or moved row's slot give no data).
-RowSpan rowAt(PageFile& file, const std::uint8_t* bytes, std::uint32_t page, std::uint16_t slot,
-              const std::string& what);
-// The row a row pointer leads to (the page must be a data page).
-RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& what);
 
 } // namespace zorvane::jet

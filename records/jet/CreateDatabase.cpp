@@ -363,21 +363,19 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
             }
         }
         Bytes encoded = encodeRow(row);
-        // Too long for a page: move long values out of the row, largest first.
-        while (encoded.size() > MaxRowSize) {
-            std::size_t largest = columnCount;
-            for (const std::size_t c : memoColumns) {
-                const Bytes& v = row.varValues[shape.columns[c].varIndex];
-                if (v.size() > LongValueHeaderSize &&
-                    (largest == columnCount || v.size() > row.varValues[shape.columns[largest].varIndex].size()))
-                    largest = c;
-            }
-            if (largest == columnCount)
+        // Too long for a page: long values leave the row, largest first.
+        if (std::size_t size = encoded.size(); size > MaxRowSize) {
+            std::vector<std::size_t> lengths;
+            for (const std::size_t c : memoColumns)
+                lengths.push_back(row.varValues[shape.columns[c].varIndex].size() > LongValueHeaderSize
+                                      ? memoData[c].size() : 0);
+            const std::vector<bool> out = longValuesOut(lengths, MaxRowSize, size);
+            if (size > MaxRowSize)
                 fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
                                 " is too long for a data page");
-            const auto m = static_cast<std::size_t>(
-                std::find(memoColumns.begin(), memoColumns.end(), largest) - memoColumns.begin());
-            row.varValues[shape.columns[largest].varIndex] = stores[m].store(memoData[largest]);
+            for (std::size_t m = 0; m < memoColumns.size(); ++m)
+                if (out[m])
+                    row.varValues[shape.columns[memoColumns[m]].varIndex] = stores[m].store(memoData[memoColumns[m]]);
             encoded = encodeRow(row);
         }
         if (!pageNumber || !image.data(pageNumber).fitsNewRow(encoded.size())) {

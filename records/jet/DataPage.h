@@ -4,9 +4,12 @@
 // header, one 2-byte entry per slot: the row's start, with the deleted and
 // moved flags (format::RowDeletedFlag / RowOverflowFlag) in its high bits.
 // Rows lie from the end of the page backwards in slot order, each running to
-// the start of the one before (slot 0: to the page end).
+// the start of the one before (slot 0: to the page end). The reader takes a
+// row where it lies (rowAt); the writers hold a page's rows in memory
+// (SlottedPage) and write them back packed.
 
 #include "records/jet/Format.h"
+#include "records/jet/PageFile.h"
 
 #include <cstdint>
 #include <string>
@@ -36,6 +39,10 @@ inline const std::uint32_t LongValueOwnerWord =
 
 inline std::size_t slotCount(const std::uint8_t* page) { return format::le16(page + format::DataRowCountOffset); }
 inline std::uint32_t owner(const std::uint8_t* page) { return format::le32(page + format::DataOwnerOffset); }
+// Whether `page` is a data page of `owner` (a table definition page, or the long-value word).
+inline bool ownedBy(const std::uint8_t* page, std::uint32_t ownerWord) {
+    return page[0] == format::PageData && owner(page) == ownerWord;
+}
 // Whether the row table ends inside the page.
 inline bool rowTableFits(const std::uint8_t* page) { return HeaderSize + 2 * slotCount(page) <= format::PageSize; }
 // Slot `s` (< slotCount, row table fitting).
@@ -44,6 +51,24 @@ RowSlot slot(const std::uint8_t* page, std::size_t s);
 std::size_t computedFreeSpace(const std::uint8_t* page);
 
 } // namespace datapage
+
+// The span of one row on a data page.
+struct RowSpan {
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    std::uint16_t flags = 0;   // format::RowDeletedFlag / RowOverflowFlag
+};
+
+// Number of row slots on data page `page` (whose bytes are `bytes`), or
+// throws when the row table runs off the page.
+std::uint16_t rowSlotCount(PageFile& file, const std::uint8_t* bytes, std::uint32_t page,
+                           const std::string& what);
+// The row in `slot` of data page `bytes`; throws Error (naming `what`) when
+// its bounds are impossible (those of a deleted or moved row's slot give no data).
+RowSpan rowAt(PageFile& file, const std::uint8_t* bytes, std::uint32_t page, std::uint16_t slot,
+              const std::string& what);
+// The row a row pointer leads to (the page must be a data page).
+RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& what);
 
 // A data page's rows in memory, for the writers. Written back, the rows lie
 // packed from the end of the page in slot order (a deleted row takes no
@@ -55,7 +80,7 @@ struct SlottedPage {
     };
     std::uint32_t number = 0;
     std::uint8_t header[datapage::HeaderSize] = {};
-    std::vector<Slot> slots;
+    std::vector<Slot> rows;
     bool changed = false;
 
     SlottedPage() = default;

@@ -245,7 +245,7 @@ private:
         for (const std::uint32_t page : used) {
             claim(page, label);
             const std::uint8_t* bytes = file_.page(page);
-            if (bytes[0] != PageData || datapage::owner(bytes) != tdefPage) {
+            if (!datapage::ownedBy(bytes, tdefPage)) {
                 problem(label + "'s page usage map marks " + pageText(page) + ", which is no data page of the table");
                 continue;
             }
@@ -307,7 +307,7 @@ private:
             for (const std::uint32_t page : lvUsed) {
                 claim(page, label + "'s long values");
                 const std::uint8_t* bytes = file_.page(page);
-                if (bytes[0] != PageData || datapage::owner(bytes) != datapage::LongValueOwnerWord) {
+                if (!datapage::ownedBy(bytes, datapage::LongValueOwnerWord)) {
                     problem(who + ": the page usage map marks " + pageText(page) + ", which holds no long values");
                     continue;
                 }

@@ -45,15 +45,15 @@ SlottedPage& PageSet::change(std::uint32_t number) {
 
 const PageSet::Slot& PageSet::row(std::uint32_t pointer) {
     const SlottedPage& page = load(pointerPage(pointer));
-    if (pointerRow(pointer) >= page.slots.size())
+    if (pointerRow(pointer) >= page.rows.size())
         damaged("page " + std::to_string(pointerPage(pointer)) + " has no row " +
                 std::to_string(pointerRow(pointer)));
-    return page.slots[pointerRow(pointer)];
+    return page.rows[pointerRow(pointer)];
 }
 
 PageSet::Slot& PageSet::changeRow(std::uint32_t pointer) {
     row(pointer);  // checks
-    return change(pointerPage(pointer)).slots[pointerRow(pointer)];
+    return change(pointerPage(pointer)).rows[pointerRow(pointer)];
 }
 
 std::uint32_t PageSet::appendMarked() {

@@ -40,7 +40,7 @@ Table::Table(PageFile& file, TableDef def)
 std::uint32_t Table::strayPage() const {
     for (const std::uint32_t number : pages_) {
         const std::uint8_t* bytes = file_.page(number, label_.c_str());
-        if (bytes[0] != PageData || le32(bytes + DataOwnerOffset) != def_.page)
+        if (!datapage::ownedBy(bytes, def_.page))
             return number;
     }
     return 0;
@@ -49,7 +49,7 @@ std::uint32_t Table::strayPage() const {
 void Table::scanPage(std::uint32_t number, std::vector<RowSpan>& rows,
                      std::vector<RowPlace>& places, Pointers& pointers) const {
     const std::uint8_t* bytes = file_.page(number, label_.c_str());
-    if (bytes[0] != PageData || le32(bytes + DataOwnerOffset) != def_.page)
+    if (!datapage::ownedBy(bytes, def_.page))
         return;  // the map also marks pages that hold no rows of this table
     const std::uint16_t slots = rowSlotCount(file_, bytes, number, label_);
     for (std::uint16_t slot = 0; slot < slots; ++slot) {
@@ -91,7 +91,7 @@ void Table::load(std::vector<std::uint32_t> pages) {
     std::size_t slots = 0;
     for (const std::uint32_t number : pages)
         if (const std::uint8_t* bytes = file_.page(number, label_.c_str());
-            bytes[0] == PageData && le32(bytes + DataOwnerOffset) == def_.page)
+            datapage::ownedBy(bytes, def_.page))
             slots += rowSlotCount(file_, bytes, number, label_);
     rows.reserve(slots);
     places.reserve(slots);

@@ -221,23 +221,12 @@ struct TableWriter::Impl {
 
     // Which long values leave the row (largest first) so that it takes at
     // most `limit` bytes; `size` gets the row's length then.
-    std::vector<bool> chooseLongValuesOut(const RowBuild& b, std::size_t limit,
-                                          std::size_t& size) const {
+    std::vector<bool> chooseLongValuesOut(const RowBuild& b, std::size_t limit, std::size_t& size) const {
         size = writer::encodeRow(b.image).size();
-        std::vector<bool> out(b.longs.size(), false);
-        std::vector<std::size_t> order(b.longs.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-            return b.longs[x].data.size() > b.longs[y].data.size();
-        });
-        for (const std::size_t k : order) {
-            if (size <= limit)
-                break;
-            out[k] = true;
-            size -= b.longs[k].data.size();
-        }
-        return out;
+        std::vector<std::size_t> lengths;
+        for (const RowBuild::Long& l : b.longs)
+            lengths.push_back(l.data.size());
+        return longValuesOut(lengths, limit, size);
     }
 
     Bytes encode(RowBuild& b, const std::vector<bool>& out) {
@@ -374,7 +363,7 @@ RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChang
     RowPlace now = place;
     if (size <= limit) {
         Bytes row = d->encode(b, out);
-        d->pages.change(place.page).slots[place.slot].data = std::move(row);
+        d->pages.change(place.page).rows[place.slot].data = std::move(row);
         d->touchedData.insert(place.page);
     } else {
         // Moved to the end; the home slot points there.
@@ -425,7 +414,7 @@ void TableWriter::finish() {
             return;  // the table keeps no such map
         const SlottedPage& p = d->pages.read(page);
         d->pages.setMapBit(map, page,
-                              p.slots.size() < datapage::MaxRows &&
+                              p.rows.size() < datapage::MaxRows &&
                                   p.freeSpace() >= writer::RoomWorthListing);
     };
     for (const std::uint32_t page : d->touchedData)

@@ -1,6 +1,5 @@
 #include "records/jet/UsageMap.h"
 
-#include "records/jet/Catalog.h"
 #include "records/jet/Format.h"
 
 #include <algorithm>

@@ -49,7 +49,6 @@ inline constexpr std::uint16_t HeaderTailWord = 0x0100;
 inline constexpr std::size_t MaxRowSize = 4060;
 // Usage-map rows as Access writes them: type, 4 bytes, 64 bytes of map.
 inline constexpr std::size_t UsageMapRowSize = 69;
-inline constexpr std::size_t UsageMapInlineBytes = UsageMapRowSize - format::UsageMapInlineBitmap;
 inline constexpr std::size_t UsageMapReferenceSlots = (UsageMapRowSize - 1) / 4;  // 17
 // The database-wide map grows with the file, in steps of this many bytes.
 inline constexpr std::size_t GlobalMapMinBytes = 64;
