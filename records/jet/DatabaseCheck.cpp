@@ -2,6 +2,7 @@
 
 #include "records/jet/Catalog.h"
 #include "records/jet/DataPage.h"
+#include "records/jet/Database.h"
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/Row.h"
@@ -33,11 +34,14 @@ public:
         guarded([&] { readGlobalMap(); });
         claim(0, "the database header");
         claim(GlobalUsageMapPage, "the database's page map");
-        std::vector<TableEntry> tables;
-        if (!guarded([&] { tables = catalogTables(); }))
+        std::vector<Database::TableEntry> tables;
+        if (!guarded([&] {
+                Table catalog = Database::openCatalog(file_);
+                tables = Database::catalogTables(catalog);
+            }))
             return problems_;
         bool catalogListed = false;
-        for (const TableEntry& t : tables) {
+        for (const Database::TableEntry& t : tables) {
             checkTable(t.name, t.page, t.system);
             catalogListed |= t.page == CatalogTableDefPage;
         }
@@ -168,37 +172,6 @@ private:
                 claim(mapPage, who);
         for (std::uint32_t p = 0; p < count_; ++p)
             free_[p] = map->has(p);
-    }
-
-    struct TableEntry {
-        std::string name;
-        std::uint32_t page = 0;
-        bool system = false;
-    };
-
-    std::vector<TableEntry> catalogTables() {
-        Table catalog(file_, readTableDef(file_, CatalogTableDefPage, "MSysObjects"));
-        const int id = catalog.columnIndex("Id");
-        const int name = catalog.columnIndex("Name");
-        const int type = catalog.columnIndex("Type");
-        const int flags = catalog.columnIndex("Flags");
-        if (id < 0 || name < 0 || type < 0 || flags < 0)
-            file_.fail("the catalog (MSysObjects) lacks the fields Id, Name, Type and Flags");
-        std::vector<TableEntry> out;
-        std::u16string text;
-        for (std::size_t r = 0; r < catalog.rowCount(); ++r) {
-            const ColumnBytes t = catalog.bytes(r, static_cast<std::size_t>(type));
-            const ColumnBytes i = catalog.bytes(r, static_cast<std::size_t>(id));
-            if (!t.hasValue || t.length < 2 || static_cast<std::int16_t>(le16(t.data)) != ObjectTypeTable ||
-                !i.hasValue || i.length < 4)
-                continue;
-            const ColumnBytes f = catalog.bytes(r, static_cast<std::size_t>(flags));
-            text.clear();
-            catalog.appendText(r, static_cast<std::size_t>(name), text);
-            out.push_back({toUtf8(text), le32(i.data) & 0x00FFFFFFu,
-                           f.hasValue && f.length >= 4 && (le32(f.data) & ObjectFlagsSystemMask) != 0});
-        }
-        return out;
     }
 
     // Reads a map and claims its own pages; returns the pages it marks.

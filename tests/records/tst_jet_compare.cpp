@@ -62,17 +62,11 @@ OurTable readOurs(jet::Database& db, const QString& file, const QString& name, s
 
 // The system tables of a file with their definition pages, from MSysObjects.
 QList<std::pair<QString, std::uint32_t>> systemTables(jet::Database& db) {
-    jet::Table catalog(db.file(), jet::readTableDef(db.file(), fmt::CatalogTableDefPage, "MSysObjects"));
-    const auto column = [&](const char* name) { return std::size_t(catalog.columnIndex(name)); };
+    jet::Table catalog = jet::Database::openCatalog(db.file());
     QList<std::pair<QString, std::uint32_t>> out;
-    for (std::size_t r = 0; r < catalog.rowCount(); ++r) {
-        const auto t = catalog.bytes(r, column("Type")), f = catalog.bytes(r, column("Flags"));
-        if (!t.hasValue || fmt::le16(t.data) != 1 || !f.hasValue || (fmt::le32(f.data) & fmt::ObjectFlagsSystemMask) == 0)
-            continue;
-        std::u16string text;
-        catalog.appendText(r, column("Name"), text);
-        out.append({QString::fromStdU16String(text), fmt::le32(catalog.bytes(r, column("Id")).data) & 0xFFFFFF});
-    }
+    for (const auto& t : jet::Database::catalogTables(catalog))
+        if (t.system)
+            out.append({QString::fromStdString(t.name), t.page});
     return out;
 }
 
