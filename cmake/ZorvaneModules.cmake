@@ -27,3 +27,21 @@ function(zorvane_module)
     endif()
   endforeach()
 endfunction()
+
+# zorvane_library(NAME target SOURCES file ... [LIBS lib ...])
+# A static library of exactly the sources listed (relative to the current
+# folder). Unless ZORVANE_FUZZ, it is also linked on its own into a shared
+# object with --no-undefined against only LIBS: a symbol it uses from a
+# library it does not name fails the build.
+function(zorvane_library)
+  cmake_parse_arguments(L "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_library(${L_NAME} STATIC ${L_SOURCES})
+  target_include_directories(${L_NAME} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${L_NAME} PUBLIC ${L_LIBS})
+  set_target_properties(${L_NAME} PROPERTIES POSITION_INDEPENDENT_CODE ON)
+  if(NOT ZORVANE_FUZZ)
+    add_library(${L_NAME}_linkcheck SHARED ${CMAKE_SOURCE_DIR}/cmake/linkcheck.cpp)
+    target_link_libraries(${L_NAME}_linkcheck PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${L_NAME}>")
+    target_link_options(${L_NAME}_linkcheck PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()

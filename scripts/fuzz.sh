@@ -25,14 +25,15 @@ if ! command -v clang++ >/dev/null; then
   exit 77
 fi
 
-# The read path: every engine source but the new-file writer's, and the OS layer.
-sources=("$src"/records/os/*.cpp)
-for f in "$src"/records/jet/*.cpp; do
-  case "$(basename "$f")" in Create*|Writer*) ;; *) sources+=("$f") ;; esac
-done
+# The fuzz target: the reader library (zorvane_jet_reader) in a clang build
+# of its own (CMake option ZORVANE_FUZZ).
 echo "fuzz.sh: building the fuzz target"
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -I "$src" "${sources[@]}" "$src/tests/fuzz/jet_fuzz.cpp" -o "$work/jet_fuzz"
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$src" -B "$work/build" -G Ninja -DZORVANE_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g -O1" "${launcher[@]}" >/dev/null
+cmake --build "$work/build" --target jet_fuzz
+cp "$work/build/jet_fuzz" "$work/jet_fuzz"
 
 # Seeds: the sample files, the Access-written files, and the inputs that once
 # crashed the reader.

@@ -1,10 +1,10 @@
 // zorvane-db check FILE: the file's structure, checked (see
-// records/jet/TableWriterCheck.h). One line per problem on stdout and status
+// records/jet/DatabaseCheck.h). One line per problem on stdout and status
 // 1; a sound file gives one line saying so and status 0.
 #include "tools/Commands.h"
 
 #include "records/jet/PageFile.h"
-#include "records/jet/TableWriterCheck.h"
+#include "records/jet/DatabaseCheck.h"
 
 #include <QFile>
 

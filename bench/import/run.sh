@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times the import of the full IEEE listing and the record-set walk over the
 # new database, each beside a baseline measured in the same run:
-#   import          against its 2 s target
+#   import          against its 2 s target, and against sqlite3 .import of the
+#                   same records as CSV (zorvane-db export of the new file)
 #   walk            against grep -ci over the listing's four .csv files
 #                   and against mdb-export oui.mdb oui | grep -ci
 # usage: bench/import/run.sh [BUILD_DIR] [TERM] [LISTING_DIR]
@@ -19,6 +20,7 @@ for f in "$db_tool" "$walker"; do
   [ -x "$f" ] || { echo "missing $f (build first)" >&2; exit 1; }
 done
 command -v mdb-export >/dev/null || { echo "mdb-export is not installed" >&2; exit 1; }
+command -v sqlite3 >/dev/null || { echo "sqlite3 is not installed" >&2; exit 1; }
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -32,9 +34,12 @@ csvs=("$listing/oui.csv" "$listing/mam.csv" "$listing/oui36.csv" "$listing/iab.c
 grep_csv() { grep -ci -- "$term" "${csvs[@]}" || true; }
 grep_csv_total() { grep_csv | awk -F: '{ n += $NF } END { print n }'; }
 grep_mdb() { mdb-export "$db" oui | grep -ci -- "$term" || true; }
+sqlite_import() { rm -f "$tmp/oui.sqlite"; sqlite3 -cmd ".mode csv" "$tmp/oui.sqlite" ".import $tmp/oui.csv oui"; }
 
 summary=$("$db_tool" import --force --from "$listing" "$db")
 import_s=$(best_of "$rounds" "$db_tool" import --force --from "$listing" "$db")
+"$db_tool" export "$db" oui >"$tmp/oui.csv"
+sqlite_s=$(best_of "$rounds" sqlite_import)
 read -r matches walk_s walk_by_name_s < <("$walker" "$db" "$term" "$walk_rounds")
 walk_process_s=$(best_of "$rounds" "$walker" "$db" "$term" 1)
 grep_s=$(best_of "$rounds" grep_csv)
@@ -42,6 +47,9 @@ pipeline_s=$(best_of "$rounds" grep_mdb)
 
 echo "$summary"
 printf '%-44s %8s s   %s x target (target < 2 s)\n' "import, whole run" "$import_s" "$(ratio "$import_s" 2)"
+printf '%-44s %8s s   %s records\n' "baseline: sqlite3 .import of the same CSV" "$sqlite_s" \
+  "$(sqlite3 "$tmp/oui.sqlite" 'select count(*) from oui')"
+printf 'import / sqlite3 .import    = %s   (target <= 2.5)\n' "$(ratio "$import_s" "$sqlite_s")"
 printf '%-44s %8s s   %s matches of \"%s\" in Code\n' "record-set walk (open set, field held)" "$walk_s" "$matches" "$term"
 printf '%-44s %8s s\n' "record-set walk (Fields(\"Code\") per record)" "$walk_by_name_s"
 printf '%-44s %8s s   (process start, open and one walk)\n' "record-set walk, whole process" "$walk_process_s"

@@ -1,9 +1,9 @@
 #pragma once
-// The catalog layer: the database header page, table definitions (which may
-// continue over several pages), page-usage maps of both kinds, and where a
-// row sits on its data page. Everything here is structure; row contents are
-// the row layer's business.
+// The catalog layer: the database header page and table definitions (which
+// may continue over several pages). Everything here is structure; row
+// contents are the row layer's business.
 
+#include "records/jet/DataPage.h"
 #include "records/jet/PageFile.h"
 
 #include <cstdint>
@@ -39,45 +39,39 @@ struct Column {
     bool fixed() const;
 };
 
+// The usage maps of the long-value pages of one memo or OLE column.
+struct LongValueMaps {
+    std::uint16_t column = 0;  // column number
+    std::uint32_t used = 0;    // row pointers
+    std::uint32_t free = 0;
+};
+
 struct TableDef {
     std::string name;           // UTF-8, as the catalog spells it
     std::uint32_t page = 0;     // first definition page
+    std::vector<std::uint32_t> pages;  // every page of the definition, in chain order
     std::uint16_t maxColumns = 0;
     std::uint16_t varColumns = 0;
     std::vector<Column> columns;  // in the table's column order
     std::uint32_t usedPages = 0;  // row pointer to the usage map
+    std::uint32_t freePages = 0;  // row pointer to the map of pages with room
+    std::uint32_t logicalIndexes = 0;
+    std::uint32_t realIndexes = 0;
+    std::vector<LongValueMaps> longValueMaps;  // where the definition keeps them
     std::uint32_t storedRows = 0; // the record count the definition keeps
     bool system = false;          // a system table (Access keeps its count loosely)
     bool hasVarColumns() const;
+    const LongValueMaps* longValueMapsOf(std::uint16_t column) const;
     // "table \"NAME\"" for error sentences.
     std::string label() const;
 };
 
-// Reads the definition starting at `page`. `name` is the table's name, for
-// error sentences. Throws Error for a page that is no definition or a
-// definition that does not fit its pages.
+// Reads the definition starting at `page`, every page of its chain (a loop
+// is damage). `name` is the table's name, for error sentences. Throws Error
+// for a page that is no definition or a definition that does not fit its
+// pages. The long-value maps follow the index definitions: per memo or OLE
+// column its number and two map pointers, closed by 0xFFFF; a definition cut
+// short there simply has none.
 TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& name);
-
-// The span of one row on a data page.
-struct RowSpan {
-    const std::uint8_t* data = nullptr;
-    std::size_t length = 0;
-    std::uint16_t flags = 0;   // format::RowDeletedFlag / RowOverflowFlag
-};
-
-// Number of row slots on data page `page` (whose bytes are `bytes`), or
-// throws when the row table runs off the page.
-std::uint16_t rowSlotCount(PageFile& file, const std::uint8_t* bytes, std::uint32_t page,
-                           const std::string& what);
-// The row in `slot` of data page `bytes`; throws Error (naming `what`) when
-// its bounds are impossible.
-RowSpan rowAt(PageFile& file, const std::uint8_t* bytes, std::uint32_t page, std::uint16_t slot,
-              const std::string& what);
-// The row a row pointer leads to (the page must be a data page).
-RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& what);
-
-// The pages a usage map (given by row pointer) marks, in ascending order.
-std::vector<std::uint32_t> usageMapPages(PageFile& file, std::uint32_t pointer,
-                                         const std::string& what);
 
 } // namespace zorvane::jet

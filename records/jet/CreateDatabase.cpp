@@ -2,6 +2,8 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/LongValue.h"
+#include "records/jet/UsageMap.h"
 #include "records/jet/PageFile.h"
 #include "records/jet/WriterFile.h"
 #include "records/jet/WriterLayout.h"
@@ -14,6 +16,7 @@
 #include <charconv>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <optional>
 #include <sys/stat.h>
 
@@ -53,25 +56,6 @@ struct ColumnShape {
     std::uint8_t flags;
 };
 
-std::uint16_t fixedLength(std::uint8_t type) {
-    switch (type) {
-    case TypeBoolean:
-    case TypeByte:
-        return 1;
-    case TypeInteger:
-        return 2;
-    case TypeLong:
-        return 4;
-    case TypeDateTime:
-        return 8;
-    case TypeText:
-    case TypeBinary:
-        return 510;
-    default:
-        return 0;
-    }
-}
-
 // Column definitions for the shapes listed in column-number order.
 std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) {
     std::vector<ColumnDef> out;
@@ -83,7 +67,9 @@ std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) 
         c.type = s.type;
         c.number = static_cast<std::uint16_t>(out.size());
         c.flags = s.flags;
-        c.length = fixedLength(s.type);
+        c.length = static_cast<std::uint16_t>(s.type == TypeText || s.type == TypeBinary ? 510
+                                              : s.type == TypeBoolean                  ? 1
+                                                                                       : fixedSizeOf(s.type));
         if (s.flags & ColumnFlagFixed) {
             if (s.type != TypeBoolean) {  // a Boolean lives in the null mask
                 c.fixedOffset = fixedOffset;
@@ -123,16 +109,6 @@ Bytes ucs2(const std::u16string& text) {
     return out;
 }
 
-// A long value kept in the row: the 12-byte reference, then the data.
-Bytes inlineLongValue(const Bytes& data) {
-    Bytes out;
-    append32(out, static_cast<std::uint32_t>(data.size()) | LongValueInline);
-    append32(out, 0);
-    append32(out, 0);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
 // The property blob of the database object: the Access version that made it.
 Bytes databaseProperties() {
     PropertyBlob blob;
@@ -150,6 +126,7 @@ struct CatalogEntry {
 };
 
 // The pages of the file under construction; page references stay valid.
+// Data pages are kept as rows and laid out when the file is put together.
 class Image {
 public:
     explicit Image(std::uint32_t fixedPages) : pages_(fixedPages) {}
@@ -158,8 +135,21 @@ public:
         return static_cast<std::uint32_t>(pages_.size() - 1);
     }
     Page& operator[](std::uint32_t n) { return pages_[n]; }
+    // Data page `n`, made an empty page of `owner` the first time.
+    SlottedPage& data(std::uint32_t n, std::uint32_t owner = 0) {
+        return data_.try_emplace(n, n, owner).first->second;
+    }
+    // Lays out data page `n`, which takes no more rows.
+    void seal(std::uint32_t n) {
+        if (const auto found = data_.find(n); found != data_.end()) {
+            found->second.encode(pages_[n].bytes.data());
+            data_.erase(found);
+        }
+    }
     std::uint32_t count() const { return static_cast<std::uint32_t>(pages_.size()); }
-    Bytes bytes() const {
+    Bytes bytes() {
+        for (const auto& [n, page] : data_)
+            page.encode(pages_[n].bytes.data());
         Bytes out;
         out.reserve(pages_.size() * PageSize);
         for (const Page& p : pages_)
@@ -169,51 +159,31 @@ public:
 
 private:
     std::deque<Page> pages_;
+    std::map<std::uint32_t, SlottedPage> data_;
 };
 
 // Rows of usage maps collected on pages owned by no table: the first at a
 // fixed place, further ones allocated when it is full.
 class MapPage {
 public:
-    MapPage(Image& image, std::uint32_t number)
-        : image_(image), number_(number), builder_(std::in_place, image[number], 0) {}
-    // Adds a map of `pages`: inline when they lie in reach of one inline
-    // map, otherwise a reference map whose map pages are allocated here.
+    MapPage(Image& image, std::uint32_t number) : image_(image), number_(number) { image.data(number); }
+    // Adds a map of `pages` (UsageMap::build), its usage-map pages allocated here.
     std::uint32_t add(std::vector<std::uint32_t> pages) {
         std::sort(pages.begin(), pages.end());
-        Bytes row;
-        if (fitsInlineUsageMap(0, pages, UsageMapInlineBytes)) {
-            row = inlineUsageMap(0, pages, UsageMapInlineBytes);
-        } else if (fitsInlineUsageMap(pages.front(), pages, UsageMapInlineBytes)) {
-            row = inlineUsageMap(pages.front(), pages, UsageMapInlineBytes);
-        } else {
-            const std::size_t slots = pages.back() / UsageMapPagePages + 1;
-            if (slots > UsageMapReferenceSlots)
-                throw std::logic_error("file too large for a reference usage map");
-            std::vector<std::uint32_t> mapPages(slots, 0);
-            for (std::size_t s = 0; s < slots; ++s) {
-                const auto first = static_cast<std::uint32_t>(s * UsageMapPagePages);
-                const bool any = std::any_of(pages.begin(), pages.end(), [&](std::uint32_t p) {
-                    return p >= first && p - first < UsageMapPagePages;
-                });
-                if (!any)
-                    continue;
-                mapPages[s] = image_.allocate();
-                fillUsageMapPage(image_[mapPages[s]], s, pages);
-            }
-            row = referenceUsageMap(mapPages);
-        }
-        if (!builder_->fits(row.size())) {
+        Bytes row = UsageMap::build(pages, UsageMapRowSize, [&](std::uint32_t& n) {
+            n = image_.allocate();
+            return image_[n].bytes.data();
+        });
+        if (row.empty())
+            throw std::logic_error("file too large for a reference usage map");
+        if (!image_.data(number_).fitsNewRow(row.size()))
             number_ = image_.allocate();
-            builder_.emplace(image_[number_], 0);
-        }
-        return makePointer(number_, builder_->add(row));
+        return makePointer(number_, image_.data(number_).append(0, std::move(row)));
     }
 
 private:
     Image& image_;
     std::uint32_t number_;
-    std::optional<DataPageBuilder> builder_;
 };
 
 // Long values that do not stay in their row, on pages owned by "LVAL".
@@ -223,60 +193,29 @@ public:
 
     // Stores `data`; returns the 12-byte reference for the row.
     Bytes store(const Bytes& data) {
-        Bytes ref;
-        if (data.size() + 2 <= PageSize - DataPageHeaderSize) {
-            if (!current_ || !current_->fits(data.size()))
-                openPage();
-            const std::uint8_t row = current_->add(data);
-            append32(ref, static_cast<std::uint32_t>(data.size()) | LongValueSinglePage);
-            append32(ref, makePointer(currentPage_, row));
-            append32(ref, 0);
-            return ref;
-        }
-        // A chain of rows, one page each: 4-byte pointer to the next part, then data.
-        const std::size_t part = LongValuePartMax;
-        const std::size_t parts = (data.size() + part - 1) / part;
-        std::vector<std::uint32_t> chain;
-        for (std::size_t i = 0; i < parts; ++i) {
-            chain.push_back(image_.allocate());
-            pages_.push_back(chain.back());
-        }
-        for (std::size_t i = 0; i < parts; ++i) {
-            DataPageBuilder b(image_[chain[i]], le32(reinterpret_cast<const std::uint8_t*>(
-                                                    LongValueOwner)));
-            Bytes row;
-            append32(row, i + 1 < parts ? makePointer(chain[i + 1], 0) : 0);
-            const std::size_t begin = i * part;
-            const std::size_t end = std::min(data.size(), begin + part);
-            row.insert(row.end(), data.begin() + static_cast<std::ptrdiff_t>(begin),
-                       data.begin() + static_cast<std::ptrdiff_t>(end));
-            b.add(row);
-        }
-        append32(ref, static_cast<std::uint32_t>(data.size()));
-        append32(ref, makePointer(chain.front(), 0));
-        append32(ref, 0);
-        return ref;
+        return storeLongValue(
+            data, current_ && image_.data(current_).fitsNewRow(data.size()) ? current_ : 0, [&](bool single) {
+                const std::uint32_t n = image_.allocate();
+                image_.data(n, datapage::LongValueOwnerWord);
+                pages_.push_back(n);
+                if (single)
+                    current_ = n;
+                return n;
+            },
+            [&](std::uint32_t n) -> SlottedPage& { return image_.data(n); });
     }
 
     const std::vector<std::uint32_t>& pages() const { return pages_; }
     // The page new long values would go to, if it still has room.
-    std::vector<std::uint32_t> pagesWithRoom() const {
-        if (current_ && current_->freeSpace() >= RoomWorthListing)
-            return {currentPage_};
+    std::vector<std::uint32_t> pagesWithRoom() {
+        if (current_ && image_.data(current_).freeSpace() >= RoomWorthListing)
+            return {current_};
         return {};
     }
 
 private:
-    void openPage() {
-        currentPage_ = image_.allocate();
-        pages_.push_back(currentPage_);
-        current_.emplace(image_[currentPage_],
-                         le32(reinterpret_cast<const std::uint8_t*>(LongValueOwner)));
-    }
-
     Image& image_;
-    std::optional<DataPageBuilder> current_;
-    std::uint32_t currentPage_ = 0;
+    std::uint32_t current_ = 0;
     std::vector<std::uint32_t> pages_;
 };
 
@@ -329,7 +268,7 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         } else if (nc.type == TypeBoolean) {
             c.length = 1;
             c.flags = ColumnFlagFixed;
-        } else if (const std::size_t size = fixedValueSize(nc.type)) {
+        } else if (const std::size_t size = nc.type <= TypeDateTime ? fixedSizeOf(nc.type) : 0) {
             c.length = static_cast<std::uint16_t>(size);
             c.fixedOffset = shape.fixedSize;
             shape.fixedSize = static_cast<std::uint16_t>(shape.fixedSize + size);
@@ -368,7 +307,6 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     for (std::size_t i = 0; i < memoColumns.size(); ++i)
         stores.emplace_back(image);
 
-    std::optional<DataPageBuilder> page;
     std::uint32_t pageNumber = 0;
     RowImage row;
     row.columnCount = static_cast<std::uint16_t>(columnCount);
@@ -425,33 +363,32 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
             }
         }
         Bytes encoded = encodeRow(row);
-        // Too long for a page: move long values out of the row, largest first.
-        while (encoded.size() > MaxRowSize) {
-            std::size_t largest = columnCount;
-            for (const std::size_t c : memoColumns) {
-                const Bytes& v = row.varValues[shape.columns[c].varIndex];
-                if (v.size() > LongValueHeaderSize &&
-                    (largest == columnCount || v.size() > row.varValues[shape.columns[largest].varIndex].size()))
-                    largest = c;
-            }
-            if (largest == columnCount)
+        // Too long for a page: long values leave the row, largest first.
+        if (std::size_t size = encoded.size(); size > MaxRowSize) {
+            std::vector<std::size_t> lengths;
+            for (const std::size_t c : memoColumns)
+                lengths.push_back(row.varValues[shape.columns[c].varIndex].size() > LongValueHeaderSize
+                                      ? memoData[c].size() : 0);
+            const std::vector<bool> out = longValuesOut(lengths, MaxRowSize, size);
+            if (size > MaxRowSize)
                 fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
                                 " is too long for a data page");
-            const auto m = static_cast<std::size_t>(
-                std::find(memoColumns.begin(), memoColumns.end(), largest) - memoColumns.begin());
-            row.varValues[shape.columns[largest].varIndex] = stores[m].store(memoData[largest]);
+            for (std::size_t m = 0; m < memoColumns.size(); ++m)
+                if (out[m])
+                    row.varValues[shape.columns[memoColumns[m]].varIndex] = stores[m].store(memoData[memoColumns[m]]);
             encoded = encodeRow(row);
         }
-        if (!page || !page->fits(encoded.size())) {
+        if (!pageNumber || !image.data(pageNumber).fitsNewRow(encoded.size())) {
+            image.seal(pageNumber);
             pageNumber = image.allocate();
-            page.emplace(image[pageNumber], defPage);
+            image.data(pageNumber, defPage);
             result.dataPages.push_back(pageNumber);
         }
-        result.rowPlaces.push_back(makePointer(pageNumber, page->add(encoded)));
+        result.rowPlaces.push_back(makePointer(pageNumber, image.data(pageNumber).append(0, std::move(encoded))));
     }
-    if (page)
-        result.lastPageFree = static_cast<std::uint32_t>(page->freeSpace());
-    for (const LongValueStore& s : stores) {
+    if (pageNumber)
+        result.lastPageFree = static_cast<std::uint32_t>(image.data(pageNumber).freeSpace());
+    for (LongValueStore& s : stores) {
         result.longValuePages.push_back(s.pages());
         result.longValueRoom.push_back(s.pagesWithRoom());
     }
@@ -534,8 +471,8 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
             continue;
         LongValueMaps m;
         m.column = static_cast<std::uint16_t>(i);
-        m.usedPages = maps.add(user.longValuePages[memoIndex]);
-        m.freePages = maps.add(user.longValueRoom[memoIndex]);
+        m.used = maps.add(user.longValuePages[memoIndex]);
+        m.free = maps.add(user.longValueRoom[memoIndex]);
         def.longValueMaps.push_back(m);
         ++memoIndex;
     }
@@ -601,29 +538,44 @@ void writeHeader(Page& page, double created, const std::u16string& password) {
         put16(p + off, HeaderTailWord);
 }
 
-void writeGlobalMap(Page& page, std::uint32_t pageCount, const std::string& label) {
-    // One bit per page, set for pages that are free: here every page past the end.
-    std::size_t bytes = (pageCount + 7) / 8;
-    bytes = std::max(GlobalMapMinBytes,
-                     (bytes + GlobalMapStepBytes - 1) / GlobalMapStepBytes * GlobalMapStepBytes);
-    DataPageBuilder b(page, GlobalMapOwner);
-    Bytes row(UsageMapInlineBitmap + bytes, 0);
-    row[0] = UsageMapInline;
-    for (std::size_t bit = pageCount; bit < bytes * 8; ++bit)
-        row[UsageMapInlineBitmap + bit / 8] =
-            static_cast<std::uint8_t>(row[UsageMapInlineBitmap + bit / 8] | (1u << (bit % 8)));
-    if (!b.fits(row.size() + UsageMapRowSize + 2))
-        fail(label, "the database would have " + std::to_string(pageCount) +
+// The database's page map: one bit per page, set for the free ones (every
+// page past the end). Inline from options.pageMapStart (the pages before it
+// are in use), or a reference map over one usage-map page.
+void writeGlobalMap(Image& image, const CreateOptions& options, const std::string& label) {
+    Bytes row;
+    if (options.referencePageMap) {
+        const std::uint32_t mapPage = image.allocate();
+        std::uint8_t* bits = image[mapPage].bytes.data();
+        bits[0] = PageUsageMap;
+        bits[1] = 0x01;
+        for (std::size_t bit = image.count(); bit < UsageMapPagePages; ++bit)
+            UsageMap::setBit(bits + UsageMapPageBitmap, bit, true);
+        row.assign(UsageMapRowSize, 0);
+        row[0] = UsageMapReference;
+        put32(row.data() + 1, mapPage);
+    } else {
+        const std::uint32_t first = options.pageMapStart;
+        const std::size_t inReach = image.count() > first ? image.count() - first : 0;
+        const std::size_t bytes =
+            std::max(GlobalMapMinBytes, ((inReach + 7) / 8 + GlobalMapStepBytes - 1) / GlobalMapStepBytes *
+                                            GlobalMapStepBytes);
+        row = UsageMap::inlineRow(first, bytes);
+        for (std::size_t bit = inReach; bit < bytes * 8; ++bit)
+            UsageMap::setBit(row.data() + UsageMapInlineBitmap, bit, true);
+    }
+    SlottedPage& b = image.data(GlobalUsageMapPage, GlobalMapOwner);
+    if (!b.fitsNewRow(row.size() + UsageMapRowSize + 2))
+        fail(label, "the database would have " + std::to_string(image.count()) +
                         " pages, more than a new file can map");
-    b.add(row);
-    b.add(Bytes(UsageMapRowSize, 0));
+    b.append(0, std::move(row));
+    b.append(0, Bytes(UsageMapRowSize, 0));
 }
 
 } // namespace
 
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
                                              const std::vector<NewTableRows>& tables,
-                                             const std::u16string& password) {
+                                             const CreateOptions& options) {
     std::vector<Bytes> nameKeys;
     for (const NewTableRows& t : tables) {
         const std::u16string name = fromUtf8(t.table.name);
@@ -696,7 +648,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     std::vector<Bytes> idEntries;
     std::vector<Bytes> nameEntries;
     {
-        DataPageBuilder b(image[PageObjectsData], PageObjectsDef);
+        SlottedPage& b = image.data(PageObjectsData, PageObjectsDef);
         for (const CatalogEntry& e : entries) {
             RowImage row;
             row.columnCount = static_cast<std::uint16_t>(objectColumns.size());
@@ -715,10 +667,10 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
                 row.varValues[ObjectsLvPropVar] = inlineLongValue(e.properties);
                 row.present[14] = true;
             }
-            const Bytes encoded = encodeRow(row);
-            if (!b.fits(encoded.size()))
+            Bytes encoded = encodeRow(row);
+            if (!b.fitsNewRow(encoded.size()))
                 fail(label, "the catalog does not fit its page");
-            const std::uint8_t r = b.add(encoded);
+            const std::uint8_t r = b.append(0, std::move(encoded));
 
             Bytes idKey;
             appendLongIndexKey(static_cast<std::int32_t>(e.id), idKey);
@@ -757,8 +709,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     objects.logicalIndexes = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
     objects.longValueMaps = longValueColumns(objects.columns);
     for (LongValueMaps& m : objects.longValueMaps) {
-        m.usedPages = systemMaps.add({});
-        m.freePages = systemMaps.add({});
+        m.used = systemMaps.add({});
+        m.free = systemMaps.add({});
     }
 
     // MSysACEs: no entries; a new file carries no access-control entries.
@@ -796,8 +748,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     queries.logicalIndexes = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
     queries.longValueMaps = longValueColumns(queries.columns);
     for (LongValueMaps& m : queries.longValueMaps) {
-        m.usedPages = systemMaps.add({});
-        m.freePages = systemMaps.add({});
+        m.used = systemMaps.add({});
+        m.free = systemMaps.add({});
     }
 
     // MSysRelationships
@@ -837,8 +789,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         layoutTableDef(bytes, {number}, {&image[number]});
     }
 
-    writeGlobalMap(image[GlobalUsageMapPage], image.count(), label);
-    writeHeader(image[0], created, password);
+    writeGlobalMap(image, options, label);
+    writeHeader(image[0], created, options.password);
     return image.bytes();
 }
 
@@ -854,7 +806,7 @@ void createDatabase(const std::string& path, const std::vector<NewTableRows>& ta
         lock.emplace(path);
     if (options.password.size() > HeaderPasswordLength / 2)
         fail(path, "a database password has at most 20 characters");
-    const Bytes bytes = buildDatabaseImage(path, tables, options.password);
+    const Bytes bytes = buildDatabaseImage(path, tables, options);
     writeFileAtomically(path, bytes, options.overwrite);
 }
 

@@ -51,6 +51,10 @@ struct NewTableRows {
 struct CreateOptions {
     bool overwrite = false;  // replace an existing file
     std::u16string password;  // the database password (at most 20 characters); empty: none
+    // The database's page map as other writers make it: of the reference
+    // kind, or inline starting at this page (the pages before it in use).
+    bool referencePageMap = false;
+    std::uint32_t pageMapStart = 0;
 };
 
 // Writes the database to a temporary file beside `path`, flushes it to disk and
@@ -65,6 +69,6 @@ void createDatabase(const std::string& path, const NewTable& table,
 // The file as bytes, without touching the disk (for the above and for tests).
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
                                              const std::vector<NewTableRows>& tables,
-                                             const std::u16string& password = {});
+                                             const CreateOptions& options = {});
 
 } // namespace zorvane::jet

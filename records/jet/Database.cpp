@@ -21,34 +21,42 @@ Database::Database(std::string name, std::vector<std::uint8_t> image)
 void Database::readCatalog() {
     PageFile::ReadScope scope(*file_);  // one lock and check for the catalog
     checkHeader(*file_);
-    Table catalog(*file_, readTableDef(*file_, CatalogTableDefPage, "MSysObjects"));
+    Table catalog = openCatalog(*file_);
     if (const std::uint32_t stray = catalog.strayPage())
         file_->fail("the catalog (MSysObjects) is damaged: page " + std::to_string(stray) +
                     ", which its page usage map marks, holds none of its rows");
+    for (TableEntry& entry : catalogTables(catalog))
+        if (!entry.system)
+            tables_.push_back(std::move(entry));
+}
+
+Table Database::openCatalog(PageFile& file) {
+    return Table(file, readTableDef(file, CatalogTableDefPage, "MSysObjects"));
+}
+
+std::vector<Database::TableEntry> Database::catalogTables(Table& catalog) {
     const int id = catalog.columnIndex("Id");
     const int name = catalog.columnIndex("Name");
     const int type = catalog.columnIndex("Type");
     const int flags = catalog.columnIndex("Flags");
     if (id < 0 || name < 0 || type < 0 || flags < 0)
-        file_->fail("the catalog (MSysObjects) lacks the fields Id, Name, Type and Flags");
+        catalog.file().fail("the catalog (MSysObjects) lacks the fields Id, Name, Type and Flags");
+    std::vector<TableEntry> out;
     std::u16string text;
     for (std::size_t row = 0; row < catalog.rowCount(); ++row) {
         const ColumnBytes typeBytes = catalog.bytes(row, static_cast<std::size_t>(type));
-        if (!typeBytes.hasValue || typeBytes.length < 2 ||
-            static_cast<std::int16_t>(le16(typeBytes.data)) != ObjectTypeTable)
-            continue;
-        const ColumnBytes flagBytes = catalog.bytes(row, static_cast<std::size_t>(flags));
-        if (flagBytes.hasValue && flagBytes.length >= 4 &&
-            (le32(flagBytes.data) & ObjectFlagsSystemMask) != 0)
-            continue;
         const ColumnBytes idBytes = catalog.bytes(row, static_cast<std::size_t>(id));
-        if (!idBytes.hasValue || idBytes.length < 4)
-            continue;
+        const ColumnBytes flagBytes = catalog.bytes(row, static_cast<std::size_t>(flags));
         text.clear();
-        if (!catalog.appendText(row, static_cast<std::size_t>(name), text))
+        if (!typeBytes.hasValue || typeBytes.length < 2 ||
+            static_cast<std::int16_t>(le16(typeBytes.data)) != ObjectTypeTable || !idBytes.hasValue ||
+            idBytes.length < 4 || !catalog.appendText(row, static_cast<std::size_t>(name), text))
             continue;
-        tables_.push_back({toUtf8(text), le32(idBytes.data) & 0x00FFFFFFu});
+        out.push_back({toUtf8(text), le32(idBytes.data) & 0x00FFFFFFu,
+                       flagBytes.hasValue && flagBytes.length >= 4 &&
+                           (le32(flagBytes.data) & ObjectFlagsSystemMask) != 0});
     }
+    return out;
 }
 
 std::unique_ptr<Table> Database::openTable(std::string_view name) {

@@ -23,7 +23,12 @@ public:
     struct TableEntry {
         std::string name;     // UTF-8
         std::uint32_t page;   // its definition page
+        bool system = false;  // a system table
     };
+    // Every table the catalog lists (with a name), system tables too, in
+    // catalog order. Throws Error when the catalog cannot be read.
+    static std::vector<TableEntry> catalogTables(Table& catalog);
+    static Table openCatalog(PageFile& file);
     // The user tables (no system tables), in catalog order.
     const std::vector<TableEntry>& tables() const { return tables_; }
 

@@ -97,6 +97,9 @@ inline constexpr std::size_t TdefUsedPagesOffset = 0x37;  // 4 bytes: row pointe
 inline constexpr std::size_t TdefFreePagesOffset = 0x3B;  // 4 bytes: row pointer to usage map
 inline constexpr std::size_t TdefBlockEnd = 0x3F;         // real-index entries start here
 inline constexpr std::size_t TdefRealIndexEntrySize = 12;
+// After the column names: the real indexes' and logical indexes' definitions.
+inline constexpr std::size_t RealIndexDefinitionSize = 52;
+inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
 
 inline constexpr std::uint8_t TableTypeUser = 0x4E;
 inline constexpr std::uint8_t TableTypeSystem = 0x53;
@@ -139,6 +142,23 @@ enum ColumnType : std::uint8_t {
     TypeGuid = 0x0F,      // Replication ID, 16 bytes
     TypeNumeric = 0x10,   // 17 bytes: sign, 16 bytes magnitude
 };
+
+// Bytes a value of a fixed-size type takes in a row's fixed area; 0 for the
+// other types (a Boolean lives in the null mask).
+inline std::size_t fixedSizeOf(std::uint8_t type) {
+    switch (type) {
+    case TypeByte: return 1;
+    case TypeInteger: return 2;
+    case TypeLong:
+    case TypeSingle: return 4;
+    case TypeCurrency:
+    case TypeDouble:
+    case TypeDateTime: return 8;
+    case TypeGuid: return 16;
+    case TypeNumeric: return 17;
+    default: return 0;
+    }
+}
 
 // ---------------------------------------------------------------------------
 // Rows (Jet 4): 2-byte column count; fixed area; variable values; then from

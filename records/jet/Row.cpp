@@ -12,19 +12,9 @@ using namespace format;
 
 // Bytes of the fixed-size types; other fixed columns use their declared length.
 std::size_t fixedValueSize(const Column& column) {
-    switch (column.type) {
-    case TypeBoolean: return 0;
-    case TypeByte: return 1;
-    case TypeInteger: return 2;
-    case TypeLong:
-    case TypeSingle: return 4;
-    case TypeCurrency:
-    case TypeDouble:
-    case TypeDateTime: return 8;
-    case TypeGuid: return 16;
-    case TypeNumeric: return 17;
-    default: return column.length;
-    }
+    if (column.type == TypeBoolean)
+        return 0;
+    return fixedSizeOf(column.type) ? fixedSizeOf(column.type) : column.length;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "records/jet/Table.h"
 
 #include "records/jet/Format.h"
+#include "records/jet/UsageMap.h"
 
 #include <algorithm>
 
@@ -25,7 +26,7 @@ bool sameName(std::string_view a, std::string_view b) {
 
 Table::Table(PageFile& file, TableDef def)
     : file_(file), def_(std::move(def)), label_(def_.label()) {
-    load(usageMapPages(file_, def_.usedPages, label_));
+    load(UsageMap::at(file_, def_.usedPages, label_).pages());
     if (!def_.system && rows_.size() != def_.storedRows) {
         std::string where;
         if (const std::uint32_t stray = strayPage())
@@ -39,7 +40,7 @@ Table::Table(PageFile& file, TableDef def)
 std::uint32_t Table::strayPage() const {
     for (const std::uint32_t number : pages_) {
         const std::uint8_t* bytes = file_.page(number, label_.c_str());
-        if (bytes[0] != PageData || le32(bytes + DataOwnerOffset) != def_.page)
+        if (!datapage::ownedBy(bytes, def_.page))
             return number;
     }
     return 0;
@@ -48,7 +49,7 @@ std::uint32_t Table::strayPage() const {
 void Table::scanPage(std::uint32_t number, std::vector<RowSpan>& rows,
                      std::vector<RowPlace>& places, Pointers& pointers) const {
     const std::uint8_t* bytes = file_.page(number, label_.c_str());
-    if (bytes[0] != PageData || le32(bytes + DataOwnerOffset) != def_.page)
+    if (!datapage::ownedBy(bytes, def_.page))
         return;  // the map also marks pages that hold no rows of this table
     const std::uint16_t slots = rowSlotCount(file_, bytes, number, label_);
     for (std::uint16_t slot = 0; slot < slots; ++slot) {
@@ -90,7 +91,7 @@ void Table::load(std::vector<std::uint32_t> pages) {
     std::size_t slots = 0;
     for (const std::uint32_t number : pages)
         if (const std::uint8_t* bytes = file_.page(number, label_.c_str());
-            bytes[0] == PageData && le32(bytes + DataOwnerOffset) == def_.page)
+            datapage::ownedBy(bytes, def_.page))
             slots += rowSlotCount(file_, bytes, number, label_);
     rows.reserve(slots);
     places.reserve(slots);
@@ -118,7 +119,7 @@ void Table::load(std::vector<std::uint32_t> pages) {
 void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
     // Everything that can fail is read first; the rows change only after.
     TableDef def = readTableDef(file_, def_.page, def_.name);
-    std::vector<std::uint32_t> pages = usageMapPages(file_, def.usedPages, label_);
+    std::vector<std::uint32_t> pages = UsageMap::at(file_, def.usedPages, label_).pages();
     if (ambiguousHomes_) {
         load(std::move(pages));
         def_ = std::move(def);

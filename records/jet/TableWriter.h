@@ -22,10 +22,6 @@
 // All changes go into the file's current command (PageFile::begin()); the
 // caller commits, or rolls back on an Error. Tables with indexes are refused
 // before anything changes, as are fields the engine cannot fill.
-//
-// The implementation lives in WriterTable.cpp, beside the new-file writer
-// whose row and text encoders it uses (the reader's builds, such as the fuzz
-// target, leave the Writer* sources out).
 
 #include "records/jet/Table.h"
 

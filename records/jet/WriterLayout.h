@@ -45,14 +45,10 @@ inline constexpr std::uint16_t HeaderTailWord = 0x0100;
 // ---------------------------------------------------------------------------
 // Data pages
 
-inline constexpr std::size_t DataPageHeaderSize = format::DataRowTableOffset;  // 14
 // The largest row Access stores on a data page.
 inline constexpr std::size_t MaxRowSize = 4060;
-// A row number is one byte of a row pointer.
-inline constexpr std::size_t MaxRowsPerPage = 255;
 // Usage-map rows as Access writes them: type, 4 bytes, 64 bytes of map.
 inline constexpr std::size_t UsageMapRowSize = 69;
-inline constexpr std::size_t UsageMapInlineBytes = UsageMapRowSize - format::UsageMapInlineBitmap;
 inline constexpr std::size_t UsageMapReferenceSlots = (UsageMapRowSize - 1) / 4;  // 17
 // The database-wide map grows with the file, in steps of this many bytes.
 inline constexpr std::size_t GlobalMapMinBytes = 64;
@@ -66,7 +62,7 @@ inline constexpr std::uint32_t GlobalMapOwner = 1;
 
 // A long value stored in the row itself only when the whole row stays this
 // small; otherwise it moves to a long-value page.
-inline constexpr std::size_t LongValuePartMax = format::PageSize - DataPageHeaderSize - 2 - 4;
+inline constexpr std::size_t LongValuePartMax = format::PageSize - format::DataRowTableOffset - 2 - 4;
 // Compressed text in a long value is only allowed up to this many characters.
 inline constexpr std::size_t LongValueCompressMaxChars = 1024;
 
@@ -77,8 +73,6 @@ inline constexpr std::uint32_t TableMagic = 1625;   // header word and per-colum
 inline constexpr std::uint32_t IndexMagic = 1923;   // start of each real index
 inline constexpr std::size_t TdefHeaderSize = format::TdefBlockEnd;  // 63
 inline constexpr std::size_t TdefAutoNumberFlagOffset = 0x18;
-inline constexpr std::size_t RealIndexDefinitionSize = 52;
-inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
 inline constexpr std::size_t IndexColumnSlots = 10;
 inline constexpr std::uint8_t IndexAscending = 0x01;
 inline constexpr std::uint8_t IndexFlagUnique = 0x01;
@@ -93,10 +87,10 @@ inline constexpr std::uint16_t TextColumnBytesPerChar = 2;
 // Index pages
 
 inline constexpr std::size_t IndexParentOffset = 0x04;     // 4 bytes: table definition page
-inline constexpr std::size_t IndexPrevOffset = 0x08;
-inline constexpr std::size_t IndexNextOffset = 0x0C;
-inline constexpr std::size_t IndexTailOffset = 0x10;
-inline constexpr std::size_t IndexPrefixOffset = 0x14;     // 2 bytes: shared prefix length
+inline constexpr std::size_t IndexPrevOffset = 0x0C;
+inline constexpr std::size_t IndexNextOffset = 0x10;
+inline constexpr std::size_t IndexTailOffset = 0x14;
+inline constexpr std::size_t IndexPrefixOffset = 0x18;     // 2 bytes: shared prefix length
 inline constexpr std::size_t IndexEntryMaskOffset = 0x1B;  // bit n: an entry ends at n
 inline constexpr std::size_t IndexEntriesOffset = 0x1E0;
 inline constexpr std::uint8_t IndexKeyPresent = 0x7F;      // ascending, not null

@@ -60,81 +60,6 @@ Bytes encodeRow(const RowImage& row) {
     return out;
 }
 
-DataPageBuilder::DataPageBuilder(Page& page, std::uint32_t owner) : page_(page) {
-    page_.bytes.fill(0);
-    page_.bytes[0] = PageData;
-    page_.bytes[1] = 0x01;
-    put32(page_.bytes.data() + DataOwnerOffset, owner);
-    put16(page_.bytes.data() + DataFreeSpaceOffset, static_cast<std::uint16_t>(freeSpace()));
-}
-
-std::size_t DataPageBuilder::freeSpace() const {
-    return dataStart_ - DataRowTableOffset - 2u * rows_;
-}
-
-bool DataPageBuilder::fits(std::size_t rowLength) const {
-    return rows_ < MaxRowsPerPage && rowLength + 2 <= freeSpace();
-}
-
-std::uint8_t DataPageBuilder::add(const std::uint8_t* data, std::size_t length) {
-    if (!fits(length))
-        throw std::logic_error("row does not fit its data page");
-    dataStart_ -= length;
-    std::memcpy(page_.bytes.data() + dataStart_, data, length);
-    put16(page_.bytes.data() + DataRowTableOffset + 2u * rows_,
-          static_cast<std::uint16_t>(dataStart_));
-    const auto number = static_cast<std::uint8_t>(rows_);
-    ++rows_;
-    put16(page_.bytes.data() + DataRowCountOffset, rows_);
-    put16(page_.bytes.data() + DataFreeSpaceOffset, static_cast<std::uint16_t>(freeSpace()));
-    return number;
-}
-
-// ---------------------------------------------------------------------------
-// Usage maps
-
-bool fitsInlineUsageMap(std::uint32_t firstPage, const std::vector<std::uint32_t>& pages,
-                        std::size_t mapBytes) {
-    for (const std::uint32_t p : pages) {
-        if (p < firstPage || p - firstPage >= mapBytes * 8)
-            return false;
-    }
-    return true;
-}
-
-Bytes inlineUsageMap(std::uint32_t firstPage, const std::vector<std::uint32_t>& pages,
-                     std::size_t mapBytes) {
-    if (!fitsInlineUsageMap(firstPage, pages, mapBytes))
-        throw std::logic_error("pages beyond the reach of an inline usage map");
-    Bytes out(UsageMapInlineBitmap + mapBytes, 0);
-    out[0] = UsageMapInline;
-    put32(out.data() + UsageMapInlineStart, firstPage);
-    for (const std::uint32_t p : pages)
-        setBit(out.data() + UsageMapInlineBitmap, p - firstPage);
-    return out;
-}
-
-Bytes referenceUsageMap(const std::vector<std::uint32_t>& mapPages) {
-    if (mapPages.size() > UsageMapReferenceSlots)
-        throw std::logic_error("too many usage-map pages for one reference map");
-    Bytes out(UsageMapRowSize, 0);
-    out[0] = UsageMapReference;
-    for (std::size_t i = 0; i < mapPages.size(); ++i)
-        put32(out.data() + 1 + 4 * i, mapPages[i]);
-    return out;
-}
-
-void fillUsageMapPage(Page& page, std::size_t slot, const std::vector<std::uint32_t>& pages) {
-    page.bytes.fill(0);
-    page.bytes[0] = PageUsageMap;
-    page.bytes[1] = 0x01;
-    const std::uint64_t first = static_cast<std::uint64_t>(slot) * UsageMapPagePages;
-    for (const std::uint32_t p : pages) {
-        if (p >= first && p - first < UsageMapPagePages)
-            setBit(page.bytes.data() + UsageMapPageBitmap, static_cast<std::size_t>(p - first));
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Table definitions
 
@@ -216,8 +141,8 @@ Bytes serializeTableDef(const TableDefImage& t) {
         appendName(out, l.name);
     for (const LongValueMaps& m : t.longValueMaps) {
         append16(out, m.column);
-        append32(out, m.usedPages);
-        append32(out, m.freePages);
+        append32(out, m.used);
+        append32(out, m.free);
     }
     append16(out, 0xFFFF);
     put32(out.data() + TdefLengthOffset, static_cast<std::uint32_t>(out.size()));

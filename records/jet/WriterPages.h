@@ -1,8 +1,10 @@
 #pragma once
-// Page images for a new database: data pages and their rows, usage maps,
-// table definitions and index leaf pages. Each builder fills bytes in memory;
+// Page images for a new database: rows, table definitions and index leaf
+// pages. Each builder fills bytes in memory;
 // the caller decides page numbers and writes the file.
 
+#include "records/jet/Catalog.h"
+#include "records/jet/DataPage.h"
 #include "records/jet/Format.h"
 
 #include <array>
@@ -11,8 +13,6 @@
 #include <vector>
 
 namespace zorvane::jet::writer {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct Page {
     std::array<std::uint8_t, format::PageSize> bytes{};
@@ -31,40 +31,6 @@ struct RowImage {
 };
 
 Bytes encodeRow(const RowImage& row);
-
-// A data page filled from its end: rows are appended in slot order.
-class DataPageBuilder {
-public:
-    // `owner`: the table definition page (or the long-value owner word).
-    explicit DataPageBuilder(Page& page, std::uint32_t owner);
-    std::size_t freeSpace() const;
-    std::uint16_t rowCount() const { return rows_; }
-    bool fits(std::size_t rowLength) const;
-    // Adds a row; returns its row number. The row must fit.
-    std::uint8_t add(const std::uint8_t* data, std::size_t length);
-    std::uint8_t add(const Bytes& row) { return add(row.data(), row.size()); }
-
-private:
-    Page& page_;
-    std::uint16_t rows_ = 0;
-    std::size_t dataStart_ = format::PageSize;
-};
-
-// ---------------------------------------------------------------------------
-// Usage maps
-
-// An inline map row (`mapBytes` bytes of bitmap) marking `pages`, which must
-// all lie within the map's reach from `firstPage`.
-Bytes inlineUsageMap(std::uint32_t firstPage, const std::vector<std::uint32_t>& pages,
-                     std::size_t mapBytes);
-// Whether `pages` fit one inline map of `mapBytes` bytes from `firstPage`.
-bool fitsInlineUsageMap(std::uint32_t firstPage, const std::vector<std::uint32_t>& pages,
-                        std::size_t mapBytes);
-// A reference map row naming `mapPages` (slot i covers pages from
-// i * UsageMapPagePages); zero for slots without a page.
-Bytes referenceUsageMap(const std::vector<std::uint32_t>& mapPages);
-// Fills a usage-map page for slot `slot`, marking the `pages` in its reach.
-void fillUsageMapPage(Page& page, std::size_t slot, const std::vector<std::uint32_t>& pages);
 
 // ---------------------------------------------------------------------------
 // Table definitions
@@ -94,13 +60,6 @@ struct LogicalIndexDef {
     std::uint32_t number = 0;
     std::uint32_t realIndex = 0;
     std::uint8_t type = 0;
-};
-
-// The usage maps of the long-value pages of one memo or OLE column.
-struct LongValueMaps {
-    std::uint16_t column = 0;
-    std::uint32_t usedPages = 0;  // row pointer
-    std::uint32_t freePages = 0;  // row pointer
 };
 
 struct TableDefImage {

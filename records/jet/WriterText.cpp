@@ -187,24 +187,6 @@ double dateValueNow() {
                      local.tm_min, local.tm_sec);
 }
 
-std::size_t fixedValueSize(std::uint8_t type) {
-    switch (type) {
-    case format::TypeByte:
-        return 1;
-    case format::TypeInteger:
-        return 2;
-    case format::TypeLong:
-    case format::TypeSingle:
-        return 4;
-    case format::TypeCurrency:
-    case format::TypeDouble:
-    case format::TypeDateTime:
-        return 8;
-    default:
-        return 0;
-    }
-}
-
 namespace {
 
 // The text as ASCII, or nothing when it holds any other character.

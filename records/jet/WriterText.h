@@ -29,8 +29,6 @@ bool appendNameIndexKey(const std::u16string& name, std::vector<std::uint8_t>& o
 // such a value or does not fit the type.
 bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
                            std::vector<std::uint8_t>& out);
-// The stored size of a fixed-size value of `type`; 0 for other types.
-std::size_t fixedValueSize(std::uint8_t type);
 
 // UTF-8 to UTF-16 (an invalid sequence becomes U+FFFD).
 std::u16string fromUtf8(const std::string& text);

@@ -3,7 +3,7 @@
 // databases of realistic random records.
 #include "records/VendorDatabase.h"
 #include "records/jet/PageFile.h"
-#include "records/jet/TableWriterCheck.h"
+#include "records/jet/DatabaseCheck.h"
 #include "tests/support/EngineReaders.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 

@@ -3,6 +3,7 @@
 // set's back), the cursor and pending values, a table outgrowing its inline
 // page maps, zorvane-db's commands with long values written and given back,
 // and a check that finds real damage.
+#include "records/jet/UsageMap.h"
 #include "tests/edit/EditTestSupport.h"
 #include "tests/support/SampleDatabases.h"
 
@@ -281,6 +282,13 @@ private slots:
         auto at = [](QByteArray& b, std::size_t page, std::size_t offset) {
             return reinterpret_cast<std::uint8_t*>(b.data()) + page * fmt::PageSize + offset;
         };
+        // Clears `page` in the inline usage map (from page 0) at row pointer `map`.
+        auto unmark = [&](QByteArray& b, std::uint32_t map, std::uint32_t page) {
+            const std::size_t row = fmt::le16(at(b, fmt::pointerPage(map), fmt::DataRowTableOffset + 2u * fmt::pointerRow(map)));
+            *at(b, fmt::pointerPage(map), (row & fmt::RowOffsetMask) + 5 + page / 8) &= std::uint8_t(~(1u << (page % 8)));
+        };
+        const jet::TableDef catalog = jet::readTableDef(db.file(), fmt::CatalogTableDefPage, "MSysObjects");
+        const std::uint32_t catalogPage = jet::UsageMap::at(db.file(), catalog.usedPages, "").pages().front();
         const std::pair<std::function<void(QByteArray&)>, QString> cases[] = {
             {[&](QByteArray& b) {
                  std::uint8_t* free = at(b, moved.page, fmt::DataFreeSpaceOffset);
@@ -300,6 +308,10 @@ private slots:
                      std::uint8_t(moved.slot + 1);
              },
              QString("no pointer leads to the moved row at page %1, row %2").arg(moved.page).arg(moved.slot)},
+            {[&](QByteArray& b) { unmark(b, table->def().usedPages, moved.page); },  // a page no table owns
+             QString("page %1 is marked in use in the database's page map, but no table owns it").arg(moved.page)},
+            {[&](QByteArray& b) { unmark(b, catalog.usedPages, catalogPage); },  // a lost catalog page
+             QString("page %1 is marked in use in the database's page map, but no table owns it").arg(catalogPage)},
         };
         const QString copy = QDir(dir_->path()).filePath("damaged.mdb");
         for (const auto& [damage, expected] : cases) {

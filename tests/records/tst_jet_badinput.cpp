@@ -3,6 +3,7 @@
 // Never a crash, an out-of-bounds read or an endless loop.
 #include "records/jet/Database.h"
 #include "records/jet/Format.h"
+#include "records/jet/UsageMap.h"
 #include "tests/support/EngineReaders.h"
 #include "tests/support/SampleDatabases.h"
 
@@ -125,7 +126,7 @@ private slots:
             jet::Database db(samples_.toStdString());
             const auto table1 = db.openTable("Table1"), table2 = db.openTable("Table2");
             at.table1Def = table1->def().page;
-            at.table1Rows = jet::usageMapPages(db.file(), table1->def().usedPages, "Table1").front();
+            at.table1Rows = jet::UsageMap::at(db.file(), table1->def().usedPages, "Table1").pages().front();
             at.table2Def = table2->def().page;
             at.table2Next = fmt::le32(db.file().page(at.table2Def) + fmt::TdefNextPageOffset);
         }

@@ -51,7 +51,7 @@ inline std::vector<jet::NewRow> manyRows() {
 // Writes "samples.mdb" with Table1, Table2, Table3 (empty: "a", "b"),
 // Indexed, Counter (an AutoNumber "ID" without index) and Many into
 // `folder`; returns its path.
-inline QString writeSamples(const QString& folder, const QString& name = "samples.mdb") {
+inline QString writeSamples(const QString& folder, const QString& name = "samples.mdb", jet::CreateOptions options = {}) {
     jet::NewTable types{"Table1", {}, {}}, wide{"Table2", {}, {}};
     const std::pair<const char*, std::uint8_t> fields[] = {
         {"Name", fmt::TypeText},     {"Notes", fmt::TypeMemo},   {"Flag", fmt::TypeBoolean},
@@ -83,12 +83,11 @@ inline QString writeSamples(const QString& folder, const QString& name = "sample
     const jet::NewTable counter{"Counter", {{"ID", fmt::TypeLong, 255, true}, {"Label", fmt::TypeText, 20, false}}, {}};
     const std::vector<jet::NewRow> counted{{text("1"), text("one")}, {text("2"), null}, {text("7"), text("")}};
     const QString path = QDir(folder).filePath(name);
-    jet::CreateOptions overwrite;
-    overwrite.overwrite = true;
+    options.overwrite = true;
     jet::createDatabase(QFile::encodeName(path).toStdString(),
                         {{types, typesRows()}, {wide, wideData}, {empty, {}}, {indexed, indexedData},
                          {counter, counted}, {many, manyRows()}},
-                        overwrite);
+                        options);
     return path;
 }
 

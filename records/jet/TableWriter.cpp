@@ -3,8 +3,9 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/LongValue.h"
 #include "records/jet/Row.h"
-#include "records/jet/TableWriterPages.h"
+#include "records/jet/PageSet.h"
 #include "records/jet/WriterLayout.h"
 #include "records/jet/WriterPages.h"
 #include "records/jet/WriterText.h"
@@ -17,15 +18,10 @@
 namespace zorvane::jet {
 
 using namespace format;
-using tablewrite::Bytes;
-using tablewrite::PageSet;
-using tablewrite::Slot;
-using tablewrite::SlottedPage;
-using tablewrite::TableLayout;
+using Slot = PageSet::Slot;
+using datapage::LongValueOwnerWord;
 
 namespace {
-
-const std::uint32_t LongValueOwnerWord = le32(reinterpret_cast<const std::uint8_t*>(LongValueOwner));
 
 bool isLong(const Column& c) { return c.type == TypeMemo || c.type == TypeOle; }
 
@@ -64,20 +60,12 @@ struct RowBuild {
     std::vector<Long> longs;
 };
 
-Bytes inlineLongValue(const Bytes& data) {
-    Bytes out(LongValueHeaderSize, 0);
-    put32(out.data(), static_cast<std::uint32_t>(data.size()) | LongValueInline);
-    out.insert(out.end(), data.begin(), data.end());
-    return out;
-}
-
 } // namespace
 
 struct TableWriter::Impl {
     PageFile& file;
     TableDef def;
     std::string what;
-    TableLayout layout;
     RowShape shape;
     PageSet pages;
     std::int64_t rowDelta = 0;
@@ -86,7 +74,7 @@ struct TableWriter::Impl {
     bool finished = false;
 
     Impl(PageFile& f, const TableDef& d)
-        : file(f), def(d), what(d.label()), layout(tablewrite::readTableLayout(f, d)), shape(shapeOf(d)),
+        : file(f), def(d), what(d.label()), shape(shapeOf(d)),
           pages(f, what) {}
 
     [[noreturn]] void refuse(const std::string& reason) const { pages.refuse(reason); }
@@ -94,56 +82,30 @@ struct TableWriter::Impl {
     // ---- long values
 
     Bytes storeLongValue(const Column& column, const Bytes& data) {
-        const TableLayout::LongValueMaps* maps = layout.longValueMapsOf(column.number);
+        const LongValueMaps* maps = def.longValueMapsOf(column.number);
         if (!maps || maps->used == 0)
             refuse(fieldLabel(column) + " has no page map for long values, so its value cannot "
                    "be kept outside the row");
         if (data.size() > LongValueLengthMask)
             refuse("the value of " + fieldLabel(column) + " is too long");
-        Bytes ref(LongValueHeaderSize, 0);
         std::set<std::uint32_t>& touched = touchedLong[column.number];
-        if (data.size() + 2 <= PageSize - writer::DataPageHeaderSize) {
-            std::uint32_t target = 0;
-            const std::vector<std::uint32_t> roomy =
-                maps->free != 0 ? tablewrite::mapPages(pages, maps->free) : std::vector<std::uint32_t>();
-            for (const std::uint32_t p : roomy) {
-                const SlottedPage* page = pages.readIfData(p);
-                if (page && page->owner() == LongValueOwnerWord && page->fitsNewRow(data.size())) {
-                    target = p;
-                    break;
-                }
-            }
-            if (target == 0) {
-                target = pages.newDataPage(LongValueOwnerWord);
-                tablewrite::setMapBit(pages, maps->used, target, true);
-            }
-            const std::uint8_t row = pages.change(target).append(0, data);
-            touched.insert(target);
-            put32(ref.data(), static_cast<std::uint32_t>(data.size()) | LongValueSinglePage);
-            put32(ref.data() + LongValuePointerOffset, makePointer(target, row));
-            return ref;
-        }
-        // A chain of rows, one page each: the pointer to the next part, then the part.
-        const std::size_t part = writer::LongValuePartMax;
-        const std::size_t parts = (data.size() + part - 1) / part;
-        std::vector<std::uint32_t> chain;
-        for (std::size_t i = 0; i < parts; ++i) {
-            chain.push_back(pages.newDataPage(LongValueOwnerWord));
-            tablewrite::setMapBit(pages, maps->used, chain.back(), true);
-        }
-        for (std::size_t i = 0; i < parts; ++i) {
-            Bytes row(4, 0);
-            put32(row.data(), i + 1 < parts ? makePointer(chain[i + 1], 0) : 0);
-            const std::size_t begin = i * part;
-            const std::size_t end = std::min(data.size(), begin + part);
-            row.insert(row.end(), data.begin() + static_cast<std::ptrdiff_t>(begin),
-                       data.begin() + static_cast<std::ptrdiff_t>(end));
-            pages.change(chain[i]).append(0, std::move(row));
-            touched.insert(chain[i]);
-        }
-        put32(ref.data(), static_cast<std::uint32_t>(data.size()));
-        put32(ref.data() + LongValuePointerOffset, makePointer(chain.front(), 0));
-        return ref;
+        std::uint32_t roomy = 0;
+        if (maps->free != 0 && data.size() + 2 <= PageSize - datapage::HeaderSize)
+            for (const std::uint32_t p : pages.map(maps->free).pages())
+                if (const SlottedPage* page = pages.readIfData(p);
+                    !roomy && page && page->owner() == LongValueOwnerWord && page->fitsNewRow(data.size()))
+                    roomy = p;
+        return jet::storeLongValue(
+            data, roomy,
+            [&](bool) {
+                const std::uint32_t n = pages.newDataPage(LongValueOwnerWord);
+                pages.setMapBit(maps->used, n, true);
+                return n;
+            },
+            [&](std::uint32_t n) -> SlottedPage& {
+                touched.insert(n);
+                return pages.change(n);
+            });
     }
 
     void eraseLongRow(const Column& column, std::uint32_t pointer) {
@@ -259,23 +221,12 @@ struct TableWriter::Impl {
 
     // Which long values leave the row (largest first) so that it takes at
     // most `limit` bytes; `size` gets the row's length then.
-    std::vector<bool> chooseLongValuesOut(const RowBuild& b, std::size_t limit,
-                                          std::size_t& size) const {
+    std::vector<bool> chooseLongValuesOut(const RowBuild& b, std::size_t limit, std::size_t& size) const {
         size = writer::encodeRow(b.image).size();
-        std::vector<bool> out(b.longs.size(), false);
-        std::vector<std::size_t> order(b.longs.size());
-        for (std::size_t i = 0; i < order.size(); ++i)
-            order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) {
-            return b.longs[x].data.size() > b.longs[y].data.size();
-        });
-        for (const std::size_t k : order) {
-            if (size <= limit)
-                break;
-            out[k] = true;
-            size -= b.longs[k].data.size();
-        }
-        return out;
+        std::vector<std::size_t> lengths;
+        for (const RowBuild::Long& l : b.longs)
+            lengths.push_back(l.data.size());
+        return longValuesOut(lengths, limit, size);
     }
 
     Bytes encode(RowBuild& b, const std::vector<bool>& out) {
@@ -298,7 +249,7 @@ struct TableWriter::Impl {
 
     // The table's last data page in usage-map order, if it has one.
     std::uint32_t lastDataPage() {
-        const std::vector<std::uint32_t> used = tablewrite::mapPages(pages, layout.usedMap);
+        const std::vector<std::uint32_t> used = pages.map(def.usedPages).pages();
         for (auto it = used.rbegin(); it != used.rend(); ++it) {
             const SlottedPage* page = pages.readIfData(*it);
             if (page && page->owner() == def.page)
@@ -312,7 +263,7 @@ struct TableWriter::Impl {
         std::uint32_t target = lastDataPage();
         if (target == 0 || !pages.read(target).fitsNewRow(row.size())) {
             target = pages.newDataPage(def.page);
-            tablewrite::setMapBit(pages, layout.usedMap, target, true);
+            pages.setMapBit(def.usedPages, target, true);
         }
         const std::uint8_t slot = pages.change(target).append(flags, std::move(row));
         touchedData.insert(target);
@@ -355,11 +306,10 @@ struct TableWriter::Impl {
 // ---------------------------------------------------------------------------
 
 void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
-    const TableLayout layout = tablewrite::readTableLayout(file, def);
     auto refuse = [&](const std::string& reason) {
         file.fail(def.label() + " cannot be changed: " + reason);
     };
-    if (layout.logicalIndexes != 0 || layout.realIndexes != 0)
+    if (def.logicalIndexes != 0 || def.realIndexes != 0)
         refuse("it has indexes, which this engine does not keep up to date");
     for (const Column& c : def.columns) {
         if (c.flags & (ColumnFlagAutoLong | ColumnFlagAutoGuid))
@@ -413,7 +363,7 @@ RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChang
     RowPlace now = place;
     if (size <= limit) {
         Bytes row = d->encode(b, out);
-        d->pages.change(place.page).slots[place.slot].data = std::move(row);
+        d->pages.change(place.page).rows[place.slot].data = std::move(row);
         d->touchedData.insert(place.page);
     } else {
         // Moved to the end; the home slot points there.
@@ -463,14 +413,14 @@ void TableWriter::finish() {
         if (map == 0)
             return;  // the table keeps no such map
         const SlottedPage& p = d->pages.read(page);
-        tablewrite::setMapBit(d->pages, map, page,
-                              p.slots.size() < tablewrite::MaxSlots &&
+        d->pages.setMapBit(map, page,
+                              p.rows.size() < datapage::MaxRows &&
                                   p.freeSpace() >= writer::RoomWorthListing);
     };
     for (const std::uint32_t page : d->touchedData)
-        listRoom(d->layout.freeMap, page);
+        listRoom(d->def.freePages, page);
     for (const auto& [column, touched] : d->touchedLong) {
-        if (const TableLayout::LongValueMaps* maps = d->layout.longValueMapsOf(column)) {
+        if (const LongValueMaps* maps = d->def.longValueMapsOf(column)) {
             for (const std::uint32_t page : touched)
                 listRoom(maps->free, page);
         }

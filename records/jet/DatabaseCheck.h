@@ -2,8 +2,9 @@
 // The structure check behind `zorvane-db check`: after any number of writes a
 // file must still hold together the way Access lays it out.
 //
-//  - the database-wide page map reaches every page of the file, and marks no
-//    page free that a table uses;
+//  - the database-wide page map (inline or reference, from any first page;
+//    pages outside its reach count as in use) marks no page free that a
+//    table uses;
 //  - every table's usage map marks only data pages of that table (its long
 //    values: only long-value pages), its map of pages with room only pages
 //    it uses, and no page belongs to two owners;
@@ -14,7 +15,7 @@
 //    one pointer, which leads to it;
 //  - the catalog's own pages and usage map hold together like any table's,
 //    and no data or usage-map page the database's page map marks in use is
-//    left without an owner.
+//    left without an owner (a lost catalog page leaves its tables' pages so).
 // A file that another program changes while it is checked throws ChangedError;
 // one protected by a password not given throws RefusedError.
 
