@@ -1,6 +1,7 @@
 // zorvane-db add FILE TABLE FIELD=VALUE...: one new record, after every other
 // record of the table, through the record set as the lookup window adds one:
-// AddNew, the fields in the order given, Update, Requery.
+// AddNew, the fields in the order given, Update. (The window then calls
+// Requery to list the new record; nothing reads the set here afterwards.)
 #include "tools/Commands.h"
 
 #include "records/RecordSet.h"
@@ -14,7 +15,6 @@ int runAdd(const QStringList& arguments) {
     set.AddNew();
     setFields(set, arguments.mid(2));
     set.Update();
-    set.Requery();
     return 0;
 }
 

@@ -93,8 +93,9 @@ void Table::load(std::vector<std::uint32_t> pages) {
         if (const std::uint8_t* bytes = file_.page(number, label_.c_str());
             datapage::ownedBy(bytes, def_.page))
             slots += rowSlotCount(file_, bytes, number, label_);
-    rows.reserve(slots);
-    places.reserve(slots);
+    // Room for a few pages' more rows, so that adding a row rarely moves them.
+    rows.reserve(slots + 1024);
+    places.reserve(slots + 1024);
     for (const std::uint32_t number : pages) {
         starts.push_back(rows.size());
         scanPage(number, rows, places, pointers);
@@ -172,9 +173,17 @@ void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
             for (RowPlace& place : scan.places)
                 setHome(place, homes);
 
-    if (pages == pages_) {
-        // The same pages: each scanned page's rows replace its old ones.
+    if (pages.size() >= pages_.size() && std::equal(pages_.begin(), pages_.end(), pages.begin())) {
+        // The same pages, perhaps with new ones after them (an added row's
+        // page): each scanned page's rows replace its old ones, the rows of a
+        // new page go at the end.
         for (Scan& scan : scans) {
+            if (scan.index >= pages_.size()) {
+                rows_.insert(rows_.end(), scan.rows.begin(), scan.rows.end());
+                places_.insert(places_.end(), scan.places.begin(), scan.places.end());
+                starts_.push_back(rows_.size());
+                continue;
+            }
             const std::size_t begin = starts_[scan.index];
             const std::size_t end = starts_[scan.index + 1];
             const std::size_t count = scan.rows.size();
@@ -190,6 +199,7 @@ void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
             for (std::size_t j = scan.index + 1; j < starts_.size(); ++j)
                 starts_[j] = starts_[j] - (end - begin) + count;
         }
+        pages_ = std::move(pages);
     } else {
         // The map changed: the rows are put together page by page again,
         // those of unchanged pages taken over as they were.
