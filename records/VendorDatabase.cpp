@@ -53,7 +53,9 @@ void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& 
     const std::vector<jet::NewRow> ouiRows = rowsOf(records);
     std::vector<jet::NewRow> listedRows;
     std::vector<jet::NewTableRows> tables{{oui, ouiRows}};
-    if (listing) {
+    if (listing == &records) {
+        tables.push_back({listed, ouiRows});  // both start out the same
+    } else if (listing) {
         listedRows = rowsOf(*listing);
         tables.push_back({listed, listedRows});
     }

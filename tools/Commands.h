@@ -52,6 +52,8 @@ void appendCsvField(QByteArray& out, const QString& text);
 // jet::Error ("the output could not be written (REASON).") when a write fails.
 void writeOut(const QByteArray& bytes);
 void flushOut();
+// For commands that build a whole database in memory (import, refresh).
+void preferHugePagesForTheHeap();
 // The database password given with --password (empty: none).
 QString& givenPassword();
 

@@ -74,6 +74,7 @@ QString importSummary(const ListingResult& result) {
 }
 
 int runImport(const QStringList& arguments) {
+    preferHugePagesForTheHeap();
     const ImportArguments args = parseArguments(arguments);
     // Refused before the listing is read, so the answer comes at once.
     if (!args.force && QFileInfo::exists(args.out))

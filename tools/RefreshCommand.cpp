@@ -169,9 +169,27 @@ struct TableEdits {
     bool empty() const { return removed.empty() && updated.empty() && added.empty(); }
 };
 
-// The rows of the three sides that carry one code, in table order.
+// The rows of one side that carry one code, in table order: nearly always
+// one, held without an allocation of its own.
+class RowList {
+public:
+    void push_back(std::size_t row) {
+        if (count_++ == 0)
+            first_ = row;
+        else
+            more_.push_back(row);
+    }
+    std::size_t size() const { return count_; }
+    std::size_t operator[](std::size_t k) const { return k == 0 ? first_ : more_[k - 1]; }
+
+private:
+    std::size_t count_ = 0, first_ = 0;
+    std::vector<std::size_t> more_;
+};
+
+// The rows of the three sides that carry one code.
 struct Group {
-    std::vector<std::size_t> base, user, listing;
+    RowList base, user, listing;
 };
 
 class Merge {
@@ -222,10 +240,10 @@ private:
             // repeated code is written anew as a whole, so that its order
             // (which the matching goes by) stays the listing's.
             if (repeated) {
-                for (const std::size_t i : g.base)
-                    listed.removed.push_back(i);
-                for (const std::size_t i : g.listing)
-                    listed.added.push_back(&listing_[i]);
+                for (std::size_t k = 0; k < nb; ++k)
+                    listed.removed.push_back(g.base[k]);
+                for (std::size_t k = 0; k < nn; ++k)
+                    listed.added.push_back(&listing_[g.listing[k]]);
             } else if (nb == 0) {
                 listed.added.push_back(&listing_[g.listing[0]]);
             } else if (nn == 0) {
@@ -245,9 +263,10 @@ private:
                 if (!b || !n || *b != *n)
                     report(!b ? Change::Added : !n ? Change::Removed : Change::Updated, code, b, n);
             }
-            oui.removed.insert(oui.removed.end(), g.user.begin(), g.user.end());
-            for (const std::size_t i : g.listing)
-                oui.added.push_back(&listing_[i]);
+            for (std::size_t k = 0; k < nu; ++k)
+                oui.removed.push_back(g.user[k]);
+            for (std::size_t k = 0; k < nn; ++k)
+                oui.added.push_back(&listing_[g.listing[k]]);
             return;
         }
         for (std::size_t k = 0; k < std::max({nb, nu, nn}); ++k) {
@@ -352,6 +371,7 @@ QByteArray changesCsv(const std::vector<Report>& reports) {
 } // namespace
 
 int runRefresh(const QStringList& arguments) {
+    preferHugePagesForTheHeap();
     const RefreshArguments args = parseArguments(arguments);
     const std::string path = QFile::encodeName(args.file).toStdString();
     if (!QFileInfo(args.from).isDir())
