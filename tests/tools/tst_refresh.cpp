@@ -175,15 +175,7 @@ private slots:
         QVERIFY(writeBytes(db, before));
         const QStringList names = pointsOf(zorvaneDbFaultsPath(), command, dir_->filePath("points.log"));
         QCOMPARE(names.count("journal write"), 1);  // one command, one commit
-        const QByteArray after = bytesOf(db);
-        for (const Crash& c : crashesAt(names)) {
-            QVERIFY(writeBytes(db, before));
-            QFile::remove(journalOf(db));
-            QCOMPARE(tool(command, c.env).status, test::fault::CrashStatus);
-            QVERIFY2(tool({"check", db}).status == 0, qPrintable(c.where));  // opening settles the file
-            QVERIFY2(!liveJournal(db), qPrintable(c.where));
-            QVERIFY2(bytesOf(db) == (c.whole ? after : before), qPrintable(c.where + ": " + sideOf(bytesOf(db), before, after)));
-        }
+        verifyCrashes(zorvaneDbFaultsPath(), command, names, {"check", db}, db, before, bytesOf(db));
     }
 };
 
