@@ -1,10 +1,6 @@
-// Record commands killed at every write and sync point: zorvane-db add,
-// update (a row grown past the room on its page, and one shrunk) and delete
-// on a small vendor database, each killed before every point of its command
-// and halfway through every write. Afterwards the file opens, zorvane-db check
-// passes, no journal is left, and mdb-export lists exactly the records from
-// before the command or exactly those from after it. A full disk leaves the
-// file as it was.
+// zorvane-db add, update (a row grown past its page, one shrunk) and delete
+// on a small vendor database, killed at every write and sync point (see
+// verifyCrashes), then checked; a full disk leaves the file as it was.
 #include "records/jet/Database.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"

@@ -1,7 +1,6 @@
-// The write side case by case: refusals that leave the file untouched (an
-// indexed table, a file changed behind the set's back), the cursor and pending values, a table outgrowing its inline
-// page maps, zorvane-db's commands with long values written and given back,
-// and a check that finds real damage.
+// The write side case by case: refusals that leave the file untouched, the
+// cursor and pending values, a table outgrowing its inline page maps,
+// zorvane-db's commands with long values, and a check that finds damage.
 #include "records/jet/UsageMap.h"
 #include "tests/edit/EditTestSupport.h"
 #include "tests/support/SampleDatabases.h"

@@ -1,9 +1,7 @@
-// zorvane-db refresh on small listings: a database imported from one listing,
-// edited the way a user does (zorvane-db update, delete, add), refreshed
-// against a newer one. Every outcome of the three-way merge in one run, both
-// tables read back by mdbtools, mdb-reader and our own export; a dry run; a
-// second refresh that finds nothing new; a file without the imported listing;
-// a file in use; and the refresh killed at every write and sync point.
+// zorvane-db refresh: a database imported from one listing, edited as a user
+// does, refreshed against a newer one. Every outcome of the three-way merge,
+// read back by the three readers; a dry run; a second refresh; a file without
+// the imported listing; a file in use; the refresh killed at every point.
 #include "tests/durability/DurabilityTestSupport.h"
 #include "tests/import/VendorReadBack.h"
 
