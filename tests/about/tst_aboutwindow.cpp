@@ -6,7 +6,6 @@
 #include "tests/about/ScriptedSystem.h"
 #include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/WidgetDriving.h"
-#include "ui/Pictures.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -52,16 +51,10 @@ private slots:
         QCOMPARE(window->windowType(), Qt::Tool);   // no task-bar entry
         QVERIFY(!window->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!window->isModal() && window->parentWidget() == nullptr);
-        // The adapter card is drawn on its green ground; the icon has 16 colours and transparency.
+        // The adapter card is drawn on its green ground.
         const QImage card = child<QLabel>(window, "Image1")->pixmap().toImage();
         QCOMPARE(card.size(), QSize(99, 62));
         QCOMPARE(QColor(card.pixel(0, 61)), QColor(0, 192, 0));
-        QSet<QRgb> cardColours;
-        for (int i = 0; i < card.width() * card.height(); ++i)
-            cardColours.insert(card.pixel(i % card.width(), i / card.width()));
-        QVERIFY(cardColours.size() > 20);
-        const QImage icon = Pictures::programIconImage();
-        QVERIFY(icon.size() == QSize(32, 32) && icon.colorCount() == 17 && qAlpha(icon.pixel(0, 0)) == 0);
         // Every text fits its place.
         for (const char* name : {"lblTitle", "lblVersion"}) {
             QLabel* label = child<QLabel>(window, name);

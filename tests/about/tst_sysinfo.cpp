@@ -91,21 +91,6 @@ private slots:
         QVERIFY(registry.closes == 1 && registry.openHandles.isEmpty());
     }
 
-    void missingValuesAndRefusedKeysReadNothing()
-    {
-        ScriptedRegistry registry;
-        registry.setString(infoKey, "PATH", "C:\\msinfo32.exe");
-        for (const auto& [key, name] : {std::pair{infoKey, QByteArray("NoSuchValue")}, {locationKey, "MSINFO"}}) {
-            const Read missing = read(key, name, "stale");
-            QVERIFY(!missing.ok && missing.value.isEmpty());
-        }
-        QCOMPARE(registry.closes, 1);   // the missing key is never opened
-        registry.grantedAccess = 0x20019;   // an account that may only read
-        const Read refused = read(infoKey, "PATH", "stale");
-        QVERIFY(!refused.ok && refused.value.isEmpty());
-        QCOMPARE(registry.closes, 1);   // nothing opened, nothing closed
-    }
-
     void viewAnswersWithTheToolFoundOnThePath()
     {
         QTemporaryDir first, second;

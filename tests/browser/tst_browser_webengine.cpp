@@ -144,15 +144,12 @@ private slots:
         WAIT_SETTLED("Page One");
         typeAndEnter(Host + "/two.html");   // what a user types may lack the scheme
         WAIT_SETTLED("Page Two");
-        QCOMPARE(entries(form->cboAddress),
-                 (QStringList{address("/two.html"), address("/one.html"), address(ListingPath)}));
         QCOMPARE(form->cboAddress->currentText(), address("/two.html"));
 
-        // A mouse choice from the list: the listing is reached again and moves to the top.
+        // A mouse choice from the list: the listing is reached again. (Where
+        // each reached address is listed: tst_browser_logic.)
         QVERIFY(test::clickEntry(form->cboAddress, 2));
         WAIT_LISTING();
-        QCOMPARE(entries(form->cboAddress),
-                 (QStringList{address(ListingPath), address("/two.html"), address("/one.html")}));
 
         // An arrow key in the box chooses the next entry.
         form->cboAddress->setFocus();
@@ -202,7 +199,6 @@ private slots:
         WAIT_LISTING();
         clickButton("Forward");
         WAIT_SETTLED("Page One");
-        QCOMPARE(entries(form->cboAddress), (QStringList{address("/one.html"), address(ListingPath)}));
         // A jump within the page loads nothing, so the window is not "Working...".
         for (const char* to : {"/one.html#end", "/one.html"}) {   // there, and back
             if (QByteArray(to).contains('#'))
@@ -230,19 +226,13 @@ private slots:
     {
         openLoaded();
         QWidget* view = browser()->view();
-        for (const QSize size : {QSize(800, 600), QSize(300, 200), QSize(4, 4)}) {
-            form->resize(size);
-            const QSize inner = form->size();
-            const int width = std::max(0, twips(toTwips(inner.width()) - 100));
-            QCOMPARE(form->cboAddress->width(), width);
-            QCOMPARE(view->geometry(), QRect(twips(50), twips(1215), width,
-                                             std::max(0, twips(toTwips(inner.height()) - 1315))));
-        }
+        form->resize(4, 4);   // smaller than the margins
         form->showMinimized();
         QTRY_VERIFY(form->isMinimized());
         form->showNormal();
         form->resize(twipSize(6540, 5130));
-        QCOMPARE(view->size(), QSize(twips(6440), twips(5130 - 1315)));
+        QCOMPARE(form->cboAddress->width(), twips(6440));
+        QCOMPARE(view->geometry(), QRect(twips(50), twips(1215), twips(6440), twips(5130 - 1315)));
     }
 };
 

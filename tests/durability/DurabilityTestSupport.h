@@ -1,8 +1,7 @@
 #pragma once
-// Shared by the durability tests (scratch copies and child processes come
-// from tests/support): the journal beside a file, the points a clean run
-// passes, and the runs that kill a command at each of them. The programs run
-// with fault points are test builds (zorvaneDbFaultsPath(), durability_driver).
+// Shared by the durability tests: the journal beside a file, the points a
+// clean run passes, and the runs that kill a command at each of them (in the
+// test builds zorvaneDbFaultsPath() and durability_driver).
 #include "records/jet/Journal.h"
 #include "tests/durability/PagePattern.h"
 #include "tests/faults/FaultFileSystem.h"
@@ -15,6 +14,13 @@
 
 namespace zorvane::tests {
 using namespace zorvane::test;
+namespace fault = zorvane::test::fault;
+using jet::format::PageSize;
+
+#ifdef DURABILITY_DRIVER
+// The child that runs one engine command (driver.cpp), built for these tests.
+inline const QString Driver = QStringLiteral(DURABILITY_DRIVER);
+#endif
 
 inline QString journalOf(const QString& path) { return path + "-journal"; }
 
@@ -38,36 +44,47 @@ inline QStringList pointsOf(const QString& program, const QStringList& arguments
     return names;
 }
 
-// A run killed before point `point`, or halfway through it when `torn`.
-struct Crash {
-    QString name;        // the point's name
-    QString where;       // for messages
-    QStringList env;
-    bool whole;          // every page had been written: the command stays
-};
-
 // What makes a run crash before point `point`, or halfway through it.
 inline QStringList crashEnvironment(int point, bool tear) {
     QStringList env{"ZORVANE_CRASH_POINT=" + QString::number(point)};
     return tear ? env << "ZORVANE_CRASH_TEAR=1" : env;
 }
 
-// A crash before every point, and halfway through every write.
-inline QList<Crash> crashesAt(const QStringList& names) {
-    QList<Crash> crashes;
-    for (int point = 1; point <= names.size(); ++point) {
-        const QString& name = names[point - 1];
-        for (const bool tear : {false, true})
-            if (!tear || name.endsWith("write"))
-                crashes.append({name, QString("point %1 (%2%3)").arg(point).arg(name, tear ? ", torn" : ""),
-                                crashEnvironment(point, tear),
-                                name == "file sync" || name == "journal end" || name == "journal remove"});
-    }
-    return crashes;
+// Puts `bytes` back as the file at `path`, with no journal beside it.
+inline void restore(const QString& path, const QByteArray& bytes) {
+    QVERIFY(writeBytes(path, bytes));
+    QFile::remove(journalOf(path));
 }
 
 inline QByteArray sideOf(const QByteArray& now, const QByteArray& before, const QByteArray& after) {
     return now == before ? "before" : now == after ? "after" : "neither before nor after";
+}
+
+// `program`'s `command` on the file at `path`, killed before every point of
+// its clean run (`names`) and halfway through every write, each time over
+// `before`: the next run that opens the file (`settle`) succeeds and leaves
+// no journal, and the file as `before`, or as `after` once every page had
+// been written (from the file sync on).
+inline void verifyCrashes(const QString& program, const QStringList& command, const QStringList& names,
+                          const QStringList& settle, const QString& path, const QByteArray& before,
+                          const QByteArray& after) {
+    for (int point = 1; point <= names.size(); ++point) {
+        const QString& name = names[point - 1];
+        const bool whole = name == "file sync" || name == "journal end" || name == "journal remove";
+        for (const bool tear : {false, true}) {
+            if (tear && !name.endsWith("write"))
+                continue;
+            const QString where = QString("point %1 (%2%3)").arg(point).arg(name, tear ? ", torn" : "");
+            restore(path, before);
+            const ProcessResult crashed = runProcess(program, command, false, crashEnvironment(point, tear));
+            QVERIFY2(crashed.status == fault::CrashStatus, qPrintable(where + ": " + crashed.err));
+            const ProcessResult settled = runProcess(program, settle);
+            QVERIFY2(settled.status == 0, qPrintable(where + ": " + settled.err + settled.out));
+            QVERIFY2(!liveJournal(path), qPrintable(where));
+            const QByteArray now = bytesOf(path);
+            QVERIFY2(now == (whole ? after : before), qPrintable(where + ": " + sideOf(now, before, after)));
+        }
+    }
 }
 
 // Page `n` of a file's bytes; one page in memory; the page `fillPage` makes.

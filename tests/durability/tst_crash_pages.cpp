@@ -3,22 +3,12 @@
 // the command or exactly as the command made it, and removes the journal. So
 // does an open killed while it undoes a command, and a reader that had the
 // file open when the writer died.
-#include "records/jet/Database.h"
 #include "records/jet/Error.h"
-#include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
 
-#include <QtTest>
-
 using zorvane::jet::PageFile;
-using zorvane::jet::format::PageSize;
-namespace fault = zorvane::test::fault;
 using namespace zorvane::tests;
-
-namespace {
-const QString Driver = QStringLiteral(DURABILITY_DRIVER);
-} // namespace
 
 class CrashPagesTest : public QObject {
     Q_OBJECT
@@ -28,10 +18,7 @@ class CrashPagesTest : public QObject {
     QByteArray before_, after_;
     QStringList points_;  // the command's points, in order
 
-    void fresh() {
-        QVERIFY(writeBytes(path_, before_));
-        QFile::remove(journalOf(path_));
-    }
+    void fresh() { restore(path_, before_); }
     // The command: pages 1, 3 and 5 changed, two appended.
     QStringList command(const QString& path) const { return {"pages", path, "2", "1", "3", "5"}; }
     int crashAt(int point, bool tear, const QStringList& arguments) {
@@ -64,18 +51,7 @@ private slots:
     // The next open (by a reader) settles the file; which side it lands on
     // follows from how far the command got (J1, J3).
     void killedAtEveryPoint() {
-        for (const Crash& c : crashesAt(points_)) {
-            fresh();
-            QCOMPARE(runProcess(Driver, command(path_), false, c.env).status, fault::CrashStatus);
-            const ProcessResult open = runProcess(Driver, {"open", path_, "read"});
-            QVERIFY2(open.status == 0, qPrintable(c.where + ": " + open.err));
-            QVERIFY2(!liveJournal(path_), qPrintable(c.where));
-            const QByteArray now = bytesOf(path_);
-            QVERIFY2(now == (c.whole ? after_ : before_),
-                     qPrintable(c.where + ": " + sideOf(now, before_, after_)));
-            zorvane::jet::Database database(path_.toStdString());
-            QVERIFY(!database.tables().empty());
-        }
+        verifyCrashes(Driver, command(path_), points_, {"open", path_, "read"}, path_, before_, after_);
     }
 
     // The open that undoes a command is itself killed at each of its points

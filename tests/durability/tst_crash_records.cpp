@@ -1,19 +1,11 @@
-// Record commands killed at every write and sync point: zorvane-db add,
-// update (a row grown past the room on its page, and one shrunk) and delete
-// on a small vendor database, each killed before every point of its command
-// and halfway through every write. Afterwards the file opens, zorvane-db check
-// passes, no journal is left, and mdb-export lists exactly the records from
-// before the command or exactly those from after it. A full disk leaves the
-// file as it was.
+// zorvane-db add, update (a row grown past its page, one shrunk) and delete
+// on a small vendor database, killed at every write and sync point (see
+// verifyCrashes), then checked; a full disk leaves the file as it was.
 #include "records/jet/Database.h"
-#include "records/jet/Format.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
 
-#include <QtTest>
-
 using namespace zorvane::tests;
-namespace fault = zorvane::test::fault;
 namespace format = zorvane::jet::format;
 
 namespace {
@@ -69,10 +61,7 @@ class CrashRecordsTest : public QObject {
     QByteArray baseBytes_, baseExport_;
     QString path_;  // the working copy each run writes
 
-    void fresh() {
-        QVERIFY(writeBytes(path_, baseBytes_));
-        QFile::remove(journalOf(path_));
-    }
+    void fresh() { restore(path_, baseBytes_); }
 
 private slots:
     void initTestCase() {
@@ -121,19 +110,9 @@ private slots:
         if (moves)
             QVERIFY2(movedRows(path_) > movedRows(base_), "the grown row did not move");
 
-        for (const Crash& c : crashesAt(names)) {
-            fresh();
-            const ProcessResult crashed = runProcess(Tool, command, false, c.env);
-            QVERIFY2(crashed.status == fault::CrashStatus, qPrintable(c.where + ": " + crashed.err));
-            // check opens the file first, which settles it.
-            const ProcessResult check = runProcess(Tool, {"check", path_});
-            QVERIFY2(check.status == 0, qPrintable(c.where + ": " + check.err + check.out));
-            QVERIFY2(!liveJournal(path_), qPrintable(c.where));
-            const QByteArray now = exportOf(path_);
-            QVERIFY2(now == (c.whole ? afterExport : baseExport_),
-                     qPrintable(c.where + ": " + sideOf(now, baseExport_, afterExport)));
-            QCOMPARE(bytesOf(path_), c.whole ? afterBytes : baseBytes_);
-        }
+        // check opens the file first, which settles it, then checks it; the
+        // bytes as before or after give mdb-export's records from then.
+        verifyCrashes(Tool, command, names, {"check", path_}, path_, baseBytes_, afterBytes);
     }
 
     // A full disk at the command's first write gives a clear error and leaves

@@ -3,27 +3,17 @@
 // point leaves the file and the pages in memory as they were; a second writer
 // is refused; read-only files and folders give clear errors.
 #include "records/jet/Error.h"
-#include "records/jet/Format.h"
-#include "records/jet/Journal.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
-#include "tests/durability/PagePattern.h"
-
-#include <QtTest>
 
 #include <cerrno>
 #include <cstring>
 
 using zorvane::jet::Error;
 using zorvane::jet::PageFile;
-using zorvane::jet::format::PageSize;
-namespace fault = zorvane::test::fault;
 using namespace zorvane::tests;
 
 namespace {
-
-const QString Driver = QStringLiteral(DURABILITY_DRIVER);
-
 
 // The command the tests repeat: pages 3 and 5 changed, one page appended.
 void changeThreeAndFiveAndAppend(PageFile& file) {

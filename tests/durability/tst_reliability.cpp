@@ -1,6 +1,5 @@
 // Around the commands: leftover journals, the writer lock of a replaced file,
 // hard links, waiting for other programs, lost table and catalog pages.
-#include "records/jet/Format.h"
 #include "tests/durability/DurabilityTestSupport.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
@@ -105,12 +104,12 @@ private slots:
     // refused for writing (its journal could be missed through the other).
     void writersWaitThenAreRefused() {
         QProcess holder;
-        holder.start(QStringLiteral(DURABILITY_DRIVER), {"hold", path_, "1"});
+        holder.start(Driver, {"hold", path_, "1"});
         QVERIFY(holder.waitForReadyRead(20000));
         QCOMPARE(tool({"add", path_, "oui", "Code=AB"}).status, 0);
         QVERIFY(holder.waitForFinished());
         const QByteArray held = bytesOf(path_);
-        holder.start(QStringLiteral(DURABILITY_DRIVER), {"hold", path_, "30"});
+        holder.start(Driver, {"hold", path_, "30"});
         QVERIFY(holder.waitForReadyRead(20000));
         for (const QStringList& command : {QStringList{"import", "--from", listing_, "--force", path_},
                                            QStringList{"delete", path_, "oui", "0"}})

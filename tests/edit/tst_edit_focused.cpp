@@ -1,8 +1,6 @@
-// The write side case by case: refusals that leave the file untouched (an
-// indexed table, a read-only file, another writer, a file changed behind the
-// set's back), the cursor and pending values, a table outgrowing its inline
-// page maps, zorvane-db's commands with long values written and given back,
-// and a check that finds real damage.
+// The write side case by case: refusals that leave the file untouched, the
+// cursor and pending values, a table outgrowing its inline page maps,
+// zorvane-db's commands with long values, and a check that finds damage.
 #include "records/jet/UsageMap.h"
 #include "tests/edit/EditTestSupport.h"
 #include "tests/support/SampleDatabases.h"
@@ -16,9 +14,7 @@ namespace fmt = zorvane::jet::format;
 
 namespace {
 
-ProcessResult zorvaneDb(const QStringList& arguments, bool unprivileged = false) {
-    return runProcess(zorvaneDbPath(), arguments, unprivileged);
-}
+ProcessResult zorvaneDb(const QStringList& arguments) { return runProcess(zorvaneDbPath(), arguments); }
 
 // Live rows on the file's long-value pages.
 int liveLongValueRows(const QString& path) {
@@ -78,26 +74,8 @@ private slots:
         QVERIFY(!QFile::exists(path + "-journal"));
     }
 
-    // A read-only file still reads; a write says why not, and the file stays.
-    void readOnlyFile() {
-        QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                QFile::ReadOther | QFile::ExeOther);
-        const QString path = vendorFile(dir_->path(), 40);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-        const QByteArray before = bytesOf(path);
-        const ProcessResult update = zorvaneDb({"update", path, "oui", "3", "Vendor=Changed"}, true);
-        QCOMPARE(update.status, 1);
-        QCOMPARE(QString::fromUtf8(update.err).trimmed(),
-                 "zorvane-db: " + path + ": the file is read-only, so it cannot be changed. "
-                 "Table \"oui\" cannot be changed.");
-        const ProcessResult read = zorvaneDb({"export", path, "oui"}, true);
-        QCOMPARE(read.status, 0);
-        QCOMPARE(parseCsv(read.out).size(), 41);
-        QCOMPARE(bytesOf(path), before);
-    }
-
-    // While a set writes a file no other program may; a set whose file another
-    // program changed after it read it refuses its first change and reads again.
+    // A set whose file another program changed after it read it refuses its
+    // first change and reads again (a second writer: tst_pagefile_write).
     void otherWriters() {
         const QString path = vendorFile(dir_->path(), 60);
         records::RecordSet set(path, "oui");
@@ -111,10 +89,6 @@ private slots:
         set.Edit();
         set.Fields("Vendor").setValue("Mine");
         set.Update();
-        const ProcessResult second = zorvaneDb({"add", path, "oui", "Code=X"});
-        QCOMPARE(second.status, 1);
-        QVERIFY2(second.err.contains(path.toUtf8() + ": the file is in use by another program."),
-                 second.err.constData());
         const Table exported = readMdbExport(path, "oui");
         QCOMPARE(exported.rows.size(), 59);
         QCOMPARE(exported.rows[5][1], Value("Mine"));

@@ -1,15 +1,10 @@
-// Seeded random editing: thousands of adds, updates (rows growing past the
-// room on their page and shrinking again, memo values from a few characters to
-// several pages) and deletes through one record set, on a vendor database of
-// a few thousand records and on the sample tables.
-// An in-memory model holds what the table must hold; after every batch the
-// record set, mdb-export and mdb-reader each read exactly the model's records
-// in the model's order, and the structure check finds nothing.
-//
-// The model's one rule about order: an added record goes to the end, and so
-// does an updated record that the set reports moved (the cursor stays on the
-// record, so AbsolutePosition after Update says where it went).
-// ZORVANE_EDIT_SEED overrides the seed.
+// Seeded random adds, updates (rows growing past their page and shrinking,
+// memos up to several pages) and deletes through one record set, on a vendor
+// database and on the sample tables, against an in-memory model: after every
+// batch the record set, mdb-export and mdb-reader read exactly the model's
+// records in its order, and the structure check finds nothing. Order: an
+// added record goes last, and so does an update the set reports moved
+// (AbsolutePosition after Update). ZORVANE_EDIT_SEED overrides the seed.
 #include "tests/edit/EditTestSupport.h"
 #include "tests/support/SampleDatabases.h"
 

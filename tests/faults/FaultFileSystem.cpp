@@ -63,30 +63,6 @@ int FaultFileSystem::writeAt(int fd, const void* data, std::size_t length, std::
     }
     return fault ? fault : inner_.writeAt(fd, data, length, offset, point);
 }
-int FaultFileSystem::syncData(int fd, const char* point) {
-    const int fault = reach(point);
-    return fault ? fault : inner_.syncData(fd, point);
-}
-int FaultFileSystem::syncFolder(int fd, const char* point) {
-    const int fault = reach(point);
-    return fault ? fault : inner_.syncFolder(fd, point);
-}
-int FaultFileSystem::truncate(int fd, std::uint64_t size, const char* point) {
-    const int fault = reach(point);
-    return fault ? fault : inner_.truncate(fd, size, point);
-}
-int FaultFileSystem::rename(const std::string& from, const std::string& to, const char* point) {
-    const int fault = reach(point);
-    return fault ? fault : inner_.rename(from, to, point);
-}
-int FaultFileSystem::link(const std::string& from, const std::string& to, const char* point) {
-    const int fault = reach(point);
-    return fault ? fault : inner_.link(from, to, point);
-}
-int FaultFileSystem::unlink(const std::string& path, const char* point) {
-    const int fault = reach(point);
-    return fault ? fault : inner_.unlink(path, point);
-}
 
 FaultFileSystem& installed() {
     static FaultFileSystem faults;

@@ -1,14 +1,10 @@
 #pragma once
-// Numbered fault points for the crash and failure tests: a file system that
-// decorates the engine's (records/os/FileSystem.h). Every operation the
-// engine names a point for (each write, sync, truncation and removal of a
-// commit, of a rollback and of the new-file writer) passes one point, numbered
-// from 1 in the order the process reaches them. At the crash point the
-// process ends with status 77 before the operation (torn: a write first
-// writes half of its bytes, as a power cut would leave it); the operations of
-// failing points (e.g. "7", "7,10-12", "10-") fail with an errno (default
-// ENOSPC, the full disk); a log file gets "N name" per point. A test program
-// takes the settings from its environment: ZORVANE_CRASH_POINT,
+// Numbered fault points over the engine's file system (records/os): every
+// operation the engine names a point for passes one, numbered from 1 in the
+// order the process reaches them. At the crash point the process ends with
+// status 77 before the operation (torn: after half of a write's bytes); the
+// failing points ("7", "7,10-12", "10-") fail with an errno (default ENOSPC);
+// a log gets "N name" per point. From the environment: ZORVANE_CRASH_POINT,
 // ZORVANE_CRASH_TEAR=1, ZORVANE_FAIL_POINT, ZORVANE_FAIL_ERRNO,
 // ZORVANE_FAULT_LOG, and ZORVANE_BUSY_TIMEOUT_MS for the page file.
 
@@ -31,17 +27,30 @@ public:
     void setLog(std::string path) { log_ = std::move(path); }
 
     int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset, const char* point) override;
-    int syncData(int fd, const char* point) override;
-    int syncFolder(int fd, const char* point) override;
-    int truncate(int fd, std::uint64_t size, const char* point) override;
-    int rename(const std::string& from, const std::string& to, const char* point) override;
-    int link(const std::string& from, const std::string& to, const char* point) override;
-    int unlink(const std::string& path, const char* point) override;
+    int syncData(int fd, const char* point) override { return pass(point, &FileSystem::syncData, fd, point); }
+    int syncFolder(int fd, const char* point) override { return pass(point, &FileSystem::syncFolder, fd, point); }
+    int truncate(int fd, std::uint64_t size, const char* point) override {
+        return pass(point, &FileSystem::truncate, fd, size, point);
+    }
+    int rename(const std::string& from, const std::string& to, const char* point) override {
+        return pass(point, &FileSystem::rename, from, to, point);
+    }
+    int link(const std::string& from, const std::string& to, const char* point) override {
+        return pass(point, &FileSystem::link, from, to, point);
+    }
+    int unlink(const std::string& path, const char* point) override {
+        return pass(point, &FileSystem::unlink, path, point);
+    }
 
 private:
     // Passes a point (none: no point): 0, or the errno to fail with; -1 for
     // a write to tear. Ends the process at the crash point.
     int reach(const char* point, bool write = false);
+    // The inner file system's operation, unless its point fails.
+    template <typename Op, typename... Args> int pass(const char* point, Op op, Args&&... args) {
+        const int fault = reach(point);
+        return fault ? fault : (inner_.*op)(std::forward<Args>(args)...);
+    }
 
     std::uint64_t crashAt_ = 0, count_ = 0;
     bool tear_ = false;

@@ -106,10 +106,7 @@ private slots:
             QVERIFY2(inView(w), qPrintable(w->objectName()));
         for (QWidget* w : {(QWidget*)txtAddress(), (QWidget*)bar("prg1"), (QWidget*)bar("prg2")})
             QVERIFY2(!inView(w, false), qPrintable(w->objectName()));
-        auto* sts1 = control<QStatusBar>("sts1");
-        QCOMPARE(sts1->height(), twips(255));
-        QCOMPARE(sts1->geometry().bottom(), window->rect().bottom());
-        QCOMPARE(panel(2)->geometry().right(), sts1->rect().right());
+        QCOMPARE(control<QStatusBar>("sts1")->geometry().bottom(), window->rect().bottom());
         QCOMPARE(control<QLabel>("lblCodeVendFound")->text(), QStringLiteral("Adding Item to List"));
         // Captions and panel texts are not cut, even with five-digit numbers.
         auto fits = [](QLabel* label, const QString& text) {
@@ -137,6 +134,8 @@ private slots:
                                           txtAddress(), button("cmdSearch")}));
     }
 
+    // The kinds of match themselves are SearchTerm's (tst_searchterm); here
+    // what the window passes to it and lists.
     void matchKinds_data()
     {
         QTest::addColumn<bool>("byCode");
@@ -145,14 +144,8 @@ private slots:
         QTest::addColumn<QStringList>("vendors");
         QTest::newRow("code anywhere, any case") << true << "00-00-0c" << QStringList{"00-00-0C", "00-00-0c"}
                                                  << QStringList{"Cisco Systems, Inc", "SYSTEMS AND SYSTEMS CO"};
-        QTest::newRow("code begins") << true << "00-a0*" << QStringList{"00-A0-C9", "00-A0-12"}
-                                     << QStringList{"Intel Corporation", "ABC SYSTEMS"};
-        QTest::newRow("code ends, first occurrence counts")
-            << true << "*0C" << QStringList{"00-00-0C", "0C", "00-00-0c"}
-            << QStringList{"Cisco Systems, Inc", "ABC SYSTEMS INC", "SYSTEMS AND SYSTEMS CO"};
         QTest::newRow("name strictly inside") << false << "*systems*" << QStringList{"00-00-0C", "0C"}
                                               << QStringList{"Cisco Systems, Inc", "ABC SYSTEMS INC"};
-        QTest::newRow("star inside the term") << true << "A*B" << QStringList{"A*B-01"} << QStringList{"STAR CORP"};
         QTest::newRow("leading space counts") << false << " NET" << QStringList{"AA-BB-CC", "11-22-34"}
                                               << QStringList{"ACME NETWORKS, INC", "FOO NET LTD"};
         // Null fields: never matched, and listed as empty text when matched otherwise.
@@ -193,16 +186,13 @@ private slots:
         QCOMPARE(entries(cmbVendor()), QStringList({"Triple Co", "Triple Co", "Triple Co"}));
         QCOMPARE(cmbVendor()->currentText(), QStringLiteral("3 Vendors Found"));
         QCOMPARE(panel(2)->text(), QStringLiteral("3 Matching Records"));
-        // The duplicate scan last ran over two entries; the search then resets the bars.
-        QCOMPARE(bar("prg2")->maximum(), 2);
-        QCOMPARE(bar("prg1")->value() + bar("prg2")->value(), 0);
+        QCOMPARE(bar("prg1")->value() + bar("prg2")->value(), 0);   // the search resets the bars
 
         searchAfresh(cmbVendor(), "triple");
         // Names differing in case are different entries; codes are listed once per match.
         QCOMPARE(entries(cmbVendor()), QStringList({"Triple Co", "triple co"}));
         QCOMPARE(entries(cmbCode()).size(), 4);
         QCOMPARE(cmbCode()->currentText(), QStringLiteral("4 Vendor Codes Found"));
-        QCOMPARE(bar("prg2")->maximum(), 1);
         // Clear empties the boxes and lists, and keeps the results, the status
         // panels and the height.
         const int height = window->height();
@@ -233,8 +223,6 @@ private slots:
         QTest::addColumn<QString>("term");
         QTest::addColumn<bool>("emptyTable");
         QTest::newRow("no such name") << "ZZZ" << false;
-        QTest::newRow("two stars") << "**" << false;
-        QTest::newRow("one star") << "*" << false;
         QTest::newRow("empty table") << "00" << true;
     }
     void searchWithoutMatches()
@@ -413,17 +401,10 @@ private slots:
         QCOMPARE(lines[7], QStringLiteral("throught the code or vendor lists to select"));
         QCOMPARE(lines[14], QStringLiteral("you can fill in the appropriate information and click ADD."));
 
-        // About, asked for twice, is one window, not modal.
-        for (int i = 0; i < 2; ++i) {
-            openMenuCommand(Qt::Key_A);
-            QTRY_VERIFY(frmAbout::instance() && frmAbout::instance()->isVisible());
-        }
-        int open = 0;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            open += qobject_cast<frmAbout*>(w) && w->isVisible() ? 1 : 0;
-        QCOMPARE(open, 1);
-        QVERIFY(!frmAbout::instance()->isModal());
-        // Minimised, it has no task-bar entry: it goes with the lookup window.
+        // About (one window, not modal: tst_aboutwindow); minimised, it has no
+        // task-bar entry, so it goes with the lookup window.
+        openMenuCommand(Qt::Key_A);
+        QTRY_VERIFY(frmAbout::instance() && frmAbout::instance()->isVisible());
         QPointer<frmAbout> about = frmAbout::instance();
         about->showMinimized();
         QTRY_VERIFY(about->isMinimized());

@@ -1,11 +1,9 @@
 // Every table of the files our writer makes (fresh, and after edits that
-// delete and move rows) and of the files Microsoft Access wrote, read by our
-// engine, against the two independent readers mdbtools (mdb-export) and
-// mdb-reader (npm): the same
-// columns, the same records in the same order, text exactly, numbers and
-// dates by value. User tables are read through the record set, the system
-// tables (which hold memo and OLE values of every size) through the table
-// layer. zorvane-db's tables and CSV export give exactly what the record set reads.
+// delete and move rows) and of files Access wrote, read by our engine against
+// mdb-export and mdb-reader: the same columns and records in the same order,
+// text exactly, numbers and dates by value. User tables through the record
+// set, system tables through the table layer; zorvane-db's tables and CSV
+// export give exactly what the record set reads.
 #include "records/jet/Database.h"
 #include "records/jet/Format.h"
 #include "tests/support/EngineReaders.h"

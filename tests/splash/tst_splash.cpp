@@ -3,7 +3,6 @@
 // run ending there.
 #include "app/frmSplash.h"
 #include "lookup/frmMain.h"
-#include "tests/support/ScriptedMessageBoxes.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 #include "tests/support/WidgetDriving.h"
 
@@ -97,9 +96,7 @@ private slots:
             QCOMPARE(child<QLabel>(splash, name)->text(), QString::fromLatin1(text));
         QVERIFY(splash->windowFlags().testFlag(Qt::FramelessWindowHint));
         QCOMPARE(splash->windowType(), Qt::Tool);   // no task-bar entry
-        QCOMPARE(splash->palette().color(QPalette::Window), QColor(0, 255, 0));
         auto* frame = child<QFrame>(splash, "Frame1");
-        QCOMPARE(frame->palette().color(QPalette::Window), QColor(0, 192, 0));
         // No text is cut.
         const QList<QLabel*> labels = frame->findChildren<QLabel*>();
         for (QLabel* label : labels) {
@@ -183,22 +180,13 @@ private slots:
     }
 
     // Without a stand-in: the lookup window over "oui.mdb" in the working
-    // directory, or, with none there, one message and a failure status.
+    // directory (its load failing is tst_lookupwindow's openingWithoutADatabase,
+    // the run's failure status the "could not open" row above).
     void handsOverToTheLookupWindowOfTheWorkingDirectory()
     {
         QTemporaryDir dir;
         const QString before = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
-        {
-            zorvane::test::ScriptedMessageBoxes boxes;
-            QPointer<frmSplash> splash = new frmSplash();
-            child<QTimer>(splash, "Timer1")->setInterval(10);
-            splash->show();
-            QCOMPARE(runEventLoop(), 1);
-            QCOMPARE(boxes.asked.size(), 1);
-            QVERIFY(boxes.asked[0].text.contains(QStringLiteral("oui.mdb")));
-            QTRY_VERIFY(splash.isNull());
-        }
         zorvane::test::writeVendorDatabase(dir.path(), {zorvane::test::vendorRecord("00000C", "Cisco")});
         QPointer<frmSplash> splash = openSplash(new frmSplash());
         for (int i = 0; i < 3; ++i)

@@ -90,9 +90,9 @@ struct ProcessResult {
 
 // With `unprivileged` a child of root gives up root first (uid/gid 65534), so
 // file permissions hold for it. `environment` entries (NAME=VALUE) are added
-// to the test's own.
-inline ProcessResult runProcess(const QString& program, const QStringList& arguments,
-                                bool unprivileged = false, const QStringList& environment = {}) {
+// to the test's own; `input` is all the child reads on standard input.
+inline ProcessResult runProcess(const QString& program, const QStringList& arguments, bool unprivileged = false,
+                                const QStringList& environment = {}, const QByteArray& input = {}) {
     QProcess p;
     if (!environment.isEmpty()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -106,6 +106,8 @@ inline ProcessResult runProcess(const QString& program, const QStringList& argum
                 ::_exit(120);
         });
     p.start(program, arguments);
+    p.write(input);
+    p.closeWriteChannel();
     ProcessResult r;
     if (!p.waitForFinished(180000)) {
         p.kill();

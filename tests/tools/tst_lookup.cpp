@@ -16,17 +16,7 @@ const QString Quoted = "Example, \"Quoted\" Networks";  // CSV must quote it
 const QString Broken = "Line\nBreak \\ Tab\t";            // CSV quotes it, JSON escapes it
 
 ProcessResult lookup(const QString& file, const QStringList& arguments, const QByteArray& input = {}) {
-    QProcess p;
-    p.start(zorvaneDbPath(), QStringList{"lookup", file} + arguments);
-    p.write(input);
-    p.closeWriteChannel();
-    ProcessResult r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = p.readAllStandardOutput();
-    r.err = p.readAllStandardError();
-    return r;
+    return runProcess(zorvaneDbPath(), QStringList{"lookup", file} + arguments, false, {}, input);
 }
 
 } // namespace
