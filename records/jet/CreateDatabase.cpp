@@ -13,6 +13,7 @@
 #include "records/jet/WriterText.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <deque>
@@ -51,18 +52,18 @@ constexpr std::uint8_t FlagsSystemBinary = ColumnFlagNullable | ColumnFlagReplic
 constexpr std::uint8_t FlagsUserVar = ColumnFlagNullable;
 
 struct ColumnShape {
-    const char16_t* name;
+    const char* name;
     std::uint8_t type;
     std::uint8_t flags;
 };
 
 // Column definitions for the shapes listed in column-number order.
-std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) {
-    std::vector<ColumnDef> out;
+std::vector<Column> systemColumns(std::initializer_list<ColumnShape> shapes) {
+    std::vector<Column> out;
     std::uint16_t fixedOffset = 0;
     std::uint16_t varIndex = 0;
     for (const ColumnShape& s : shapes) {
-        ColumnDef c;
+        Column c;
         c.name = s.name;
         c.type = s.type;
         c.number = static_cast<std::uint16_t>(out.size());
@@ -83,29 +84,12 @@ std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) 
     return out;
 }
 
-std::vector<LongValueMaps> longValueColumns(const std::vector<ColumnDef>& columns) {
+std::vector<LongValueMaps> longValueColumns(const std::vector<Column>& columns) {
     std::vector<LongValueMaps> out;
-    for (const ColumnDef& c : columns) {
+    for (const Column& c : columns) {
         if (c.type == TypeMemo || c.type == TypeOle)
             out.push_back({c.number, 0, 0});
     }
-    return out;
-}
-
-void append64(Bytes& out, std::uint64_t v) {
-    append32(out, static_cast<std::uint32_t>(v));
-    append32(out, static_cast<std::uint32_t>(v >> 32));
-}
-
-void appendDouble(Bytes& out, double v) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    append64(out, bits);
-}
-
-Bytes ucs2(const std::u16string& text) {
-    Bytes out;
-    appendEncodedText(text, false, out);
     return out;
 }
 
@@ -239,7 +223,7 @@ bool isVariable(const NewColumn& c) { return c.type == TypeText || c.type == Typ
 // The columns' places in a row: fixed-size values in the fixed area in column
 // order (a Boolean lives in the null mask), text and memo in the var table.
 struct RowShape {
-    std::vector<ColumnDef> columns;
+    std::vector<Column> columns;
     std::uint16_t fixedSize = 0;
     std::uint16_t varCount = 0;
 };
@@ -248,12 +232,12 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
     RowShape shape;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const NewColumn& nc = table.columns[i];
-        ColumnDef c;
-        c.name = fromUtf8(nc.name);
+        Column c;
+        c.name = nc.name;
         c.type = nc.type;
         c.number = static_cast<std::uint16_t>(i);
         c.number2 = c.number;
-        if (c.name.empty() || c.name.size() > MaxNameChars)
+        if (const std::size_t chars = fromUtf8(nc.name).size(); chars == 0 || chars > MaxNameChars)
             fail(label, "field name " + quoted(nc.name) + " is empty or longer than " +
                             std::to_string(MaxNameChars) + " characters");
         if (nc.autoNumber && nc.type != TypeLong)
@@ -328,7 +312,7 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
         row.fixedArea.assign(shape.fixedSize, 0);
         for (std::size_t c = 0; c < columnCount; ++c) {
             const NewColumn& column = table.columns[c];
-            const ColumnDef& def = shape.columns[c];
+            const Column& def = shape.columns[c];
             row.present[c] = values[c].has_value();
             if (column.type == TypeBoolean) {
                 if (values[c] && *values[c] != u"True" && *values[c] != u"False")
@@ -449,9 +433,8 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     const RowShape shape = rowShape(label, table);
     const UserTableResult user = writeUserRows(image, label, input, shape, defPage);
 
-    TableDefImage def;
-    def.tableType = TableTypeUser;
-    def.rowCount = static_cast<std::uint32_t>(input.rows.size());
+    TableDef def;
+    def.storedRows = static_cast<std::uint32_t>(input.rows.size());
     def.usedPages = maps.add(user.dataPages);
     std::vector<std::uint32_t> roomy;
     if (!user.dataPages.empty() && user.lastPageFree >= RoomWorthListing)
@@ -493,20 +476,20 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         real.usageMap = maps.add({real.rootPage});
         real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
                                                (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
-        real.rowCount = def.rowCount;
-        def.realIndexes.push_back(real);
-        def.logicalIndexes.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
+        real.rowCount = def.storedRows;
+        def.realIndexDefs.push_back(real);
+        def.logicalIndexDefs.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
                                       static_cast<std::uint32_t>(i),
                                       index.primaryKey ? IndexTypePrimary : std::uint8_t(0)});
     }
-    const Bytes bytes = serializeTableDef(def);
+    const Bytes bytes = def.encode();
     std::vector<std::uint32_t> numbers{defPage};
-    std::vector<Page*> pages{&image[defPage]};
-    for (std::size_t i = 1; i < tableDefPageCount(bytes.size()); ++i) {
+    std::vector<std::uint8_t*> pages{image[defPage].bytes.data()};
+    for (std::size_t i = 1; i < TableDef::pageCount(bytes.size()); ++i) {
         numbers.push_back(image.allocate());
-        pages.push_back(&image[numbers.back()]);
+        pages.push_back(image[numbers.back()].bytes.data());
     }
-    layoutTableDef(bytes, numbers, pages);
+    TableDef::layout(bytes, numbers, pages);
 }
 
 void writeHeader(Page& page, double created, const std::u16string& password) {
@@ -528,9 +511,7 @@ void writeHeader(Page& page, double created, const std::u16string& password) {
         p[HeaderPasswordOffset + i] = static_cast<std::uint8_t>(byte ^ mask[i % 4]);
     }
     put16(p + HeaderSortOrderOffset, GeneralSortOrder);
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &created, sizeof bits);
-    put64(p + HeaderCreationDateOffset, bits);
+    put64(p + HeaderCreationDateOffset, std::bit_cast<std::uint64_t>(created));
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, p + HeaderMaskOffset, HeaderMaskLength);
     put32(p + HeaderEngineStampOffset, HeaderEngineStamp);
     std::memcpy(p + HeaderEngineVersionOffset, HeaderEngineVersion, sizeof HeaderEngineVersion);
@@ -549,7 +530,7 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
         bits[0] = PageUsageMap;
         bits[1] = 0x01;
         for (std::size_t bit = image.count(); bit < UsageMapPagePages; ++bit)
-            UsageMap::setBit(bits + UsageMapPageBitmap, bit, true);
+            setBit(bits + UsageMapPageBitmap, bit, true);
         row.assign(UsageMapRowSize, 0);
         row[0] = UsageMapReference;
         put32(row.data() + 1, mapPage);
@@ -561,7 +542,7 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
                                             GlobalMapStepBytes);
         row = UsageMap::inlineRow(first, bytes);
         for (std::size_t bit = inReach; bit < bytes * 8; ++bit)
-            UsageMap::setBit(row.data() + UsageMapInlineBitmap, bit, true);
+            setBit(row.data() + UsageMapInlineBitmap, bit, true);
     }
     SlottedPage& b = image.data(GlobalUsageMapPage, GlobalMapOwner);
     if (!b.fitsNewRow(row.size() + UsageMapRowSize + 2))
@@ -623,24 +604,24 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         entries.push_back({userDefPages[i], IdTablesContainer, fromUtf8(tables[i].table.name),
                            ObjectTypeTable, 0, tableProperties(tables[i].table)});
 
-    const std::vector<ColumnDef> objectColumns = systemColumns({
-        {u"Id", TypeLong, FlagsSystemFixed},
-        {u"ParentId", TypeLong, FlagsSystemFixed},
-        {u"Name", TypeText, FlagsSystemVar},
-        {u"Type", TypeInteger, FlagsSystemFixed},
-        {u"DateCreate", TypeDateTime, FlagsSystemFixed},
-        {u"DateUpdate", TypeDateTime, FlagsSystemFixed},
-        {u"Owner", TypeBinary, FlagsSystemBinary},
-        {u"Flags", TypeLong, FlagsSystemFixed},
-        {u"Database", TypeMemo, FlagsSystemVar},
-        {u"Connect", TypeMemo, FlagsSystemVar},
-        {u"ForeignName", TypeText, FlagsSystemVar},
-        {u"RmtInfoShort", TypeBinary, FlagsSystemVar},
-        {u"RmtInfoLong", TypeOle, FlagsSystemVar},
-        {u"Lv", TypeOle, FlagsSystemVar},
-        {u"LvProp", TypeOle, FlagsSystemVar},
-        {u"LvModule", TypeOle, FlagsSystemVar},
-        {u"LvExtra", TypeOle, FlagsSystemVar},
+    const std::vector<Column> objectColumns = systemColumns({
+        {"Id", TypeLong, FlagsSystemFixed},
+        {"ParentId", TypeLong, FlagsSystemFixed},
+        {"Name", TypeText, FlagsSystemVar},
+        {"Type", TypeInteger, FlagsSystemFixed},
+        {"DateCreate", TypeDateTime, FlagsSystemFixed},
+        {"DateUpdate", TypeDateTime, FlagsSystemFixed},
+        {"Owner", TypeBinary, FlagsSystemBinary},
+        {"Flags", TypeLong, FlagsSystemFixed},
+        {"Database", TypeMemo, FlagsSystemVar},
+        {"Connect", TypeMemo, FlagsSystemVar},
+        {"ForeignName", TypeText, FlagsSystemVar},
+        {"RmtInfoShort", TypeBinary, FlagsSystemVar},
+        {"RmtInfoLong", TypeOle, FlagsSystemVar},
+        {"Lv", TypeOle, FlagsSystemVar},
+        {"LvProp", TypeOle, FlagsSystemVar},
+        {"LvModule", TypeOle, FlagsSystemVar},
+        {"LvExtra", TypeOle, FlagsSystemVar},
     });
     constexpr std::size_t ObjectsVarCount = 11;
     constexpr std::size_t ObjectsLvPropVar = 8;
@@ -655,11 +636,11 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
             append32(row.fixedArea, e.id);
             append32(row.fixedArea, e.parentId);
             append16(row.fixedArea, static_cast<std::uint16_t>(e.type));
-            appendDouble(row.fixedArea, created);
-            appendDouble(row.fixedArea, created);
+            append64(row.fixedArea, std::bit_cast<std::uint64_t>(created));
+            append64(row.fixedArea, std::bit_cast<std::uint64_t>(created));
             append32(row.fixedArea, e.flags);
             row.varValues.resize(ObjectsVarCount);
-            row.varValues[0] = ucs2(e.name);
+            appendUcs2(row.varValues[0], e.name);
             row.present.assign(objectColumns.size(), false);
             for (int c : {0, 1, 2, 3, 4, 5, 7})
                 row.present[static_cast<std::size_t>(c)] = true;
@@ -694,19 +675,19 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     MapPage systemMaps(image, PageSystemMaps);
 
     // MSysObjects
-    TableDefImage objects;
-    objects.tableType = TableTypeSystem;
-    objects.rowCount = static_cast<std::uint32_t>(entries.size());
+    TableDef objects;
+    objects.system = true;
+    objects.storedRows = static_cast<std::uint32_t>(entries.size());
     objects.columns = objectColumns;
     objects.usedPages = systemMaps.add({PageObjectsData});
     objects.freePages = systemMaps.add({PageObjectsData});
-    objects.realIndexes = {
+    objects.realIndexDefs = {
         {{1, 2}, systemMaps.add({PageObjectsNameIndex}), PageObjectsNameIndex,
-         IndexFlagAlways | IndexFlagUnique, objects.rowCount},
+         IndexFlagAlways | IndexFlagUnique, objects.storedRows},
         {{0}, systemMaps.add({PageObjectsIdIndex}), PageObjectsIdIndex,
-         IndexFlagAlways | IndexFlagUnique, objects.rowCount},
+         IndexFlagAlways | IndexFlagUnique, objects.storedRows},
     };
-    objects.logicalIndexes = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
+    objects.logicalIndexDefs = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
     objects.longValueMaps = longValueColumns(objects.columns);
     for (LongValueMaps& m : objects.longValueMaps) {
         m.used = systemMaps.add({});
@@ -714,38 +695,38 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     }
 
     // MSysACEs: no entries; a new file carries no access-control entries.
-    TableDefImage aces;
-    aces.tableType = TableTypeSystem;
+    TableDef aces;
+    aces.system = true;
     aces.columns = systemColumns({
-        {u"ObjectId", TypeLong, FlagsSystemFixed},
-        {u"SID", TypeBinary, FlagsSystemBinary},
-        {u"ACM", TypeLong, FlagsSystemFixed},
-        {u"FInheritable", TypeBoolean, FlagsSystemFixed},
+        {"ObjectId", TypeLong, FlagsSystemFixed},
+        {"SID", TypeBinary, FlagsSystemBinary},
+        {"ACM", TypeLong, FlagsSystemFixed},
+        {"FInheritable", TypeBoolean, FlagsSystemFixed},
     });
     aces.usedPages = systemMaps.add({});
     aces.freePages = systemMaps.add({});
-    aces.realIndexes = {{{0}, systemMaps.add({PageAcesIndex}), PageAcesIndex,
+    aces.realIndexDefs = {{{0}, systemMaps.add({PageAcesIndex}), PageAcesIndex,
                          IndexFlagAlways | IndexFlagRequired, 0}};
-    aces.logicalIndexes = {{u"ObjectId", 0, 0, 0}};
+    aces.logicalIndexDefs = {{u"ObjectId", 0, 0, 0}};
 
     // MSysQueries
-    TableDefImage queries;
-    queries.tableType = TableTypeSystem;
+    TableDef queries;
+    queries.system = true;
     queries.columns = systemColumns({
-        {u"ObjectId", TypeLong, FlagsSystemFixed},
-        {u"Attribute", TypeByte, FlagsSystemFixed},
-        {u"Order", TypeBinary, FlagsSystemVar},
-        {u"Name1", TypeText, FlagsSystemVar},
-        {u"Name2", TypeText, FlagsSystemVar},
-        {u"Expression", TypeMemo, FlagsSystemVar},
-        {u"Flag", TypeInteger, FlagsSystemFixed},
-        {u"LvExtra", TypeLong, FlagsSystemFixed},
+        {"ObjectId", TypeLong, FlagsSystemFixed},
+        {"Attribute", TypeByte, FlagsSystemFixed},
+        {"Order", TypeBinary, FlagsSystemVar},
+        {"Name1", TypeText, FlagsSystemVar},
+        {"Name2", TypeText, FlagsSystemVar},
+        {"Expression", TypeMemo, FlagsSystemVar},
+        {"Flag", TypeInteger, FlagsSystemFixed},
+        {"LvExtra", TypeLong, FlagsSystemFixed},
     });
     queries.usedPages = systemMaps.add({});
     queries.freePages = systemMaps.add({});
-    queries.realIndexes = {{{0, 1, 2}, systemMaps.add({PageQueriesIndex}), PageQueriesIndex,
+    queries.realIndexDefs = {{{0, 1, 2}, systemMaps.add({PageQueriesIndex}), PageQueriesIndex,
                             IndexFlagAlways | IndexFlagUnique, 0}};
-    queries.logicalIndexes = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
+    queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
     queries.longValueMaps = longValueColumns(queries.columns);
     for (LongValueMaps& m : queries.longValueMaps) {
         m.used = systemMaps.add({});
@@ -753,40 +734,40 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     }
 
     // MSysRelationships
-    TableDefImage relationships;
-    relationships.tableType = TableTypeSystem;
+    TableDef relationships;
+    relationships.system = true;
     relationships.columns = systemColumns({
-        {u"szRelationship", TypeText, FlagsSystemVar},
-        {u"grbit", TypeLong, FlagsSystemFixed},
-        {u"ccolumn", TypeLong, FlagsSystemFixed},
-        {u"icolumn", TypeLong, FlagsSystemFixed},
-        {u"szObject", TypeText, FlagsSystemVar},
-        {u"szColumn", TypeText, FlagsSystemVar},
-        {u"szReferencedObject", TypeText, FlagsSystemVar},
-        {u"szReferencedColumn", TypeText, FlagsSystemVar},
+        {"szRelationship", TypeText, FlagsSystemVar},
+        {"grbit", TypeLong, FlagsSystemFixed},
+        {"ccolumn", TypeLong, FlagsSystemFixed},
+        {"icolumn", TypeLong, FlagsSystemFixed},
+        {"szObject", TypeText, FlagsSystemVar},
+        {"szColumn", TypeText, FlagsSystemVar},
+        {"szReferencedObject", TypeText, FlagsSystemVar},
+        {"szReferencedColumn", TypeText, FlagsSystemVar},
     });
     relationships.usedPages = systemMaps.add({});
     relationships.freePages = systemMaps.add({});
     const std::uint8_t relFlags = IndexFlagAlways | IndexFlagIgnoreNulls;
-    relationships.realIndexes = {
+    relationships.realIndexDefs = {
         {{0}, systemMaps.add({PageRelationshipsIndex}), PageRelationshipsIndex, relFlags, 0},
         {{4}, systemMaps.add({PageRelationshipsIndex + 1}), PageRelationshipsIndex + 1, relFlags, 0},
         {{6}, systemMaps.add({PageRelationshipsIndex + 2}), PageRelationshipsIndex + 2, relFlags, 0},
     };
-    relationships.logicalIndexes = {
+    relationships.logicalIndexDefs = {
         {u"szObject", 1, 1, 0}, {u"szReferencedObject", 2, 2, 0}, {u"szRelationship", 0, 0, 0}};
 
-    const std::pair<std::uint32_t, const TableDefImage*> systemDefs[] = {
+    const std::pair<std::uint32_t, const TableDef*> systemDefs[] = {
         {PageObjectsDef, &objects},
         {PageAcesDef, &aces},
         {PageQueriesDef, &queries},
         {PageRelationshipsDef, &relationships},
     };
     for (const auto& [number, def] : systemDefs) {
-        const Bytes bytes = serializeTableDef(*def);
-        if (tableDefPageCount(bytes.size()) != 1)
+        const Bytes bytes = def->encode();
+        if (TableDef::pageCount(bytes.size()) != 1)
             throw std::logic_error("system table definition longer than a page");
-        layoutTableDef(bytes, {number}, {&image[number]});
+        TableDef::layout(bytes, {number}, {image[number].bytes.data()});
     }
 
     writeGlobalMap(image, options, label);
