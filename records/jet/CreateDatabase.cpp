@@ -57,31 +57,40 @@ struct ColumnShape {
     std::uint8_t flags;
 };
 
+// The columns' places in a row: fixed-size values in the fixed area in column
+// order (a Boolean lives in the null mask), the others in the var table.
+struct RowShape {
+    std::vector<Column> columns;
+    std::uint16_t fixedSize = 0;
+    std::uint16_t varCount = 0;
+
+    // Adds `c` (type, flags and length set) as the next column.
+    void add(Column c) {
+        c.number = static_cast<std::uint16_t>(columns.size());
+        if (!c.fixed()) {
+            c.varIndex = varCount++;
+        } else if (c.type != TypeBoolean) {
+            c.fixedOffset = fixedSize;
+            fixedSize = static_cast<std::uint16_t>(fixedSize + c.length);
+        }
+        columns.push_back(std::move(c));
+    }
+};
+
 // Column definitions for the shapes listed in column-number order.
 std::vector<Column> systemColumns(std::initializer_list<ColumnShape> shapes) {
-    std::vector<Column> out;
-    std::uint16_t fixedOffset = 0;
-    std::uint16_t varIndex = 0;
+    RowShape shape;
     for (const ColumnShape& s : shapes) {
         Column c;
         c.name = s.name;
         c.type = s.type;
-        c.number = static_cast<std::uint16_t>(out.size());
         c.flags = s.flags;
         c.length = static_cast<std::uint16_t>(s.type == TypeText || s.type == TypeBinary ? 510
                                               : s.type == TypeBoolean                  ? 1
                                                                                        : fixedSizeOf(s.type));
-        if (s.flags & ColumnFlagFixed) {
-            if (s.type != TypeBoolean) {  // a Boolean lives in the null mask
-                c.fixedOffset = fixedOffset;
-                fixedOffset = static_cast<std::uint16_t>(fixedOffset + c.length);
-            }
-        } else {
-            c.varIndex = varIndex++;
-        }
-        out.push_back(std::move(c));
+        shape.add(std::move(c));
     }
-    return out;
+    return shape.columns;
 }
 
 std::vector<LongValueMaps> longValueColumns(const std::vector<Column>& columns) {
@@ -220,14 +229,6 @@ std::int32_t longValue(const std::u16string& text) {
 bool isLong(const NewColumn& c) { return c.type == TypeMemo; }
 bool isVariable(const NewColumn& c) { return c.type == TypeText || c.type == TypeMemo; }
 
-// The columns' places in a row: fixed-size values in the fixed area in column
-// order (a Boolean lives in the null mask), text and memo in the var table.
-struct RowShape {
-    std::vector<Column> columns;
-    std::uint16_t fixedSize = 0;
-    std::uint16_t varCount = 0;
-};
-
 RowShape rowShape(const std::string& label, const NewTable& table) {
     RowShape shape;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
@@ -235,8 +236,7 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         Column c;
         c.name = nc.name;
         c.type = nc.type;
-        c.number = static_cast<std::uint16_t>(i);
-        c.number2 = c.number;
+        c.number2 = static_cast<std::uint16_t>(i);
         if (const std::size_t chars = fromUtf8(nc.name).size(); chars == 0 || chars > MaxNameChars)
             fail(label, "field name " + quoted(nc.name) + " is empty or longer than " +
                             std::to_string(MaxNameChars) + " characters");
@@ -245,7 +245,6 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         if (isVariable(nc)) {
             if (nc.type == TypeText && (nc.maxChars == 0 || nc.maxChars > 255))
                 fail(label, "text field " + quoted(nc.name) + " must hold 1 to 255 characters");
-            c.varIndex = shape.varCount++;
             c.length = nc.type == TypeText ? static_cast<std::uint16_t>(nc.maxChars * TextColumnBytesPerChar) : 0;
             c.flags = FlagsUserVar;
             c.miscFlags = ColumnMiscFlagCompressed;
@@ -254,14 +253,12 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
             c.flags = ColumnFlagFixed;
         } else if (const std::size_t size = nc.type <= TypeDateTime ? fixedSizeOf(nc.type) : 0) {
             c.length = static_cast<std::uint16_t>(size);
-            c.fixedOffset = shape.fixedSize;
-            shape.fixedSize = static_cast<std::uint16_t>(shape.fixedSize + size);
             c.flags = static_cast<std::uint8_t>(ColumnFlagFixed | ColumnFlagNullable |
                                                 (nc.autoNumber ? ColumnFlagAutoLong : 0));
         } else {
             fail(label, "field " + quoted(nc.name) + " is of a type a new database cannot hold");
         }
-        shape.columns.push_back(std::move(c));
+        shape.add(std::move(c));
     }
     return shape;
 }
@@ -492,6 +489,29 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     TableDef::layout(bytes, numbers, pages);
 }
 
+// Writes the definition of a system table at its fixed `page`, with maps of
+// the data pages it uses (`data`), of each index's page and of its long
+// values (none), in that order.
+void writeSystemTable(Image& image, MapPage& maps, std::uint32_t page, TableDef def,
+                      const std::vector<std::uint32_t>& data) {
+    def.system = true;
+    def.usedPages = maps.add(data);
+    def.freePages = maps.add(data);
+    for (RealIndexDef& index : def.realIndexDefs) {
+        index.usageMap = maps.add({index.rootPage});
+        index.rowCount = def.storedRows;
+    }
+    def.longValueMaps = longValueColumns(def.columns);
+    for (LongValueMaps& m : def.longValueMaps) {
+        m.used = maps.add({});
+        m.free = maps.add({});
+    }
+    const Bytes bytes = def.encode();
+    if (TableDef::pageCount(bytes.size()) != 1)
+        throw std::logic_error("system table definition longer than a page");
+    TableDef::layout(bytes, {page}, {image[page].bytes.data()});
+}
+
 void writeHeader(Page& page, double created, const std::u16string& password) {
     std::uint8_t* p = page.bytes.data();
     std::memcpy(p, HeaderLead, sizeof HeaderLead);
@@ -676,42 +696,30 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
 
     // MSysObjects
     TableDef objects;
-    objects.system = true;
     objects.storedRows = static_cast<std::uint32_t>(entries.size());
     objects.columns = objectColumns;
-    objects.usedPages = systemMaps.add({PageObjectsData});
-    objects.freePages = systemMaps.add({PageObjectsData});
     objects.realIndexDefs = {
-        {{1, 2}, systemMaps.add({PageObjectsNameIndex}), PageObjectsNameIndex,
-         IndexFlagAlways | IndexFlagUnique, objects.storedRows},
-        {{0}, systemMaps.add({PageObjectsIdIndex}), PageObjectsIdIndex,
-         IndexFlagAlways | IndexFlagUnique, objects.storedRows},
+        {.columns = {1, 2}, .rootPage = PageObjectsNameIndex, .flags = IndexFlagAlways | IndexFlagUnique},
+        {.columns = {0}, .rootPage = PageObjectsIdIndex, .flags = IndexFlagAlways | IndexFlagUnique},
     };
     objects.logicalIndexDefs = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
-    objects.longValueMaps = longValueColumns(objects.columns);
-    for (LongValueMaps& m : objects.longValueMaps) {
-        m.used = systemMaps.add({});
-        m.free = systemMaps.add({});
-    }
+    writeSystemTable(image, systemMaps, PageObjectsDef, std::move(objects), {PageObjectsData});
 
     // MSysACEs: no entries; a new file carries no access-control entries.
     TableDef aces;
-    aces.system = true;
     aces.columns = systemColumns({
         {"ObjectId", TypeLong, FlagsSystemFixed},
         {"SID", TypeBinary, FlagsSystemBinary},
         {"ACM", TypeLong, FlagsSystemFixed},
         {"FInheritable", TypeBoolean, FlagsSystemFixed},
     });
-    aces.usedPages = systemMaps.add({});
-    aces.freePages = systemMaps.add({});
-    aces.realIndexDefs = {{{0}, systemMaps.add({PageAcesIndex}), PageAcesIndex,
-                         IndexFlagAlways | IndexFlagRequired, 0}};
+    aces.realIndexDefs = {
+        {.columns = {0}, .rootPage = PageAcesIndex, .flags = IndexFlagAlways | IndexFlagRequired}};
     aces.logicalIndexDefs = {{u"ObjectId", 0, 0, 0}};
+    writeSystemTable(image, systemMaps, PageAcesDef, std::move(aces), {});
 
     // MSysQueries
     TableDef queries;
-    queries.system = true;
     queries.columns = systemColumns({
         {"ObjectId", TypeLong, FlagsSystemFixed},
         {"Attribute", TypeByte, FlagsSystemFixed},
@@ -722,20 +730,13 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"Flag", TypeInteger, FlagsSystemFixed},
         {"LvExtra", TypeLong, FlagsSystemFixed},
     });
-    queries.usedPages = systemMaps.add({});
-    queries.freePages = systemMaps.add({});
-    queries.realIndexDefs = {{{0, 1, 2}, systemMaps.add({PageQueriesIndex}), PageQueriesIndex,
-                            IndexFlagAlways | IndexFlagUnique, 0}};
+    queries.realIndexDefs = {
+        {.columns = {0, 1, 2}, .rootPage = PageQueriesIndex, .flags = IndexFlagAlways | IndexFlagUnique}};
     queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
-    queries.longValueMaps = longValueColumns(queries.columns);
-    for (LongValueMaps& m : queries.longValueMaps) {
-        m.used = systemMaps.add({});
-        m.free = systemMaps.add({});
-    }
+    writeSystemTable(image, systemMaps, PageQueriesDef, std::move(queries), {});
 
     // MSysRelationships
     TableDef relationships;
-    relationships.system = true;
     relationships.columns = systemColumns({
         {"szRelationship", TypeText, FlagsSystemVar},
         {"grbit", TypeLong, FlagsSystemFixed},
@@ -746,29 +747,15 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"szReferencedObject", TypeText, FlagsSystemVar},
         {"szReferencedColumn", TypeText, FlagsSystemVar},
     });
-    relationships.usedPages = systemMaps.add({});
-    relationships.freePages = systemMaps.add({});
     const std::uint8_t relFlags = IndexFlagAlways | IndexFlagIgnoreNulls;
     relationships.realIndexDefs = {
-        {{0}, systemMaps.add({PageRelationshipsIndex}), PageRelationshipsIndex, relFlags, 0},
-        {{4}, systemMaps.add({PageRelationshipsIndex + 1}), PageRelationshipsIndex + 1, relFlags, 0},
-        {{6}, systemMaps.add({PageRelationshipsIndex + 2}), PageRelationshipsIndex + 2, relFlags, 0},
+        {.columns = {0}, .rootPage = PageRelationshipsIndex, .flags = relFlags},
+        {.columns = {4}, .rootPage = PageRelationshipsIndex + 1, .flags = relFlags},
+        {.columns = {6}, .rootPage = PageRelationshipsIndex + 2, .flags = relFlags},
     };
     relationships.logicalIndexDefs = {
         {u"szObject", 1, 1, 0}, {u"szReferencedObject", 2, 2, 0}, {u"szRelationship", 0, 0, 0}};
-
-    const std::pair<std::uint32_t, const TableDef*> systemDefs[] = {
-        {PageObjectsDef, &objects},
-        {PageAcesDef, &aces},
-        {PageQueriesDef, &queries},
-        {PageRelationshipsDef, &relationships},
-    };
-    for (const auto& [number, def] : systemDefs) {
-        const Bytes bytes = def->encode();
-        if (TableDef::pageCount(bytes.size()) != 1)
-            throw std::logic_error("system table definition longer than a page");
-        TableDef::layout(bytes, {number}, {image[number].bytes.data()});
-    }
+    writeSystemTable(image, systemMaps, PageRelationshipsDef, std::move(relationships), {});
 
     writeGlobalMap(image, options, label);
     writeHeader(image[0], created, options.password);
