@@ -278,22 +278,17 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     const NewTable& table = input.table;
     UserTableResult result;
     const std::size_t columnCount = table.columns.size();
-    std::vector<std::size_t> memoColumns;
+    std::map<std::size_t, LongValueStore> stores;  // by memo column
     for (std::size_t c = 0; c < columnCount; ++c) {
         if (isLong(table.columns[c]))
-            memoColumns.push_back(c);
+            stores.try_emplace(c, image);
     }
-    std::vector<LongValueStore> stores;
-    stores.reserve(memoColumns.size());
-    for (std::size_t i = 0; i < memoColumns.size(); ++i)
-        stores.emplace_back(image);
 
     std::uint32_t pageNumber = 0;
-    RowImage row;
-    row.columnCount = static_cast<std::uint16_t>(columnCount);
-    row.varValues.resize(shape.varCount);
-    row.present.resize(columnCount);
-    std::vector<Bytes> memoData(columnCount);
+    RowBuild row;
+    row.image.columnCount = static_cast<std::uint16_t>(columnCount);
+    row.image.varValues.resize(shape.varCount);
+    row.image.present.resize(columnCount);
     Bytes fixedValue;
 
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
@@ -306,15 +301,16 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
             fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) + " has " +
                             std::to_string(values.size()) + " values for " +
                             std::to_string(columnCount) + " fields");
-        row.fixedArea.assign(shape.fixedSize, 0);
+        row.image.fixedArea.assign(shape.fixedSize, 0);
+        row.longs.clear();
         for (std::size_t c = 0; c < columnCount; ++c) {
             const NewColumn& column = table.columns[c];
             const Column& def = shape.columns[c];
-            row.present[c] = values[c].has_value();
+            row.image.present[c] = values[c].has_value();
             if (column.type == TypeBoolean) {
                 if (values[c] && *values[c] != u"True" && *values[c] != u"False")
                     fail(label, where(column) + " is no Boolean value");
-                row.present[c] = values[c] && *values[c] == u"True";
+                row.image.present[c] = values[c] && *values[c] == u"True";
                 continue;
             }
             if (!isVariable(column)) {
@@ -324,41 +320,25 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
                 if (!appendFixedValueBytes(column.type, *values[c], fixedValue))
                     fail(label, where(column) + " holds \"" + toUtf8(*values[c]) +
                                     "\", which is no value of its type");
-                std::copy(fixedValue.begin(), fixedValue.end(), row.fixedArea.begin() + def.fixedOffset);
+                std::copy(fixedValue.begin(), fixedValue.end(), row.image.fixedArea.begin() + def.fixedOffset);
                 continue;
             }
-            Bytes& out = row.varValues[def.varIndex];
-            out.clear();
+            row.image.varValues[def.varIndex].clear();
             if (!values[c])
                 continue;
-            const std::u16string& text = *values[c];
-            if (column.type == TypeMemo) {
-                memoData[c].clear();
-                appendEncodedText(text, text.size() <= LongValueCompressMaxChars, memoData[c]);
-                out = inlineLongValue(memoData[c]);
-            } else {
-                if (text.size() > column.maxChars)
-                    fail(label, where(column) + " holds " + std::to_string(text.size()) +
-                                    " characters; it takes at most " + std::to_string(column.maxChars));
-                appendEncodedText(text, true, out);
-            }
+            if (column.type == TypeText && values[c]->size() > column.maxChars)
+                fail(label, where(column) + " holds " + std::to_string(values[c]->size()) +
+                                " characters; it takes at most " + std::to_string(column.maxChars));
+            row.setText(def, c, *values[c]);
         }
-        Bytes encoded = encodeRow(row);
         // Too long for a page: long values leave the row, largest first.
-        if (std::size_t size = encoded.size(); size > MaxRowSize) {
-            std::vector<std::size_t> lengths;
-            for (const std::size_t c : memoColumns)
-                lengths.push_back(row.varValues[shape.columns[c].varIndex].size() > LongValueHeaderSize
-                                      ? memoData[c].size() : 0);
-            const std::vector<bool> out = longValuesOut(lengths, MaxRowSize, size);
-            if (size > MaxRowSize)
-                fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
-                                " is too long for a data page");
-            for (std::size_t m = 0; m < memoColumns.size(); ++m)
-                if (out[m])
-                    row.varValues[shape.columns[memoColumns[m]].varIndex] = stores[m].store(memoData[memoColumns[m]]);
-            encoded = encodeRow(row);
-        }
+        std::size_t size = 0;
+        const std::vector<bool> out = row.longValuesOut(MaxRowSize, size);
+        if (size > MaxRowSize)
+            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
+                            " is too long for a data page");
+        Bytes encoded =
+            row.encode(out, [&](const RowBuild::Long& l) { return stores.at(l.column).store(l.data); });
         if (!pageNumber || !image.data(pageNumber).fitsNewRow(encoded.size())) {
             image.seal(pageNumber);
             pageNumber = image.allocate();
@@ -369,9 +349,9 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     }
     if (pageNumber)
         result.lastPageFree = static_cast<std::uint32_t>(image.data(pageNumber).freeSpace());
-    for (LongValueStore& s : stores) {
-        result.longValuePages.push_back(s.pages());
-        result.longValueRoom.push_back(s.pagesWithRoom());
+    for (auto& [column, store] : stores) {
+        result.longValuePages.push_back(store.pages());
+        result.longValueRoom.push_back(store.pagesWithRoom());
     }
     return result;
 }

@@ -1,6 +1,8 @@
 #include "records/jet/WriterPages.h"
 
+#include "records/jet/LongValue.h"
 #include "records/jet/WriterLayout.h"
+#include "records/jet/WriterText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,15 +15,19 @@ using namespace format;
 // ---------------------------------------------------------------------------
 // Rows
 
-Bytes encodeRow(const RowImage& row) {
-    Bytes out;
-    const std::size_t varCount = row.varValues.size();
+std::size_t encodedSize(const RowImage& row) {
     std::size_t size = 2 + row.fixedArea.size() + (row.columnCount + 7) / 8;
     for (const Bytes& value : row.varValues)
         size += value.size();
-    if (varCount > 0)
-        size += 2 + 2 * varCount + 2;
-    out.reserve(size);
+    if (!row.varValues.empty())
+        size += 2 + 2 * row.varValues.size() + 2;
+    return size;
+}
+
+Bytes encodeRow(const RowImage& row) {
+    Bytes out;
+    const std::size_t varCount = row.varValues.size();
+    out.reserve(encodedSize(row));
 
     append16(out, row.columnCount);
     out.insert(out.end(), row.fixedArea.begin(), row.fixedArea.end());
@@ -44,6 +50,37 @@ Bytes encodeRow(const RowImage& row) {
             setBit(out.data() + maskStart, c, true);
     }
     return out;
+}
+
+void RowBuild::setText(const Column& c, std::size_t column, const std::u16string& text) {
+    Bytes& value = image.varValues[c.varIndex];
+    value.clear();
+    const bool compress = (c.miscFlags & ColumnMiscFlagCompressed) != 0;
+    if (c.type == TypeMemo) {
+        Bytes data;
+        appendEncodedText(text, compress && text.size() <= LongValueCompressMaxChars, data);
+        value = inlineLongValue(data);
+        longs.push_back({column, c.varIndex, std::move(data)});
+    } else {
+        appendEncodedText(text, compress, value);
+    }
+    image.present[c.number] = true;
+}
+
+std::vector<bool> RowBuild::longValuesOut(std::size_t limit, std::size_t& size) const {
+    size = encodedSize(image);
+    std::vector<std::size_t> lengths;
+    for (const Long& l : longs)
+        lengths.push_back(l.data.size());
+    return jet::longValuesOut(lengths, limit, size);
+}
+
+Bytes RowBuild::encode(const std::vector<bool>& out, const std::function<Bytes(const Long&)>& store) {
+    for (std::size_t k = 0; k < longs.size(); ++k) {
+        if (out[k])
+            image.varValues[longs[k].var] = store(longs[k]);
+    }
+    return encodeRow(image);
 }
 
 // ---------------------------------------------------------------------------

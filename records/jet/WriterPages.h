@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,29 @@ struct RowImage {
 };
 
 Bytes encodeRow(const RowImage& row);
+// The length encodeRow gives the row.
+std::size_t encodedSize(const RowImage& row);
+
+// A row being built: its image, and the memo or OLE values now in it that
+// may leave for long-value pages.
+struct RowBuild {
+    struct Long {
+        std::size_t column = 0;  // index into the definition's columns
+        std::size_t var = 0;     // var-table entry
+        Bytes data;              // the value's bytes, now in the row
+    };
+    RowImage image;
+    std::vector<Long> longs;
+
+    // Sets text or memo column `c` (index `column`) to `text`, compressed
+    // where the column allows it (a memo value up to LongValueCompressMaxChars).
+    void setText(const Column& c, std::size_t column, const std::u16string& text);
+    // Which long values leave the row (largest first) so that it takes at
+    // most `limit` bytes; `size` gets the row's length then.
+    std::vector<bool> longValuesOut(std::size_t limit, std::size_t& size) const;
+    // The row, each long value `out` marks replaced by the reference `store` gives.
+    Bytes encode(const std::vector<bool>& out, const std::function<Bytes(const Long&)>& store);
+};
 
 // ---------------------------------------------------------------------------
 // Index leaf pages
