@@ -212,10 +212,6 @@ private:
     std::vector<std::uint32_t> pages_;
 };
 
-[[noreturn]] void fail(const std::string& label, const std::string& reason) {
-    throw Error(label + ": " + reason + ".");
-}
-
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // A Long field's value, as checked when its row was written.
