@@ -3,13 +3,17 @@
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/ValueText.h"
+#include "records/jet/WriterLayout.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <stdexcept>
 
 namespace zorvane::jet {
 
 using namespace format;
+using namespace writer;
 
 namespace {
 std::u16string& givenPassword() {
@@ -24,9 +28,7 @@ std::u16string databasePassword(const std::uint8_t* page0) {
     std::uint8_t h[HeaderMaskLength];
     std::memcpy(h, page0 + HeaderMaskOffset, HeaderMaskLength);
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, h, HeaderMaskLength);
-    double created = 0;
-    const std::uint64_t bits = le64(h + (HeaderCreationDateOffset - HeaderMaskOffset));
-    std::memcpy(&created, &bits, sizeof created);
+    const double created = std::bit_cast<double>(le64(h + (HeaderCreationDateOffset - HeaderMaskOffset)));
     std::uint8_t mask[4] = {};
     if (created > -2e9 && created < 2e9)
         put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
@@ -149,6 +151,7 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
         c.type = d[ColType];
         c.number = le16(d + ColNumber);
         c.varIndex = le16(d + ColVarIndex);
+        c.number2 = le16(d + ColNumber2);
         c.flags = d[ColFlags];
         c.miscFlags = d[ColMiscFlags];
         c.fixedOffset = le16(d + ColFixedOffset);
@@ -179,6 +182,131 @@ const LongValueMaps* TableDef::longValueMapsOf(std::uint16_t column) const {
         if (m.column == column)
             return &m;
     return nullptr;
+}
+
+Bytes TableDef::encode() const {
+    const TableDef& t = *this;
+    Bytes out(TdefHeaderSize, 0);
+    std::uint8_t* h = out.data();
+    h[0] = PageTableDef;
+    h[1] = 0x01;
+    put32(h + 0x0C, TableMagic);
+    put32(h + TdefRowCountOffset, t.storedRows);
+    put32(h + TdefAutoNumberOffset, t.autoNumber);
+    h[TdefAutoNumberFlagOffset] = 0x01;
+    h[TdefTableTypeOffset] = t.system ? TableTypeSystem : TableTypeUser;
+    std::uint16_t varColumns = 0;
+    for (const Column& c : t.columns) {
+        if (!c.fixed())
+            ++varColumns;
+    }
+    const auto columnCount = static_cast<std::uint16_t>(t.columns.size());
+    put16(h + TdefMaxColumnsOffset, columnCount);
+    put16(h + TdefVarColumnsOffset, varColumns);
+    put16(h + TdefColumnCountOffset, columnCount);
+    put32(h + TdefIndexCountOffset, static_cast<std::uint32_t>(t.logicalIndexDefs.size()));
+    put32(h + TdefRealIndexCountOffset, static_cast<std::uint32_t>(t.realIndexDefs.size()));
+    put32(h + TdefUsedPagesOffset, t.usedPages);
+    put32(h + TdefFreePagesOffset, t.freePages);
+
+    for (const RealIndexDef& r : t.realIndexDefs) {
+        append32(out, 0);
+        append32(out, r.rowCount);
+        append32(out, 0);
+    }
+    for (const Column& c : t.columns) {
+        out.push_back(c.type);
+        append32(out, TableMagic);
+        append16(out, c.number);
+        append16(out, c.varIndex);
+        append16(out, c.number2);
+        append16(out, GeneralSortOrder);
+        append16(out, 0);
+        out.push_back(c.flags);
+        out.push_back(c.miscFlags);
+        append32(out, 0);
+        append16(out, c.fixedOffset);
+        append16(out, c.length);
+    }
+    for (const Column& c : t.columns)
+        appendName(out, fromUtf8(c.name));
+    for (const RealIndexDef& r : t.realIndexDefs) {
+        append32(out, IndexMagic);
+        for (std::size_t i = 0; i < IndexColumnSlots; ++i) {
+            if (i < r.columns.size()) {
+                append16(out, r.columns[i]);
+                out.push_back(IndexAscending);
+            } else {
+                append16(out, 0xFFFF);
+                out.push_back(0);
+            }
+        }
+        append32(out, r.usageMap);
+        append32(out, r.rootPage);
+        append32(out, 0);
+        out.push_back(r.flags);
+        out.insert(out.end(), 5, 0);
+    }
+    for (const LogicalIndexDef& l : t.logicalIndexDefs) {
+        append32(out, TableMagic);
+        append32(out, l.number);
+        append32(out, l.realIndex);
+        out.push_back(0);            // type of the related table
+        append32(out, 0xFFFFFFFFu);  // related index: none
+        append32(out, 0);            // related table page
+        out.push_back(IndexCascadeNone);
+        out.push_back(IndexCascadeNone);
+        out.push_back(l.type);
+        append32(out, 0);
+    }
+    for (const LogicalIndexDef& l : t.logicalIndexDefs)
+        appendName(out, l.name);
+    for (const LongValueMaps& m : t.longValueMaps) {
+        append16(out, m.column);
+        append32(out, m.used);
+        append32(out, m.free);
+    }
+    append16(out, 0xFFFF);
+    put32(out.data() + TdefLengthOffset, static_cast<std::uint32_t>(out.size()));
+    return out;
+}
+
+std::size_t TableDef::pageCount(std::size_t length) {
+    if (length <= PageSize)
+        return 1;
+    const std::size_t perPage = PageSize - TdefPageHeaderSize;
+    return 1 + (length - PageSize + perPage - 1) / perPage;
+}
+
+void TableDef::layout(const Bytes& definition, const std::vector<std::uint32_t>& numbers,
+                      const std::vector<std::uint8_t*>& pages) {
+    const std::size_t count = pageCount(definition.size());
+    if (numbers.size() != count || pages.size() != count)
+        throw std::logic_error("table definition page count mismatch");
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::uint8_t* page = pages[i];
+        std::memset(page, 0, PageSize);
+        std::size_t used = 0;
+        if (i == 0) {
+            const std::size_t n = std::min(definition.size(), PageSize);
+            std::memcpy(page, definition.data(), n);
+            pos = n;
+            used = n;
+        } else {
+            page[0] = PageTableDef;
+            page[1] = 0x01;
+            const std::size_t n = std::min(definition.size() - pos, PageSize - TdefPageHeaderSize);
+            std::memcpy(page + TdefPageHeaderSize, definition.data() + pos, n);
+            pos += n;
+            used = TdefPageHeaderSize + n;
+        }
+        // Access keeps the free space less the page header here.
+        const std::size_t free = PageSize - used;
+        put16(page + TdefFreeSpaceOffset,
+              static_cast<std::uint16_t>(free >= TdefPageHeaderSize ? free - TdefPageHeaderSize : 0));
+        put32(page + TdefNextPageOffset, i + 1 < count ? numbers[i + 1] : 0);
+    }
 }
 
 } // namespace zorvane::jet

@@ -30,6 +30,7 @@ struct Column {
     std::uint8_t type = 0;      // format::ColumnType
     std::uint16_t number = 0;   // bit in the null mask, counts deleted columns too
     std::uint16_t varIndex = 0; // entry in the row's var table (variable columns)
+    std::uint16_t number2 = 0;  // a second column number (Access: that of user columns)
     std::uint16_t fixedOffset = 0;
     std::uint16_t length = 0;
     std::uint8_t flags = 0;
@@ -46,6 +47,24 @@ struct LongValueMaps {
     std::uint32_t free = 0;
 };
 
+// An index's definitions, as the writer gives them.
+struct RealIndexDef {
+    std::vector<std::uint16_t> columns;  // column numbers, ascending order each
+    std::uint32_t usageMap = 0;          // row pointer
+    std::uint32_t rootPage = 0;
+    std::uint8_t flags = 0;
+    std::uint32_t rowCount = 0;
+};
+
+struct LogicalIndexDef {
+    std::u16string name;
+    std::uint32_t number = 0;
+    std::uint32_t realIndex = 0;
+    std::uint8_t type = 0;
+};
+
+// A table definition: the one codec of the structure, read by readTableDef
+// and written by encode() and layout().
 struct TableDef {
     std::string name;           // UTF-8, as the catalog spells it
     std::uint32_t page = 0;     // first definition page
@@ -59,11 +78,27 @@ struct TableDef {
     std::uint32_t realIndexes = 0;
     std::vector<LongValueMaps> longValueMaps;  // where the definition keeps them
     std::uint32_t storedRows = 0; // the record count the definition keeps
+    std::uint32_t autoNumber = 0; // the last number an AutoNumber field issued (written only)
     bool system = false;          // a system table (Access keeps its count loosely)
+    // The indexes encode() writes; a definition read keeps only their counts above.
+    std::vector<RealIndexDef> realIndexDefs;
+    std::vector<LogicalIndexDef> logicalIndexDefs;
+
     bool hasVarColumns() const;
     const LongValueMaps* longValueMapsOf(std::uint16_t column) const;
     // "table \"NAME\"" for error sentences.
     std::string label() const;
+
+    // The definition as one stretch of bytes, page header included: the
+    // columns (in number order), counts from them and from the index
+    // definitions given here.
+    Bytes encode() const;
+    // How many pages an encoded definition of `length` bytes needs.
+    static std::size_t pageCount(std::size_t length);
+    // Writes `encoded` onto `pages` (pageCount of them), whose numbers are
+    // `numbers`, chaining them.
+    static void layout(const Bytes& encoded, const std::vector<std::uint32_t>& numbers,
+                       const std::vector<std::uint8_t*>& pages);
 };
 
 // Reads the definition starting at `page`, every page of its chain (a loop

@@ -13,6 +13,7 @@
 #include "records/jet/WriterText.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <deque>
@@ -51,61 +52,53 @@ constexpr std::uint8_t FlagsSystemBinary = ColumnFlagNullable | ColumnFlagReplic
 constexpr std::uint8_t FlagsUserVar = ColumnFlagNullable;
 
 struct ColumnShape {
-    const char16_t* name;
+    const char* name;
     std::uint8_t type;
     std::uint8_t flags;
 };
 
+// The columns' places in a row: fixed-size values in the fixed area in column
+// order (a Boolean lives in the null mask), the others in the var table.
+struct RowShape {
+    std::vector<Column> columns;
+    std::uint16_t fixedSize = 0;
+    std::uint16_t varCount = 0;
+
+    // Adds `c` (type, flags and length set) as the next column.
+    void add(Column c) {
+        c.number = static_cast<std::uint16_t>(columns.size());
+        if (!c.fixed()) {
+            c.varIndex = varCount++;
+        } else if (c.type != TypeBoolean) {
+            c.fixedOffset = fixedSize;
+            fixedSize = static_cast<std::uint16_t>(fixedSize + c.length);
+        }
+        columns.push_back(std::move(c));
+    }
+};
+
 // Column definitions for the shapes listed in column-number order.
-std::vector<ColumnDef> systemColumns(std::initializer_list<ColumnShape> shapes) {
-    std::vector<ColumnDef> out;
-    std::uint16_t fixedOffset = 0;
-    std::uint16_t varIndex = 0;
+std::vector<Column> systemColumns(std::initializer_list<ColumnShape> shapes) {
+    RowShape shape;
     for (const ColumnShape& s : shapes) {
-        ColumnDef c;
+        Column c;
         c.name = s.name;
         c.type = s.type;
-        c.number = static_cast<std::uint16_t>(out.size());
         c.flags = s.flags;
         c.length = static_cast<std::uint16_t>(s.type == TypeText || s.type == TypeBinary ? 510
                                               : s.type == TypeBoolean                  ? 1
                                                                                        : fixedSizeOf(s.type));
-        if (s.flags & ColumnFlagFixed) {
-            if (s.type != TypeBoolean) {  // a Boolean lives in the null mask
-                c.fixedOffset = fixedOffset;
-                fixedOffset = static_cast<std::uint16_t>(fixedOffset + c.length);
-            }
-        } else {
-            c.varIndex = varIndex++;
-        }
-        out.push_back(std::move(c));
+        shape.add(std::move(c));
     }
-    return out;
+    return shape.columns;
 }
 
-std::vector<LongValueMaps> longValueColumns(const std::vector<ColumnDef>& columns) {
+std::vector<LongValueMaps> longValueColumns(const std::vector<Column>& columns) {
     std::vector<LongValueMaps> out;
-    for (const ColumnDef& c : columns) {
+    for (const Column& c : columns) {
         if (c.type == TypeMemo || c.type == TypeOle)
             out.push_back({c.number, 0, 0});
     }
-    return out;
-}
-
-void append64(Bytes& out, std::uint64_t v) {
-    append32(out, static_cast<std::uint32_t>(v));
-    append32(out, static_cast<std::uint32_t>(v >> 32));
-}
-
-void appendDouble(Bytes& out, double v) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &v, sizeof bits);
-    append64(out, bits);
-}
-
-Bytes ucs2(const std::u16string& text) {
-    Bytes out;
-    appendEncodedText(text, false, out);
     return out;
 }
 
@@ -219,10 +212,6 @@ private:
     std::vector<std::uint32_t> pages_;
 };
 
-[[noreturn]] void fail(const std::string& label, const std::string& reason) {
-    throw Error(label + ": " + reason + ".");
-}
-
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // A Long field's value, as checked when its row was written.
@@ -236,24 +225,15 @@ std::int32_t longValue(const std::u16string& text) {
 bool isLong(const NewColumn& c) { return c.type == TypeMemo; }
 bool isVariable(const NewColumn& c) { return c.type == TypeText || c.type == TypeMemo; }
 
-// The columns' places in a row: fixed-size values in the fixed area in column
-// order (a Boolean lives in the null mask), text and memo in the var table.
-struct RowShape {
-    std::vector<ColumnDef> columns;
-    std::uint16_t fixedSize = 0;
-    std::uint16_t varCount = 0;
-};
-
 RowShape rowShape(const std::string& label, const NewTable& table) {
     RowShape shape;
     for (std::size_t i = 0; i < table.columns.size(); ++i) {
         const NewColumn& nc = table.columns[i];
-        ColumnDef c;
-        c.name = fromUtf8(nc.name);
+        Column c;
+        c.name = nc.name;
         c.type = nc.type;
-        c.number = static_cast<std::uint16_t>(i);
-        c.number2 = c.number;
-        if (c.name.empty() || c.name.size() > MaxNameChars)
+        c.number2 = static_cast<std::uint16_t>(i);
+        if (const std::size_t chars = fromUtf8(nc.name).size(); chars == 0 || chars > MaxNameChars)
             fail(label, "field name " + quoted(nc.name) + " is empty or longer than " +
                             std::to_string(MaxNameChars) + " characters");
         if (nc.autoNumber && nc.type != TypeLong)
@@ -261,7 +241,6 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         if (isVariable(nc)) {
             if (nc.type == TypeText && (nc.maxChars == 0 || nc.maxChars > 255))
                 fail(label, "text field " + quoted(nc.name) + " must hold 1 to 255 characters");
-            c.varIndex = shape.varCount++;
             c.length = nc.type == TypeText ? static_cast<std::uint16_t>(nc.maxChars * TextColumnBytesPerChar) : 0;
             c.flags = FlagsUserVar;
             c.miscFlags = ColumnMiscFlagCompressed;
@@ -270,14 +249,12 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
             c.flags = ColumnFlagFixed;
         } else if (const std::size_t size = nc.type <= TypeDateTime ? fixedSizeOf(nc.type) : 0) {
             c.length = static_cast<std::uint16_t>(size);
-            c.fixedOffset = shape.fixedSize;
-            shape.fixedSize = static_cast<std::uint16_t>(shape.fixedSize + size);
             c.flags = static_cast<std::uint8_t>(ColumnFlagFixed | ColumnFlagNullable |
                                                 (nc.autoNumber ? ColumnFlagAutoLong : 0));
         } else {
             fail(label, "field " + quoted(nc.name) + " is of a type a new database cannot hold");
         }
-        shape.columns.push_back(std::move(c));
+        shape.add(std::move(c));
     }
     return shape;
 }
@@ -297,22 +274,17 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     const NewTable& table = input.table;
     UserTableResult result;
     const std::size_t columnCount = table.columns.size();
-    std::vector<std::size_t> memoColumns;
+    std::map<std::size_t, LongValueStore> stores;  // by memo column
     for (std::size_t c = 0; c < columnCount; ++c) {
         if (isLong(table.columns[c]))
-            memoColumns.push_back(c);
+            stores.try_emplace(c, image);
     }
-    std::vector<LongValueStore> stores;
-    stores.reserve(memoColumns.size());
-    for (std::size_t i = 0; i < memoColumns.size(); ++i)
-        stores.emplace_back(image);
 
     std::uint32_t pageNumber = 0;
-    RowImage row;
-    row.columnCount = static_cast<std::uint16_t>(columnCount);
-    row.varValues.resize(shape.varCount);
-    row.present.resize(columnCount);
-    std::vector<Bytes> memoData(columnCount);
+    RowBuild row;
+    row.image.columnCount = static_cast<std::uint16_t>(columnCount);
+    row.image.varValues.resize(shape.varCount);
+    row.image.present.resize(columnCount);
     Bytes fixedValue;
 
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
@@ -325,15 +297,16 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
             fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) + " has " +
                             std::to_string(values.size()) + " values for " +
                             std::to_string(columnCount) + " fields");
-        row.fixedArea.assign(shape.fixedSize, 0);
+        row.image.fixedArea.assign(shape.fixedSize, 0);
+        row.longs.clear();
         for (std::size_t c = 0; c < columnCount; ++c) {
             const NewColumn& column = table.columns[c];
-            const ColumnDef& def = shape.columns[c];
-            row.present[c] = values[c].has_value();
+            const Column& def = shape.columns[c];
+            row.image.present[c] = values[c].has_value();
             if (column.type == TypeBoolean) {
                 if (values[c] && *values[c] != u"True" && *values[c] != u"False")
                     fail(label, where(column) + " is no Boolean value");
-                row.present[c] = values[c] && *values[c] == u"True";
+                row.image.present[c] = values[c] && *values[c] == u"True";
                 continue;
             }
             if (!isVariable(column)) {
@@ -343,41 +316,25 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
                 if (!appendFixedValueBytes(column.type, *values[c], fixedValue))
                     fail(label, where(column) + " holds \"" + toUtf8(*values[c]) +
                                     "\", which is no value of its type");
-                std::copy(fixedValue.begin(), fixedValue.end(), row.fixedArea.begin() + def.fixedOffset);
+                std::copy(fixedValue.begin(), fixedValue.end(), row.image.fixedArea.begin() + def.fixedOffset);
                 continue;
             }
-            Bytes& out = row.varValues[def.varIndex];
-            out.clear();
+            row.image.varValues[def.varIndex].clear();
             if (!values[c])
                 continue;
-            const std::u16string& text = *values[c];
-            if (column.type == TypeMemo) {
-                memoData[c].clear();
-                appendEncodedText(text, text.size() <= LongValueCompressMaxChars, memoData[c]);
-                out = inlineLongValue(memoData[c]);
-            } else {
-                if (text.size() > column.maxChars)
-                    fail(label, where(column) + " holds " + std::to_string(text.size()) +
-                                    " characters; it takes at most " + std::to_string(column.maxChars));
-                appendEncodedText(text, true, out);
-            }
+            if (column.type == TypeText && values[c]->size() > column.maxChars)
+                fail(label, where(column) + " holds " + std::to_string(values[c]->size()) +
+                                " characters; it takes at most " + std::to_string(column.maxChars));
+            row.setText(def, c, *values[c]);
         }
-        Bytes encoded = encodeRow(row);
         // Too long for a page: long values leave the row, largest first.
-        if (std::size_t size = encoded.size(); size > MaxRowSize) {
-            std::vector<std::size_t> lengths;
-            for (const std::size_t c : memoColumns)
-                lengths.push_back(row.varValues[shape.columns[c].varIndex].size() > LongValueHeaderSize
-                                      ? memoData[c].size() : 0);
-            const std::vector<bool> out = longValuesOut(lengths, MaxRowSize, size);
-            if (size > MaxRowSize)
-                fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
-                                " is too long for a data page");
-            for (std::size_t m = 0; m < memoColumns.size(); ++m)
-                if (out[m])
-                    row.varValues[shape.columns[memoColumns[m]].varIndex] = stores[m].store(memoData[memoColumns[m]]);
-            encoded = encodeRow(row);
-        }
+        std::size_t size = 0;
+        const std::vector<bool> out = row.longValuesOut(MaxRowSize, size);
+        if (size > MaxRowSize)
+            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
+                            " is too long for a data page");
+        Bytes encoded =
+            row.encode(out, [&](const RowBuild::Long& l) { return stores.at(l.column).store(l.data); });
         if (!pageNumber || !image.data(pageNumber).fitsNewRow(encoded.size())) {
             image.seal(pageNumber);
             pageNumber = image.allocate();
@@ -388,9 +345,9 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
     }
     if (pageNumber)
         result.lastPageFree = static_cast<std::uint32_t>(image.data(pageNumber).freeSpace());
-    for (LongValueStore& s : stores) {
-        result.longValuePages.push_back(s.pages());
-        result.longValueRoom.push_back(s.pagesWithRoom());
+    for (auto& [column, store] : stores) {
+        result.longValuePages.push_back(store.pages());
+        result.longValueRoom.push_back(store.pagesWithRoom());
     }
     return result;
 }
@@ -449,9 +406,8 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     const RowShape shape = rowShape(label, table);
     const UserTableResult user = writeUserRows(image, label, input, shape, defPage);
 
-    TableDefImage def;
-    def.tableType = TableTypeUser;
-    def.rowCount = static_cast<std::uint32_t>(input.rows.size());
+    TableDef def;
+    def.storedRows = static_cast<std::uint32_t>(input.rows.size());
     def.usedPages = maps.add(user.dataPages);
     std::vector<std::uint32_t> roomy;
     if (!user.dataPages.empty() && user.lastPageFree >= RoomWorthListing)
@@ -493,20 +449,43 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         real.usageMap = maps.add({real.rootPage});
         real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
                                                (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
-        real.rowCount = def.rowCount;
-        def.realIndexes.push_back(real);
-        def.logicalIndexes.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
+        real.rowCount = def.storedRows;
+        def.realIndexDefs.push_back(real);
+        def.logicalIndexDefs.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
                                       static_cast<std::uint32_t>(i),
                                       index.primaryKey ? IndexTypePrimary : std::uint8_t(0)});
     }
-    const Bytes bytes = serializeTableDef(def);
+    const Bytes bytes = def.encode();
     std::vector<std::uint32_t> numbers{defPage};
-    std::vector<Page*> pages{&image[defPage]};
-    for (std::size_t i = 1; i < tableDefPageCount(bytes.size()); ++i) {
+    std::vector<std::uint8_t*> pages{image[defPage].bytes.data()};
+    for (std::size_t i = 1; i < TableDef::pageCount(bytes.size()); ++i) {
         numbers.push_back(image.allocate());
-        pages.push_back(&image[numbers.back()]);
+        pages.push_back(image[numbers.back()].bytes.data());
     }
-    layoutTableDef(bytes, numbers, pages);
+    TableDef::layout(bytes, numbers, pages);
+}
+
+// Writes the definition of a system table at its fixed `page`, with maps of
+// the data pages it uses (`data`), of each index's page and of its long
+// values (none), in that order.
+void writeSystemTable(Image& image, MapPage& maps, std::uint32_t page, TableDef def,
+                      const std::vector<std::uint32_t>& data) {
+    def.system = true;
+    def.usedPages = maps.add(data);
+    def.freePages = maps.add(data);
+    for (RealIndexDef& index : def.realIndexDefs) {
+        index.usageMap = maps.add({index.rootPage});
+        index.rowCount = def.storedRows;
+    }
+    def.longValueMaps = longValueColumns(def.columns);
+    for (LongValueMaps& m : def.longValueMaps) {
+        m.used = maps.add({});
+        m.free = maps.add({});
+    }
+    const Bytes bytes = def.encode();
+    if (TableDef::pageCount(bytes.size()) != 1)
+        throw std::logic_error("system table definition longer than a page");
+    TableDef::layout(bytes, {page}, {image[page].bytes.data()});
 }
 
 void writeHeader(Page& page, double created, const std::u16string& password) {
@@ -528,9 +507,7 @@ void writeHeader(Page& page, double created, const std::u16string& password) {
         p[HeaderPasswordOffset + i] = static_cast<std::uint8_t>(byte ^ mask[i % 4]);
     }
     put16(p + HeaderSortOrderOffset, GeneralSortOrder);
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &created, sizeof bits);
-    put64(p + HeaderCreationDateOffset, bits);
+    put64(p + HeaderCreationDateOffset, std::bit_cast<std::uint64_t>(created));
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, p + HeaderMaskOffset, HeaderMaskLength);
     put32(p + HeaderEngineStampOffset, HeaderEngineStamp);
     std::memcpy(p + HeaderEngineVersionOffset, HeaderEngineVersion, sizeof HeaderEngineVersion);
@@ -549,7 +526,7 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
         bits[0] = PageUsageMap;
         bits[1] = 0x01;
         for (std::size_t bit = image.count(); bit < UsageMapPagePages; ++bit)
-            UsageMap::setBit(bits + UsageMapPageBitmap, bit, true);
+            setBit(bits + UsageMapPageBitmap, bit, true);
         row.assign(UsageMapRowSize, 0);
         row[0] = UsageMapReference;
         put32(row.data() + 1, mapPage);
@@ -561,7 +538,7 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
                                             GlobalMapStepBytes);
         row = UsageMap::inlineRow(first, bytes);
         for (std::size_t bit = inReach; bit < bytes * 8; ++bit)
-            UsageMap::setBit(row.data() + UsageMapInlineBitmap, bit, true);
+            setBit(row.data() + UsageMapInlineBitmap, bit, true);
     }
     SlottedPage& b = image.data(GlobalUsageMapPage, GlobalMapOwner);
     if (!b.fitsNewRow(row.size() + UsageMapRowSize + 2))
@@ -623,24 +600,24 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         entries.push_back({userDefPages[i], IdTablesContainer, fromUtf8(tables[i].table.name),
                            ObjectTypeTable, 0, tableProperties(tables[i].table)});
 
-    const std::vector<ColumnDef> objectColumns = systemColumns({
-        {u"Id", TypeLong, FlagsSystemFixed},
-        {u"ParentId", TypeLong, FlagsSystemFixed},
-        {u"Name", TypeText, FlagsSystemVar},
-        {u"Type", TypeInteger, FlagsSystemFixed},
-        {u"DateCreate", TypeDateTime, FlagsSystemFixed},
-        {u"DateUpdate", TypeDateTime, FlagsSystemFixed},
-        {u"Owner", TypeBinary, FlagsSystemBinary},
-        {u"Flags", TypeLong, FlagsSystemFixed},
-        {u"Database", TypeMemo, FlagsSystemVar},
-        {u"Connect", TypeMemo, FlagsSystemVar},
-        {u"ForeignName", TypeText, FlagsSystemVar},
-        {u"RmtInfoShort", TypeBinary, FlagsSystemVar},
-        {u"RmtInfoLong", TypeOle, FlagsSystemVar},
-        {u"Lv", TypeOle, FlagsSystemVar},
-        {u"LvProp", TypeOle, FlagsSystemVar},
-        {u"LvModule", TypeOle, FlagsSystemVar},
-        {u"LvExtra", TypeOle, FlagsSystemVar},
+    const std::vector<Column> objectColumns = systemColumns({
+        {"Id", TypeLong, FlagsSystemFixed},
+        {"ParentId", TypeLong, FlagsSystemFixed},
+        {"Name", TypeText, FlagsSystemVar},
+        {"Type", TypeInteger, FlagsSystemFixed},
+        {"DateCreate", TypeDateTime, FlagsSystemFixed},
+        {"DateUpdate", TypeDateTime, FlagsSystemFixed},
+        {"Owner", TypeBinary, FlagsSystemBinary},
+        {"Flags", TypeLong, FlagsSystemFixed},
+        {"Database", TypeMemo, FlagsSystemVar},
+        {"Connect", TypeMemo, FlagsSystemVar},
+        {"ForeignName", TypeText, FlagsSystemVar},
+        {"RmtInfoShort", TypeBinary, FlagsSystemVar},
+        {"RmtInfoLong", TypeOle, FlagsSystemVar},
+        {"Lv", TypeOle, FlagsSystemVar},
+        {"LvProp", TypeOle, FlagsSystemVar},
+        {"LvModule", TypeOle, FlagsSystemVar},
+        {"LvExtra", TypeOle, FlagsSystemVar},
     });
     constexpr std::size_t ObjectsVarCount = 11;
     constexpr std::size_t ObjectsLvPropVar = 8;
@@ -655,11 +632,11 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
             append32(row.fixedArea, e.id);
             append32(row.fixedArea, e.parentId);
             append16(row.fixedArea, static_cast<std::uint16_t>(e.type));
-            appendDouble(row.fixedArea, created);
-            appendDouble(row.fixedArea, created);
+            append64(row.fixedArea, std::bit_cast<std::uint64_t>(created));
+            append64(row.fixedArea, std::bit_cast<std::uint64_t>(created));
             append32(row.fixedArea, e.flags);
             row.varValues.resize(ObjectsVarCount);
-            row.varValues[0] = ucs2(e.name);
+            appendUcs2(row.varValues[0], e.name);
             row.present.assign(objectColumns.size(), false);
             for (int c : {0, 1, 2, 3, 4, 5, 7})
                 row.present[static_cast<std::size_t>(c)] = true;
@@ -694,100 +671,67 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     MapPage systemMaps(image, PageSystemMaps);
 
     // MSysObjects
-    TableDefImage objects;
-    objects.tableType = TableTypeSystem;
-    objects.rowCount = static_cast<std::uint32_t>(entries.size());
+    TableDef objects;
+    objects.storedRows = static_cast<std::uint32_t>(entries.size());
     objects.columns = objectColumns;
-    objects.usedPages = systemMaps.add({PageObjectsData});
-    objects.freePages = systemMaps.add({PageObjectsData});
-    objects.realIndexes = {
-        {{1, 2}, systemMaps.add({PageObjectsNameIndex}), PageObjectsNameIndex,
-         IndexFlagAlways | IndexFlagUnique, objects.rowCount},
-        {{0}, systemMaps.add({PageObjectsIdIndex}), PageObjectsIdIndex,
-         IndexFlagAlways | IndexFlagUnique, objects.rowCount},
+    objects.realIndexDefs = {
+        {.columns = {1, 2}, .rootPage = PageObjectsNameIndex, .flags = IndexFlagAlways | IndexFlagUnique},
+        {.columns = {0}, .rootPage = PageObjectsIdIndex, .flags = IndexFlagAlways | IndexFlagUnique},
     };
-    objects.logicalIndexes = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
-    objects.longValueMaps = longValueColumns(objects.columns);
-    for (LongValueMaps& m : objects.longValueMaps) {
-        m.used = systemMaps.add({});
-        m.free = systemMaps.add({});
-    }
+    objects.logicalIndexDefs = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
+    writeSystemTable(image, systemMaps, PageObjectsDef, std::move(objects), {PageObjectsData});
 
     // MSysACEs: no entries; a new file carries no access-control entries.
-    TableDefImage aces;
-    aces.tableType = TableTypeSystem;
+    TableDef aces;
     aces.columns = systemColumns({
-        {u"ObjectId", TypeLong, FlagsSystemFixed},
-        {u"SID", TypeBinary, FlagsSystemBinary},
-        {u"ACM", TypeLong, FlagsSystemFixed},
-        {u"FInheritable", TypeBoolean, FlagsSystemFixed},
+        {"ObjectId", TypeLong, FlagsSystemFixed},
+        {"SID", TypeBinary, FlagsSystemBinary},
+        {"ACM", TypeLong, FlagsSystemFixed},
+        {"FInheritable", TypeBoolean, FlagsSystemFixed},
     });
-    aces.usedPages = systemMaps.add({});
-    aces.freePages = systemMaps.add({});
-    aces.realIndexes = {{{0}, systemMaps.add({PageAcesIndex}), PageAcesIndex,
-                         IndexFlagAlways | IndexFlagRequired, 0}};
-    aces.logicalIndexes = {{u"ObjectId", 0, 0, 0}};
+    aces.realIndexDefs = {
+        {.columns = {0}, .rootPage = PageAcesIndex, .flags = IndexFlagAlways | IndexFlagRequired}};
+    aces.logicalIndexDefs = {{u"ObjectId", 0, 0, 0}};
+    writeSystemTable(image, systemMaps, PageAcesDef, std::move(aces), {});
 
     // MSysQueries
-    TableDefImage queries;
-    queries.tableType = TableTypeSystem;
+    TableDef queries;
     queries.columns = systemColumns({
-        {u"ObjectId", TypeLong, FlagsSystemFixed},
-        {u"Attribute", TypeByte, FlagsSystemFixed},
-        {u"Order", TypeBinary, FlagsSystemVar},
-        {u"Name1", TypeText, FlagsSystemVar},
-        {u"Name2", TypeText, FlagsSystemVar},
-        {u"Expression", TypeMemo, FlagsSystemVar},
-        {u"Flag", TypeInteger, FlagsSystemFixed},
-        {u"LvExtra", TypeLong, FlagsSystemFixed},
+        {"ObjectId", TypeLong, FlagsSystemFixed},
+        {"Attribute", TypeByte, FlagsSystemFixed},
+        {"Order", TypeBinary, FlagsSystemVar},
+        {"Name1", TypeText, FlagsSystemVar},
+        {"Name2", TypeText, FlagsSystemVar},
+        {"Expression", TypeMemo, FlagsSystemVar},
+        {"Flag", TypeInteger, FlagsSystemFixed},
+        {"LvExtra", TypeLong, FlagsSystemFixed},
     });
-    queries.usedPages = systemMaps.add({});
-    queries.freePages = systemMaps.add({});
-    queries.realIndexes = {{{0, 1, 2}, systemMaps.add({PageQueriesIndex}), PageQueriesIndex,
-                            IndexFlagAlways | IndexFlagUnique, 0}};
-    queries.logicalIndexes = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
-    queries.longValueMaps = longValueColumns(queries.columns);
-    for (LongValueMaps& m : queries.longValueMaps) {
-        m.used = systemMaps.add({});
-        m.free = systemMaps.add({});
-    }
+    queries.realIndexDefs = {
+        {.columns = {0, 1, 2}, .rootPage = PageQueriesIndex, .flags = IndexFlagAlways | IndexFlagUnique}};
+    queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
+    writeSystemTable(image, systemMaps, PageQueriesDef, std::move(queries), {});
 
     // MSysRelationships
-    TableDefImage relationships;
-    relationships.tableType = TableTypeSystem;
+    TableDef relationships;
     relationships.columns = systemColumns({
-        {u"szRelationship", TypeText, FlagsSystemVar},
-        {u"grbit", TypeLong, FlagsSystemFixed},
-        {u"ccolumn", TypeLong, FlagsSystemFixed},
-        {u"icolumn", TypeLong, FlagsSystemFixed},
-        {u"szObject", TypeText, FlagsSystemVar},
-        {u"szColumn", TypeText, FlagsSystemVar},
-        {u"szReferencedObject", TypeText, FlagsSystemVar},
-        {u"szReferencedColumn", TypeText, FlagsSystemVar},
+        {"szRelationship", TypeText, FlagsSystemVar},
+        {"grbit", TypeLong, FlagsSystemFixed},
+        {"ccolumn", TypeLong, FlagsSystemFixed},
+        {"icolumn", TypeLong, FlagsSystemFixed},
+        {"szObject", TypeText, FlagsSystemVar},
+        {"szColumn", TypeText, FlagsSystemVar},
+        {"szReferencedObject", TypeText, FlagsSystemVar},
+        {"szReferencedColumn", TypeText, FlagsSystemVar},
     });
-    relationships.usedPages = systemMaps.add({});
-    relationships.freePages = systemMaps.add({});
     const std::uint8_t relFlags = IndexFlagAlways | IndexFlagIgnoreNulls;
-    relationships.realIndexes = {
-        {{0}, systemMaps.add({PageRelationshipsIndex}), PageRelationshipsIndex, relFlags, 0},
-        {{4}, systemMaps.add({PageRelationshipsIndex + 1}), PageRelationshipsIndex + 1, relFlags, 0},
-        {{6}, systemMaps.add({PageRelationshipsIndex + 2}), PageRelationshipsIndex + 2, relFlags, 0},
+    relationships.realIndexDefs = {
+        {.columns = {0}, .rootPage = PageRelationshipsIndex, .flags = relFlags},
+        {.columns = {4}, .rootPage = PageRelationshipsIndex + 1, .flags = relFlags},
+        {.columns = {6}, .rootPage = PageRelationshipsIndex + 2, .flags = relFlags},
     };
-    relationships.logicalIndexes = {
+    relationships.logicalIndexDefs = {
         {u"szObject", 1, 1, 0}, {u"szReferencedObject", 2, 2, 0}, {u"szRelationship", 0, 0, 0}};
-
-    const std::pair<std::uint32_t, const TableDefImage*> systemDefs[] = {
-        {PageObjectsDef, &objects},
-        {PageAcesDef, &aces},
-        {PageQueriesDef, &queries},
-        {PageRelationshipsDef, &relationships},
-    };
-    for (const auto& [number, def] : systemDefs) {
-        const Bytes bytes = serializeTableDef(*def);
-        if (tableDefPageCount(bytes.size()) != 1)
-            throw std::logic_error("system table definition longer than a page");
-        layoutTableDef(bytes, {number}, {&image[number]});
-    }
+    writeSystemTable(image, systemMaps, PageRelationshipsDef, std::move(relationships), {});
 
     writeGlobalMap(image, options, label);
     writeHeader(image[0], created, options.password);

@@ -13,6 +13,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Throws the Error "PATH: REASON." (`path` may also be another label).
+[[noreturn]] inline void fail(const std::string& path, const std::string& reason) {
+    throw Error(path + ": " + reason + ".");
+}
+
 // Another program changed the file while it was being read, so the pages read
 // so far no longer fit together; reading it again from the start is the cure
 // (see readWhileBusy in records/jet/PageFile.h).

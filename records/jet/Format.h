@@ -201,10 +201,6 @@ inline constexpr std::uint32_t ObjectFlagsSystemMask = 0x80000002u;
 inline std::uint16_t le16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
-inline std::uint32_t le24(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16);
-}
 inline std::uint32_t le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -223,6 +219,12 @@ inline void put32(std::uint8_t* p, std::uint32_t v) {
 inline void put64(std::uint8_t* p, std::uint64_t v) {
     put32(p, static_cast<std::uint32_t>(v));
     put32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+// Bit `bit` of a bitmap (usage maps, null masks, index entry masks), bit 0
+// the lowest of the first byte.
+inline void setBit(std::uint8_t* bits, std::size_t bit, bool on) {
+    const auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
+    bits[bit / 8] = static_cast<std::uint8_t>(on ? bits[bit / 8] | mask : bits[bit / 8] & ~mask);
 }
 
 // Row pointers.

@@ -93,7 +93,7 @@ void PageSet::markInUse(std::uint32_t page) {
         grown.data.resize(UsageMapInlineBitmap + bytes, 0);
         // Pages of the file newly in reach are in use; those past its end are free.
         for (std::size_t b = reach; b < bytes * 8; ++b)
-            UsageMap::setBit(grown.data.data() + UsageMapInlineBitmap, b, first + b >= file_.pageCount());
+            setBit(grown.data.data() + UsageMapInlineBitmap, b, first + b >= file_.pageCount());
     }
     if (map(GlobalMap).covers(page))
         map(GlobalMap).set(changeRow(GlobalMap).data.data(), page, false);
@@ -119,7 +119,7 @@ void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
         std::memset(bytes, 0, PageSize);
         bytes[0] = PageUsageMap;
         bytes[1] = 0x01;
-        UsageMap::setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, true);
+        setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, true);
         put32(changeRow(pointer).data.data() + 1 + 4 * e, number);
         return;
     }

@@ -20,6 +20,7 @@ namespace zorvane::jet {
 using namespace format;
 using Slot = PageSet::Slot;
 using datapage::LongValueOwnerWord;
+using writer::RowBuild;
 
 namespace {
 
@@ -47,18 +48,6 @@ RowShape shapeOf(const TableDef& def) {
     shape.columnCount = static_cast<std::uint16_t>(std::min<std::size_t>(count, 0xFFFF));
     return shape;
 }
-
-// A row being built: its image, and the memo or OLE values that may stay in
-// the row or go onto long-value pages.
-struct RowBuild {
-    writer::RowImage image;
-    struct Long {
-        std::size_t column = 0;  // index into the definition's columns
-        std::size_t var = 0;     // var-table entry
-        Bytes data;              // the value's bytes, now in the row
-    };
-    std::vector<Long> longs;
-};
 
 } // namespace
 
@@ -176,21 +165,8 @@ struct TableWriter::Impl {
             if (change) {
                 if (old && isLong(c) && stored.hasValue && replacedLongs)
                     replacedLongs->push_back({i, Bytes(stored.data, stored.data + stored.length)});
-                if (!change->value)
-                    continue;
-                const std::u16string& text = *change->value;
-                Bytes value;
-                const bool compress = (c.miscFlags & ColumnMiscFlagCompressed) != 0;
-                if (c.type == TypeMemo) {
-                    appendEncodedText(text, compress && text.size() <= writer::LongValueCompressMaxChars,
-                                      value);
-                    b.longs.push_back({i, c.varIndex, value});
-                    value = inlineLongValue(value);
-                } else {
-                    appendEncodedText(text, compress, value);
-                }
-                image.varValues[c.varIndex] = std::move(value);
-                image.present[c.number] = true;
+                if (change->value)
+                    b.setText(c, i, *change->value);
                 continue;
             }
             if (!stored.hasValue)
@@ -219,29 +195,16 @@ struct TableWriter::Impl {
         return b;
     }
 
-    // Which long values leave the row (largest first) so that it takes at
-    // most `limit` bytes; `size` gets the row's length then.
-    std::vector<bool> chooseLongValuesOut(const RowBuild& b, std::size_t limit, std::size_t& size) const {
-        size = writer::encodeRow(b.image).size();
-        std::vector<std::size_t> lengths;
-        for (const RowBuild::Long& l : b.longs)
-            lengths.push_back(l.data.size());
-        return longValuesOut(lengths, limit, size);
-    }
-
     Bytes encode(RowBuild& b, const std::vector<bool>& out) {
-        for (std::size_t k = 0; k < b.longs.size(); ++k) {
-            if (out[k])
-                b.image.varValues[b.longs[k].var] =
-                    storeLongValue(def.columns[b.longs[k].column], b.longs[k].data);
-        }
-        return writer::encodeRow(b.image);
+        return b.encode(out, [&](const RowBuild::Long& l) {
+            return storeLongValue(def.columns[l.column], l.data);
+        });
     }
 
     // Encodes a row that goes to a page of its own choosing.
     Bytes encodeForAnyPage(RowBuild& b) {
         std::size_t size = 0;
-        const std::vector<bool> out = chooseLongValuesOut(b, writer::MaxRowSize, size);
+        const std::vector<bool> out = b.longValuesOut(writer::MaxRowSize, size);
         if (size > writer::MaxRowSize)
             refuse("the record takes " + std::to_string(size) + " bytes, more than a data page holds");
         return encode(b, out);
@@ -359,7 +322,7 @@ RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChang
     const std::size_t room = d->pages.read(place.page).freeSpace() + old.size();
     const std::size_t limit = std::min(room, writer::MaxRowSize);
     std::size_t size = 0;
-    const std::vector<bool> out = d->chooseLongValuesOut(b, limit, size);
+    const std::vector<bool> out = b.longValuesOut(limit, size);
     RowPlace now = place;
     if (size <= limit) {
         Bytes row = d->encode(b, out);

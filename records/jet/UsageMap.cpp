@@ -90,11 +90,6 @@ void UsageMap::set(std::uint8_t* writableRow, std::uint32_t page, bool on) const
     setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, on);
 }
 
-void UsageMap::setBit(std::uint8_t* bits, std::size_t bit, bool on) {
-    const auto mask = static_cast<std::uint8_t>(1u << (bit % 8));
-    bits[bit / 8] = static_cast<std::uint8_t>(on ? bits[bit / 8] | mask : bits[bit / 8] & ~mask);
-}
-
 Bytes UsageMap::inlineRow(std::uint32_t first, std::size_t bitmapBytes) {
     Bytes row(UsageMapInlineBitmap + bitmapBytes, 0);
     row[0] = UsageMapInline;

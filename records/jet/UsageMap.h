@@ -44,7 +44,6 @@ public:
     void set(std::uint8_t* writableRow, std::uint32_t page, bool on) const;
 
     // --- encoding, for the writers
-    static void setBit(std::uint8_t* bits, std::size_t bit, bool on);
     // An inline row from `first` with `bitmapBytes` bytes of bitmap, none set.
     static Bytes inlineRow(std::uint32_t first, std::size_t bitmapBytes);
     // A row of `rowSize` bytes marking `pages` (ascending): inline from page 0

@@ -118,29 +118,18 @@ void appendDateTime(double days, std::u16string& out) {
         seconds -= 86400;
         day += 1;
     }
-    // Civil date from days since 1970-01-01 (proleptic Gregorian calendar).
-    long long z = day - 25569 + 719468;  // 1899-12-30 is 25569 days before 1970-01-01
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long long year = yoe + era * 400;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const int dayOfMonth = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    if (month <= 2)
-        ++year;
+    const std::chrono::year_month_day date{DateEpoch + std::chrono::days{day}};
+    const int year = static_cast<int>(date.year());
     if (year < 100 || year > 9999) {  // rounding carried past the last day
         appendNumber(days, out);
         return;
     }
-    const int y = static_cast<int>(year);
-    appendTwo(y / 100, out);
-    appendTwo(y % 100, out);
+    appendTwo(year / 100, out);
+    appendTwo(year % 100, out);
     out.push_back(u'-');
-    appendTwo(month, out);
+    appendTwo(static_cast<int>(static_cast<unsigned>(date.month())), out);
     out.push_back(u'-');
-    appendTwo(dayOfMonth, out);
+    appendTwo(static_cast<int>(static_cast<unsigned>(date.day())), out);
     out.push_back(u' ');
     appendTwo(static_cast<int>(seconds / 3600), out);
     out.push_back(u':');
@@ -250,6 +239,55 @@ std::string toUtf8(const std::u16string& text) {
             out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
             out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
+    }
+    return out;
+}
+
+std::u16string fromUtf8(const std::string& text) {
+    std::u16string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    auto byteAt = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    while (i < n) {
+        const unsigned char b = byteAt(i);
+        char32_t cp = 0xFFFD;
+        std::size_t len = 1;
+        if (b < 0x80) {
+            cp = b;
+        } else if ((b & 0xE0) == 0xC0) {
+            len = 2;
+        } else if ((b & 0xF0) == 0xE0) {
+            len = 3;
+        } else if ((b & 0xF8) == 0xF0) {
+            len = 4;
+        }
+        if (len > 1) {
+            bool ok = i + len <= n;
+            char32_t value = b & (0x7F >> len);
+            for (std::size_t k = 1; ok && k < len; ++k) {
+                const unsigned char c = byteAt(i + k);
+                if ((c & 0xC0) != 0x80)
+                    ok = false;
+                value = (value << 6) | (c & 0x3F);
+            }
+            static constexpr char32_t minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
+            if (ok && value >= minimum[len] && value <= 0x10FFFF &&
+                !(value >= 0xD800 && value <= 0xDFFF)) {
+                cp = value;
+            } else {
+                len = 1;
+                cp = 0xFFFD;
+            }
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
     }
     return out;
 }

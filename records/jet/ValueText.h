@@ -19,6 +19,7 @@
 // Text is produced as UTF-16 code units appended to a caller's buffer, so a
 // caller that keeps one buffer reads values without allocating.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +35,9 @@ void appendStoredText(const std::uint8_t* data, std::size_t length, std::u16stri
 bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t length,
                       std::uint8_t scale, std::u16string& out);
 
+// Day 0 of a date value.
+inline constexpr std::chrono::sys_days DateEpoch = std::chrono::year{1899} / 12 / 30;
+
 void appendBoolean(bool value, std::u16string& out);
 void appendHex(const std::uint8_t* data, std::size_t length, std::u16string& out);
 // Days since 1899-12-30 (fraction: time of day) as "YYYY-MM-DD HH:MM:SS".
@@ -41,5 +45,7 @@ void appendDateTime(double days, std::u16string& out);
 
 // UTF-16 to UTF-8 (unpaired surrogates become U+FFFD).
 std::string toUtf8(const std::u16string& text);
+// UTF-8 to UTF-16 (an invalid sequence becomes U+FFFD).
+std::u16string fromUtf8(const std::string& text);
 
 } // namespace zorvane::jet

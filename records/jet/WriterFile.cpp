@@ -13,10 +13,6 @@ namespace zorvane::jet {
 
 namespace {
 
-[[noreturn]] void fail(const std::string& path, const std::string& reason) {
-    throw Error(path + ": " + reason + ".");
-}
-
 std::string systemReason(int error) { return std::strerror(error); }
 
 std::string baseOf(const std::string& path) {

@@ -8,19 +8,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace zorvane::jet::writer {
 
 // Little-endian appends for the page builders.
-inline void append16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-inline void append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i)
+inline void appendLittleEndian(std::vector<std::uint8_t>& out, std::uint64_t v, std::size_t bytes) {
+    for (std::size_t i = 0; i < bytes; ++i)
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+inline void append16(std::vector<std::uint8_t>& out, std::uint16_t v) { appendLittleEndian(out, v, 2); }
+inline void append32(std::vector<std::uint8_t>& out, std::uint32_t v) { appendLittleEndian(out, v, 4); }
+inline void append64(std::vector<std::uint8_t>& out, std::uint64_t v) { appendLittleEndian(out, v, 8); }
+
+// Text as plain UCS-2; a name has its byte length before it.
+inline void appendUcs2(std::vector<std::uint8_t>& out, const std::u16string& text) {
+    for (const char16_t c : text)
+        append16(out, static_cast<std::uint16_t>(c));
+}
+inline void appendName(std::vector<std::uint8_t>& out, const std::u16string& name) {
+    append16(out, static_cast<std::uint16_t>(name.size() * 2));
+    appendUcs2(out, name);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,6 @@
 #pragma once
-// Page images for a new database: rows, table definitions and index leaf
-// pages. Each builder fills bytes in memory;
-// the caller decides page numbers and writes the file.
+// Page images for a new database: rows and index leaf pages. Each builder
+// fills bytes in memory; the caller decides page numbers and writes the file.
 
 #include "records/jet/Catalog.h"
 #include "records/jet/DataPage.h"
@@ -9,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,57 +31,29 @@ struct RowImage {
 };
 
 Bytes encodeRow(const RowImage& row);
+// The length encodeRow gives the row.
+std::size_t encodedSize(const RowImage& row);
 
-// ---------------------------------------------------------------------------
-// Table definitions
+// A row being built: its image, and the memo or OLE values now in it that
+// may leave for long-value pages.
+struct RowBuild {
+    struct Long {
+        std::size_t column = 0;  // index into the definition's columns
+        std::size_t var = 0;     // var-table entry
+        Bytes data;              // the value's bytes, now in the row
+    };
+    RowImage image;
+    std::vector<Long> longs;
 
-struct ColumnDef {
-    std::u16string name;
-    std::uint8_t type = 0;
-    std::uint16_t number = 0;
-    std::uint16_t varIndex = 0;
-    std::uint16_t number2 = 0;
-    std::uint16_t fixedOffset = 0;
-    std::uint16_t length = 0;
-    std::uint8_t flags = 0;
-    std::uint8_t miscFlags = 0;
+    // Sets text or memo column `c` (index `column`) to `text`, compressed
+    // where the column allows it (a memo value up to LongValueCompressMaxChars).
+    void setText(const Column& c, std::size_t column, const std::u16string& text);
+    // Which long values leave the row (largest first) so that it takes at
+    // most `limit` bytes; `size` gets the row's length then.
+    std::vector<bool> longValuesOut(std::size_t limit, std::size_t& size) const;
+    // The row, each long value `out` marks replaced by the reference `store` gives.
+    Bytes encode(const std::vector<bool>& out, const std::function<Bytes(const Long&)>& store);
 };
-
-struct RealIndexDef {
-    std::vector<std::uint16_t> columns;  // column numbers, ascending order each
-    std::uint32_t usageMap = 0;          // row pointer
-    std::uint32_t rootPage = 0;
-    std::uint8_t flags = 0;
-    std::uint32_t rowCount = 0;
-};
-
-struct LogicalIndexDef {
-    std::u16string name;
-    std::uint32_t number = 0;
-    std::uint32_t realIndex = 0;
-    std::uint8_t type = 0;
-};
-
-struct TableDefImage {
-    std::uint8_t tableType = format::TableTypeUser;
-    std::uint32_t rowCount = 0;
-    std::uint32_t autoNumber = 0;    // the last number an AutoNumber field issued
-    std::uint32_t usedPages = 0;  // row pointer
-    std::uint32_t freePages = 0;  // row pointer
-    std::vector<ColumnDef> columns;  // in column-number order
-    std::vector<RealIndexDef> realIndexes;
-    std::vector<LogicalIndexDef> logicalIndexes;
-    std::vector<LongValueMaps> longValueMaps;
-};
-
-// The definition laid out as one stretch of bytes, page header included.
-Bytes serializeTableDef(const TableDefImage& table);
-// How many pages the serialized definition of `length` bytes needs.
-std::size_t tableDefPageCount(std::size_t length);
-// Writes the serialized definition onto `pages` (tableDefPageCount of them),
-// whose numbers are `numbers`, chaining them.
-void layoutTableDef(const Bytes& definition, const std::vector<std::uint32_t>& numbers,
-                    std::vector<Page*> pages);
 
 // ---------------------------------------------------------------------------
 // Index leaf pages

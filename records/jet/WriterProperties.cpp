@@ -12,11 +12,6 @@ namespace {
 // Access marks the properties the engine defines (as these are) this way.
 constexpr std::uint8_t EngineProperty = 0x01;
 
-void appendUcs2(std::vector<std::uint8_t>& out, const std::u16string& text) {
-    for (const char16_t c : text)
-        append16(out, static_cast<std::uint16_t>(c));
-}
-
 } // namespace
 
 std::uint16_t PropertyBlob::nameIndex(const std::u16string& name) {
@@ -54,8 +49,7 @@ std::vector<std::uint8_t> PropertyBlob::bytes() const {
 
     std::vector<std::uint8_t> names;
     for (const std::u16string& n : names_) {
-        append16(names, static_cast<std::uint16_t>(n.size() * 2));
-        appendUcs2(names, n);
+        appendName(names, n);
     }
     append32(out, static_cast<std::uint32_t>(6 + names.size()));
     append16(out, PropertyChunkNames);
@@ -64,8 +58,7 @@ std::vector<std::uint8_t> PropertyBlob::bytes() const {
     for (const Block& b : blocks_) {
         std::vector<std::uint8_t> body;
         append32(body, static_cast<std::uint32_t>(6 + b.column.size() * 2));
-        append16(body, static_cast<std::uint16_t>(b.column.size() * 2));
-        appendUcs2(body, b.column);
+        appendName(body, b.column);
         for (const Property& p : b.properties) {
             append16(body, static_cast<std::uint16_t>(8 + p.value.size()));
             body.push_back(EngineProperty);

@@ -2,6 +2,7 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/ValueText.h"
 #include "records/jet/WriterLayout.h"
 
 #include <array>
@@ -36,13 +37,6 @@ std::size_t compressedSize(const std::u16string& text) {
         size += narrow ? 1 : 2;
     }
     return size;
-}
-
-void appendPlain(const std::u16string& text, std::vector<std::uint8_t>& out) {
-    for (const char16_t c : text) {
-        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        out.push_back(static_cast<std::uint8_t>(c >> 8));
-    }
 }
 
 // Key bytes of the characters that names in a new database use. Letters
@@ -85,7 +79,7 @@ void appendEncodedText(const std::u16string& text, bool allowCompression,
         throw Error("a text that begins with U+FEFF (a byte-order mark) and holds a character "
                     "whose low byte is zero cannot be stored so that it reads back the same.");
     if (!canCompress || (!markerLike && compressedSize(text) >= text.size() * 2)) {
-        appendPlain(text, out);
+        writer::appendUcs2(out, text);
         return;
     }
     out.push_back(format::CompressedTextMarker[0]);
@@ -118,63 +112,8 @@ bool appendNameIndexKey(const std::u16string& name, std::vector<std::uint8_t>& o
     return true;
 }
 
-std::u16string fromUtf8(const std::string& text) {
-    std::u16string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    auto byteAt = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    while (i < n) {
-        const unsigned char b = byteAt(i);
-        char32_t cp = 0xFFFD;
-        std::size_t len = 1;
-        if (b < 0x80) {
-            cp = b;
-        } else if ((b & 0xE0) == 0xC0) {
-            len = 2;
-        } else if ((b & 0xF0) == 0xE0) {
-            len = 3;
-        } else if ((b & 0xF8) == 0xF0) {
-            len = 4;
-        }
-        if (len > 1) {
-            bool ok = i + len <= n;
-            char32_t value = b & (0x7F >> len);
-            for (std::size_t k = 1; ok && k < len; ++k) {
-                const unsigned char c = byteAt(i + k);
-                if ((c & 0xC0) != 0x80)
-                    ok = false;
-                value = (value << 6) | (c & 0x3F);
-            }
-            static constexpr char32_t minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-            if (ok && value >= minimum[len] && value <= 0x10FFFF &&
-                !(value >= 0xD800 && value <= 0xDFFF)) {
-                cp = value;
-            } else {
-                len = 1;
-                cp = 0xFFFD;
-            }
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i += len;
-    }
-    return out;
-}
-
 double dateValue(int year, int month, int day, int hour, int minute, int second) {
-    // Days from 1970-01-01 by the civil-date formula, then from 1899-12-30.
-    const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    const long days = static_cast<long>(era) * 146097 + doe - 719468 + 25569;
+    const long days = (std::chrono::sys_days{std::chrono::year{year} / month / day} - DateEpoch).count();
     const double fraction = (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
     return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
 }
@@ -206,11 +145,6 @@ bool parseWhole(const std::string& s, T& value) {
     return ec == std::errc() && end == s.data() + s.size();
 }
 
-void appendLittleEndian(std::uint64_t v, std::size_t bytes, std::vector<std::uint8_t>& out) {
-    for (std::size_t i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 // "-12.5" as ten-thousandths; at most four decimals.
 bool parseCurrency(const std::string& s, std::int64_t& value) {
     const bool negative = !s.empty() && s[0] == '-';
@@ -238,10 +172,7 @@ bool parseDateTime(const std::string& s, double& value) {
         !parseWhole(s.substr(8, 2), d) || !parseWhole(s.substr(11, 2), h) ||
         !parseWhole(s.substr(14, 2), mi) || !parseWhole(s.substr(17, 2), se))
         return false;
-    static const int monthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (y < 100 || mo < 1 || mo > 12 || d < 1 || d > monthDays[mo - 1] || (mo == 2 && d == 29 && !leap) ||
-        h > 23 || mi > 59 || se > 59)
+    if (y < 100 || !(std::chrono::year{y} / mo / d).ok() || h > 23 || mi > 59 || se > 59)
         return false;
     value = dateValue(y, mo, d, h, mi, se);
     return true;
@@ -263,7 +194,7 @@ bool appendParsed(const std::string& s, Parse parse, std::vector<std::uint8_t>& 
     T value{};
     if (!parse(s, value))
         return false;
-    appendLittleEndian(std::bit_cast<Bits<sizeof(T)>>(value), sizeof(T), out);
+    writer::appendLittleEndian(out, std::bit_cast<Bits<sizeof(T)>>(value), sizeof(T));
     return true;
 }
 

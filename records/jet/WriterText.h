@@ -30,9 +30,6 @@ bool appendNameIndexKey(const std::u16string& name, std::vector<std::uint8_t>& o
 bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
                            std::vector<std::uint8_t>& out);
 
-// UTF-8 to UTF-16 (an invalid sequence becomes U+FFFD).
-std::u16string fromUtf8(const std::string& text);
-
 // A calendar date and time as a date value: days since 1899-12-30, the time of
 // day as the fraction's magnitude (so 1899-12-29 06:00 is -1.25).
 double dateValue(int year, int month, int day, int hour, int minute, int second);
