@@ -8,7 +8,6 @@
 #include "tests/support/SampleDatabases.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 using namespace zorvane;
@@ -119,9 +118,9 @@ private slots:
         QVERIFY2(table.startsWith(samples_ + ": ") && table.contains("no table \"oui\""), qPrintable(table));
     }
 
-    // Walking reads each page from disk once, however often it walks, and
-    // costs little per record.
-    void walkReadsPagesOnceAndIsFast() {
+    // Walking reads each page from disk once, however often it walks (its
+    // speed is bench/import's).
+    void walkReadsPagesOnce() {
         jet::Database db(samples_.toStdString());
         auto table = db.openTable("Table1");
         std::u16string text;
@@ -136,19 +135,6 @@ private slots:
         walk();
         walk();
         QCOMPARE(db.file().diskReads(), reads);
-
-        RecordSet set(samples_, "Many");
-        auto code = set.Fields("Code"), name = set.Fields("Name");
-        QElapsedTimer timer;
-        timer.start();
-        qint64 sizes = 0;
-        for (int pass = 0; pass < 200; ++pass)
-            for (set.MoveFirst(); !set.Eof(); set.MoveNext())
-                sizes += code.Value().value_or("").size() + name.Value().value_or("").size() + qint64(set.PercentPosition());
-        const double ns = double(timer.nsecsElapsed()) / (200.0 * 512);
-        qInfo("walk: %.0f ns per record (two field reads, a position)", ns);
-        QVERIFY(sizes > 0);
-        QVERIFY2(ns < 20000, "walking is far slower than it should be");
     }
 };
 
