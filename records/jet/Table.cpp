@@ -4,10 +4,23 @@
 #include "records/jet/UsageMap.h"
 
 #include <algorithm>
+#include <sys/mman.h>
 
 namespace zorvane::jet {
 
 using namespace format;
+
+namespace {
+// Asks the kernel to back `bytes` at `data` with memory now, in one call:
+// where each first touch of a page traps (virtual machines), filling a large
+// table's row vectors one fault at a time costs more than reading its rows.
+void populate(const void* data, std::size_t bytes) {
+    const std::uintptr_t page = 4096, start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t begin = (start + page - 1) & ~(page - 1), end = (start + bytes) & ~(page - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);  // only a hint
+}
+} // namespace
 
 bool sameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -85,17 +98,16 @@ void Table::load(std::vector<std::uint32_t> pages) {
     std::vector<std::size_t> starts;
     starts.reserve(pages.size() + 1);
     Pointers pointers;
-    // The pages are read at once, and the rows' room is taken once: growing
-    // it row by row would touch fresh memory several times over.
-    file_.preload(pages);
-    std::size_t slots = 0;
-    for (const std::uint32_t number : pages)
-        if (const std::uint8_t* bytes = file_.page(number, label_.c_str());
-            datapage::ownedBy(bytes, def_.page))
-            slots += rowSlotCount(file_, bytes, number, label_);
+    // The pages are read at once, and the rows' room is taken once, as many
+    // as the definition records (a damaged count costs only a regrowth):
+    // growing it row by row would touch fresh memory several times over.
     // Room for a few pages' more rows, so that adding a row rarely moves them.
-    rows.reserve(slots + 1024);
-    places.reserve(slots + 1024);
+    file_.preload(pages);
+    const std::size_t expected = std::min<std::size_t>(def_.storedRows, pages.size() * datapage::MaxRows);
+    rows.reserve(expected + 1024);
+    places.reserve(expected + 1024);
+    populate(rows.data(), rows.capacity() * sizeof(RowSpan));
+    populate(places.data(), places.capacity() * sizeof(RowPlace));
     for (const std::uint32_t number : pages) {
         starts.push_back(rows.size());
         scanPage(number, rows, places, pointers);
