@@ -222,6 +222,11 @@ private slots:
         QCOMPARE(indexkey::appendFixed(format::TypeDouble, minusTwo, 8, false, key), std::string());
         QCOMPARE(key, (Bytes{0x7F, 0x3F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
         QVERIFY(indexkey::appendFixed(format::TypeByte, minusTwo, 1, false, key).starts_with("not encodable"));
+        TableDef def;
+        def.columns = {{.name = "Code", .type = format::TypeText, .sortOrder = 0x0407}};
+        QVERIFY(indexkey::checkIndex(def, {.columns = {0}}).starts_with("not encodable: field \"Code\" is sorted"));
+        def.columns[0].sortOrder = 0x0409;
+        QCOMPARE(indexkey::checkIndex(def, {.columns = {0}}), std::string());
     }
 
     // Our own writer's indexed table (one leaf over Long keys) passes the
