@@ -11,10 +11,11 @@
 //   Date/Time         clear) with the sign bit set, a negative one inverted
 //   Text, Memo        the first 255 characters, trailing blanks dropped, one
 //                     code per character (letters share it whatever their
-//                     case), then 0x01; a hyphen or apostrophe has no code in
-//                     that run but goes after it with its position:
-//                     0x01 0x01 0x01, per such character 0x80 | position
-//                     word, 0x06 and its code; then 0x00 closes the key
+//                     case), then 0x01; a hyphen has no code in that run but
+//                     goes after it with its place: 0x01 0x01 0x01, then per
+//                     such character the word 0x8000 | (7 + 4 * place), most
+//                     significant byte first, 0x06 and its code (0x82); then
+//                     0x00 closes the key. Access's keys show only place 0.
 //
 // Only what keys written by Access have confirmed is encoded; anything else
 // (a character outside that set, a Byte or Yes/No field, another sort
