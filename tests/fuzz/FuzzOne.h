@@ -34,13 +34,12 @@ inline void readIndexes(jet::Table& table) {
     const jet::TableDef& def = table.def();
     for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i) {
         jet::readIndexTree(table.file(), def, i);
-        for (std::size_t row = 0; row < table.rowCount(); ++row) {
-            jet::Bytes key;
+        for (std::size_t row = 0; row < table.rowCount(); ++row)
             try {
+                jet::Bytes key;
                 jet::indexkey::rowKey(table, row, def.realIndexDefs[i], key);
             } catch (const jet::Error&) {
             }
-        }
     }
 }
 

@@ -51,12 +51,10 @@ std::uint32_t homeOf(const Table& t, std::size_t r) {
 
 QString problemsOf(const QString& path) {
     PageFile file(path.toStdString());
-    return QString::fromStdString([&] {
-        std::string all;
-        for (const std::string& p : checkDatabase(file))
-            all += p + "\n";
-        return all;
-    }());
+    QString all;
+    for (const std::string& p : checkDatabase(file))
+        all += QString::fromStdString(p) + "\n";
+    return all;
 }
 
 // Rewrites index page `number` of the file at `path` through `change`.
@@ -86,14 +84,12 @@ private slots:
         const TableDef& t1 = tableNamed(test, "Table1");
         QCOMPARE(t1.logicalIndexDefs.size(), 2u);
         QCOMPARE(t1.indexLabel(t1.logicalIndexDefs[1].realIndex), std::string("index \"PrimaryKey\""));
-        QCOMPARE(t1.logicalIndexDefs[1].type, IndexKindPrimary);
-        QCOMPARE(t1.logicalIndexDefs[0].type, IndexKindPlain);
+        QVERIFY(t1.logicalIndexDefs[1].type == IndexKindPrimary && t1.logicalIndexDefs[0].type == IndexKindPlain);
         const RealIndexDef& pk = t1.realIndexDefs[0];
         QCOMPARE(pk.columns, std::vector<std::uint16_t>{0});
         QCOMPARE(pk.flags & (IndexFlagUniqueKeys | IndexFlagNullsRefused), IndexFlagUniqueKeys | IndexFlagNullsRefused);
         QCOMPARE(pk.rootPage, 28u);
-        QCOMPARE(t1.columns[0].sortOrder, 0x0409);
-        QCOMPARE(t1.columns[0].sortVersion, 0);
+        QVERIFY(t1.columns[0].sortOrder == 0x0409 && t1.columns[0].sortVersion == 0);
         const Opened comp = open(fixturePath("compIndexTestV2000.mdb").toStdString());
         QVERIFY(tableNamed(comp, "Table1").realIndexDefs[0].isDescending(0));
         QCOMPARE(tableNamed(comp, "Table1").realIndexDefs[0].flags & IndexFlagUniqueKeys, 0);
@@ -103,8 +99,8 @@ private slots:
     }
 
     // Every page of every index tree in the Access files: decoded and encoded
-    // again it is the same page up to its entries' end; every entry holds the key made from its row,
-    // every row has its entry, and the check finds nothing.
+    // again it is the same page up to its entries' end; every entry holds the
+    // key made from its row, every row has its entry; the check finds nothing.
     void accessPagesAndKeys() {
         REQUIRE_ACCESS_FIXTURES();
         std::size_t pages = 0, entries = 0, prefixed = 0;
@@ -211,8 +207,7 @@ private slots:
     void keys() {
         QCOMPARE(textKey(u"Core User  "), textKey(u"CORE USER"));
         QCOMPARE(textKey(u"-1"), (Bytes{0x7F, 0x38, 0x01, 0x01, 0x01, 0x01, 0x80, 0x07, 0x06, 0x82, 0x00}));
-        Bytes descending = textKey(u"ab", true);
-        QCOMPARE(descending, (Bytes{0x80, 0xB5, 0xB3, 0xFE, 0xFF}));
+        QCOMPARE(textKey(u"ab", true), (Bytes{0x80, 0xB5, 0xB3, 0xFE, 0xFF}));
         Bytes key;
         QVERIFY(indexkey::appendText(u"00-1A-2B", false, key).starts_with("not encodable: the character U+0030 '0'"));
         QVERIFY(indexkey::appendText(u"1-2", false, key).starts_with("not encodable: the place of U+002D '-'"));
