@@ -60,8 +60,11 @@ struct RealIndexDef {
     std::uint32_t usageMap = 0;          // row pointer
     std::uint32_t rootPage = 0;
     std::uint8_t flags = 0;              // IndexFlag* below
-    std::uint32_t leadCount = 0;         // the first counter Access keeps per index
-    std::uint32_t rowCount = 0;          // the second
+    // Two counters per index. In Access's files the second is the number of
+    // distinct keys (nulls one key; exact in user tables, loose in system
+    // ones), the first the number of entries or 0.
+    std::uint32_t leadCount = 0;
+    std::uint32_t rowCount = 0;
     std::vector<bool> descending{};      // per column (missing: ascending)
     bool isDescending(std::size_t i) const { return i < descending.size() && descending[i]; }
 };
