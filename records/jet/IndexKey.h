@@ -17,10 +17,13 @@
 //                     significant byte first, 0x06 and its code (0x82); then
 //                     0x00 closes the key. Access's keys show only place 0.
 //
-// Only what keys written by Access have confirmed is encoded; anything else
-// (a character outside that set, a Byte or Yes/No field, another sort
-// order) is "not encodable" with the reason, so that a writer can refuse
-// before it writes.
+// Access's own keys confirm Long (both signs), positive Date/Time, nulls,
+// descending Long and the text codes in IndexKey.cpp; Integer and Currency
+// follow Long's form, Single, Double and negative values Date/Time's. What
+// no key confirms and nothing confirmed implies (a character outside that
+// set, the place of a hyphen past the first character, an apostrophe, a
+// Byte or Yes/No field, another sort order) is "not encodable" with the
+// reason, so that a writer can refuse before it writes.
 
 #include "records/jet/Table.h"
 
