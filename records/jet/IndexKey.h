@@ -17,9 +17,10 @@
 //                     significant byte first, 0x06 and its code (0x82); then
 //                     0x00 closes the key. Access's keys show only place 0.
 //
-// Access's own keys confirm Long (both signs), positive Date/Time, nulls,
-// descending Long and the text codes in IndexKey.cpp; Integer and Currency
-// follow Long's form, Single, Double and negative values Date/Time's. What
+// Access's own keys confirm Long (both signs), positive Date/Time, a null
+// in a descending field, descending Long and the text codes in IndexKey.cpp
+// (an ascending null is its inverse); Integer and Currency follow Long's
+// form, Single, Double and negative values Date/Time's. What
 // no key confirms and nothing confirmed implies (a character outside that
 // set, the place of a hyphen past the first character, an apostrophe, a
 // Byte or Yes/No field, another sort order) is "not encodable" with the
