@@ -240,6 +240,11 @@ private slots:
         const std::uint32_t root = tableNamed(o, "Codes").realIndexDefs[0].rootPage;
         changePage(path, root, [](IndexPage& p) { p.entries.pop_back(); });
         QVERIFY(problemsOf(path).contains("table \"Codes\"'s index \"Number\": the record at"));
+        QByteArray bytes = bytesOf(path);  // an entry end past the page: an Error, never a crash
+        format::setBit(reinterpret_cast<std::uint8_t*>(bytes.data()) + root * format::PageSize + 0x1B, 3620, true);
+        QVERIFY(writeBytes(path, bytes));
+        QVERIFY(problemsOf(path).contains("table \"Codes\"'s index \"Number\" is damaged: index page " +
+                                          QString::number(root) + " marks an entry end past the page"));
     }
 };
 
