@@ -99,7 +99,72 @@ std::string nameFrom(const std::uint8_t* data, std::size_t length) {
     return toUtf8(text);
 }
 
+// Reads the real and logical index definitions that start at `pos` (the
+// per-index counters at `counters`); returns the position after the
+// logical indexes' names.
+template <typename Damaged>
+std::size_t readIndexDefs(TableDef& def, const std::uint8_t* b, std::size_t size, std::size_t counters,
+                          std::size_t pos, const Damaged& damaged) {
+    if (pos + def.realIndexes * RealIndexDefinitionSize + def.logicalIndexes * LogicalIndexDefinitionSize > size)
+        damaged("its index definitions run past the definition");
+    for (std::size_t i = 0; i < def.realIndexes; ++i, pos += RealIndexDefinitionSize) {
+        const std::uint8_t* r = b + pos;
+        RealIndexDef real;
+        real.leadCount = le32(b + counters + i * TdefRealIndexEntrySize);
+        real.rowCount = le32(b + counters + i * TdefRealIndexEntrySize + 4);
+        for (std::size_t k = 0; k < IndexColumnSlots; ++k) {
+            const std::uint16_t number = le16(r + 4 + 3 * k);
+            if (number == 0xFFFF)
+                continue;
+            if (def.columnOfNumber(number) < 0)
+                damaged("index " + std::to_string(i) + " names field number " + std::to_string(number) +
+                        ", which the table lacks");
+            real.columns.push_back(number);
+            real.descending.push_back((r[6 + 3 * k] & IndexAscending) == 0);
+        }
+        real.usageMap = le32(r + 34);
+        real.rootPage = le32(r + 38);
+        real.flags = r[46];
+        def.realIndexDefs.push_back(std::move(real));
+    }
+    for (std::size_t i = 0; i < def.logicalIndexes; ++i, pos += LogicalIndexDefinitionSize) {
+        const std::uint8_t* l = b + pos;
+        LogicalIndexDef logical;
+        logical.number = le32(l + 4);
+        logical.realIndex = le32(l + 8);
+        logical.type = l[23];
+        if (logical.realIndex >= def.realIndexes)
+            damaged("logical index " + std::to_string(i) + " uses index " + std::to_string(logical.realIndex) +
+                    ", which the table lacks");
+        def.logicalIndexDefs.push_back(std::move(logical));
+    }
+    for (LogicalIndexDef& logical : def.logicalIndexDefs) {
+        if (pos + 2 > size || pos + 2 + le16(b + pos) > size)
+            damaged("its index names run past the definition");
+        std::u16string name;
+        appendStoredText(b + pos + 2, le16(b + pos), name);
+        logical.name = std::move(name);
+        pos += 2 + le16(b + pos);
+    }
+    return pos;
+}
+
 } // namespace
+
+int TableDef::columnOfNumber(std::uint16_t number) const {
+    for (std::size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].number == number)
+            return static_cast<int>(i);
+    return -1;
+}
+
+std::string TableDef::indexLabel(std::size_t real) const {
+    std::string names;
+    for (const LogicalIndexDef& l : logicalIndexDefs)
+        if (l.realIndex == real)
+            names += (names.empty() ? "\"" : " / \"") + toUtf8(l.name) + "\"";
+    return "index " + (names.empty() ? std::to_string(real) : names);
+}
 
 TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& name) {
     TableDef def;
@@ -158,6 +223,8 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
         c.length = le16(d + ColLength);
         c.precision = d[ColMisc];
         c.scale = d[ColMisc + 1];
+        c.sortOrder = le16(d + ColMisc);
+        c.sortVersion = d[ColMisc + 3];
         if (pos + 2 > size || pos + 2 + le16(b + pos) > size)
             damaged("its column names run past the definition");
         c.name = nameFrom(b + pos + 2, le16(b + pos));
@@ -165,10 +232,9 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
         def.columns.push_back(std::move(c));
     }
     if (def.logicalIndexes > 1000)
-        pos = size;
-    pos += def.realIndexes * RealIndexDefinitionSize + def.logicalIndexes * LogicalIndexDefinitionSize;
-    for (std::size_t i = 0; i < def.logicalIndexes && pos + 2 <= size; ++i)
-        pos += 2 + le16(b + pos);
+        damaged("its index count is impossible");
+    pos = readIndexDefs(def, b, size, descriptors - std::size_t{def.realIndexes} * TdefRealIndexEntrySize, pos,
+                        damaged);
     for (; pos + 10 <= size && le16(b + pos) != 0xFFFF; pos += 10)
         def.longValueMaps.push_back({le16(b + pos), le32(b + pos + 2), le32(b + pos + 6)});
     // Columns read in the order of their numbers (the order the table shows).
@@ -210,7 +276,7 @@ Bytes TableDef::encode() const {
     put32(h + TdefFreePagesOffset, t.freePages);
 
     for (const RealIndexDef& r : t.realIndexDefs) {
-        append32(out, 0);
+        append32(out, r.leadCount);
         append32(out, r.rowCount);
         append32(out, 0);
     }
@@ -235,7 +301,7 @@ Bytes TableDef::encode() const {
         for (std::size_t i = 0; i < IndexColumnSlots; ++i) {
             if (i < r.columns.size()) {
                 append16(out, r.columns[i]);
-                out.push_back(IndexAscending);
+                out.push_back(r.isDescending(i) ? 0 : IndexAscending);
             } else {
                 append16(out, 0xFFFF);
                 out.push_back(0);

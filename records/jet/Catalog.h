@@ -37,6 +37,11 @@ struct Column {
     std::uint8_t miscFlags = 0; // format::ColumnMiscFlagCompressed: text may be compressed
     std::uint8_t precision = 0;
     std::uint8_t scale = 0;
+    // Text and memo: the sort order keys of an index over it are made in
+    // (its locale id, and the order's version: 0x0409 / 0 is Access 2000's
+    // "General" order; other types hold precision and scale there).
+    std::uint16_t sortOrder = 0;
+    std::uint8_t sortVersion = 0;
     bool fixed() const;
 };
 
@@ -47,21 +52,36 @@ struct LongValueMaps {
     std::uint32_t free = 0;
 };
 
-// An index's definitions, as the writer gives them.
+// An index's definitions: a real index is one tree of index pages; a
+// logical index (the one Access shows, with its name) uses one real index,
+// which several logical ones may share.
 struct RealIndexDef {
-    std::vector<std::uint16_t> columns;  // column numbers, ascending order each
+    std::vector<std::uint16_t> columns;  // column numbers, in key order
     std::uint32_t usageMap = 0;          // row pointer
     std::uint32_t rootPage = 0;
-    std::uint8_t flags = 0;
+    std::uint8_t flags = 0;              // IndexFlag* below
+    // Two counters per index. In Access's files the second is the number of
+    // distinct keys (nulls one key; exact in user tables, loose in system
+    // ones), the first the number of entries or 0.
+    std::uint32_t leadCount = 0;
     std::uint32_t rowCount = 0;
+    std::vector<bool> descending{};      // per column (missing: ascending)
+    bool isDescending(std::size_t i) const { return i < descending.size() && descending[i]; }
 };
 
 struct LogicalIndexDef {
     std::u16string name;
     std::uint32_t number = 0;
     std::uint32_t realIndex = 0;
-    std::uint8_t type = 0;
+    std::uint8_t type = 0;               // IndexKind* below
 };
+
+inline constexpr std::uint8_t IndexFlagUniqueKeys = 0x01;
+inline constexpr std::uint8_t IndexFlagNullsIgnored = 0x02;
+inline constexpr std::uint8_t IndexFlagNullsRefused = 0x08;
+inline constexpr std::uint8_t IndexKindPlain = 0x00;
+inline constexpr std::uint8_t IndexKindPrimary = 0x01;
+inline constexpr std::uint8_t IndexKindForeign = 0x02;
 
 // A table definition: the one codec of the structure, read by readTableDef
 // and written by encode() and layout().
@@ -80,12 +100,17 @@ struct TableDef {
     std::uint32_t storedRows = 0; // the record count the definition keeps
     std::uint32_t autoNumber = 0; // the last number an AutoNumber field issued (written only)
     bool system = false;          // a system table (Access keeps its count loosely)
-    // The indexes encode() writes; a definition read keeps only their counts above.
+    // The indexes (read, or for encode() to write).
     std::vector<RealIndexDef> realIndexDefs;
     std::vector<LogicalIndexDef> logicalIndexDefs;
 
     bool hasVarColumns() const;
     const LongValueMaps* longValueMapsOf(std::uint16_t column) const;
+    // Index into `columns` of the column numbered `number`, or -1.
+    int columnOfNumber(std::uint16_t number) const;
+    // The logical indexes' names of real index `real`, joined with " / ",
+    // for error sentences ("index \"Code\"").
+    std::string indexLabel(std::size_t real) const;
     // "table \"NAME\"" for error sentences.
     std::string label() const;
 
@@ -104,7 +129,8 @@ struct TableDef {
 // Reads the definition starting at `page`, every page of its chain (a loop
 // is damage). `name` is the table's name, for error sentences. Throws Error
 // for a page that is no definition or a definition that does not fit its
-// pages. The long-value maps follow the index definitions: per memo or OLE
+// pages, or whose index definitions name fields it lacks or run past it.
+// The long-value maps follow the index definitions: per memo or OLE
 // column its number and two map pointers, closed by 0xFFFF; a definition cut
 // short there simply has none.
 TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& name);

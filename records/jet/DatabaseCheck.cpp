@@ -5,6 +5,7 @@
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/IndexCheck.h"
 #include "records/jet/Row.h"
 #include "records/jet/Table.h"
 #include "records/jet/UsageMap.h"
@@ -266,6 +267,7 @@ private:
         if (!system && def.storedRows != records)
             problem(label + " records " + std::to_string(def.storedRows) + " records, but holds " +
                     std::to_string(records));
+        checkIndexes(def);
 
         for (const LongValueMaps& maps : def.longValueMaps) {
             std::string field = "field " + std::to_string(maps.column);
@@ -286,6 +288,29 @@ private:
                 }
                 rowsOf(page, who);
             }
+        }
+    }
+
+    // Each index's tree, its page usage map and its entries against the
+    // table's rows (IndexCheck.h).
+    void checkIndexes(const TableDef& def) {
+        if (def.realIndexDefs.empty())
+            return;
+        std::optional<Table> table;  // none when the rows cannot be read (reported above)
+        std::string unreadable;
+        guarded([&] { table.emplace(file_, def); }, &unreadable);
+        for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i) {
+            const std::string who = def.label() + "'s " + def.indexLabel(i);
+            const IndexTree tree = readIndexTree(file_, def, i);
+            for (const std::uint32_t p : tree.pages)
+                claim(p, who);
+            const std::set<std::uint32_t> mapped = mapOf(def.realIndexDefs[i].usageMap, who + "'s page usage map");
+            std::vector<std::string> found = tree.problems;
+            compareIndexPages(who, tree, mapped, found);
+            if (table)
+                guarded([&] { compareIndexEntries(*table, i, tree, found); });
+            for (const std::string& text : found)
+                problem(text);
         }
     }
 

@@ -13,6 +13,9 @@
 //  - every record decodes (long values included), its table's record count
 //    is the number of its records, and every moved row is reached by exactly
 //    one pointer, which leads to it;
+//  - every index's tree holds together (links, tails, node entries, free
+//    space, order), its usage map marks exactly its pages, and every live
+//    row has exactly one entry with the row's key (IndexCheck.h);
 //  - the catalog's own pages and usage map hold together like any table's,
 //    and no data or usage-map page the database's page map marks in use is
 //    left without an owner (a lost catalog page leaves its tables' pages so).

@@ -6,6 +6,8 @@
 
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
+#include "records/jet/IndexKey.h"
+#include "records/jet/IndexTree.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +29,20 @@ inline void readAll(jet::Table& table) {
         }
 }
 
+// Every index's tree, and every row's key in it.
+inline void readIndexes(jet::Table& table) {
+    const jet::TableDef& def = table.def();
+    for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i) {
+        jet::readIndexTree(table.file(), def, i);
+        for (std::size_t row = 0; row < table.rowCount(); ++row)
+            try {
+                jet::Bytes key;
+                jet::indexkey::rowKey(table, row, def.realIndexDefs[i], key);
+            } catch (const jet::Error&) {
+            }
+    }
+}
+
 inline void fuzzOne(const std::uint8_t* data, std::size_t size) {
     try {
         jet::Database database("fuzz.mdb", std::vector<std::uint8_t>(data, data + size));
@@ -37,7 +53,9 @@ inline void fuzzOne(const std::uint8_t* data, std::size_t size) {
         }
         for (const auto& entry : database.tables()) {
             try {
-                readAll(*database.openTable(entry.name));
+                const auto table = database.openTable(entry.name);
+                readAll(*table);
+                readIndexes(*table);
             } catch (const jet::Error&) {
             }
         }

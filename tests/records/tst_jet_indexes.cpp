@@ -1,0 +1,252 @@
+// Index definitions, pages, keys and the index half of the structure check,
+// against the indexes of files written by Microsoft Access and of our own.
+#include "records/jet/CreateDatabase.h"
+#include "records/jet/Database.h"
+#include "records/jet/DatabaseCheck.h"
+#include "records/jet/IndexKey.h"
+#include "records/jet/IndexTree.h"
+#include "records/jet/ValueText.h"
+#include "tests/support/EngineReaders.h"
+
+#include <QtTest>
+
+#include <functional>
+#include <map>
+#include <set>
+
+using namespace zorvane::jet;
+using zorvane::test::accessFixtureDir;
+using zorvane::test::bytesOf;
+using zorvane::test::fixturePath;
+using zorvane::test::scratchDir;
+using zorvane::test::writeBytes;
+
+namespace {
+
+struct Opened {
+    std::unique_ptr<PageFile> file;
+    std::vector<TableDef> defs;  // the tables with indexes, system ones too
+};
+
+Opened open(const std::string& path) {
+    Opened o{std::make_unique<PageFile>(path), {}};
+    checkHeader(*o.file);
+    Table catalog = Database::openCatalog(*o.file);
+    for (const Database::TableEntry& t : Database::catalogTables(catalog))
+        if (TableDef def = readTableDef(*o.file, t.page, t.name); !def.realIndexDefs.empty())
+            o.defs.push_back(std::move(def));
+    return o;
+}
+
+const TableDef& tableNamed(const Opened& o, const std::string& name) {
+    for (const TableDef& d : o.defs)
+        if (d.name == name)
+            return d;
+    throw std::runtime_error("no table " + name);
+}
+
+std::uint32_t homeOf(const Table& t, std::size_t r) {
+    return format::makePointer(t.place(r).homePage, static_cast<std::uint8_t>(t.place(r).homeSlot));
+}
+
+QString problemsOf(const QString& path) {
+    PageFile file(path.toStdString());
+    QString all;
+    for (const std::string& p : checkDatabase(file))
+        all += QString::fromStdString(p) + "\n";
+    return all;
+}
+
+// Rewrites index page `number` of the file at `path` through `change`.
+void changePage(const QString& path, std::uint32_t number, const std::function<void(IndexPage&)>& change) {
+    QByteArray bytes = bytesOf(path);
+    auto* page = reinterpret_cast<std::uint8_t*>(bytes.data()) + number * format::PageSize;
+    IndexPage p = IndexPage::decode(page, number, "test");
+    change(p);
+    QVERIFY(p.encode(page));
+    QVERIFY(writeBytes(path, bytes));
+}
+
+Bytes textKey(const std::u16string& text, bool descending = false) {
+    Bytes key;
+    const std::string reason = indexkey::appendText(text, descending, key);
+    return reason.empty() ? key : Bytes{};
+}
+
+} // namespace
+
+class TestJetIndexes : public QObject {
+    Q_OBJECT
+private slots:
+    void accessDefinitions() {
+        REQUIRE_ACCESS_FIXTURES();
+        const Opened test = open(fixturePath("testV2000.mdb").toStdString());
+        const TableDef& t1 = tableNamed(test, "Table1");
+        QCOMPARE(t1.logicalIndexDefs.size(), 2u);
+        QCOMPARE(t1.indexLabel(t1.logicalIndexDefs[1].realIndex), std::string("index \"PrimaryKey\""));
+        QVERIFY(t1.logicalIndexDefs[1].type == IndexKindPrimary && t1.logicalIndexDefs[0].type == IndexKindPlain);
+        const RealIndexDef& pk = t1.realIndexDefs[0];
+        QCOMPARE(pk.columns, std::vector<std::uint16_t>{0});
+        QCOMPARE(pk.flags & (IndexFlagUniqueKeys | IndexFlagNullsRefused), IndexFlagUniqueKeys | IndexFlagNullsRefused);
+        QCOMPARE(pk.rootPage, 28u);
+        QVERIFY(t1.columns[0].sortOrder == 0x0409 && t1.columns[0].sortVersion == 0);
+        const Opened comp = open(fixturePath("compIndexTestV2000.mdb").toStdString());
+        QVERIFY(tableNamed(comp, "Table1").realIndexDefs[0].isDescending(0));
+        QCOMPARE(tableNamed(comp, "Table1").realIndexDefs[0].flags & IndexFlagUniqueKeys, 0);
+        const Opened del = open(fixturePath("delTestV2000.mdb").toStdString());
+        QCOMPARE(tableNamed(del, "MSysAccessXML").realIndexDefs[1].columns, (std::vector<std::uint16_t>{1, 3}));
+        QCOMPARE(tableNamed(del, "MSysAccessXML").logicalIndexDefs[1].name, std::u16string(u"ObjectGuidProperty"));
+    }
+
+    // Every page of every index tree in the Access files: decoded and encoded
+    // again it is the same page up to its entries' end; every entry holds the
+    // key made from its row, every row has its entry; the check finds nothing.
+    void accessPagesAndKeys() {
+        REQUIRE_ACCESS_FIXTURES();
+        std::size_t pages = 0, entries = 0, prefixed = 0;
+        std::set<char16_t> characters;
+        for (const QFileInfo& f : QDir(accessFixtureDir()).entryInfoList({"*.mdb"}, QDir::Files)) {
+            const Opened o = open(f.filePath().toStdString());
+            for (const TableDef& def : o.defs) {
+                Table table(*o.file, def);
+                for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i) {
+                    const IndexTree tree = readIndexTree(*o.file, def, i);
+                    QVERIFY2(tree.problems.empty(), tree.problems.empty() ? "" : tree.problems.front().c_str());
+                    for (const std::uint32_t number : tree.pages) {
+                        const std::uint8_t* bytes = o.file->page(number);
+                        const IndexPage page = IndexPage::decode(bytes, number, def.name);
+                        std::uint8_t again[format::PageSize];
+                        QVERIFY(page.encode(again));
+                        // Past its entries a page Access split keeps stale bytes; the rest is the same.
+                        const std::size_t meaningful = 0x1E0 + page.entryBytes();
+                        QVERIFY2(std::memcmp(again, bytes, meaningful) == 0, qPrintable(f.fileName()));
+                        ++pages;
+                        prefixed += page.prefixLength > 0;
+                    }
+                    std::map<std::uint32_t, Bytes> keys;
+                    for (const IndexEntry& e : tree.entries)
+                        QVERIFY(keys.emplace(entryRow(e), e.key).second);
+                    QCOMPARE(keys.size(), table.rowCount());
+                    for (std::size_t r = 0; r < table.rowCount(); ++r) {
+                        Bytes key;
+                        QCOMPARE(indexkey::rowKey(table, r, def.realIndexDefs[i], key), std::string());
+                        QVERIFY2(keys[homeOf(table, r)] == key, (def.name + " " + def.indexLabel(i)).c_str());
+                        std::u16string text;
+                        for (const std::uint16_t n : def.realIndexDefs[i].columns)
+                            if (const auto c = static_cast<std::size_t>(def.columnOfNumber(n));
+                                def.columns[c].type == format::TypeText && table.appendText(r, c, text))
+                                characters.insert(text.begin(), text.end());
+                        ++entries;
+                    }
+                }
+            }
+            QCOMPARE(problemsOf(f.filePath()), QString());
+        }
+        QVERIFY(pages >= 70 && prefixed >= 1 && entries >= 1100);  // 73, 1, 1131 in the six files
+        // What Access's keys confirm: letters (q and x only upper-case), 1 to 4, blank, hyphen.
+        QCOMPARE(QString::fromStdU16String(std::u16string(characters.begin(), characters.end())),
+                 QString(" -1234ACDEFILMNOPQRSTUXabcdefghijklmnoprstuy"));
+    }
+
+    void accessFindByKey() {
+        REQUIRE_ACCESS_FIXTURES();
+        const Opened o = open(fixturePath("compIndexTestV2000.mdb").toStdString());
+        const TableDef& def = tableNamed(o, "Table1");  // 512 rows over two leaves under a node
+        Table table(*o.file, def);
+        std::map<Bytes, std::vector<std::uint32_t>> scan;
+        for (std::size_t r = 0; r < table.rowCount(); ++r) {
+            Bytes key;
+            indexkey::rowKey(table, r, def.realIndexDefs[0], key);
+            scan[key].push_back(homeOf(table, r));
+        }
+        QVERIFY(scan.size() > 100);
+        for (const auto& [key, rows] : scan)
+            QCOMPARE(findByKey(*o.file, def, 0, key), rows);
+        QVERIFY(findByKey(*o.file, def, 0, textKey(u"abc")).empty());
+    }
+
+    // A damaged index in a copy of an Access file: check names table and index.
+    void accessCheckDamage_data() {
+        QTest::addColumn<int>("damage");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("key byte") << 0 << "does not hold the record's key";
+        QTest::newRow("next link") << 1 << "page 32's next page is page 34 instead of page 33";
+        QTest::newRow("entry dropped") << 2 << "has 0 entries instead of 1";
+        QTest::newRow("node entry") << 3 << "is not the last entry under that page";
+        QTest::newRow("free space") << 4 << "records 100 bytes of free space";
+    }
+    void accessCheckDamage() {
+        REQUIRE_ACCESS_FIXTURES();
+        QFETCH(int, damage);
+        QFETCH(QString, expected);
+        auto dir = scratchDir();
+        const QString path = dir->filePath("copy.mdb");
+        QVERIFY(writeBytes(path, bytesOf(fixturePath("compIndexTestV2000.mdb"))));
+        const std::uint32_t page = damage == 3 ? 29 : 32;  // a node over leaves 32 and 33
+        changePage(path, page, [&](IndexPage& p) {
+            if (damage == 0)
+                p.entries[5].key.back() ^= 1;
+            else if (damage == 1)
+                p.next = 34;
+            else if (damage == 2)
+                p.entries.erase(p.entries.begin() + 7);
+            else if (damage == 3)
+                p.entries[0].slot ^= 1;
+        });
+        if (damage == 4) {
+            QByteArray bytes = bytesOf(path);
+            format::put16(reinterpret_cast<std::uint8_t*>(bytes.data()) + 32 * format::PageSize + 2, 100);
+            QVERIFY(writeBytes(path, bytes));
+        }
+        const QString problems = problemsOf(path);
+        QVERIFY2(problems.contains("table \"Table1\"'s index \"CD_AGENTE\"") && problems.contains(expected),
+                 qPrintable(problems));
+    }
+
+    // Keys of what Access's keys have not shown are refused, never guessed.
+    void keys() {
+        QCOMPARE(textKey(u"Core User  "), textKey(u"CORE USER"));
+        QCOMPARE(textKey(u"-1"), (Bytes{0x7F, 0x38, 0x01, 0x01, 0x01, 0x01, 0x80, 0x07, 0x06, 0x82, 0x00}));
+        QCOMPARE(textKey(u"ab", true), (Bytes{0x80, 0xB5, 0xB3, 0xFE, 0xFF}));
+        Bytes key;
+        QVERIFY(indexkey::appendText(u"00-1A-2B", false, key).starts_with("not encodable: the character U+0030 '0'"));
+        QVERIFY(indexkey::appendText(u"1-2", false, key).starts_with("not encodable: the place of U+002D '-'"));
+        QVERIFY(indexkey::appendText(u"caf\u00e9", false, key).starts_with("not encodable: the character U+00E9"));
+        QVERIFY(key.empty());
+        const std::uint8_t minusTwo[8] = {0, 0, 0, 0, 0, 0, 0, 0xC0};  // -2.0 as a double
+        QCOMPARE(indexkey::appendFixed(format::TypeDouble, minusTwo, 8, false, key), std::string());
+        QCOMPARE(key, (Bytes{0x7F, 0x3F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+        QVERIFY(indexkey::appendFixed(format::TypeByte, minusTwo, 1, false, key).starts_with("not encodable"));
+        TableDef def;
+        def.columns = {{.name = "Code", .type = format::TypeText, .sortOrder = 0x0407}};
+        QVERIFY(indexkey::checkIndex(def, {.columns = {0}}).starts_with("not encodable: field \"Code\" is sorted"));
+        def.columns[0].sortOrder = 0x0409;
+        QCOMPARE(indexkey::checkIndex(def, {.columns = {0}}), std::string());
+    }
+
+    // Our own writer's indexed table (one leaf over Long keys) passes the
+    // check, which fails once an entry is dropped.
+    void ownIndexedFile() {
+        auto dir = scratchDir();
+        const QString path = dir->filePath("own.mdb");
+        const NewTable table{"Codes", {{"Code", format::TypeText, 20}, {"Number", format::TypeLong}},
+                             {{"Number", {1}, true}}};
+        std::vector<NewRow> rows;
+        for (int i = 0; i < 300; ++i)
+            rows.push_back({u"x", fromUtf8(std::to_string((i * 7919) % 1000 - 500))});
+        createDatabase(path.toStdString(), table, rows);
+        QCOMPARE(problemsOf(path), QString());
+        const Opened o = open(path.toStdString());
+        const std::uint32_t root = tableNamed(o, "Codes").realIndexDefs[0].rootPage;
+        changePage(path, root, [](IndexPage& p) { p.entries.pop_back(); });
+        QVERIFY(problemsOf(path).contains("table \"Codes\"'s index \"Number\": the record at"));
+        QByteArray bytes = bytesOf(path);  // an entry end past the page: an Error, never a crash
+        format::setBit(reinterpret_cast<std::uint8_t*>(bytes.data()) + root * format::PageSize + 0x1B, 3620, true);
+        QVERIFY(writeBytes(path, bytes));
+        QVERIFY(problemsOf(path).contains("table \"Codes\"'s index \"Number\" is damaged: index page " +
+                                          QString::number(root) + " marks an entry end past the page"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJetIndexes)
+#include "tst_jet_indexes.moc"
