@@ -115,11 +115,7 @@ void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
         if (e >= current.entries())
             refuse("the table has grown past what its page usage map can describe");
         const std::uint32_t number = appendMarked();
-        std::uint8_t* bytes = file_.writablePage(number, what_.c_str());
-        std::memset(bytes, 0, PageSize);
-        bytes[0] = PageUsageMap;
-        bytes[1] = 0x01;
-        setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, true);
+        setBit(UsageMap::initPage(file_.writablePage(number, what_.c_str())), page % UsageMapPagePages, true);
         put32(changeRow(pointer).data.data() + 1 + 4 * e, number);
         return;
     }
