@@ -270,8 +270,10 @@ private:
     std::vector<std::uint32_t> lastCommandPages_;
 };
 
-// The folder part of `path` ("." when it has none).
+// The folder part of `path` ("." when it has none), and the rest.
 std::string folderOf(const std::string& path);
+std::string baseOf(const std::string& path);
+bool fileExists(const std::string& path);
 
 // Holds the writer lock of the database file at `path` (waiting up to the busy
 // timeout, then "in use") while a new file is put in its place; a command cut
