@@ -247,22 +247,17 @@ struct TableWriter::Impl {
             if (!page || page->owner() != def.page)
                 stale();
         }
-        const Slot& data = pages.row(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
-        if (!place.moved()) {
-            if (data.flags != 0)
+        // A moved row's data is flagged so, and its home slot points to it.
+        const std::uint32_t pointer = makePointer(place.page, static_cast<std::uint8_t>(place.slot));
+        const Slot& data = pages.row(pointer);
+        if (data.flags != (place.moved() ? RowDeletedFlag : 0))
+            stale();
+        if (place.moved()) {
+            const Slot& home = pages.row(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
+            if (home.flags != RowOverflowFlag || home.data.size() < 4 || le32(home.data.data()) != pointer)
                 stale();
-            return data.data;
         }
-        const Slot& home =
-            pages.row(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
-        if (home.flags != RowOverflowFlag || home.data.size() < 4 ||
-            le32(home.data.data()) !=
-                makePointer(place.page, static_cast<std::uint8_t>(place.slot)))
-            stale();
-        const Slot& moved = pages.row(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
-        if (moved.flags != RowDeletedFlag)
-            stale();
-        return moved.data;
+        return data.data;
     }
 };
 
