@@ -28,6 +28,10 @@ bool isLong(const Column& c) { return c.type == TypeMemo || c.type == TypeOle; }
 
 std::string fieldLabel(const Column& c) { return "field \"" + c.name + "\""; }
 
+[[noreturn]] void refuse(PageFile& file, const TableDef& def, const std::string& reason) {
+    file.fail(def.label() + " cannot be changed: " + reason);
+}
+
 // The shape of a row of the table as it is defined now.
 struct RowShape {
     std::uint16_t columnCount = 0;
@@ -66,7 +70,7 @@ struct TableWriter::Impl {
         : file(f), def(d), what(d.label()), shape(shapeOf(d)),
           pages(f, what) {}
 
-    [[noreturn]] void refuse(const std::string& reason) const { pages.refuse(reason); }
+    [[noreturn]] void refuse(const std::string& reason) const { jet::refuse(file, def, reason); }
 
     // ---- long values
 
@@ -264,32 +268,26 @@ struct TableWriter::Impl {
 // ---------------------------------------------------------------------------
 
 void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
-    auto refuse = [&](const std::string& reason) {
-        file.fail(def.label() + " cannot be changed: " + reason);
-    };
     if (def.logicalIndexes != 0 || def.realIndexes != 0)
-        refuse("it has indexes, which this engine does not keep up to date");
+        refuse(file, def, "it has indexes, which this engine does not keep up to date");
     for (const Column& c : def.columns) {
         if (c.flags & (ColumnFlagAutoLong | ColumnFlagAutoGuid))
-            refuse(fieldLabel(c) + " is numbered automatically, which this engine does not do");
+            refuse(file, def, fieldLabel(c) + " is numbered automatically, which this engine does not do");
     }
 }
 
 void TableWriter::checkValue(PageFile& file, const TableDef& def, std::size_t column,
                              const std::optional<std::u16string>& value) {
     const Column& c = def.columns.at(column);
-    auto refuse = [&](const std::string& reason) {
-        file.fail(def.label() + " cannot be changed: " + reason);
-    };
     if (c.type != TypeText && c.type != TypeMemo)
-        refuse(fieldLabel(c) + " is not a text or memo field; only those can be written");
+        refuse(file, def, fieldLabel(c) + " is not a text or memo field; only those can be written");
     if (!value)
         return;
     if (c.type == TypeText && value->size() > c.length / 2u)
-        refuse(fieldLabel(c) + " takes at most " + std::to_string(c.length / 2u) +
-               " characters; the text has " + std::to_string(value->size()));
+        refuse(file, def, fieldLabel(c) + " takes at most " + std::to_string(c.length / 2u) +
+                              " characters; the text has " + std::to_string(value->size()));
     if (c.type == TypeMemo && value->size() > LongValueLengthMask / 2)
-        refuse("the text for " + fieldLabel(c) + " is too long");
+        refuse(file, def, "the text for " + fieldLabel(c) + " is too long");
 }
 
 TableWriter::TableWriter(PageFile& file, const TableDef& def) {
