@@ -189,7 +189,7 @@ const LongValueMaps* TableDef::longValueMapsOf(std::uint16_t column) const {
 
 Bytes TableDef::encode() const {
     const TableDef& t = *this;
-    Bytes out(TdefHeaderSize, 0);
+    Bytes out(TdefBlockEnd, 0);
     std::uint8_t* h = out.data();
     h[0] = PageTableDef;
     h[1] = 0x01;

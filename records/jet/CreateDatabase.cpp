@@ -213,7 +213,6 @@ std::int32_t longValue(const std::u16string& text) {
     return v;
 }
 
-bool isLong(const NewColumn& c) { return c.type == TypeMemo; }
 bool isVariable(const NewColumn& c) { return c.type == TypeText || c.type == TypeMemo; }
 
 RowShape rowShape(const std::string& label, const NewTable& table) {
@@ -316,7 +315,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     const std::size_t columnCount = table.columns.size();
     std::map<std::size_t, LongValueStore> stores;  // by memo column
     for (std::size_t c = 0; c < columnCount; ++c) {
-        if (isLong(table.columns[c]))
+        if (table.columns[c].type == TypeMemo)
             stores.try_emplace(c, image);
     }
 

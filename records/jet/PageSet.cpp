@@ -121,10 +121,10 @@ void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
     }
     // Out of the inline map's reach: the map is built anew (from another
     // first page, or as a reference map over usage-map pages of its own), in
-    // a row of the same size.
+    // a row of the same size (at least the size of a new map's).
     std::vector<std::uint32_t> marked = current.pages();
     marked.insert(std::upper_bound(marked.begin(), marked.end(), page), page);
-    const std::size_t size = std::max(row(pointer).data.size(), 1 + 4 * writer::UsageMapReferenceSlots);
+    const std::size_t size = std::max(row(pointer).data.size(), writer::UsageMapRowSize);
     Bytes rebuilt = UsageMap::build(marked, size, [&](std::uint32_t& number) {
         number = appendMarked();
         return file_.writablePage(number, what_.c_str());

@@ -215,19 +215,13 @@ std::string toUtf8(const std::u16string& text) {
         }
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            continue;
         }
+        // A lead byte (0xC0, 0xE0 or 0xF0 and the top bits), then 6 bits a byte.
+        const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out.push_back(static_cast<char>(((0xFF00u >> (more + 1)) & 0xFF) | (c >> (6 * more))));
+        for (int k = more - 1; k >= 0; --k)
+            out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
     }
     return out;
 }
