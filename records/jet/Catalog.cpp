@@ -112,6 +112,8 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
     auto damaged = [&](const std::string& reason) {
         file.fail(what + " is damaged: " + reason);
     };
+    if (page == 0)  // the header (and 0 would end the chain before it began)
+        damaged("page 0 is not a table definition page");
 
     // Gather the definition's pages into one buffer; the continuation pages
     // each repeat an 8-byte page header.
