@@ -502,8 +502,7 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
     b.append(0, Bytes(UsageMapRowSize, 0));
 }
 
-} // namespace
-
+// The file as bytes; `label` names it in error sentences.
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
                                              const std::vector<NewTableRows>& tables,
                                              const CreateOptions& options) {
@@ -692,6 +691,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     return image.bytes();
 }
 
+} // namespace
+
 void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
                     const CreateOptions& options) {
     if (!options.overwrite && fileExists(path))
@@ -706,11 +707,6 @@ void createDatabase(const std::string& path, const std::vector<NewTableRows>& ta
         fail(path, "a database password has at most 20 characters");
     const Bytes bytes = buildDatabaseImage(path, tables, options);
     writeFileAtomically(path, bytes, options.overwrite);
-}
-
-void createDatabase(const std::string& path, const NewTable& table, const std::vector<NewRow>& rows,
-                    const CreateOptions& options) {
-    createDatabase(path, {{table, rows}}, options);
 }
 
 } // namespace zorvane::jet

@@ -84,8 +84,6 @@ bool matches(const Contents& c, std::uint64_t size, Current current) {
     return true;
 }
 
-std::size_t entrySize();
-
 // The journal's bytes. `pages` ascending, `originals[i]` the bytes of
 // `pages[i]` before the command, `afters[i]` after it (none given: the same
 // as before); `salt` differs from every earlier command's.
