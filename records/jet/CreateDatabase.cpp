@@ -121,7 +121,7 @@ public:
     Page& operator[](std::uint32_t n) { return pages_[n]; }
     // Data page `n`, made an empty page of `owner` the first time.
     SlottedPage& data(std::uint32_t n, std::uint32_t owner = 0) {
-        return data_.try_emplace(n, n, owner).first->second;
+        return data_.try_emplace(n, owner).first->second;
     }
     // Lays out data page `n`, which takes no more rows.
     void seal(std::uint32_t n) {

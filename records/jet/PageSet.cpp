@@ -66,7 +66,7 @@ std::uint32_t PageSet::appendMarked() {
 
 std::uint32_t PageSet::newDataPage(std::uint32_t owner) {
     const std::uint32_t number = appendMarked();
-    pages_[number] = SlottedPage(number, owner);
+    pages_[number] = SlottedPage(owner);
     return number;
 }
 
