@@ -20,26 +20,29 @@ std::u16string& givenPassword() {
     static std::u16string password;
     return password;
 }
+
+// The database password (empty: none) in `h`, the header's masked stretch
+// unmasked: 40 bytes at 0x42, UCS-2 under a mask of the creation date's days.
+std::u16string databasePassword(std::uint8_t* h) {
+    std::uint8_t* p = h + (HeaderPasswordOffset - HeaderMaskOffset);
+    maskPassword(p, std::bit_cast<double>(le64(h + (HeaderCreationDateOffset - HeaderMaskOffset))));
+    std::u16string password;
+    for (std::size_t i = 0; i < HeaderPasswordLength; i += 2)
+        password.push_back(static_cast<char16_t>(le16(p + i)));
+    while (!password.empty() && password.back() == u'\0')
+        password.pop_back();
+    return password;
+}
 } // namespace
 
 void setGivenPassword(const std::u16string& password) { givenPassword() = password; }
 
-std::u16string databasePassword(const std::uint8_t* page0) {
-    std::uint8_t h[HeaderMaskLength];
-    std::memcpy(h, page0 + HeaderMaskOffset, HeaderMaskLength);
-    rc4(HeaderMaskKey, sizeof HeaderMaskKey, h, HeaderMaskLength);
-    const double created = std::bit_cast<double>(le64(h + (HeaderCreationDateOffset - HeaderMaskOffset)));
+void maskPassword(std::uint8_t* password, double created) {
     std::uint8_t mask[4] = {};
     if (created > -2e9 && created < 2e9)
         put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
-    std::u16string password;
-    const std::uint8_t* p = h + (HeaderPasswordOffset - HeaderMaskOffset);
-    for (std::size_t i = 0; i < 40; i += 2)
-        password.push_back(static_cast<char16_t>((p[i] ^ mask[i % 4]) |
-                                                 ((p[i + 1] ^ mask[(i + 1) % 4]) << 8)));
-    while (!password.empty() && password.back() == u'\0')
-        password.pop_back();
-    return password;
+    for (std::size_t i = 0; i < HeaderPasswordLength; ++i)
+        password[i] ^= mask[i % 4];
 }
 
 void checkHeader(PageFile& file) {
@@ -68,7 +71,7 @@ void checkHeader(PageFile& file) {
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, masked, HeaderMaskLength);
     if (le32(masked + (HeaderDatabaseKeyOffset - HeaderMaskOffset)) != 0)
         file.fail("the database is encrypted, which is not supported");
-    const std::u16string password = databasePassword(page);
+    const std::u16string password = databasePassword(masked);
     if (!password.empty() && password != givenPassword())
         throw RefusedError(file.path() + ": " +
                            (givenPassword().empty()
@@ -174,6 +177,8 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
     auto damaged = [&](const std::string& reason) {
         file.fail(what + " is damaged: " + reason);
     };
+    if (page == 0)  // the header (and 0 would end the chain before it began)
+        damaged("page 0 is not a table definition page");
 
     // Gather the definition's pages into one buffer; the continuation pages
     // each repeat an 8-byte page header.
@@ -252,7 +257,7 @@ const LongValueMaps* TableDef::longValueMapsOf(std::uint16_t column) const {
 
 Bytes TableDef::encode() const {
     const TableDef& t = *this;
-    Bytes out(TdefHeaderSize, 0);
+    Bytes out(TdefBlockEnd, 0);
     std::uint8_t* h = out.data();
     h[0] = PageTableDef;
     h[1] = 0x01;

@@ -21,9 +21,9 @@ void checkHeader(PageFile& file);
 
 // The database password given for this run (empty: none).
 void setGivenPassword(const std::u16string& password);
-// The database password a Jet 4 header page holds (empty: none): 40 bytes at
-// 0x42 of the masked stretch, UCS-2 under a mask of the creation date's days.
-std::u16string databasePassword(const std::uint8_t* page0);
+// Masks (or unmasks) the 40 password bytes of a header with the mask made
+// from the whole days of the creation date `created`.
+void maskPassword(std::uint8_t* password, double created);
 
 struct Column {
     std::string name;           // UTF-8

@@ -93,15 +93,6 @@ std::vector<Column> systemColumns(std::initializer_list<ColumnShape> shapes) {
     return shape.columns;
 }
 
-std::vector<LongValueMaps> longValueColumns(const std::vector<Column>& columns) {
-    std::vector<LongValueMaps> out;
-    for (const Column& c : columns) {
-        if (c.type == TypeMemo || c.type == TypeOle)
-            out.push_back({c.number, 0, 0});
-    }
-    return out;
-}
-
 // The property blob of the database object: the Access version that made it.
 Bytes databaseProperties() {
     PropertyBlob blob;
@@ -130,7 +121,7 @@ public:
     Page& operator[](std::uint32_t n) { return pages_[n]; }
     // Data page `n`, made an empty page of `owner` the first time.
     SlottedPage& data(std::uint32_t n, std::uint32_t owner = 0) {
-        return data_.try_emplace(n, n, owner).first->second;
+        return data_.try_emplace(n, owner).first->second;
     }
     // Lays out data page `n`, which takes no more rows.
     void seal(std::uint32_t n) {
@@ -222,7 +213,6 @@ std::int32_t longValue(const std::u16string& text) {
     return v;
 }
 
-bool isLong(const NewColumn& c) { return c.type == TypeMemo; }
 bool isVariable(const NewColumn& c) { return c.type == TypeText || c.type == TypeMemo; }
 
 RowShape rowShape(const std::string& label, const NewTable& table) {
@@ -259,28 +249,78 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
     return shape;
 }
 
-struct UserTableResult {
-    std::vector<std::uint32_t> dataPages;
-    std::uint32_t lastPageFree = 0;
-    std::vector<std::uint32_t> rowPlaces;                    // row pointer of each row
-    std::vector<std::vector<std::uint32_t>> longValuePages;  // per memo column
-    std::vector<std::vector<std::uint32_t>> longValueRoom;
-};
-
-// Encodes the rows of a user table onto data pages owned by `defPage` and
-// long-value pages.
-UserTableResult writeUserRows(Image& image, const std::string& label, const NewTableRows& input,
-                              const RowShape& shape, std::uint32_t defPage) {
+// The index entries of one index: the key of each row's Long values, then the
+// row it leads to (`rowPlaces`: each row's pointer).
+std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
+                                const std::vector<std::uint32_t>& rowPlaces) {
     const NewTable& table = input.table;
-    UserTableResult result;
+    std::vector<Bytes> entries;
+    std::vector<Bytes> keys;
+    for (std::size_t r = 0; r < input.rows.size(); ++r) {
+        Bytes key;
+        for (const std::size_t c : index.columns) {
+            const NewValue& v = input.rows[r][c];
+            if (!v)
+                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
+                                " needs a value in every record");
+            appendLongIndexKey(longValue(*v), key);
+        }
+        keys.push_back(key);
+        entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
+    }
+    if (index.primaryKey) {
+        std::sort(keys.begin(), keys.end());
+        if (std::adjacent_find(keys.begin(), keys.end()) != keys.end())
+            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
+                            " would hold the same key twice");
+    }
+    return entries;
+}
+
+// The user table's columns take empty text (as well as null); text is stored
+// compressed where it can be.
+Bytes tableProperties(const NewTable& table) {
+    PropertyBlob blob;
+    bool any = false;
+    for (const NewColumn& c : table.columns) {
+        if (!isVariable(c))
+            continue;
+        const std::u16string name = fromUtf8(c.name);
+        blob.addBoolean(name, u"AllowZeroLength", true);
+        blob.addBoolean(name, u"Required", false);
+        blob.addBoolean(name, u"UnicodeCompression", true);
+        any = true;
+    }
+    return any ? blob.bytes() : Bytes();
+}
+
+// Writes the definition `def` at `page`, continuation pages allocated here.
+void writeDefinition(Image& image, const TableDef& def, std::uint32_t page) {
+    const Bytes bytes = def.encode();
+    std::vector<std::uint32_t> numbers{page};
+    std::vector<std::uint8_t*> pages{image[page].bytes.data()};
+    for (std::size_t i = 1; i < TableDef::pageCount(bytes.size()); ++i) {
+        numbers.push_back(image.allocate());
+        pages.push_back(image[numbers.back()].bytes.data());
+    }
+    TableDef::layout(bytes, numbers, pages);
+}
+
+// Writes one user table: its rows onto data pages owned by `defPage` and
+// long-value pages, then its indexes, usage maps and definition at `defPage`.
+void writeUserTable(Image& image, MapPage& maps, const std::string& label, const NewTableRows& input,
+                    std::uint32_t defPage) {
+    const NewTable& table = input.table;
+    const RowShape shape = rowShape(label, table);
     const std::size_t columnCount = table.columns.size();
     std::map<std::size_t, LongValueStore> stores;  // by memo column
     for (std::size_t c = 0; c < columnCount; ++c) {
-        if (isLong(table.columns[c]))
+        if (table.columns[c].type == TypeMemo)
             stores.try_emplace(c, image);
     }
 
-    std::uint32_t pageNumber = 0;
+    std::vector<std::uint32_t> dataPages;
+    std::vector<std::uint32_t> rowPlaces;  // row pointer of each row
     RowBuild row;
     row.image.columnCount = static_cast<std::uint16_t>(columnCount);
     row.image.varValues.resize(shape.varCount);
@@ -335,103 +375,36 @@ UserTableResult writeUserRows(Image& image, const std::string& label, const NewT
                             " is too long for a data page");
         Bytes encoded =
             row.encode(out, [&](const RowBuild::Long& l) { return stores.at(l.column).store(l.data); });
-        if (!pageNumber || !image.data(pageNumber).fitsNewRow(encoded.size())) {
-            image.seal(pageNumber);
-            pageNumber = image.allocate();
-            image.data(pageNumber, defPage);
-            result.dataPages.push_back(pageNumber);
+        if (dataPages.empty() || !image.data(dataPages.back()).fitsNewRow(encoded.size())) {
+            if (!dataPages.empty())
+                image.seal(dataPages.back());
+            dataPages.push_back(image.allocate());
+            image.data(dataPages.back(), defPage);
         }
-        result.rowPlaces.push_back(makePointer(pageNumber, image.data(pageNumber).append(0, std::move(encoded))));
+        rowPlaces.push_back(
+            makePointer(dataPages.back(), image.data(dataPages.back()).append(0, std::move(encoded))));
     }
-    if (pageNumber)
-        result.lastPageFree = static_cast<std::uint32_t>(image.data(pageNumber).freeSpace());
-    for (auto& [column, store] : stores) {
-        result.longValuePages.push_back(store.pages());
-        result.longValueRoom.push_back(store.pagesWithRoom());
-    }
-    return result;
-}
-
-// The index entries of one index: the key of each row's Long values, then the
-// row it leads to.
-std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
-                                const UserTableResult& placed) {
-    const NewTable& table = input.table;
-    std::vector<Bytes> entries;
-    std::vector<Bytes> keys;
-    for (std::size_t r = 0; r < input.rows.size(); ++r) {
-        Bytes key;
-        for (const std::size_t c : index.columns) {
-            const NewValue& v = input.rows[r][c];
-            if (!v)
-                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                                " needs a value in every record");
-            appendLongIndexKey(longValue(*v), key);
-        }
-        keys.push_back(key);
-        entries.push_back(indexEntry(key, pointerPage(placed.rowPlaces[r]),
-                                     static_cast<std::uint8_t>(pointerRow(placed.rowPlaces[r]))));
-    }
-    if (index.primaryKey) {
-        std::sort(keys.begin(), keys.end());
-        if (std::adjacent_find(keys.begin(), keys.end()) != keys.end())
-            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                            " would hold the same key twice");
-    }
-    return entries;
-}
-
-// The user table's columns take empty text (as well as null); text is stored
-// compressed where it can be.
-Bytes tableProperties(const NewTable& table) {
-    PropertyBlob blob;
-    bool any = false;
-    for (const NewColumn& c : table.columns) {
-        if (!isVariable(c))
-            continue;
-        const std::u16string name = fromUtf8(c.name);
-        blob.addBoolean(name, u"AllowZeroLength", true);
-        blob.addBoolean(name, u"Required", false);
-        blob.addBoolean(name, u"UnicodeCompression", true);
-        any = true;
-    }
-    return any ? blob.bytes() : Bytes();
-}
-
-// Writes one user table: rows, long values, indexes, usage maps and its
-// definition at `defPage`.
-void writeUserTable(Image& image, MapPage& maps, const std::string& label, const NewTableRows& input,
-                    std::uint32_t defPage) {
-    const NewTable& table = input.table;
-    const RowShape shape = rowShape(label, table);
-    const UserTableResult user = writeUserRows(image, label, input, shape, defPage);
 
     TableDef def;
     def.storedRows = static_cast<std::uint32_t>(input.rows.size());
-    def.usedPages = maps.add(user.dataPages);
+    def.usedPages = maps.add(dataPages);
     std::vector<std::uint32_t> roomy;
-    if (!user.dataPages.empty() && user.lastPageFree >= RoomWorthListing)
-        roomy.push_back(user.dataPages.back());
+    if (!dataPages.empty() && image.data(dataPages.back()).freeSpace() >= RoomWorthListing)
+        roomy.push_back(dataPages.back());
     def.freePages = maps.add(roomy);
     def.columns = shape.columns;
-    std::size_t memoIndex = 0;
-    for (std::size_t i = 0; i < table.columns.size(); ++i) {
-        if (table.columns[i].autoNumber) {
-            for (const NewRow& r : input.rows) {
-                if (r[i])
-                    def.autoNumber = std::max(def.autoNumber, static_cast<std::uint32_t>(
-                                                                  std::max(0, longValue(*r[i]))));
-            }
-        }
-        if (!isLong(table.columns[i]))
+    for (std::size_t i = 0; i < columnCount; ++i) {
+        if (!table.columns[i].autoNumber)
             continue;
-        LongValueMaps m;
-        m.column = static_cast<std::uint16_t>(i);
-        m.used = maps.add(user.longValuePages[memoIndex]);
-        m.free = maps.add(user.longValueRoom[memoIndex]);
-        def.longValueMaps.push_back(m);
-        ++memoIndex;
+        for (const NewRow& r : input.rows) {
+            if (r[i])
+                def.autoNumber =
+                    std::max(def.autoNumber, static_cast<std::uint32_t>(std::max(0, longValue(*r[i]))));
+        }
     }
+    for (auto& [column, store] : stores)
+        def.longValueMaps.push_back(
+            {static_cast<std::uint16_t>(column), maps.add(store.pages()), maps.add(store.pagesWithRoom())});
     for (std::size_t i = 0; i < table.indexes.size(); ++i) {
         const NewIndex& index = table.indexes[i];
         if (index.columns.empty() || index.columns.size() > IndexColumnSlots)
@@ -443,7 +416,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
             real.columns.push_back(static_cast<std::uint16_t>(c));
         }
         real.rootPage = image.allocate();
-        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, user)))
+        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, rowPlaces)))
             fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                             " does not fit one index page");
         real.usageMap = maps.add({real.rootPage});
@@ -455,14 +428,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
                                       static_cast<std::uint32_t>(i),
                                       index.primaryKey ? IndexTypePrimary : std::uint8_t(0)});
     }
-    const Bytes bytes = def.encode();
-    std::vector<std::uint32_t> numbers{defPage};
-    std::vector<std::uint8_t*> pages{image[defPage].bytes.data()};
-    for (std::size_t i = 1; i < TableDef::pageCount(bytes.size()); ++i) {
-        numbers.push_back(image.allocate());
-        pages.push_back(image[numbers.back()].bytes.data());
-    }
-    TableDef::layout(bytes, numbers, pages);
+    writeDefinition(image, def, defPage);
 }
 
 // Writes the definition of a system table at its fixed `page`, with maps of
@@ -477,17 +443,12 @@ void writeSystemTable(Image& image, MapPage& maps, std::uint32_t page, TableDef 
         index.usageMap = maps.add({index.rootPage});
         index.rowCount = def.storedRows;
     }
-    def.longValueMaps = longValueColumns(def.columns);
-    for (LongValueMaps& m : def.longValueMaps) {
-        m.used = maps.add({});
-        m.free = maps.add({});
+    for (const Column& c : def.columns) {
+        if (c.type == TypeMemo || c.type == TypeOle)
+            def.longValueMaps.push_back({c.number, maps.add({}), maps.add({})});
     }
-    const Bytes bytes = def.encode();
-    if (TableDef::pageCount(bytes.size()) != 1)
-        throw std::logic_error("system table definition longer than a page");
-    TableDef::layout(bytes, {page}, {image[page].bytes.data()});
+    writeDefinition(image, def, page);
 }
-
 void writeHeader(Page& page, double created, const std::u16string& password) {
     std::uint8_t* p = page.bytes.data();
     std::memcpy(p, HeaderLead, sizeof HeaderLead);
@@ -497,15 +458,10 @@ void writeHeader(Page& page, double created, const std::u16string& password) {
         put32(p + HeaderMaskOffset + 4 * i, HeaderMaskedLead[i]);
     put16(p + HeaderCodePageOffset, HeaderCodePage);
     put32(p + HeaderDatabaseKeyOffset, 0);
-    // The password's UCS-2 characters (none: zeros) under a mask made from
-    // the whole days of the creation date.
-    std::uint8_t mask[4];
-    put32(mask, static_cast<std::uint32_t>(static_cast<std::int32_t>(created)));
-    for (std::size_t i = 0; i < HeaderPasswordLength; ++i) {
-        const char16_t c = i / 2 < password.size() ? password[i / 2] : u'\0';
-        const auto byte = static_cast<std::uint8_t>(i % 2 ? c >> 8 : c & 0xFF);
-        p[HeaderPasswordOffset + i] = static_cast<std::uint8_t>(byte ^ mask[i % 4]);
-    }
+    // The password's UCS-2 characters (none: zeros), masked.
+    for (std::size_t i = 0; i < std::min(password.size(), HeaderPasswordLength / 2); ++i)
+        put16(p + HeaderPasswordOffset + 2 * i, password[i]);
+    maskPassword(p + HeaderPasswordOffset, created);
     put16(p + HeaderSortOrderOffset, GeneralSortOrder);
     put64(p + HeaderCreationDateOffset, std::bit_cast<std::uint64_t>(created));
     rc4(HeaderMaskKey, sizeof HeaderMaskKey, p + HeaderMaskOffset, HeaderMaskLength);
@@ -522,11 +478,9 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
     Bytes row;
     if (options.referencePageMap) {
         const std::uint32_t mapPage = image.allocate();
-        std::uint8_t* bits = image[mapPage].bytes.data();
-        bits[0] = PageUsageMap;
-        bits[1] = 0x01;
+        std::uint8_t* bits = UsageMap::initPage(image[mapPage].bytes.data());
         for (std::size_t bit = image.count(); bit < UsageMapPagePages; ++bit)
-            setBit(bits + UsageMapPageBitmap, bit, true);
+            setBit(bits, bit, true);
         row.assign(UsageMapRowSize, 0);
         row[0] = UsageMapReference;
         put32(row.data() + 1, mapPage);
@@ -548,8 +502,7 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
     b.append(0, Bytes(UsageMapRowSize, 0));
 }
 
-} // namespace
-
+// The file as bytes; `label` names it in error sentences.
 std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
                                              const std::vector<NewTableRows>& tables,
                                              const CreateOptions& options) {
@@ -738,6 +691,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     return image.bytes();
 }
 
+} // namespace
+
 void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
                     const CreateOptions& options) {
     if (!options.overwrite && fileExists(path))
@@ -752,11 +707,6 @@ void createDatabase(const std::string& path, const std::vector<NewTableRows>& ta
         fail(path, "a database password has at most 20 characters");
     const Bytes bytes = buildDatabaseImage(path, tables, options);
     writeFileAtomically(path, bytes, options.overwrite);
-}
-
-void createDatabase(const std::string& path, const NewTable& table, const std::vector<NewRow>& rows,
-                    const CreateOptions& options) {
-    createDatabase(path, {{table, rows}}, options);
 }
 
 } // namespace zorvane::jet

@@ -63,12 +63,5 @@ struct CreateOptions {
 // fails; nothing is left behind then.
 void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
                     const CreateOptions& options = {});
-void createDatabase(const std::string& path, const NewTable& table,
-                    const std::vector<NewRow>& rows, const CreateOptions& options = {});
-
-// The file as bytes, without touching the disk (for the above and for tests).
-std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
-                                             const std::vector<NewTableRows>& tables,
-                                             const CreateOptions& options = {});
 
 } // namespace zorvane::jet

@@ -66,14 +66,13 @@ RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& w
     return span;
 }
 
-SlottedPage::SlottedPage(std::uint32_t n, std::uint32_t owner) : number(n), changed(true) {
+SlottedPage::SlottedPage(std::uint32_t owner) : changed(true) {
     header[0] = PageData;
     header[1] = 0x01;
     put32(header + DataOwnerOffset, owner);
 }
 
 std::string SlottedPage::decode(std::uint32_t pageNumber, const std::uint8_t* bytes) {
-    number = pageNumber;
     if (bytes[0] != PageData)
         return "page " + std::to_string(pageNumber) + " is not a data page";
     if (!datapage::rowTableFits(bytes))

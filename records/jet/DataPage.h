@@ -78,14 +78,13 @@ struct SlottedPage {
         std::uint16_t flags = 0;
         Bytes data;
     };
-    std::uint32_t number = 0;
     std::uint8_t header[datapage::HeaderSize] = {};
     std::vector<Slot> rows;
     bool changed = false;
 
     SlottedPage() = default;
     // A new, empty data page owned by `owner`.
-    SlottedPage(std::uint32_t number, std::uint32_t owner);
+    explicit SlottedPage(std::uint32_t owner);
     // Reads a data page; returns the reason it cannot be read, or "".
     std::string decode(std::uint32_t pageNumber, const std::uint8_t* bytes);
     // Writes the page; false when its rows do not fit.

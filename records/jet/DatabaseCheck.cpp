@@ -139,24 +139,19 @@ private:
         return rows;
     }
 
-    // The usage map at `pointer` (its row checked on its data page), or
-    // nothing with the problem reported.
+    // The usage map at `pointer` (the row table of its data page checked
+    // for `holderWho`), or nothing with the problem reported.
     std::optional<UsageMap> mapAt(std::uint32_t pointer, const std::string& who, const std::string& holderWho) {
         const std::uint32_t holder = pointerPage(pointer);
-        const std::size_t slot = pointerRow(pointer);
-        if (holder >= count_ || file_.page(holder)[0] != PageData) {
-            problem(who + " lies on " + pageText(holder) + ", which is no data page");
-            return std::nullopt;
-        }
-        const std::vector<RowSlot> rows = rowsOf(holder, holderWho);
-        if (slot >= rows.size() || !rows[slot].inside || rows[slot].flags != 0 || rows[slot].end == rows[slot].start) {
-            problem(who + " (" + pageText(holder) + ", row " + std::to_string(slot) + ") is missing");
-            return std::nullopt;
-        }
+        if (holder < count_ && file_.page(holder)[0] == PageData)
+            rowsOf(holder, holderWho);
         std::optional<UsageMap> map;
         guarded([&] {
-            map.emplace(file_, file_.page(holder) + rows[slot].start, rows[slot].end - rows[slot].start, who,
-                        pointer == GlobalUsageMapPage << 8);
+            const RowSpan row = rowAtPointer(file_, pointer, who);
+            if (row.flags != 0)
+                file_.fail(who + " is damaged: its row (" + pageText(holder) + ", row " +
+                           std::to_string(pointerRow(pointer)) + ") is deleted");
+            map.emplace(file_, row.data, row.length, who, pointer == GlobalUsageMapPage << 8);
             for (std::size_t e = 0; e < map->entries(); ++e)
                 map->mapPage(e);  // each names a usage-map page
         });

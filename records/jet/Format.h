@@ -75,9 +75,6 @@ inline constexpr std::uint16_t RowOverflowFlag = 0x4000;
 inline constexpr std::uint16_t RowDeletedRow = RowDeletedFlag | RowOverflowFlag;
 inline constexpr std::uint16_t RowOffsetMask = 0x1FFF;
 
-// Rows run from their start to the start of the previous row (row 0: to the
-// page end), the first row sitting at the end of the page.
-
 // ---------------------------------------------------------------------------
 // Table definition pages
 

@@ -19,6 +19,7 @@ constexpr std::size_t EntryHeader = 8;
 constexpr std::size_t EntryDigest = 8;
 constexpr std::size_t Sectors = PageSize / SectorSize;
 constexpr std::size_t EntryBody = EntryHeader + PageSize + Sectors * 8;
+constexpr std::size_t EntrySize = EntryBody + EntryDigest;
 constexpr std::uint32_t FlagUndo = 1;
 
 std::uint64_t mix(std::uint64_t h) {
@@ -55,8 +56,6 @@ void Digest::add32(std::uint32_t value) {
 
 std::uint64_t Digest::value() const { return mix(state_ ^ mix(length_)); }
 
-std::size_t entrySize() { return EntryBody + EntryDigest; }
-
 static std::uint64_t entryDigest(std::uint64_t salt, const std::uint8_t* entry,
                                  std::size_t body = EntryBody) {
     Digest d;
@@ -72,7 +71,7 @@ std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAft
                                  const std::vector<std::uint32_t>& pages,
                                  const std::vector<const std::uint8_t*>& originals,
                                  const std::vector<const std::uint8_t*>& afters) {
-    std::vector<std::uint8_t> out(HeaderSize + pages.size() * entrySize(), 0);
+    std::vector<std::uint8_t> out(HeaderSize + pages.size() * EntrySize, 0);
     std::uint8_t* h = out.data();
     std::memcpy(h, Magic, sizeof Magic);
     put32(h + 8, LayoutVersion);
@@ -84,7 +83,7 @@ std::vector<std::uint8_t> encode(std::uint64_t sizeBefore, std::uint64_t sizeAft
     put64(h + 48, salt);
     put64(h + 56, digestOf(h, 56));
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        std::uint8_t* e = out.data() + HeaderSize + i * entrySize();
+        std::uint8_t* e = out.data() + HeaderSize + i * EntrySize;
         put32(e, pages[i]);
         std::memcpy(e + EntryHeader, originals[i], PageSize);
         const std::uint8_t* after = i < afters.size() ? afters[i] : originals[i];

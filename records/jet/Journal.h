@@ -70,11 +70,19 @@ struct Contents {
 // Whether a file of `size` bytes whose page `pages[i]` reads `current(i)` can
 // be the one the journal was written for (see above). `current` returns
 // nullptr for a page that cannot be read.
-template <class Current>
-bool matches(const Contents& c, std::uint64_t size, Current current);
 bool sectorFits(const Contents& c, std::size_t entry, const std::uint8_t* page);
-
-std::size_t entrySize();
+template <class Current>
+bool matches(const Contents& c, std::uint64_t size, Current current) {
+    const std::uint64_t largest = c.sizeAfter > c.sizeBefore ? c.sizeAfter : c.sizeBefore;
+    if (size < c.sizeBefore || size > largest)
+        return false;
+    for (std::size_t i = 0; i < c.pages.size(); ++i) {
+        const std::uint8_t* page = current(i);
+        if (!page || !sectorFits(c, i, page))
+            return false;
+    }
+    return true;
+}
 
 // The journal's bytes. `pages` ascending, `originals[i]` the bytes of
 // `pages[i]` before the command, `afters[i]` after it (none given: the same
@@ -99,18 +107,5 @@ void markForUndo(std::uint8_t* header);
 // short, empty or foreign one (one that ended at a commit, or was cut off
 // while it was written, before the database file was touched).
 std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes);
-
-template <class Current>
-bool matches(const Contents& c, std::uint64_t size, Current current) {
-    const std::uint64_t largest = c.sizeAfter > c.sizeBefore ? c.sizeAfter : c.sizeBefore;
-    if (size < c.sizeBefore || size > largest)
-        return false;
-    for (std::size_t i = 0; i < c.pages.size(); ++i) {
-        const std::uint8_t* page = current(i);
-        if (!page || !sectorFits(c, i, page))
-            return false;
-    }
-    return true;
-}
 
 } // namespace zorvane::jet::journal

@@ -70,9 +70,21 @@ long long readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t o
     return sys().readAt(fd, data, length, offset);
 }
 
-bool exists(const std::string& path) {
+// Reads the file at `path` into `bytes`: its first `limit` bytes, or all of
+// it. 0 or errno.
+int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX) {
+    os::Fd fd;
     struct stat st {};
-    return sys().lstat(path, st) == 0;
+    if (const int error = sys().open(path, O_RDONLY, 0, fd))
+        return error;
+    if (const int error = sys().fstat(fd.get(), st))
+        return error;
+    bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
+    const long long got = readAt(fd.get(), bytes.data(), bytes.size(), 0);
+    if (got < 0)
+        return static_cast<int>(-got);
+    bytes.resize(static_cast<std::size_t>(got));
+    return 0;
 }
 
 // Whether a journal beside the file is live: it exists, its header is valid
@@ -83,21 +95,13 @@ bool journalIsLive(const std::string& path) {
     struct stat st {};
     if (sys().stat(path, st) != 0 || st.st_size < off_t(journal::HeaderSize))
         return false;
-    os::Fd fd;
-    if (const int error = sys().open(path, O_RDONLY, 0, fd))
+    std::vector<std::uint8_t> bytes;
+    if (const int error = readFile(path, bytes, journal::HeaderSize))
         return error != ENOENT;
-    std::vector<std::uint8_t> bytes(journal::HeaderSize);
-    bool live = readAt(fd.get(), bytes.data(), bytes.size(), 0) == off_t(journal::HeaderSize) &&
-                journal::headerIsValid(bytes.data());
-    if (live) {  // only after a crash: the whole journal is read
-        bytes.resize(static_cast<std::size_t>(st.st_size));
-        const long long got = readAt(fd.get(), bytes.data(), bytes.size(), 0);
-        if (got >= 0) {
-            bytes.resize(static_cast<std::size_t>(got));
-            live = journal::decode(bytes).has_value();
-        }
-    }
-    return live;
+    if (bytes.size() < journal::HeaderSize || !journal::headerIsValid(bytes.data()))
+        return false;
+    // Only after a crash: the whole journal is read.
+    return readFile(path, bytes) != 0 || journal::decode(bytes).has_value();
 }
 
 // What changes when the file's contents change: its size and modification time.
@@ -147,6 +151,13 @@ std::string folderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+std::string baseOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return sys().lstat(path, st) == 0;
+}
+
 std::string PageFile::journalPathOf(const std::string& path) { return path + "-journal"; }
 
 PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
@@ -193,7 +204,7 @@ PageFile::~PageFile() {
     // A writer's ended journal goes with it, before the lock is let go (after
     // that it could be another writer's). One that failed to undo leaves it
     // for the next open (J7).
-    if (state_ != State::Broken && journal_ != JournalFile::None && exists(journalPath_))
+    if (state_ != State::Broken && journal_ != JournalFile::None && fileExists(journalPath_))
         removeFile(journalPath_, "journal remove");
 }
 
@@ -273,7 +284,7 @@ void PageFile::recoverIfNeeded() {
             fail("the file is in use by another program");
         if (error)
             fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
-        if (exists(journalPath_))
+        if (fileExists(journalPath_))
             recover(fd_.get());
         readSize();
         return;
@@ -312,24 +323,11 @@ void PageFile::lockForReading() {
 // Called with the commit lock held exclusively and a journal beside the file.
 void PageFile::recover(int fd) {
     std::vector<std::uint8_t> bytes;
-    {
-        os::Fd journal;
-        if (const int error = sys().open(journalPath_, O_RDONLY, 0, journal)) {
-            if (error == ENOENT)
-                return;
-            fail("a change to the file was cut off, and its journal " + journalPath_ +
-                 " cannot be read (" + reasonOf(error) + ")");
-        }
-        struct stat st {};
-        long long got = -EIO;
-        if (sys().fstat(journal.get(), st) == 0) {
-            bytes.resize(static_cast<std::size_t>(st.st_size));
-            got = readAt(journal.get(), bytes.data(), bytes.size(), 0);
-        }
-        if (got < 0)
-            fail("a change to the file was cut off, and its journal " + journalPath_ +
-                 " cannot be read (" + reasonOf(static_cast<int>(-got)) + ")");
-        bytes.resize(static_cast<std::size_t>(got));
+    if (const int error = readFile(journalPath_, bytes)) {
+        if (error == ENOENT)
+            return;
+        fail("a change to the file was cut off, and its journal " + journalPath_ +
+             " cannot be read (" + reasonOf(error) + ")");
     }
     const std::optional<journal::Contents> contents = journal::decode(bytes);
     if (!contents) {
@@ -414,25 +412,9 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
     }
     if (state_ == State::Image)
         return image_.data() + static_cast<std::size_t>(number) * PageSize;
-    auto& slot = cache_[number];
-    if (slot)
-        return slot.get();
-    if (std::uint8_t* mapped = mappedPage(number)) {
-        slot = std::shared_ptr<std::uint8_t[]>(mapping_, mapped);
-        ++diskReads_;
-        return mapped;
-    }
-    auto buffer = std::make_unique<std::uint8_t[]>(PageSize);
-    long long got;
-    {
-        ReadScope scope(*this);
-        got = readAt(fd_.get(), buffer.get(), PageSize, std::uint64_t(number) * PageSize);
-    }
-    if (got != static_cast<long long>(PageSize))
-        failRead(number, got);
-    slot = std::move(buffer);
-    ++diskReads_;
-    return slot.get();
+    if (!cache_[number])
+        preload({number});
+    return cache_[number].get();
 }
 
 void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
@@ -748,10 +730,8 @@ ReplaceLock::ReplaceLock(const std::string& path) {
         // The file went; a journal of it must not be applied to the new one.
         std::error_code ec;
         const fs::path folder = fs::canonical(folderOf(path), ec);
-        const std::string base = path.substr(path.find_last_of('/') + 1);
-        const std::string journal =
-            PageFile::journalPathOf(ec ? path : (folder / base).string());
-        if (exists(journal) && sys().rename(journal, journal + ".unmatched", nullptr) == 0)
+        const std::string journal = PageFile::journalPathOf(ec ? path : (folder / baseOf(path)).string());
+        if (fileExists(journal) && sys().rename(journal, journal + ".unmatched", nullptr) == 0)
             notice(path + ": the journal " + journal + " of a removed file was not applied; it "
                    "is kept as " + journal + ".unmatched.");
         return;

@@ -6,7 +6,7 @@
 //
 // The writing interface (begin, writablePage, appendPage, commit, rollback,
 // inCommand, Mode::ReadWrite) is as first declared; added since, all
-// source-compatible: mode(), journalPathOf(), lastCommitSyncs(), ReadScope,
+// source-compatible: journalPathOf(), lastCommitSyncs(), ReadScope,
 // setBusyTimeout(); rollback() with no command open does nothing; an
 // in-memory image is read-only.
 //
@@ -130,7 +130,6 @@ public:
     PageFile& operator=(const PageFile&) = delete;
 
     const std::string& path() const { return path_; }
-    Mode mode() const { return mode_; }
     // Whole pages in the file (a trailing partial page is not counted),
     // counting the pages appended by the current command.
     std::uint32_t pageCount() const { return pageCount_; }
@@ -270,8 +269,10 @@ private:
     std::vector<std::uint32_t> lastCommandPages_;
 };
 
-// The folder part of `path` ("." when it has none).
+// The folder part of `path` ("." when it has none), and the rest.
 std::string folderOf(const std::string& path);
+std::string baseOf(const std::string& path);
+bool fileExists(const std::string& path);
 
 // Holds the writer lock of the database file at `path` (waiting up to the busy
 // timeout, then "in use") while a new file is put in its place; a command cut

@@ -66,7 +66,7 @@ std::uint32_t PageSet::appendMarked() {
 
 std::uint32_t PageSet::newDataPage(std::uint32_t owner) {
     const std::uint32_t number = appendMarked();
-    pages_[number] = SlottedPage(number, owner);
+    pages_[number] = SlottedPage(owner);
     return number;
 }
 
@@ -115,20 +115,16 @@ void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
         if (e >= current.entries())
             refuse("the table has grown past what its page usage map can describe");
         const std::uint32_t number = appendMarked();
-        std::uint8_t* bytes = file_.writablePage(number, what_.c_str());
-        std::memset(bytes, 0, PageSize);
-        bytes[0] = PageUsageMap;
-        bytes[1] = 0x01;
-        setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, true);
+        setBit(UsageMap::initPage(file_.writablePage(number, what_.c_str())), page % UsageMapPagePages, true);
         put32(changeRow(pointer).data.data() + 1 + 4 * e, number);
         return;
     }
     // Out of the inline map's reach: the map is built anew (from another
     // first page, or as a reference map over usage-map pages of its own), in
-    // a row of the same size.
+    // a row of the same size (at least the size of a new map's).
     std::vector<std::uint32_t> marked = current.pages();
     marked.insert(std::upper_bound(marked.begin(), marked.end(), page), page);
-    const std::size_t size = std::max(row(pointer).data.size(), 1 + 4 * writer::UsageMapReferenceSlots);
+    const std::size_t size = std::max(row(pointer).data.size(), writer::UsageMapRowSize);
     Bytes rebuilt = UsageMap::build(marked, size, [&](std::uint32_t& number) {
         number = appendMarked();
         return file_.writablePage(number, what_.c_str());

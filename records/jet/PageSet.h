@@ -25,7 +25,6 @@ public:
     // `what` names the object for error sentences, e.g. "table \"oui\"".
     PageSet(PageFile& file, std::string what);
 
-    PageFile& file() { return file_; }
     [[noreturn]] void damaged(const std::string& reason) const;
     [[noreturn]] void refuse(const std::string& reason) const;
 

@@ -28,6 +28,10 @@ bool isLong(const Column& c) { return c.type == TypeMemo || c.type == TypeOle; }
 
 std::string fieldLabel(const Column& c) { return "field \"" + c.name + "\""; }
 
+[[noreturn]] void refuse(PageFile& file, const TableDef& def, const std::string& reason) {
+    file.fail(def.label() + " cannot be changed: " + reason);
+}
+
 // The shape of a row of the table as it is defined now.
 struct RowShape {
     std::uint16_t columnCount = 0;
@@ -66,7 +70,7 @@ struct TableWriter::Impl {
         : file(f), def(d), what(d.label()), shape(shapeOf(d)),
           pages(f, what) {}
 
-    [[noreturn]] void refuse(const std::string& reason) const { pages.refuse(reason); }
+    [[noreturn]] void refuse(const std::string& reason) const { jet::refuse(file, def, reason); }
 
     // ---- long values
 
@@ -247,54 +251,43 @@ struct TableWriter::Impl {
             if (!page || page->owner() != def.page)
                 stale();
         }
-        const Slot& data = pages.row(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
-        if (!place.moved()) {
-            if (data.flags != 0)
+        // A moved row's data is flagged so, and its home slot points to it.
+        const std::uint32_t pointer = makePointer(place.page, static_cast<std::uint8_t>(place.slot));
+        const Slot& data = pages.row(pointer);
+        if (data.flags != (place.moved() ? RowDeletedFlag : 0))
+            stale();
+        if (place.moved()) {
+            const Slot& home = pages.row(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
+            if (home.flags != RowOverflowFlag || home.data.size() < 4 || le32(home.data.data()) != pointer)
                 stale();
-            return data.data;
         }
-        const Slot& home =
-            pages.row(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
-        if (home.flags != RowOverflowFlag || home.data.size() < 4 ||
-            le32(home.data.data()) !=
-                makePointer(place.page, static_cast<std::uint8_t>(place.slot)))
-            stale();
-        const Slot& moved = pages.row(makePointer(place.page, static_cast<std::uint8_t>(place.slot)));
-        if (moved.flags != RowDeletedFlag)
-            stale();
-        return moved.data;
+        return data.data;
     }
 };
 
 // ---------------------------------------------------------------------------
 
 void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
-    auto refuse = [&](const std::string& reason) {
-        file.fail(def.label() + " cannot be changed: " + reason);
-    };
     if (def.logicalIndexes != 0 || def.realIndexes != 0)
-        refuse("it has indexes, which this engine does not keep up to date");
+        refuse(file, def, "it has indexes, which this engine does not keep up to date");
     for (const Column& c : def.columns) {
         if (c.flags & (ColumnFlagAutoLong | ColumnFlagAutoGuid))
-            refuse(fieldLabel(c) + " is numbered automatically, which this engine does not do");
+            refuse(file, def, fieldLabel(c) + " is numbered automatically, which this engine does not do");
     }
 }
 
 void TableWriter::checkValue(PageFile& file, const TableDef& def, std::size_t column,
                              const std::optional<std::u16string>& value) {
     const Column& c = def.columns.at(column);
-    auto refuse = [&](const std::string& reason) {
-        file.fail(def.label() + " cannot be changed: " + reason);
-    };
     if (c.type != TypeText && c.type != TypeMemo)
-        refuse(fieldLabel(c) + " is not a text or memo field; only those can be written");
+        refuse(file, def, fieldLabel(c) + " is not a text or memo field; only those can be written");
     if (!value)
         return;
     if (c.type == TypeText && value->size() > c.length / 2u)
-        refuse(fieldLabel(c) + " takes at most " + std::to_string(c.length / 2u) +
-               " characters; the text has " + std::to_string(value->size()));
+        refuse(file, def, fieldLabel(c) + " takes at most " + std::to_string(c.length / 2u) +
+                              " characters; the text has " + std::to_string(value->size()));
     if (c.type == TypeMemo && value->size() > LongValueLengthMask / 2)
-        refuse("the text for " + fieldLabel(c) + " is too long");
+        refuse(file, def, "the text for " + fieldLabel(c) + " is too long");
 }
 
 TableWriter::TableWriter(PageFile& file, const TableDef& def) {

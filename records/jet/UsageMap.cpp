@@ -90,6 +90,13 @@ void UsageMap::set(std::uint8_t* writableRow, std::uint32_t page, bool on) const
     setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, on);
 }
 
+std::uint8_t* UsageMap::initPage(std::uint8_t* bytes) {
+    std::memset(bytes, 0, PageSize);
+    bytes[0] = PageUsageMap;
+    bytes[1] = 0x01;
+    return bytes + UsageMapPageBitmap;
+}
+
 Bytes UsageMap::inlineRow(std::uint32_t first, std::size_t bitmapBytes) {
     Bytes row(UsageMapInlineBitmap + bitmapBytes, 0);
     row[0] = UsageMapInline;
@@ -119,11 +126,7 @@ Bytes UsageMap::build(const std::vector<std::uint32_t>& pages, std::size_t rowSi
         if (p / UsageMapPagePages != entry) {
             entry = p / UsageMapPagePages;
             std::uint32_t number = 0;
-            bitmap = newMapPage(number);
-            std::memset(bitmap, 0, PageSize);
-            bitmap[0] = PageUsageMap;
-            bitmap[1] = 0x01;
-            bitmap += UsageMapPageBitmap;
+            bitmap = initPage(newMapPage(number));
             put32(row.data() + 1 + 4 * entry, number);
         }
         setBit(bitmap, p % UsageMapPagePages, true);

@@ -44,6 +44,8 @@ public:
     void set(std::uint8_t* writableRow, std::uint32_t page, bool on) const;
 
     // --- encoding, for the writers
+    // Makes `bytes` an empty usage-map page; returns its bitmap.
+    static std::uint8_t* initPage(std::uint8_t* bytes);
     // An inline row from `first` with `bitmapBytes` bytes of bitmap, none set.
     static Bytes inlineRow(std::uint32_t first, std::size_t bitmapBytes);
     // A row of `rowSize` bytes marking `pages` (ascending): inline from page 0

@@ -30,19 +30,11 @@ void appendMagnitude(std::uint64_t hi, std::uint64_t lo, std::size_t minDigits,
                      std::u16string& out) {
     std::array<char, 48> digits;
     std::size_t count = 0;
-    // Repeated division by 10 over 32-bit limbs, most significant first.
-    std::uint32_t limbs[4] = {static_cast<std::uint32_t>(hi >> 32), static_cast<std::uint32_t>(hi),
-                              static_cast<std::uint32_t>(lo >> 32), static_cast<std::uint32_t>(lo)};
-    auto isZero = [&] { return (limbs[0] | limbs[1] | limbs[2] | limbs[3]) == 0; };
-    while (!isZero() || count == 0) {
-        std::uint64_t rem = 0;
-        for (auto& limb : limbs) {
-            const std::uint64_t cur = (rem << 32) | limb;
-            limb = static_cast<std::uint32_t>(cur / 10);
-            rem = cur % 10;
-        }
-        digits[count++] = static_cast<char>('0' + rem);
-    }
+    unsigned __int128 value = (static_cast<unsigned __int128>(hi) << 64) | lo;
+    do {
+        digits[count++] = static_cast<char>('0' + static_cast<int>(value % 10));
+        value /= 10;
+    } while (value != 0);
     while (count < minDigits)
         digits[count++] = '0';
     for (std::size_t i = count; i > 0; --i)
@@ -90,10 +82,7 @@ void appendStoredText(const std::uint8_t* data, std::size_t length, std::u16stri
         out.push_back(static_cast<char16_t>(le16(data + i)));
 }
 
-void appendBoolean(bool value, std::u16string& out) {
-    for (const char16_t* p = value ? u"True" : u"False"; *p; ++p)
-        out.push_back(*p);
-}
+void appendBoolean(bool value, std::u16string& out) { out += value ? u"True" : u"False"; }
 
 void appendHex(const std::uint8_t* data, std::size_t length, std::u16string& out) {
     static const char16_t digits[] = u"0123456789ABCDEF";
@@ -226,19 +215,13 @@ std::string toUtf8(const std::u16string& text) {
         }
         if (c < 0x80) {
             out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            continue;
         }
+        // A lead byte (0xC0, 0xE0 or 0xF0 and the top bits), then 6 bits a byte.
+        const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+        out.push_back(static_cast<char>(((0xFF00u >> (more + 1)) & 0xFF) | (c >> (6 * more))));
+        for (int k = more - 1; k >= 0; --k)
+            out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
     }
     return out;
 }

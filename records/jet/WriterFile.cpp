@@ -15,11 +15,6 @@ namespace {
 
 std::string systemReason(int error) { return std::strerror(error); }
 
-std::string baseOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Removes the temporary file unless released.
 class TemporaryFile {
 public:
@@ -38,11 +33,6 @@ private:
 };
 
 } // namespace
-
-bool fileExists(const std::string& path) {
-    struct stat st {};
-    return os::fileSystem().lstat(path, st) == 0;
-}
 
 void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
                          bool replace) {

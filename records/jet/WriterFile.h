@@ -9,8 +9,6 @@
 
 namespace zorvane::jet {
 
-bool fileExists(const std::string& path);
-
 // Throws Error naming `path`; with `replace` off an existing file is refused,
 // also when it appears while the bytes are being written.
 void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,

@@ -58,7 +58,6 @@ inline constexpr std::uint16_t HeaderTailWord = 0x0100;
 inline constexpr std::size_t MaxRowSize = 4060;
 // Usage-map rows as Access writes them: type, 4 bytes, 64 bytes of map.
 inline constexpr std::size_t UsageMapRowSize = 69;
-inline constexpr std::size_t UsageMapReferenceSlots = (UsageMapRowSize - 1) / 4;  // 17
 // The database-wide map grows with the file, in steps of this many bytes.
 inline constexpr std::size_t GlobalMapMinBytes = 64;
 inline constexpr std::size_t GlobalMapStepBytes = 32;
@@ -80,7 +79,6 @@ inline constexpr std::size_t LongValueCompressMaxChars = 1024;
 
 inline constexpr std::uint32_t TableMagic = 1625;   // header word and per-column word
 inline constexpr std::uint32_t IndexMagic = 1923;   // start of each real index
-inline constexpr std::size_t TdefHeaderSize = format::TdefBlockEnd;  // 63
 inline constexpr std::size_t TdefAutoNumberFlagOffset = 0x18;
 inline constexpr std::size_t IndexColumnSlots = 10;
 inline constexpr std::uint8_t IndexAscending = 0x01;

@@ -5,6 +5,7 @@
 #include "records/jet/ValueText.h"
 #include "records/jet/WriterLayout.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
@@ -24,20 +25,6 @@ bool isNarrow(char16_t c) { return c != 0 && (c & 0xFF00) == 0; }
 // A character can be written in the compressed form when it is narrow, or
 // when its low byte is not zero (a zero byte would read as a mode switch).
 bool compressible(char16_t c) { return (c & 0x00FF) != 0; }
-
-std::size_t compressedSize(const std::u16string& text) {
-    std::size_t size = 2;
-    bool narrow = true;
-    for (const char16_t c : text) {
-        const bool wantNarrow = isNarrow(c);
-        if (wantNarrow != narrow) {
-            ++size;
-            narrow = wantNarrow;
-        }
-        size += narrow ? 1 : 2;
-    }
-    return size;
-}
 
 // Key bytes of the characters that names in a new database use. Letters
 // share one code whatever their case.
@@ -66,35 +53,32 @@ void appendEncodedText(const std::u16string& text, bool allowCompression,
     // bytes of the compressed form's marker, and every reader would take it
     // for compressed: such a text is always written compressed.
     const bool markerLike = !text.empty() && text.front() == 0xFEFF;
-    bool canCompress = allowCompression || markerLike;
-    if (canCompress) {
-        for (const char16_t c : text) {
-            if (!compressible(c)) {
-                canCompress = false;
-                break;
-            }
-        }
-    }
+    const bool canCompress =
+        (allowCompression || markerLike) && std::all_of(text.begin(), text.end(), compressible);
     if (markerLike && !canCompress)
         throw Error("a text that begins with U+FEFF (a byte-order mark) and holds a character "
                     "whose low byte is zero cannot be stored so that it reads back the same.");
-    if (!canCompress || (!markerLike && compressedSize(text) >= text.size() * 2)) {
-        writer::appendUcs2(out, text);
-        return;
-    }
-    out.push_back(format::CompressedTextMarker[0]);
-    out.push_back(format::CompressedTextMarker[1]);
-    bool narrow = true;
-    for (const char16_t c : text) {
-        const bool wantNarrow = isNarrow(c);
-        if (wantNarrow != narrow) {
-            out.push_back(0x00);
-            narrow = wantNarrow;
+    const std::size_t start = out.size();
+    if (canCompress) {
+        out.push_back(format::CompressedTextMarker[0]);
+        out.push_back(format::CompressedTextMarker[1]);
+        bool narrow = true;
+        for (const char16_t c : text) {
+            const bool wantNarrow = isNarrow(c);
+            if (wantNarrow != narrow) {
+                out.push_back(0x00);
+                narrow = wantNarrow;
+            }
+            out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+            if (!narrow)
+                out.push_back(static_cast<std::uint8_t>(c >> 8));
         }
-        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-        if (!narrow)
-            out.push_back(static_cast<std::uint8_t>(c >> 8));
+        // Kept when shorter than the plain form (a marker-like text always).
+        if (markerLike || out.size() - start < text.size() * 2)
+            return;
+        out.resize(start);
     }
+    writer::appendUcs2(out, text);
 }
 
 bool appendNameIndexKey(const std::u16string& name, std::vector<std::uint8_t>& out) {
