@@ -425,8 +425,8 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
     std::size_t runPages = 0;
     auto populate = [&] {
         // Mapped in one call rather than one fault each (only a hint; kernels
-        // before 5.14 take the faults).
-        if (runPages)
+        // before 5.14 take the faults). A single page may as well fault.
+        if (runPages > 1)
             ::madvise(run, runPages * PageSize, MADV_POPULATE_READ);
         runPages = 0;
     };
