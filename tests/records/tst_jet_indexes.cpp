@@ -234,7 +234,7 @@ private slots:
         std::vector<NewRow> rows;
         for (int i = 0; i < 300; ++i)
             rows.push_back({u"x", fromUtf8(std::to_string((i * 7919) % 1000 - 500))});
-        createDatabase(path.toStdString(), table, rows);
+        createDatabase(path.toStdString(), {{table, rows}});
         QCOMPARE(problemsOf(path), QString());
         const Opened o = open(path.toStdString());
         const std::uint32_t root = tableNamed(o, "Codes").realIndexDefs[0].rootPage;
