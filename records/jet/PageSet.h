@@ -42,6 +42,11 @@ public:
     // A new, empty data page owned by `owner` (a table definition page or the
     // long-value word), marked in use in the database-wide page map.
     std::uint32_t newDataPage(std::uint32_t owner);
+    // A new page at the end of the file, marked in use in the page map; its
+    // bytes are the caller's to write (index pages).
+    std::uint32_t newPage() { return appendMarked(); }
+    // Marks `page` free in the database-wide page map (where it reaches it).
+    void freePage(std::uint32_t page);
 
     // The usage map `pointer` leads to (valid until its row changes).
     UsageMap map(std::uint32_t pointer);
