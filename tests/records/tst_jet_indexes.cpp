@@ -6,6 +6,7 @@
 #include "records/jet/IndexKey.h"
 #include "records/jet/IndexTree.h"
 #include "records/jet/IndexWriter.h"
+#include "records/jet/PageSet.h"
 #include "records/jet/TableWriter.h"
 #include "records/jet/ValueText.h"
 #include "tests/support/EngineReaders.h"
@@ -261,12 +262,12 @@ private slots:
         const NewTable table{"Model",
                              {{"ID", format::TypeLong, 255, true}, {"Num", format::TypeLong}, {"Label", format::TypeText, 90}},
                              {{"PrimaryKey", {0}, true}, {"Num", {1}, false}}};
-        createDatabase(path.toStdString(), table, {{u"1", u"0", u"first"}});
+        createDatabase(path.toStdString(), table, {{u"1", u"0", u"a"}, {u"2", u"0", u"b"}, {u"3", u"5", u"c"}});
         IndexWriter::setPageRoomForTests(150);
         struct Rec { int num; std::u16string label; RowPlace place; };
         std::map<int, Rec> model;
         std::mt19937 rng(13);
-        int lastId = 1, ops = 0;
+        int lastId = 3, ops = 0;
         auto u16 = [](long long v) { return fromUtf8(std::to_string(v)); };
         auto run = [&](const std::function<void(TableWriter&)>& change) {
             PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
@@ -277,21 +278,23 @@ private slots:
             w.finish();
             file.commit();
         };
-        {  // the first row's place, as a scan finds it
+        {  // the first rows' places, as a scan finds them
             Database db(path.toStdString());
-            model[1] = {0, u"first", db.openTable("Model")->place(0)};
+            for (int r = 0; r < 3; ++r)
+                model[r + 1] = {r == 2 ? 5 : 0, std::u16string(1, u'a' + char16_t(r)), db.openTable("Model")->place(std::size_t(r))};
         }
         for (int batch = 0; batch < 125; ++batch)
             run([&](TableWriter& w) {
                 for (int k = 0; k < 40; ++k, ++ops) {
-                    const int what = int(rng() % 10);
+                    // The last thousand mostly delete the oldest rows, so that pages empty.
+                    const int what = batch < 100 ? int(rng() % 10) : int(rng() % 10) < 3 ? 5 : 9;
                     const int num = int(rng() % 300) - 150;
                     if (what < 5 || model.size() < 20) {
                         const std::u16string label(std::size_t(rng() % 60), u'a' + char16_t(rng() % 26));
                         model[++lastId] = {num, label, w.insert({{1, u16(num)}, {2, label}})};
                         continue;
                     }
-                    auto it = std::next(model.begin(), long(rng() % model.size()));
+                    auto it = std::next(model.begin(), batch < 100 || what < 8 ? long(rng() % model.size()) : 0);
                     if (what < 8) {
                         it->second.num = num;
                         it->second.label = it->second.label.size() > 50 ? u"x" : it->second.label + u"longer text that moves rows";
@@ -349,6 +352,9 @@ private slots:
         QCOMPARE(def.realIndexDefs[0].rowCount, std::uint32_t(model.size()));
         QCOMPARE(def.realIndexDefs[1].rowCount, std::uint32_t(nums.size()));
         QCOMPARE(format::le32(o.file->page(def.page) + format::TdefAutoNumberOffset), std::uint32_t(lastId));
+        PageSet pages(*o.file, "file");  // emptied index pages are free again
+        const std::vector<std::uint32_t> free = pages.map(format::GlobalUsageMapPage << 8).pages();
+        QVERIFY(std::count_if(free.begin(), free.end(), [&](std::uint32_t p) { return p < o.file->pageCount(); }) > 10);
         const auto exported = zorvane::test::readMdbExport(path, "Model");
         const auto read = zorvane::test::readMdbReader(path, "Model");
         QCOMPARE(exported.rows.size(), qsizetype(model.size()));
