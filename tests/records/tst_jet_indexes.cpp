@@ -262,7 +262,9 @@ private slots:
         const NewTable table{"Model",
                              {{"ID", format::TypeLong, 255, true}, {"Num", format::TypeLong}, {"Label", format::TypeText, 90}},
                              {{"PrimaryKey", {0}, true}, {"Num", {1}, false}}};
-        createDatabase(path.toStdString(), table, {{u"1", u"0", u"a"}, {u"2", u"0", u"b"}, {u"3", u"5", u"c"}});
+        const NewTable required{"Required", {{"Num", format::TypeLong}, {"Label", format::TypeText}}, {{"Num", {0}, true}}};
+        const std::vector<NewRow> model0{{u"1", u"0", u"a"}, {u"2", u"0", u"b"}, {u"3", u"5", u"c"}}, required0{{u"1", u"x"}};
+        createDatabase(path.toStdString(), {{table, model0}, {required, required0}});
         IndexWriter::setPageRoomForTests(150);
         struct Rec { int num; std::u16string label; RowPlace place; };
         std::map<int, Rec> model;
@@ -313,6 +315,15 @@ private slots:
         } catch (const Error& e) {
             QVERIFY2(QString(e.what()).contains("would give index \"PrimaryKey\" of table \"Model\" two records with "
                                                 "the same key, which the index does not allow"), e.what());
+        }
+        try {  // as is a null in a primary key
+            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
+            file.begin();
+            TableWriter(file, tableNamed(open(path.toStdString()), "Required")).insert({{1, u"no key"}});
+            QFAIL("a null primary key was written");
+        } catch (const Error& e) {
+            QVERIFY2(QString(e.what()).contains("index \"Num\" requires a value in field \"Num\", and the record has none"),
+                     e.what());
         }
         QCOMPARE(bytesOf(path), before);
         run([&](TableWriter& w) { model[lastId + 5] = {7, u"", w.insert({{0, u16(lastId + 5)}, {1, u"7"}})}; });
