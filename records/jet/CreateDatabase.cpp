@@ -19,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 
 namespace zorvane::jet {
@@ -422,7 +423,14 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         real.usageMap = maps.add({real.rootPage});
         real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
                                                (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
-        real.rowCount = def.storedRows;
+        std::set<std::vector<std::int32_t>> keys;  // Access counts the distinct keys
+        for (const NewRow& r : input.rows) {
+            std::vector<std::int32_t> key;
+            for (const std::size_t c : index.columns)
+                key.push_back(longValue(*r[c]));
+            keys.insert(std::move(key));
+        }
+        real.rowCount = static_cast<std::uint32_t>(keys.size());
         def.realIndexDefs.push_back(real);
         def.logicalIndexDefs.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
                                       static_cast<std::uint32_t>(i),

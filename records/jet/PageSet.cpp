@@ -99,6 +99,12 @@ void PageSet::markInUse(std::uint32_t page) {
         map(GlobalMap).set(changeRow(GlobalMap).data.data(), page, false);
 }
 
+void PageSet::freePage(std::uint32_t page) {
+    const UsageMap global = map(GlobalMap);
+    if (global.covers(page))
+        global.set(global.reference() ? nullptr : changeRow(GlobalMap).data.data(), page, true);
+}
+
 void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
     const UsageMap current = map(pointer);
     if (current.has(page) == on)

@@ -25,6 +25,7 @@ public:
     // `what` names the object for error sentences, e.g. "table \"oui\"".
     PageSet(PageFile& file, std::string what);
 
+    PageFile& file() { return file_; }
     [[noreturn]] void damaged(const std::string& reason) const;
     [[noreturn]] void refuse(const std::string& reason) const;
 
@@ -41,6 +42,11 @@ public:
     // A new, empty data page owned by `owner` (a table definition page or the
     // long-value word), marked in use in the database-wide page map.
     std::uint32_t newDataPage(std::uint32_t owner);
+    // A new page at the end of the file, marked in use in the page map; its
+    // bytes are the caller's to write (index pages).
+    std::uint32_t newPage() { return appendMarked(); }
+    // Marks `page` free in the database-wide page map (where it reaches it).
+    void freePage(std::uint32_t page);
 
     // The usage map `pointer` leads to (valid until its row changes).
     UsageMap map(std::uint32_t pointer);

@@ -3,8 +3,11 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/IndexKey.h"
+#include "records/jet/IndexWriter.h"
 #include "records/jet/LongValue.h"
 #include "records/jet/Row.h"
+#include "records/jet/ValueText.h"
 #include "records/jet/PageSet.h"
 #include "records/jet/WriterLayout.h"
 #include "records/jet/WriterPages.h"
@@ -65,10 +68,101 @@ struct TableWriter::Impl {
     std::set<std::uint32_t> touchedData;
     std::map<std::uint16_t, std::set<std::uint32_t>> touchedLong;  // by column number
     bool finished = false;
+    // The indexes, and how their counters change.
+    std::vector<std::unique_ptr<IndexWriter>> indexes;
+    std::vector<std::int64_t> entryDelta, keyDelta;
+    std::uint32_t autoNumber = 0;
+    bool autoNumberChanged = false;
 
     Impl(PageFile& f, const TableDef& d)
         : file(f), def(d), what(d.label()), shape(shapeOf(d)),
-          pages(f, what) {}
+          pages(f, what), entryDelta(d.realIndexDefs.size()), keyDelta(d.realIndexDefs.size()) {
+        for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i)
+            indexes.push_back(std::make_unique<IndexWriter>(pages, def, i));
+        autoNumber = le32(file.page(def.page, what.c_str()) + TdefAutoNumberOffset);
+    }
+
+    // ---- indexes
+
+    // Per index the key of `row` (without long values out of the row), or
+    // nothing when the index keeps no entry for it. Refuses a key that
+    // cannot be made and, with `checkNulls`, a null the index does not allow.
+    std::vector<std::optional<Bytes>> keysOf(const Bytes& row, bool checkNulls) {
+        std::vector<std::optional<Bytes>> keys;
+        for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i) {
+            const RealIndexDef& real = def.realIndexDefs[i];
+            Bytes key;
+            int firstNull = -1;
+            bool allNull = false;
+            if (const std::string reason = rowIndexKey(file, def, real, row, key, firstNull, allNull); !reason.empty())
+                refuse(def.indexLabel(i) + " cannot hold the record's key, which is " + reason);
+            if (checkNulls && firstNull >= 0 && (real.flags & IndexFlagNullsRefused))
+                refuse(def.indexLabel(i) + " requires a value in " +
+                       fieldLabel(def.columns[static_cast<std::size_t>(firstNull)]) + ", and the record has none");
+            if (allNull && (real.flags & IndexFlagNullsIgnored))
+                keys.emplace_back();
+            else
+                keys.emplace_back(std::move(key));
+            if (firstNull >= 0)
+                uniqueFree.insert(i);
+            else
+                uniqueFree.erase(i);
+        }
+        return keys;
+    }
+    std::set<std::size_t> uniqueFree;  // of the last keysOf: indexes whose key holds a null
+
+    // Gives AutoNumber fields without a value the next number; a number
+    // given explicitly moves the counter on when it is higher.
+    void numberAutomatically(std::vector<FieldChange>& values) {
+        for (std::size_t i = 0; i < def.columns.size(); ++i) {
+            if (!(def.columns[i].flags & ColumnFlagAutoLong))
+                continue;
+            const FieldChange* given = findChange(values, i);
+            if (given && given->value) {
+                Bytes bytes;
+                if (appendFixedValueBytes(TypeLong, *given->value, bytes) && bytes.size() == 4) {
+                    const auto v = static_cast<std::int32_t>(le32(bytes.data()));
+                    if (v > 0 && static_cast<std::uint32_t>(v) > autoNumber) {
+                        autoNumber = static_cast<std::uint32_t>(v);
+                        autoNumberChanged = true;
+                    }
+                }
+                continue;
+            }
+            if (autoNumber >= 0x7FFFFFFFu)
+                refuse(fieldLabel(def.columns[i]) + " has issued every number it can");
+            ++autoNumber;
+            autoNumberChanged = true;
+            const std::string text = std::to_string(autoNumber);
+            values.push_back({i, std::u16string(text.begin(), text.end())});
+        }
+    }
+
+    static std::uint32_t home(const RowPlace& place) {
+        return makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot));
+    }
+
+    // Refuses a key a unique index already holds (a key with a null in it
+    // is never a duplicate).
+    void checkUnique(std::size_t i, const std::optional<Bytes>& key) {
+        if (!key || !(def.realIndexDefs[i].flags & IndexFlagUniqueKeys) || uniqueFree.count(i))
+            return;
+        if (indexes[i]->contains(*key))
+            file.fail("The record would give " + def.indexLabel(i) + " of " + what +
+                      " two records with the same key, which the index does not allow");
+    }
+
+    void addEntry(std::size_t i, const Bytes& key, std::uint32_t home) {
+        ++entryDelta[i];
+        if (!indexes[i]->insert(key, home))
+            ++keyDelta[i];
+    }
+    void removeEntry(std::size_t i, const Bytes& key, std::uint32_t home) {
+        --entryDelta[i];
+        if (!indexes[i]->remove(key, home))
+            --keyDelta[i];
+    }
 
     [[noreturn]] void refuse(const std::string& reason) const { jet::refuse(file, def, reason); }
 
@@ -169,8 +263,15 @@ struct TableWriter::Impl {
             if (change) {
                 if (old && isLong(c) && stored.hasValue && replacedLongs)
                     replacedLongs->push_back({i, Bytes(stored.data, stored.data + stored.length)});
-                if (change->value)
+                if (change->value && c.fixed()) {
+                    Bytes value;
+                    appendFixedValueBytes(c.type, *change->value, value);  // checked by checkValue
+                    std::copy(value.begin(), value.end(),
+                              image.fixedArea.begin() + static_cast<std::ptrdiff_t>(c.fixedOffset));
+                    image.present[c.number] = true;
+                } else if (change->value) {
                     b.setText(c, i, *change->value);
+                }
                 continue;
             }
             if (!stored.hasValue)
@@ -268,21 +369,36 @@ struct TableWriter::Impl {
 // ---------------------------------------------------------------------------
 
 void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
-    if (def.logicalIndexes != 0 || def.realIndexes != 0)
-        refuse(file, def, "it has indexes, which this engine does not keep up to date");
+    if (def.realIndexDefs.size() != def.realIndexes || def.logicalIndexDefs.size() != def.logicalIndexes)
+        refuse(file, def, "its index definitions could not all be read");
+    for (const LogicalIndexDef& l : def.logicalIndexDefs)
+        if (l.type == IndexKindForeign)
+            refuse(file, def, "index \"" + toUtf8(l.name) + "\" belongs to a relationship, which this engine does not keep");
+    for (std::size_t i = 0; i < def.realIndexDefs.size(); ++i) {
+        const RealIndexDef& real = def.realIndexDefs[i];
+        if (const std::string reason = indexkey::checkIndex(def, real); !reason.empty())
+            refuse(file, def, def.indexLabel(i) + " cannot be kept up to date: its keys are " + reason);
+        for (const std::uint16_t number : real.columns)
+            if (const int c = def.columnOfNumber(number); c >= 0 && isLong(def.columns[static_cast<std::size_t>(c)]))
+                refuse(file, def, def.indexLabel(i) + " covers a memo field, which this engine does not keep in an index");
+    }
     for (const Column& c : def.columns) {
-        if (c.flags & (ColumnFlagAutoLong | ColumnFlagAutoGuid))
-            refuse(file, def, fieldLabel(c) + " is numbered automatically, which this engine does not do");
+        if ((c.flags & ColumnFlagAutoGuid) || ((c.flags & ColumnFlagAutoLong) && c.type != TypeLong))
+            refuse(file, def, fieldLabel(c) + " is numbered automatically in a way this engine does not do");
     }
 }
 
 void TableWriter::checkValue(PageFile& file, const TableDef& def, std::size_t column,
                              const std::optional<std::u16string>& value) {
     const Column& c = def.columns.at(column);
-    if (c.type != TypeText && c.type != TypeMemo)
-        refuse(file, def, fieldLabel(c) + " is not a text or memo field; only those can be written");
+    const bool number = c.fixed() && c.type != TypeBoolean && c.type <= TypeDateTime;
+    if (c.type != TypeText && c.type != TypeMemo && !number)
+        refuse(file, def, fieldLabel(c) + " is not a text, memo or number field; only those can be written");
     if (!value)
         return;
+    Bytes probe;
+    if (number && !appendFixedValueBytes(c.type, *value, probe))
+        refuse(file, def, "\"" + toUtf8(*value) + "\" is no value " + fieldLabel(c) + " can hold");
     if (c.type == TypeText && value->size() > c.length / 2u)
         refuse(file, def, fieldLabel(c) + " takes at most " + std::to_string(c.length / 2u) +
                               " characters; the text has " + std::to_string(value->size()));
@@ -299,17 +415,33 @@ TableWriter::TableWriter(PageFile& file, const TableDef& def) {
 
 TableWriter::~TableWriter() = default;
 
-RowPlace TableWriter::insert(const std::vector<FieldChange>& values) {
+RowPlace TableWriter::insert(const std::vector<FieldChange>& given) {
+    std::vector<FieldChange> values = given;
+    d->numberAutomatically(values);
     RowBuild b = d->build(nullptr, values, nullptr);
+    const std::vector<std::optional<Bytes>> keys = d->keysOf(writer::encodeRow(b.image), true);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        d->checkUnique(i, keys[i]);
     const RowPlace place = d->placeAtEnd(d->encodeForAnyPage(b), 0);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (keys[i])
+            d->addEntry(i, *keys[i], Impl::home(place));
     ++d->rowDelta;
     return place;
 }
 
 RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChange>& changes) {
     const Bytes old = d->rowAtPlace(place);
+    for (const FieldChange& c : changes)
+        if (c.column < d->def.columns.size() && (d->def.columns[c.column].flags & ColumnFlagAutoLong))
+            d->refuse(fieldLabel(d->def.columns[c.column]) + " is numbered automatically and cannot be changed");
+    const std::vector<std::optional<Bytes>> oldKeys = d->keysOf(old, false);
     std::vector<std::pair<std::size_t, Bytes>> replaced;
     RowBuild b = d->build(&old, changes, &replaced);
+    const std::vector<std::optional<Bytes>> keys = d->keysOf(writer::encodeRow(b.image), true);
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (keys[i] != oldKeys[i])
+            d->checkUnique(i, keys[i]);
 
     // In its slot, if the page has room (memo values leaving the row if need be).
     const std::size_t room = d->pages.read(place.page).freeSpace() + old.size();
@@ -339,11 +471,21 @@ RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChang
     }
     for (const auto& [column, reference] : replaced)
         d->freeLongValue(d->def.columns[column], reference);
+    // The entries stay at the home slot; only a changed key moves them.
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] == oldKeys[i])
+            continue;
+        if (oldKeys[i])
+            d->removeEntry(i, *oldKeys[i], Impl::home(place));
+        if (keys[i])
+            d->addEntry(i, *keys[i], Impl::home(place));
+    }
     return now;
 }
 
 void TableWriter::remove(const RowPlace& place) {
     const Bytes old = d->rowAtPlace(place);
+    const std::vector<std::optional<Bytes>> keys = d->keysOf(old, false);
     const RowSpan span{old.data(), old.size(), 0};
     for (const Column& c : d->def.columns) {
         if (!isLong(c))
@@ -358,6 +500,9 @@ void TableWriter::remove(const RowPlace& place) {
         d->pages.change(place.homePage).erase(place.homeSlot);
         d->touchedData.insert(place.homePage);
     }
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (keys[i])
+            d->removeEntry(i, *keys[i], Impl::home(place));
     --d->rowDelta;
 }
 
@@ -381,6 +526,20 @@ void TableWriter::finish() {
                 listRoom(maps->free, page);
         }
     }
+    for (std::size_t i = 0; i < d->indexes.size(); ++i) {
+        d->indexes[i]->flush();
+        if (d->entryDelta[i] == 0 && d->keyDelta[i] == 0)
+            continue;
+        // Access keeps the number of distinct keys, and the number of entries
+        // where the first counter is not 0.
+        std::uint8_t* counters =
+            d->file.writablePage(d->def.page, d->what.c_str()) + TdefBlockEnd + i * TdefRealIndexEntrySize;
+        if (const std::uint32_t entries = le32(counters); entries != 0)
+            put32(counters, static_cast<std::uint32_t>(std::max<std::int64_t>(0, entries + d->entryDelta[i])));
+        put32(counters + 4, static_cast<std::uint32_t>(std::max<std::int64_t>(0, le32(counters + 4) + d->keyDelta[i])));
+    }
+    if (d->autoNumberChanged)
+        put32(d->file.writablePage(d->def.page, d->what.c_str()) + TdefAutoNumberOffset, d->autoNumber);
     if (d->rowDelta != 0) {
         std::uint8_t* tdef = d->file.writablePage(d->def.page, d->what.c_str());
         const std::int64_t count = static_cast<std::int64_t>(le32(tdef + TdefRowCountOffset)) + d->rowDelta;

@@ -1,6 +1,7 @@
 // zorvane-db add, update (a row grown past its page, one shrunk) and delete
 // on a small vendor database, killed at every write and sync point (see
 // verifyCrashes), then checked; a full disk leaves the file as it was.
+#include "records/jet/CreateDatabase.h"
 #include "records/jet/Database.h"
 #include "records/jet/PageFile.h"
 #include "tests/durability/DurabilityTestSupport.h"
@@ -113,6 +114,29 @@ private slots:
         // check opens the file first, which settles it, then checks it; the
         // bytes as before or after give mdb-export's records from then.
         verifyCrashes(Tool, command, names, {"check", path_}, path_, baseBytes_, afterBytes);
+    }
+
+    // An add that splits the full index page of an indexed table (its root
+    // keeps its number over two new leaves), killed at every point: rows
+    // and index are of the state before or after, and the check passes.
+    void indexSplitKilledAtEveryPoint() {
+        namespace jet = zorvane::jet;
+        const QString path = dir_.filePath("indexed.mdb");
+        const jet::NewTable table{"Indexed", {{"ID", jet::format::TypeLong, 255, true}, {"Label"}}, {{"PrimaryKey", {0}, true}}};
+        std::vector<jet::NewRow> rows;
+        for (int i = 0; i < 400; ++i)
+            rows.push_back({QString::number((i - 200) * 1000003).toStdU16String(), u"x"});
+        jet::createDatabase(path.toStdString(), {{table, rows}});
+        const QStringList command{"add", path, "Indexed", "Label=y"};
+        for (int i = 400; i < 451; ++i)  // 451 entries of 8 bytes (the first 9) fill the page
+            QCOMPARE(runProcess(Tool, command).status, 0);
+        const QByteArray before = bytesOf(path);
+        const QStringList names = pointsOf(Tool, command, dir_.filePath("points.log"));
+        const QByteArray after = bytesOf(path);
+        QVERIFY(after.size() >= before.size() + 2 * qsizetype(jet::format::PageSize));  // two new leaves
+        const ProcessResult check = runProcess(Tool, {"check", path});
+        QVERIFY2(check.status == 0, check.out.constData());
+        verifyCrashes(Tool, command, names, {"check", path}, path, before, after);
     }
 
     // A full disk at the command's first write gives a clear error and leaves
