@@ -185,33 +185,63 @@ void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
             for (RowPlace& place : scan.places)
                 setHome(place, homes);
 
-    // The rows are put together page by page again: those of each scanned
-    // page as found, those of every other page taken over as they were.
-    std::vector<RowSpan> rows;
-    std::vector<RowPlace> places;
-    std::vector<std::size_t> starts;
-    rows.reserve(rows_.size() + 16);
-    places.reserve(places_.size() + 16);
-    starts.reserve(pages.size() + 1);
-    auto next = scans.begin();
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        starts.push_back(rows.size());
-        if (next != scans.end() && next->index == i) {
-            rows.insert(rows.end(), next->rows.begin(), next->rows.end());
-            places.insert(places.end(), next->places.begin(), next->places.end());
-            ++next;
-            continue;
+    if (pages.size() >= pages_.size() && std::equal(pages_.begin(), pages_.end(), pages.begin())) {
+        // The same pages, perhaps with new ones after them (an added row's
+        // page), as after nearly every command: the rows are changed where
+        // they stand. Building them anew would copy, and first touch, the
+        // room of every row of the table after each edit.
+        for (Scan& scan : scans) {
+            if (scan.index >= pages_.size()) {
+                rows_.insert(rows_.end(), scan.rows.begin(), scan.rows.end());
+                places_.insert(places_.end(), scan.places.begin(), scan.places.end());
+                starts_.push_back(rows_.size());
+                continue;
+            }
+            const std::size_t begin = starts_[scan.index], end = starts_[scan.index + 1];
+            const std::size_t count = scan.rows.size();
+            if (count == end - begin) {  // an edit: nothing moves
+                std::copy(scan.rows.begin(), scan.rows.end(), rows_.begin() + begin);
+                std::copy(scan.places.begin(), scan.places.end(), places_.begin() + begin);
+                continue;
+            }
+            rows_.erase(rows_.begin() + begin, rows_.begin() + end);
+            rows_.insert(rows_.begin() + begin, scan.rows.begin(), scan.rows.end());
+            places_.erase(places_.begin() + begin, places_.begin() + end);
+            places_.insert(places_.begin() + begin, scan.places.begin(), scan.places.end());
+            for (std::size_t j = scan.index + 1; j < starts_.size(); ++j)
+                starts_[j] = starts_[j] - (end - begin) + count;
         }
-        const auto k = static_cast<std::size_t>(
-            std::lower_bound(pages_.begin(), pages_.end(), pages[i]) - pages_.begin());
-        rows.insert(rows.end(), rows_.begin() + starts_[k], rows_.begin() + starts_[k + 1]);
-        places.insert(places.end(), places_.begin() + starts_[k], places_.begin() + starts_[k + 1]);
+        pages_ = std::move(pages);
+    } else {
+        // The map changed: the rows are put together page by page again,
+        // those of each scanned page as found, those of every other page
+        // taken over as they were.
+        std::vector<RowSpan> rows;
+        std::vector<RowPlace> places;
+        std::vector<std::size_t> starts;
+        rows.reserve(rows_.size() + 16);
+        places.reserve(places_.size() + 16);
+        starts.reserve(pages.size() + 1);
+        auto next = scans.begin();
+        for (std::size_t i = 0; i < pages.size(); ++i) {
+            starts.push_back(rows.size());
+            if (next != scans.end() && next->index == i) {
+                rows.insert(rows.end(), next->rows.begin(), next->rows.end());
+                places.insert(places.end(), next->places.begin(), next->places.end());
+                ++next;
+                continue;
+            }
+            const auto k = static_cast<std::size_t>(
+                std::lower_bound(pages_.begin(), pages_.end(), pages[i]) - pages_.begin());
+            rows.insert(rows.end(), rows_.begin() + starts_[k], rows_.begin() + starts_[k + 1]);
+            places.insert(places.end(), places_.begin() + starts_[k], places_.begin() + starts_[k + 1]);
+        }
+        starts.push_back(rows.size());
+        rows_ = std::move(rows);
+        places_ = std::move(places);
+        starts_ = std::move(starts);
+        pages_ = std::move(pages);
     }
-    starts.push_back(rows.size());
-    rows_ = std::move(rows);
-    places_ = std::move(places);
-    starts_ = std::move(starts);
-    pages_ = std::move(pages);
     homes_ = std::move(homes);
     def_ = std::move(def);
     // Rows on pages kept as they were whose home slot came or went.
