@@ -2,6 +2,7 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
+#include "records/jet/IndexKey.h"
 #include "records/jet/LongValue.h"
 #include "records/jet/UsageMap.h"
 #include "records/jet/PageFile.h"
@@ -252,8 +253,10 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
 
 // The index entries of one index: the key of each row's Long values, then the
 // row it leads to (`rowPlaces`: each row's pointer).
+// The entries of `index` (Long and Text fields) for the rows at `rowPlaces`;
+// `distinct` gets the count of distinct keys, which Access keeps.
 std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
-                                const std::vector<std::uint32_t>& rowPlaces) {
+                                const std::vector<std::uint32_t>& rowPlaces, std::size_t* distinct) {
     const NewTable& table = input.table;
     std::vector<Bytes> entries;
     std::vector<Bytes> keys;
@@ -264,17 +267,21 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
             if (!v)
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                                 " needs a value in every record");
-            appendLongIndexKey(longValue(*v), key);
+            if (table.columns[c].type == TypeLong)
+                appendLongIndexKey(longValue(*v), key);
+            else if (const std::string reason = indexkey::appendText(*v, false, key); !reason.empty())
+                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
+                                toUtf8(*v) + "\": " + reason);
         }
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
     }
-    if (index.primaryKey) {
-        std::sort(keys.begin(), keys.end());
-        if (std::adjacent_find(keys.begin(), keys.end()) != keys.end())
-            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                            " would hold the same key twice");
-    }
+    std::sort(keys.begin(), keys.end());
+    if (index.primaryKey && std::adjacent_find(keys.begin(), keys.end()) != keys.end())
+        fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
+                        " would hold the same key twice");
+    if (distinct)
+        *distinct = static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
     return entries;
 }
 
@@ -412,25 +419,19 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
             fail(label, "index " + quoted(index.name) + " must have 1 to 10 fields");
         RealIndexDef real;
         for (const std::size_t c : index.columns) {
-            if (c >= table.columns.size() || table.columns[c].type != TypeLong)
-                fail(label, "index " + quoted(index.name) + " may only cover Long fields");
+            if (c >= table.columns.size() || (table.columns[c].type != TypeLong && table.columns[c].type != TypeText))
+                fail(label, "index " + quoted(index.name) + " may only cover Long and Text fields");
             real.columns.push_back(static_cast<std::uint16_t>(c));
         }
         real.rootPage = image.allocate();
-        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, rowPlaces)))
+        std::size_t distinct = 0;
+        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, rowPlaces, &distinct)))
             fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                             " does not fit one index page");
         real.usageMap = maps.add({real.rootPage});
         real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
                                                (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
-        std::set<std::vector<std::int32_t>> keys;  // Access counts the distinct keys
-        for (const NewRow& r : input.rows) {
-            std::vector<std::int32_t> key;
-            for (const std::size_t c : index.columns)
-                key.push_back(longValue(*r[c]));
-            keys.insert(std::move(key));
-        }
-        real.rowCount = static_cast<std::uint32_t>(keys.size());
+        real.rowCount = static_cast<std::uint32_t>(distinct);  // Access counts the distinct keys
         def.realIndexDefs.push_back(real);
         def.logicalIndexDefs.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
                                       static_cast<std::uint32_t>(i),

@@ -22,25 +22,47 @@ constexpr std::uint8_t PlacedMidfix = 0x06;
 constexpr std::size_t MaxTextChars = 255;
 constexpr std::uint16_t GeneralLocale = 0x0409;
 
-// Codes of the characters Access's keys have shown, by ASCII value (0: not
-// known). Letters share one code whatever their case.
-constexpr std::array<std::uint8_t, 128> Codes = [] {
-    std::array<std::uint8_t, 128> c{};
-    c[' '] = 0x07;
-    const std::uint8_t digits[10] = {0, 0x38, 0x3A, 0x3C, 0x3E, 0, 0, 0, 0, 0};
+// Codes of the printable ASCII characters in the main run, by ASCII value
+// (empty: not in it), as Access's keys show them. Letters share one code
+// whatever their case, and no character here adds to the sections between
+// the main run and the placed characters.
+struct Code {
+    std::uint8_t size = 0;
+    std::uint8_t bytes[2] = {};
+};
+constexpr std::array<Code, 128> Codes = [] {
+    std::array<Code, 128> c{};
+    auto one = [&](char ch, std::uint8_t b) { c[static_cast<std::size_t>(ch)] = {1, {b, 0}}; };
+    auto two = [&](char ch, std::uint8_t b) { c[static_cast<std::size_t>(ch)] = {2, {0x2B, b}}; };
+    const char* marks = " !\"#$%&(),./:;?@";
+    const std::uint8_t markCodes[] = {0x07, 0x09, 0x0A, 0x0C, 0x0E, 0x10, 0x12, 0x14, 0x16,
+                                      0x1A, 0x1C, 0x1E, 0x20, 0x22, 0x24, 0x26};
+    for (std::size_t i = 0; marks[i]; ++i)
+        one(marks[i], markCodes[i]);
+    const char* more = "*+<=>[\\]";
+    const std::uint8_t moreCodes[] = {0x18, 0x2C, 0x2E, 0x30, 0x32, 0x27, 0x29, 0x2A};
+    for (std::size_t i = 0; more[i]; ++i)
+        one(more[i], moreCodes[i]);
+    const char* paired = "^_`{|}~";  // 0x2B, then the second byte
+    const std::uint8_t pairedCodes[] = {0x02, 0x03, 0x07, 0x09, 0x0B, 0x0D, 0x0F};
+    for (std::size_t i = 0; paired[i]; ++i)
+        two(paired[i], pairedCodes[i]);
     for (int i = 0; i < 10; ++i)
-        c['0' + i] = digits[i];
+        one(static_cast<char>('0' + i), static_cast<std::uint8_t>(0x36 + 2 * i));
     const std::uint8_t letters[26] = {0x4A, 0x4C, 0x4D, 0x4F, 0x51, 0x53, 0x55, 0x57, 0x59, 0x5B, 0x5C, 0x5E, 0x60,
-                                      0x62, 0x64, 0x66, 0x68, 0x69, 0x6B, 0x6D, 0x6F, 0,    0,    0x75, 0x76, 0};
-    for (int i = 0; i < 26; ++i)
-        c['a' + i] = c['A' + i] = letters[i];
+                                      0x62, 0x64, 0x66, 0x68, 0x69, 0x6B, 0x6D, 0x6F, 0x71, 0x73, 0x75, 0x76, 0x78};
+    for (int i = 0; i < 26; ++i) {
+        one(static_cast<char>('a' + i), letters[i]);
+        one(static_cast<char>('A' + i), letters[i]);
+    }
     return c;
 }();
 
 // Characters left out of the main run and placed after it, with their codes.
-std::uint8_t placedCode(char16_t c) { return c == u'-' ? 0x82 : 0; }
-// Positions of placed characters the keys have shown.
-constexpr std::size_t MaxPlacedPosition = 0;
+std::uint8_t placedCode(char16_t c) { return c == u'-' ? 0x82 : c == u'\'' ? 0x80 : 0; }
+// A placed character's place is the count of main-run characters before
+// it; Access's keys show places up to this one.
+constexpr std::size_t MaxPlacedPosition = 111;
 
 void finish(bool descending, std::size_t from, Bytes& out) {
     if (descending)
@@ -71,23 +93,25 @@ std::string appendText(const std::u16string& value, bool descending, Bytes& out)
     const std::size_t from = out.size();
     out.push_back(FlagValue);
     Bytes placed;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
+    std::size_t place = 0;  // main-run characters so far
+    for (const char16_t c : text) {
         if (const std::uint8_t code = placedCode(c)) {
-            if (i > MaxPlacedPosition) {
+            if (place > MaxPlacedPosition) {
                 out.resize(from);
-                return "not encodable: the place of " + charName(c) + " after the first character";
+                return "not encodable: the place of " + charName(c) + " after " + std::to_string(place) +
+                       " other characters";
             }
-            const auto word = static_cast<std::uint16_t>(0x8000 | (7 + 4 * i));
+            const auto word = static_cast<std::uint16_t>(0x8000 | (7 + 4 * place));
             placed.insert(placed.end(), {static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word),
                                          PlacedMidfix, code});
             continue;
         }
-        if (c >= Codes.size() || Codes[c] == 0) {
+        if (c >= Codes.size() || Codes[c].size == 0) {
             out.resize(from);
             return "not encodable: the character " + charName(c);
         }
-        out.push_back(Codes[c]);
+        out.insert(out.end(), Codes[c].bytes, Codes[c].bytes + Codes[c].size);
+        ++place;
     }
     out.push_back(TextEnd);
     if (!placed.empty()) {

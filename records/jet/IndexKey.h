@@ -10,21 +10,24 @@
 //   Single, Double,   most significant byte first; a positive value (sign bit
 //   Date/Time         clear) with the sign bit set, a negative one inverted
 //   Text, Memo        the first 255 characters, trailing blanks dropped, one
-//                     code per character (letters share it whatever their
-//                     case), then 0x01; a hyphen has no code in that run but
-//                     goes after it with its place: 0x01 0x01 0x01, then per
-//                     such character the word 0x8000 | (7 + 4 * place), most
-//                     significant byte first, 0x06 and its code (0x82); then
-//                     0x00 closes the key. Access's keys show only place 0.
+//                     code per character (one or two bytes; letters share it
+//                     whatever their case), then 0x01; a hyphen or apostrophe
+//                     has no code in that run but goes after it with its
+//                     place (the count of main-run characters before it):
+//                     0x01 0x01 0x01, then per such character the word
+//                     0x8000 | (7 + 4 * place), most significant byte first,
+//                     0x06 and its code (hyphen 0x82, apostrophe 0x80); then
+//                     0x00 closes the key.
 //
 // Access's own keys confirm Long (both signs), positive Date/Time, a null
-// in a descending field, descending Long and the text codes in IndexKey.cpp
-// (an ascending null is its inverse); Integer and Currency follow Long's
-// form, Single, Double and negative values Date/Time's. What
-// no key confirms and nothing confirmed implies (a character outside that
-// set, the place of a hyphen past the first character, an apostrophe, a
-// Byte or Yes/No field, another sort order) is "not encodable" with the
-// reason, so that a writer can refuse before it writes.
+// in a descending field, descending Long, the codes of every printable
+// ASCII character in IndexKey.cpp and places up to 111 (an ascending null
+// is its inverse); Integer and Currency follow Long's form, Single, Double
+// and negative values Date/Time's. What no key confirms and nothing
+// confirmed implies (a control or non-ASCII character, whose keys add
+// further sections, a place past 111, a Byte or Yes/No field, another sort
+// order) is "not encodable" with the reason, so that a writer can refuse
+// before it writes.
 
 #include "records/jet/Table.h"
 
