@@ -267,11 +267,14 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
             if (!v)
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                                 " needs a value in every record");
+            const std::size_t from = key.size();
             if (table.columns[c].type == TypeLong)
                 appendLongIndexKey(longValue(*v), key);
             else if (const std::string reason = indexkey::appendText(*v, false, key); !reason.empty())
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
                                 toUtf8(*v) + "\": " + reason);
+            for (std::size_t b = from; index.descending && b < key.size(); ++b)
+                key[b] = static_cast<std::uint8_t>(~key[b]);
         }
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
@@ -422,6 +425,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
             if (c >= table.columns.size() || (table.columns[c].type != TypeLong && table.columns[c].type != TypeText))
                 fail(label, "index " + quoted(index.name) + " may only cover Long and Text fields");
             real.columns.push_back(static_cast<std::uint16_t>(c));
+            real.descending.push_back(index.descending);
         }
         real.rootPage = image.allocate();
         std::size_t distinct = 0;

@@ -29,6 +29,7 @@ struct NewIndex {
     std::string name;                 // UTF-8
     std::vector<std::size_t> columns; // indexes into NewTable::columns
     bool primaryKey = false;          // unique and required
+    bool descending = false;          // every field in descending order
 };
 
 struct NewTable {

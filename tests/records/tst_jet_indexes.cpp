@@ -278,7 +278,7 @@ private slots:
         const QString path = dir->filePath("model.mdb");
         const NewTable table{"Model",
                              {{"ID", format::TypeLong, 255, true}, {"Num", format::TypeLong}, {"Label", format::TypeText, 90}},
-                             {{"PrimaryKey", {0}, true}, {"Num", {1}, false}}};
+                             {{"PrimaryKey", {0}, true}, {"Num", {1}, false}, {"NumLabel", {1, 2}}, {"Down", {2, 1}, false, true}}};
         const NewTable required{"Required", {{"Num", format::TypeLong}, {"Label", format::TypeText}}, {{"Num", {0}, true}}};
         const std::vector<NewRow> model0{{u"1", u"0", u"a"}, {u"2", u"0", u"b"}, {u"3", u"5", u"c"}}, required0{{u"1", u"x"}};
         createDatabase(path.toStdString(), {{table, model0}, {required, required0}});
@@ -309,14 +309,15 @@ private slots:
                     const int what = batch < 100 ? int(rng() % 10) : int(rng() % 10) < 3 ? 5 : 9;
                     const int num = int(rng() % 300) - 150;
                     if (what < 5 || model.size() < 20) {
-                        const std::u16string label(std::size_t(rng() % 60), u'a' + char16_t(rng() % 26));
+                        // A few labels, so that rows with one Num sort by their label.
+                        const std::u16string label(std::size_t(rng() % 6) * 10, u'a' + char16_t(rng() % 4));
                         model[++lastId] = {num, label, w.insert({{1, u16(num)}, {2, label}})};
                         continue;
                     }
                     auto it = std::next(model.begin(), batch < 100 || what < 8 ? long(rng() % model.size()) : 0);
                     if (what < 8) {
                         it->second.num = num;
-                        it->second.label = it->second.label.size() > 50 ? u"x" : it->second.label + u"longer text that moves rows";
+                        it->second.label = it->second.label.size() > 50 ? u"x" : it->second.label + u"longer text that's moving rows";
                         it->second.place = w.update(it->second.place, {{1, u16(num)}, {2, it->second.label}});
                     } else {
                         w.remove(it->second.place);
@@ -342,6 +343,12 @@ private slots:
             QVERIFY2(QString(e.what()).contains("index \"Num\" requires a value in field \"Num\", and the record has none"),
                      e.what());
         }
+        try {  // and a key the index cannot encode
+            run([&](TableWriter& w) { w.insert({{1, u"1"}, {2, u"caf\u00e9"}}); });
+            QFAIL("an unencodable key was written");
+        } catch (const Error& e) {
+            QVERIFY2(QString(e.what()).contains("U+00E9"), e.what());
+        }
         QCOMPARE(bytesOf(path), before);
         run([&](TableWriter& w) { model[lastId + 5] = {7, u"", w.insert({{0, u16(lastId + 5)}, {1, u"7"}})}; });
         lastId += 5;
@@ -354,14 +361,26 @@ private slots:
         std::unique_ptr<Table> scan = db.openTable("Model");
         QCOMPARE(scan->rowCount(), model.size());
         std::map<int, std::set<std::uint32_t>> byNum;
-        std::set<int> nums;
+        std::vector<std::map<Bytes, std::set<std::uint32_t>>> byKey(def.realIndexDefs.size());
         for (std::size_t r = 0; r < scan->rowCount(); ++r) {
             std::u16string id, num;
             QVERIFY(scan->appendText(r, 0, id) && scan->appendText(r, 1, num));
             const Rec& rec = model.at(std::stoi(toUtf8(id)));
             QCOMPARE(toUtf8(num), std::to_string(rec.num));
             byNum[rec.num].insert(homeOf(*scan, r));
-            nums.insert(rec.num);
+            for (std::size_t real = 2; real < byKey.size(); ++real) {
+                Bytes key;
+                QVERIFY(indexkey::rowKey(*scan, r, def.realIndexDefs[real], key).empty());
+                byKey[real][key].insert(homeOf(*scan, r));
+            }
+        }
+        QVERIFY(def.realIndexDefs[3].isDescending(1) && !def.realIndexDefs[2].isDescending(1));
+        for (std::size_t real = 2; real < byKey.size(); ++real) {  // the two-field indexes, found by key
+            QCOMPARE(def.realIndexDefs[real].rowCount, std::uint32_t(byKey[real].size()));
+            for (const auto& [key, homes] : byKey[real]) {
+                const std::vector<std::uint32_t> found = findByKey(*o.file, def, real, key);
+                QCOMPARE(std::set<std::uint32_t>(found.begin(), found.end()), homes);
+            }
         }
         for (const auto& [num, homes] : byNum) {
             Bytes key;
@@ -378,7 +397,7 @@ private slots:
             QCOMPARE(tree.entries.size(), model.size());
         }
         QCOMPARE(def.realIndexDefs[0].rowCount, std::uint32_t(model.size()));
-        QCOMPARE(def.realIndexDefs[1].rowCount, std::uint32_t(nums.size()));
+        QCOMPARE(def.realIndexDefs[1].rowCount, std::uint32_t(byNum.size()));
         QCOMPARE(format::le32(o.file->page(def.page) + format::TdefAutoNumberOffset), std::uint32_t(lastId));
         PageSet pages(*o.file, "file");  // emptied index pages are free again
         const std::vector<std::uint32_t> free = pages.map(format::GlobalUsageMapPage << 8).pages();
