@@ -268,13 +268,14 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                                 " needs a value in every record");
             const std::size_t from = key.size();
-            if (table.columns[c].type == TypeLong)
+            if (table.columns[c].type == TypeLong) {
                 appendLongIndexKey(longValue(*v), key);
-            else if (const std::string reason = indexkey::appendText(*v, false, key); !reason.empty())
+                for (std::size_t b = from; index.descending && b < key.size(); ++b)
+                    key[b] = static_cast<std::uint8_t>(~key[b]);
+            } else if (const std::string reason = indexkey::appendText(*v, index.descending, key); !reason.empty()) {
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
                                 toUtf8(*v) + "\": " + reason);
-            for (std::size_t b = from; index.descending && b < key.size(); ++b)
-                key[b] = static_cast<std::uint8_t>(~key[b]);
+            }
         }
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));

@@ -353,8 +353,11 @@ std::string rowIndexKey(PageFile& file, const TableDef& def, const RealIndexDef&
             indexkey::appendNull(descending, out);
             continue;
         }
-        reason = text_ ? indexkey::appendText(text, descending, out)
-                       : indexkey::appendFixed(col.type, bytes.data, bytes.length, descending, out);
+        if (col.type == format::TypeBoolean)
+            indexkey::appendBoolean(bytes.hasValue, descending, out);
+        else
+            reason = text_ ? indexkey::appendText(text, descending, out)
+                           : indexkey::appendFixed(col.type, bytes.data, bytes.length, descending, out);
         if (!reason.empty())
             return reason + " (field \"" + col.name + "\")";
         allNull = false;
