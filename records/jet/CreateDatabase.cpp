@@ -3,6 +3,7 @@
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/IndexKey.h"
+#include "records/jet/IndexWriter.h"
 #include "records/jet/LongValue.h"
 #include "records/jet/UsageMap.h"
 #include "records/jet/PageFile.h"
@@ -280,6 +281,9 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
                                 toUtf8(*v) + "\": " + reason);
         }
+        if (const std::string reason = checkWrittenKeyLength(key); !reason.empty())
+            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold the key of "
+                        "record " + std::to_string(r + 1) + ", which is " + reason);
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
     }

@@ -362,7 +362,14 @@ std::string rowIndexKey(PageFile& file, const TableDef& def, const RealIndexDef&
             return reason + " (field \"" + col.name + "\")";
         allNull = false;
     }
-    return {};
+    return checkWrittenKeyLength(out);
+}
+
+std::string checkWrittenKeyLength(const Bytes& key) {
+    if (key.size() <= MaxWrittenKeyBytes)
+        return {};
+    return "not encodable: it takes " + std::to_string(key.size()) + " bytes, more than the " +
+           std::to_string(MaxWrittenKeyBytes) + " an index page can take twice";
 }
 
 } // namespace zorvane::jet

@@ -282,9 +282,11 @@ private slots:
         for (int i = 0; i < 120; ++i)
             rows.push_back({codes[i % 4], fromUtf8(std::to_string((i * 7919) % 1000 - 500))});
         // Byte and Yes/No keys, and Latin-1 text added and changed by the writer.
-        const NewTable flags{"Flags", {{"Small", format::TypeByte}, {"Flag", format::TypeBoolean}, {"Name", format::TypeText, 30}},
-                             {{"Small", {0}}, {"FlagName", {1, 2}, false, true}}};
-        createDatabase(path.toStdString(), {{table, rows}, {flags, {{u"200", u"True", u"a"}, {u"7", u"False", u"b"}}}});
+        const NewTable flags{"Flags",
+                             {{"Small", format::TypeByte}, {"Flag", format::TypeBoolean}, {"Name", format::TypeText, 255},
+                              {"Note", format::TypeText, 255}},
+                             {{"Small", {0}}, {"FlagName", {1, 2}, false, true}, {"Names", {2, 3}}}};
+        createDatabase(path.toStdString(), {{table, rows}, {flags, {{u"200", u"True", u"a", u"n"}, {u"7", u"False", u"b", u"n"}}}});
         {
             PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
             file.begin();
@@ -297,6 +299,18 @@ private slots:
             w.finish();
             file.commit();
         }
+        const QByteArray before = bytesOf(path);  // a key too long for a page is refused, nothing written
+        try {
+            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
+            file.begin();
+            const std::u16string hyphens(255, u'-');  // 4 bytes each
+            TableWriter(file, tableNamed(open(path.toStdString()), "Flags")).insert({{2, hyphens}, {3, hyphens}});
+            QFAIL("a key longer than half a page was written");
+        } catch (const Error& e) {
+            QVERIFY2(QString(e.what()).contains("index \"Names\" cannot hold the record's key, which is not encodable: "
+                                                "it takes 2052 bytes, more than the 1800"), e.what());
+        }
+        QCOMPARE(bytesOf(path), before);
         QCOMPARE(problemsOf(path), QString());
         for (const char* name : {"Codes", "Flags"}) {
             auto read = zorvane::test::readMdbReader(path, name).rows;
