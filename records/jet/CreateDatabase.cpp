@@ -3,6 +3,7 @@
 #include "records/jet/Error.h"
 #include "records/jet/Format.h"
 #include "records/jet/IndexKey.h"
+#include "records/jet/IndexWriter.h"
 #include "records/jet/LongValue.h"
 #include "records/jet/UsageMap.h"
 #include "records/jet/PageFile.h"
@@ -253,7 +254,7 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
 
 // The index entries of one index: the key of each row's Long values, then the
 // row it leads to (`rowPlaces`: each row's pointer).
-// The entries of `index` (Long and Text fields) for the rows at `rowPlaces`;
+// The entries of `index` (Long, Text, Byte and Yes/No fields) for the rows at `rowPlaces`;
 // `distinct` gets the count of distinct keys, which Access keeps.
 std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
                                 const std::vector<std::uint32_t>& rowPlaces, std::size_t* distinct) {
@@ -267,15 +268,22 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
             if (!v)
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                                 " needs a value in every record");
-            const std::size_t from = key.size();
-            if (table.columns[c].type == TypeLong)
-                appendLongIndexKey(longValue(*v), key);
-            else if (const std::string reason = indexkey::appendText(*v, false, key); !reason.empty())
+            const std::uint8_t type = table.columns[c].type;
+            Bytes value;
+            std::string reason;
+            if (type == TypeText)
+                reason = indexkey::appendText(*v, index.descending, key);
+            else if (type == TypeBoolean)
+                indexkey::appendBoolean(*v == u"True", index.descending, key);
+            else if (appendFixedValueBytes(type, *v, value))  // checked with the rows
+                reason = indexkey::appendFixed(type, value.data(), value.size(), index.descending, key);
+            if (!reason.empty())
                 fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
                                 toUtf8(*v) + "\": " + reason);
-            for (std::size_t b = from; index.descending && b < key.size(); ++b)
-                key[b] = static_cast<std::uint8_t>(~key[b]);
         }
+        if (const std::string reason = checkWrittenKeyLength(key); !reason.empty())
+            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold the key of "
+                        "record " + std::to_string(r + 1) + ", which is " + reason);
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
     }
@@ -422,8 +430,9 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
             fail(label, "index " + quoted(index.name) + " must have 1 to 10 fields");
         RealIndexDef real;
         for (const std::size_t c : index.columns) {
-            if (c >= table.columns.size() || (table.columns[c].type != TypeLong && table.columns[c].type != TypeText))
-                fail(label, "index " + quoted(index.name) + " may only cover Long and Text fields");
+            const std::uint8_t type = c < table.columns.size() ? table.columns[c].type : 0;
+            if (type != TypeLong && type != TypeText && type != TypeByte && type != TypeBoolean)
+                fail(label, "index " + quoted(index.name) + " may only cover Long, Text, Byte and Yes/No fields");
             real.columns.push_back(static_cast<std::uint16_t>(c));
             real.descending.push_back(index.descending);
         }

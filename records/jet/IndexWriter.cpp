@@ -353,13 +353,23 @@ std::string rowIndexKey(PageFile& file, const TableDef& def, const RealIndexDef&
             indexkey::appendNull(descending, out);
             continue;
         }
-        reason = text_ ? indexkey::appendText(text, descending, out)
-                       : indexkey::appendFixed(col.type, bytes.data, bytes.length, descending, out);
+        if (col.type == format::TypeBoolean)
+            indexkey::appendBoolean(bytes.hasValue, descending, out);
+        else
+            reason = text_ ? indexkey::appendText(text, descending, out)
+                           : indexkey::appendFixed(col.type, bytes.data, bytes.length, descending, out);
         if (!reason.empty())
             return reason + " (field \"" + col.name + "\")";
         allNull = false;
     }
-    return {};
+    return checkWrittenKeyLength(out);
+}
+
+std::string checkWrittenKeyLength(const Bytes& key) {
+    if (key.size() <= MaxWrittenKeyBytes)
+        return {};
+    return "not encodable: it takes " + std::to_string(key.size()) + " bytes, more than the " +
+           std::to_string(MaxWrittenKeyBytes) + " an index page can take twice";
 }
 
 } // namespace zorvane::jet

@@ -21,6 +21,7 @@
 #include "records/jet/Catalog.h"
 #include "records/jet/IndexPage.h"
 #include "records/jet/PageSet.h"
+#include "records/jet/WriterLayout.h"
 
 #include <map>
 #include <optional>
@@ -78,10 +79,17 @@ private:
 
 namespace zorvane::jet {
 
+// The longest key written to an index: two entries of it (with a node's
+// child pointer) fit one page, so that a split always makes room.
+inline constexpr std::size_t MaxWrittenKeyBytes = (format::PageSize - writer::IndexEntriesOffset) / 2 - 8;
+// "" when `key` is short enough to be written, else the reason.
+std::string checkWrittenKeyLength(const Bytes& key);
+
 // The key of index `real` for the row `row` (its text and fixed-size fields
 // in the row itself): "" with the key appended to `out`, or why it is not
 // encodable. `firstNull` gets the position in def.columns of the first key
-// field that is null (-1: none), `allNull` whether all are.
+// field that is null (-1: none), `allNull` whether all are. A key longer
+// than MaxWrittenKeyBytes is refused too.
 std::string rowIndexKey(PageFile& file, const TableDef& def, const RealIndexDef& real, const Bytes& row,
                         Bytes& out, int& firstNull, bool& allNull);
 
