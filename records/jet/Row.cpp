@@ -135,18 +135,14 @@ bool appendColumnText(PageFile& file, const TableDef& table, const Column& colum
     }
     if (!bytes.hasValue)
         return false;
+    if (column.type == TypeMemo || column.type == TypeOle)
+        bytes = readLongValue(file, bytes.data, bytes.length, scratch, what);
     switch (column.type) {
     case TypeText:
+    case TypeMemo:
         appendStoredText(bytes.data, bytes.length, out);
         return true;
-    case TypeMemo:
     case TypeOle:
-        bytes = readLongValue(file, bytes.data, bytes.length, scratch, what);
-        if (column.type == TypeMemo)
-            appendStoredText(bytes.data, bytes.length, out);
-        else
-            appendHex(bytes.data, bytes.length, out);
-        return true;
     case TypeBinary:
         appendHex(bytes.data, bytes.length, out);
         return true;
