@@ -66,10 +66,6 @@ int removeFile(const std::string& path, const char* point) {
     return error == ENOENT ? 0 : error;
 }
 
-long long readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t offset) {
-    return sys().readAt(fd, data, length, offset);
-}
-
 // Reads the file at `path` into `bytes`: its first `limit` bytes, or all of
 // it. 0 or errno.
 int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX) {
@@ -80,7 +76,7 @@ int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::siz
     if (const int error = sys().fstat(fd.get(), st))
         return error;
     bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
-    const long long got = readAt(fd.get(), bytes.data(), bytes.size(), 0);
+    const long long got = sys().readAt(fd.get(), bytes.data(), bytes.size(), 0);
     if (got < 0)
         return static_cast<int>(-got);
     bytes.resize(static_cast<std::size_t>(got));
@@ -144,11 +140,7 @@ std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string baseOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
@@ -351,7 +343,7 @@ void PageFile::recover(int fd) {
         journal::Digest digest;
         std::vector<std::uint8_t> page(PageSize);
         for (const std::uint32_t number : written) {
-            if (readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize) !=
+            if (sys().readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize) !=
                 static_cast<long long>(PageSize)) {
                 finished = false;
                 break;
@@ -367,7 +359,7 @@ void PageFile::recover(int fd) {
         std::vector<std::uint8_t> page(PageSize);
         const bool ours = journal::matches(c, static_cast<std::uint64_t>(st.st_size),
                                            [&](std::size_t i) -> const std::uint8_t* {
-            return readAt(fd, page.data(), PageSize, std::uint64_t(c.pages[i]) * PageSize) ==
+            return sys().readAt(fd, page.data(), PageSize, std::uint64_t(c.pages[i]) * PageSize) ==
                            static_cast<long long>(PageSize)
                        ? page.data()
                        : nullptr;
@@ -454,10 +446,13 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
         for (std::size_t i = 0, run = 1; i < wanted.size(); i += run, run = 1) {
             while (i + run < wanted.size() && wanted[i + run] == wanted[i] + run)
                 ++run;
-            const long long got = readAt(fd_.get(), block.get() + i * PageSize, run * PageSize,
+            const long long got = sys().readAt(fd_.get(), block.get() + i * PageSize, run * PageSize,
                                          std::uint64_t(wanted[i]) * PageSize);
-            if (got != static_cast<long long>(run * PageSize))
-                failRead(wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize), got);
+            if (got != static_cast<long long>(run * PageSize)) {
+                const std::uint32_t unread = wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize);
+                fail("page " + std::to_string(unread) + " cannot be read" +
+                     (got < 0 ? " (" + reasonOf(static_cast<int>(-got)) + ")" : std::string()));
+            }
         }
     }
     for (std::size_t i = 0; i < wanted.size(); ++i)
@@ -495,11 +490,6 @@ void PageFile::enterRead() {
 void PageFile::leaveRead() {
     if (state_ == State::Reading && --readScopes_ == 0)
         readLock_->release();
-}
-
-void PageFile::failRead(std::uint32_t number, long long got) const {
-    fail("page " + std::to_string(number) + " cannot be read" +
-         (got < 0 ? " (" + reasonOf(static_cast<int>(-got)) + ")" : std::string()));
 }
 
 // --- Writing -------------------------------------------------------------
@@ -663,9 +653,8 @@ void PageFile::commit() {
             journal_ = JournalFile::Written;
     }
     if (error)
-        failCommit("the change could not be saved: its journal " + journalPath_ +
-                       " cannot be created",
-                   error, Undo::Done);
+        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be created", error,
+                   Undo::Done);
     if (journal_ == JournalFile::None)
         journal_ = JournalFile::Written;
     error = sys().writeAt(journalFd.get(), bytes.data(), bytes.size(), 0, "journal write");
@@ -683,9 +672,8 @@ void PageFile::commit() {
     if (error) {
         sys().unlink(journalPath_, nullptr);
         journal_ = JournalFile::Written;
-        failCommit("the change could not be saved: its journal " + journalPath_ +
-                       " cannot be written",
-                   error, Undo::Done);
+        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be written", error,
+                   Undo::Done);
     }
 
     // 2. The pages, synced: the commit point (J3).
