@@ -251,13 +251,12 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
     return shape;
 }
 
-// The index entries of one index: the key of each row's Long values, then the
-// row it leads to (`rowPlaces`: each row's pointer).
 // The entries of `index` (Long and Text fields) for the rows at `rowPlaces`;
 // `distinct` gets the count of distinct keys, which Access keeps.
 std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
                                 const std::vector<std::uint32_t>& rowPlaces, std::size_t* distinct) {
     const NewTable& table = input.table;
+    const std::string where = "index " + quoted(index.name) + " of table " + quoted(table.name);
     std::vector<Bytes> entries;
     std::vector<Bytes> keys;
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
@@ -265,14 +264,12 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
         for (const std::size_t c : index.columns) {
             const NewValue& v = input.rows[r][c];
             if (!v)
-                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                                " needs a value in every record");
+                fail(label, where + " needs a value in every record");
             const std::size_t from = key.size();
             if (table.columns[c].type == TypeLong)
                 appendLongIndexKey(longValue(*v), key);
             else if (const std::string reason = indexkey::appendText(*v, false, key); !reason.empty())
-                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
-                                toUtf8(*v) + "\": " + reason);
+                fail(label, where + " cannot hold \"" + toUtf8(*v) + "\": " + reason);
             for (std::size_t b = from; index.descending && b < key.size(); ++b)
                 key[b] = static_cast<std::uint8_t>(~key[b]);
         }
@@ -281,8 +278,7 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
     }
     std::sort(keys.begin(), keys.end());
     if (index.primaryKey && std::adjacent_find(keys.begin(), keys.end()) != keys.end())
-        fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                        " would hold the same key twice");
+        fail(label, where + " would hold the same key twice");
     if (distinct)
         *distinct = static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
     return entries;
@@ -325,10 +321,9 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     const RowShape shape = rowShape(label, table);
     const std::size_t columnCount = table.columns.size();
     std::map<std::size_t, LongValueStore> stores;  // by memo column
-    for (std::size_t c = 0; c < columnCount; ++c) {
+    for (std::size_t c = 0; c < columnCount; ++c)
         if (table.columns[c].type == TypeMemo)
             stores.try_emplace(c, image);
-    }
 
     std::vector<std::uint32_t> dataPages;
     std::vector<std::uint32_t> rowPlaces;  // row pointer of each row
@@ -404,15 +399,11 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         roomy.push_back(dataPages.back());
     def.freePages = maps.add(roomy);
     def.columns = shape.columns;
-    for (std::size_t i = 0; i < columnCount; ++i) {
-        if (!table.columns[i].autoNumber)
-            continue;
-        for (const NewRow& r : input.rows) {
-            if (r[i])
+    for (std::size_t i = 0; i < columnCount; ++i)
+        for (const NewRow& r : input.rows)
+            if (table.columns[i].autoNumber && r[i])
                 def.autoNumber =
                     std::max(def.autoNumber, static_cast<std::uint32_t>(std::max(0, longValue(*r[i]))));
-        }
-    }
     for (auto& [column, store] : stores)
         def.longValueMaps.push_back(
             {static_cast<std::uint16_t>(column), maps.add(store.pages()), maps.add(store.pagesWithRoom())});
@@ -434,12 +425,12 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
                             " does not fit one index page");
         real.usageMap = maps.add({real.rootPage});
         real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
-                                               (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
+                                               (index.primaryKey ? IndexFlagUniqueKeys | IndexFlagNullsRefused : 0));
         real.rowCount = static_cast<std::uint32_t>(distinct);  // Access counts the distinct keys
         def.realIndexDefs.push_back(real);
         def.logicalIndexDefs.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
                                       static_cast<std::uint32_t>(i),
-                                      index.primaryKey ? IndexTypePrimary : std::uint8_t(0)});
+                                      index.primaryKey ? IndexKindPrimary : std::uint8_t(0)});
     }
     writeDefinition(image, def, defPage);
 }
@@ -641,10 +632,10 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     objects.storedRows = static_cast<std::uint32_t>(entries.size());
     objects.columns = objectColumns;
     objects.realIndexDefs = {
-        {.columns = {1, 2}, .rootPage = PageObjectsNameIndex, .flags = IndexFlagAlways | IndexFlagUnique},
-        {.columns = {0}, .rootPage = PageObjectsIdIndex, .flags = IndexFlagAlways | IndexFlagUnique},
+        {.columns = {1, 2}, .rootPage = PageObjectsNameIndex, .flags = IndexFlagAlways | IndexFlagUniqueKeys},
+        {.columns = {0}, .rootPage = PageObjectsIdIndex, .flags = IndexFlagAlways | IndexFlagUniqueKeys},
     };
-    objects.logicalIndexDefs = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
+    objects.logicalIndexDefs = {{u"Id", 1, 1, IndexKindPrimary}, {u"ParentIdName", 0, 0, 0}};
     writeSystemTable(image, systemMaps, PageObjectsDef, std::move(objects), {PageObjectsData});
 
     // MSysACEs: no entries; a new file carries no access-control entries.
@@ -656,7 +647,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"FInheritable", TypeBoolean, FlagsSystemFixed},
     });
     aces.realIndexDefs = {
-        {.columns = {0}, .rootPage = PageAcesIndex, .flags = IndexFlagAlways | IndexFlagRequired}};
+        {.columns = {0}, .rootPage = PageAcesIndex, .flags = IndexFlagAlways | IndexFlagNullsRefused}};
     aces.logicalIndexDefs = {{u"ObjectId", 0, 0, 0}};
     writeSystemTable(image, systemMaps, PageAcesDef, std::move(aces), {});
 
@@ -673,8 +664,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"LvExtra", TypeLong, FlagsSystemFixed},
     });
     queries.realIndexDefs = {
-        {.columns = {0, 1, 2}, .rootPage = PageQueriesIndex, .flags = IndexFlagAlways | IndexFlagUnique}};
-    queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
+        {.columns = {0, 1, 2}, .rootPage = PageQueriesIndex, .flags = IndexFlagAlways | IndexFlagUniqueKeys}};
+    queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexKindPrimary}};
     writeSystemTable(image, systemMaps, PageQueriesDef, std::move(queries), {});
 
     // MSysRelationships
@@ -689,7 +680,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"szReferencedObject", TypeText, FlagsSystemVar},
         {"szReferencedColumn", TypeText, FlagsSystemVar},
     });
-    const std::uint8_t relFlags = IndexFlagAlways | IndexFlagIgnoreNulls;
+    const std::uint8_t relFlags = IndexFlagAlways | IndexFlagNullsIgnored;
     relationships.realIndexDefs = {
         {.columns = {0}, .rootPage = PageRelationshipsIndex, .flags = relFlags},
         {.columns = {4}, .rootPage = PageRelationshipsIndex + 1, .flags = relFlags},
