@@ -140,7 +140,8 @@ private:
     }
 
     // The usage map at `pointer` (the row table of its data page checked
-    // for `holderWho`), or nothing with the problem reported.
+    // for `holderWho`, its usage-map pages claimed for `who`), or nothing
+    // with the problem reported.
     std::optional<UsageMap> mapAt(std::uint32_t pointer, const std::string& who, const std::string& holderWho) {
         const std::uint32_t holder = pointerPage(pointer);
         if (holder < count_ && file_.page(holder)[0] == PageData)
@@ -155,6 +156,10 @@ private:
             for (std::size_t e = 0; e < map->entries(); ++e)
                 map->mapPage(e);  // each names a usage-map page
         });
+        if (map)
+            for (std::size_t e = 0; e < map->entries(); ++e)
+                if (const std::uint32_t mapPage = map->mapPage(e))
+                    claim(mapPage, who);
         return map;
     }
 
@@ -163,9 +168,6 @@ private:
         const std::optional<UsageMap> map = mapAt(GlobalUsageMapPage << 8, who, who);
         if (!map)
             return;
-        for (std::size_t e = 0; e < map->entries(); ++e)
-            if (const std::uint32_t mapPage = map->mapPage(e))
-                claim(mapPage, who);
         for (std::uint32_t p = 0; p < count_; ++p)
             free_[p] = map->has(p);
     }
@@ -179,9 +181,6 @@ private:
         std::set<std::uint32_t> out;
         if (!map)
             return out;
-        for (std::size_t e = 0; e < map->entries(); ++e)
-            if (const std::uint32_t mapPage = map->mapPage(e))
-                claim(mapPage, who);
         for (const std::uint32_t p : map->pages()) {
             if (p >= count_)
                 problem(who + " marks " + pageText(p) + ", beyond the end of the file");
