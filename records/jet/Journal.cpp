@@ -114,11 +114,10 @@ std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
     c.sizeBefore = le64(h + 16);
     c.sizeAfter = le64(h + 24);
     c.afterDigest = le64(h + 40);
-    c.undo = (le32(h + 36) & FlagUndo) != 0;
     const std::uint64_t count = le32(h + 32);
     const bool legacy = le32(h + 8) == LegacyVersion;
     const std::size_t body = legacy ? EntryHeader + PageSize : EntryBody;
-    c.undo = c.undo || (legacy && c.sizeAfter == ~std::uint64_t(0));
+    c.undo = (le32(h + 36) & FlagUndo) != 0 || (legacy && c.sizeAfter == ~std::uint64_t(0));
     if (bytes.size() < HeaderSize + count * (body + EntryDigest))
         return std::nullopt;
     for (std::uint64_t i = 0; i < count; ++i) {
