@@ -335,16 +335,19 @@ void PageFile::recover(int fd) {
     struct stat st {};
     if (const int statError = sys().fstat(fd, st))
         fail("the file's size cannot be read (" + reasonOf(statError) + ")");
+    std::vector<std::uint8_t> page(PageSize);
+    auto readPage = [&](std::uint32_t number) -> const std::uint8_t* {
+        const long long got = sys().readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize);
+        return got == static_cast<long long>(PageSize) ? page.data() : nullptr;
+    };
     bool finished = !c.undo && static_cast<std::uint64_t>(st.st_size) == c.sizeAfter;
     if (finished) {
         std::vector<std::uint32_t> written = c.pages;
         for (std::uint64_t p = c.sizeBefore / PageSize; p < c.sizeAfter / PageSize; ++p)
             written.push_back(static_cast<std::uint32_t>(p));
         journal::Digest digest;
-        std::vector<std::uint8_t> page(PageSize);
         for (const std::uint32_t number : written) {
-            if (sys().readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize) !=
-                static_cast<long long>(PageSize)) {
+            if (!readPage(number)) {
                 finished = false;
                 break;
             }
@@ -356,14 +359,8 @@ void PageFile::recover(int fd) {
 
     int error = 0;
     if (!finished) {
-        std::vector<std::uint8_t> page(PageSize);
         const bool ours = journal::matches(c, static_cast<std::uint64_t>(st.st_size),
-                                           [&](std::size_t i) -> const std::uint8_t* {
-            return sys().readAt(fd, page.data(), PageSize, std::uint64_t(c.pages[i]) * PageSize) ==
-                           static_cast<long long>(PageSize)
-                       ? page.data()
-                       : nullptr;
-        });
+                                           [&](std::size_t i) { return readPage(c.pages[i]); });
         if (!ours) {
             setJournalAside();
             return;
@@ -447,7 +444,7 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
             while (i + run < wanted.size() && wanted[i + run] == wanted[i] + run)
                 ++run;
             const long long got = sys().readAt(fd_.get(), block.get() + i * PageSize, run * PageSize,
-                                         std::uint64_t(wanted[i]) * PageSize);
+                                               std::uint64_t(wanted[i]) * PageSize);
             if (got != static_cast<long long>(run * PageSize)) {
                 const std::uint32_t unread = wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize);
                 fail("page " + std::to_string(unread) + " cannot be read" +
@@ -526,8 +523,7 @@ std::uint32_t PageFile::appendPage() {
         fail("the file ends in part of a page, so no page can be added; it is damaged");
     if (pageCount_ >= 0xFFFFFFu)
         fail("the file has reached the largest size an Access 2000 database can have");
-    cache_.push_back(std::make_unique<std::uint8_t[]>(PageSize));
-    std::memset(cache_.back().get(), 0, PageSize);
+    cache_.push_back(std::make_unique<std::uint8_t[]>(PageSize));  // zeroed
     fileSize_ = std::uint64_t(pageCount_ + 1) * PageSize;
     return pageCount_++;
 }
