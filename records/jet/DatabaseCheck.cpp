@@ -23,6 +23,9 @@ using namespace format;
 namespace {
 
 std::string pageText(std::uint32_t page) { return "page " + std::to_string(page); }
+std::string rowText(std::uint32_t pointer) {
+    return pageText(pointerPage(pointer)) + ", row " + std::to_string(pointerRow(pointer));
+}
 
 class Checker {
 public:
@@ -150,8 +153,7 @@ private:
         guarded([&] {
             const RowSpan row = rowAtPointer(file_, pointer, who);
             if (row.flags != 0)
-                file_.fail(who + " is damaged: its row (" + pageText(holder) + ", row " +
-                           std::to_string(pointerRow(pointer)) + ") is deleted");
+                file_.fail(who + " is damaged: its row (" + rowText(pointer) + ") is deleted");
             map.emplace(file_, row.data, row.length, who, pointer == GlobalUsageMapPage << 8);
             for (std::size_t e = 0; e < map->entries(); ++e)
                 map->mapPage(e);  // each names a usage-map page
@@ -231,8 +233,7 @@ private:
                     }
                     const std::uint32_t target = le32(bytes + r.start);
                     if (!pointers.emplace(target, here).second)
-                        problem(label + ": two pointers lead to " + pageText(pointerPage(target)) + ", row " +
-                                std::to_string(pointerRow(target)));
+                        problem(label + ": two pointers lead to " + rowText(target));
                     continue;
                 }
                 ++records;
@@ -252,12 +253,10 @@ private:
         }
         for (const auto& [target, home] : pointers)
             if (!movedRows.erase(target))
-                problem(label + ": the moved row pointed to from " + pageText(pointerPage(home)) + ", row " +
-                        std::to_string(pointerRow(home)) + " is not a moved row of the table (" +
-                        pageText(pointerPage(target)) + ", row " + std::to_string(pointerRow(target)) + ")");
+                problem(label + ": the moved row pointed to from " + rowText(home) +
+                        " is not a moved row of the table (" + rowText(target) + ")");
         for (const std::uint32_t row : movedRows)
-            problem(label + ": no pointer leads to the moved row at " + pageText(pointerPage(row)) + ", row " +
-                    std::to_string(pointerRow(row)));
+            problem(label + ": no pointer leads to the moved row at " + rowText(row));
         if (!system && def.storedRows != records)
             problem(label + " records " + std::to_string(def.storedRows) + " records, but holds " +
                     std::to_string(records));
