@@ -95,13 +95,6 @@ std::vector<Column> systemColumns(std::initializer_list<ColumnShape> shapes) {
     return shape.columns;
 }
 
-// The property blob of the database object: the Access version that made it.
-Bytes databaseProperties() {
-    PropertyBlob blob;
-    blob.addText(u"", u"AccessVersion", fromUtf8(AccessVersion2000));
-    return blob.bytes();
-}
-
 struct CatalogEntry {
     std::uint32_t id;
     std::uint32_t parentId;
@@ -335,13 +328,13 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
 
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
         const NewRow& values = input.rows[r];
+        auto record = [&] { return "record " + std::to_string(r + 1) + " of table " + quoted(table.name); };
         auto where = [&](const NewColumn& column) {
             return "field " + quoted(column.name) + " of record " + std::to_string(r + 1) + " in table " +
                    quoted(table.name);
         };
         if (values.size() != columnCount)
-            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) + " has " +
-                            std::to_string(values.size()) + " values for " +
+            fail(label, record() + " has " + std::to_string(values.size()) + " values for " +
                             std::to_string(columnCount) + " fields");
         row.image.fixedArea.assign(shape.fixedSize, 0);
         row.longs.clear();
@@ -377,8 +370,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         std::size_t size = 0;
         const std::vector<bool> out = row.longValuesOut(MaxRowSize, size);
         if (size > MaxRowSize)
-            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
-                            " is too long for a data page");
+            fail(label, record() + " is too long for a data page");
         Bytes encoded =
             row.encode(out, [&](const RowBuild::Long& l) { return stores.at(l.column).store(l.data); });
         if (dataPages.empty() || !image.data(dataPages.back()).fitsNewRow(encoded.size())) {
@@ -534,14 +526,15 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         writeUserTable(image, userMaps, label, t, userDefPages.back());
     }
 
-    // The catalog.
+    // The catalog. The database object's properties: the Access version that made it.
     const std::uint32_t sys = ObjectFlagsSystem;
+    PropertyBlob databaseProperties;
+    databaseProperties.addText(u"", u"AccessVersion", fromUtf8(AccessVersion2000));
     std::vector<CatalogEntry> entries = {
         {IdTablesContainer, IdRoot, u"Tables", ObjectTypeContainer, sys, {}},
         {IdDatabasesContainer, IdRoot, u"Databases", ObjectTypeContainer, sys, {}},
         {IdRelationshipsContainer, IdRoot, u"Relationships", ObjectTypeContainer, sys, {}},
-        {IdDatabaseObject, IdDatabasesContainer, u"MSysDb", ObjectTypeDatabase, sys,
-         databaseProperties()},
+        {IdDatabaseObject, IdDatabasesContainer, u"MSysDb", ObjectTypeDatabase, sys, databaseProperties.bytes()},
         {PageObjectsDef, IdTablesContainer, u"MSysObjects", ObjectTypeTable, sys, {}},
         {PageAcesDef, IdTablesContainer, u"MSysACEs", ObjectTypeTable, sys, {}},
         {PageQueriesDef, IdTablesContainer, u"MSysQueries", ObjectTypeTable, sys, {}},
