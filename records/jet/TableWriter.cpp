@@ -1,4 +1,3 @@
-// The table writer (records/jet/TableWriter.h).
 #include "records/jet/TableWriter.h"
 
 #include "records/jet/Error.h"
@@ -283,14 +282,12 @@ struct TableWriter::Impl {
                 continue;
             }
             Bytes value(stored.data, stored.data + stored.length);
-            if (isLong(c) && value.size() >= LongValueHeaderSize &&
-                (le32(value.data()) & LongValueInline)) {
-                const std::size_t length = std::min<std::size_t>(
-                    le32(value.data()) & LongValueLengthMask, value.size() - LongValueHeaderSize);
-                b.longs.push_back({i, c.varIndex,
-                                   Bytes(value.begin() + LongValueHeaderSize,
-                                         value.begin() + static_cast<std::ptrdiff_t>(
-                                                             LongValueHeaderSize + length))});
+            // A long value kept in the row may have to leave it now.
+            if (isLong(c) && value.size() >= LongValueHeaderSize && (le32(value.data()) & LongValueInline)) {
+                const std::size_t length =
+                    std::min<std::size_t>(le32(value.data()) & LongValueLengthMask, value.size() - LongValueHeaderSize);
+                const auto data = value.begin() + LongValueHeaderSize;
+                b.longs.push_back({i, c.varIndex, Bytes(data, data + static_cast<std::ptrdiff_t>(length))});
             }
             image.varValues[c.varIndex] = std::move(value);
         }
