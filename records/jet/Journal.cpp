@@ -124,10 +124,9 @@ std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
         const std::uint8_t* e = bytes.data() + HeaderSize + i * (body + EntryDigest);
         if (le64(e + body) != entryDigest(salt, e, body))
             return std::nullopt;
+        // Pages ascending, each inside the file as it was before the command.
         const std::uint32_t page = le32(e);
-        if (!c.pages.empty() && page <= c.pages.back())
-            return std::nullopt;
-        if ((static_cast<std::uint64_t>(page) + 1) * PageSize > c.sizeBefore)
+        if ((!c.pages.empty() && page <= c.pages.back()) || (std::uint64_t(page) + 1) * PageSize > c.sizeBefore)
             return std::nullopt;
         c.pages.push_back(page);
         c.originals.push_back(e + EntryHeader);
