@@ -16,7 +16,7 @@ using namespace format;
 using namespace writer;
 
 namespace {
-std::u16string givenPassword;  // setGivenPassword's
+std::u16string givenPassword;  // as setGivenPassword set it
 
 // The database password (empty: none) in `h`, the header's masked stretch
 // unmasked: 40 bytes at 0x42, UCS-2 under a mask of the creation date's days.

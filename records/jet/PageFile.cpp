@@ -649,8 +649,8 @@ void PageFile::commit() {
             journal_ = JournalFile::Written;
     }
     if (error)
-        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be created", error,
-                   Undo::Done);
+        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be created",
+                   error, Undo::Done);
     if (journal_ == JournalFile::None)
         journal_ = JournalFile::Written;
     error = sys().writeAt(journalFd.get(), bytes.data(), bytes.size(), 0, "journal write");
@@ -668,8 +668,8 @@ void PageFile::commit() {
     if (error) {
         sys().unlink(journalPath_, nullptr);
         journal_ = JournalFile::Written;
-        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be written", error,
-                   Undo::Done);
+        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be written",
+                   error, Undo::Done);
     }
 
     // 2. The pages, synced: the commit point (J3).

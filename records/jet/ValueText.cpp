@@ -115,9 +115,9 @@ void appendDateTime(double days, std::u16string& out) {
     appendTwo(year % 100, out);
     const auto month = static_cast<int>(static_cast<unsigned>(date.month()));
     const auto dayOfMonth = static_cast<int>(static_cast<unsigned>(date.day()));
-    const auto time = static_cast<int>(seconds);
-    for (const auto& [separator, value] : {std::pair{u'-', month}, {u'-', dayOfMonth}, {u' ', time / 3600},
-                                          {u':', time / 60 % 60}, {u':', time % 60}}) {
+    const auto secondOfDay = static_cast<int>(seconds);
+    for (const auto& [separator, value] : {std::pair{u'-', month}, {u'-', dayOfMonth}, {u' ', secondOfDay / 3600},
+                                          {u':', secondOfDay / 60 % 60}, {u':', secondOfDay % 60}}) {
         out.push_back(separator);
         appendTwo(value, out);
     }
