@@ -16,10 +16,7 @@ using namespace format;
 using namespace writer;
 
 namespace {
-std::u16string& givenPassword() {
-    static std::u16string password;
-    return password;
-}
+std::u16string givenPassword;  // as setGivenPassword set it
 
 // The database password (empty: none) in `h`, the header's masked stretch
 // unmasked: 40 bytes at 0x42, UCS-2 under a mask of the creation date's days.
@@ -35,7 +32,7 @@ std::u16string databasePassword(std::uint8_t* h) {
 }
 } // namespace
 
-void setGivenPassword(const std::u16string& password) { givenPassword() = password; }
+void setGivenPassword(const std::u16string& password) { givenPassword = password; }
 
 void maskPassword(std::uint8_t* password, double created) {
     std::uint8_t mask[4] = {};
@@ -53,10 +50,8 @@ void checkHeader(PageFile& file) {
                   std::to_string(file.fileSize()) + " bytes)");
     }
     const std::uint8_t* page = file.page(0);
-    const bool magicJet = std::memcmp(page + HeaderMagicOffset, HeaderMagicJet,
-                                      HeaderMagicLength) == 0;
-    const bool magicAce = std::memcmp(page + HeaderMagicOffset, HeaderMagicAce,
-                                      HeaderMagicLength) == 0;
+    const bool magicJet = std::memcmp(page + HeaderMagicOffset, HeaderMagicJet, HeaderMagicLength) == 0;
+    const bool magicAce = std::memcmp(page + HeaderMagicOffset, HeaderMagicAce, HeaderMagicLength) == 0;
     if (page[0] != PageHeader || (!magicJet && !magicAce))
         file.fail("this is not an Access database file (no Jet header)");
     const std::uint32_t version = le32(page + HeaderVersionOffset);
@@ -72,9 +67,9 @@ void checkHeader(PageFile& file) {
     if (le32(masked + (HeaderDatabaseKeyOffset - HeaderMaskOffset)) != 0)
         file.fail("the database is encrypted, which is not supported");
     const std::u16string password = databasePassword(masked);
-    if (!password.empty() && password != givenPassword())
+    if (!password.empty() && password != givenPassword)
         throw RefusedError(file.path() + ": " +
-                           (givenPassword().empty()
+                           (givenPassword.empty()
                                 ? "the database is protected by a password, so it cannot be opened "
                                   "without it."
                                 : "the password given is not the database's password."));
@@ -83,23 +78,25 @@ void checkHeader(PageFile& file) {
                   std::to_string(file.fileSize()) + " bytes)");
 }
 
-bool Column::fixed() const { return (flags & ColumnFlagFixed) != 0; }
-
 bool TableDef::hasVarColumns() const {
-    if (varColumns > 0)
-        return true;
-    return std::any_of(columns.begin(), columns.end(),
-                       [](const Column& c) { return !c.fixed(); });
+    return varColumns > 0 || std::any_of(columns.begin(), columns.end(), [](const Column& c) { return !c.fixed(); });
 }
 
 std::string TableDef::label() const { return "table \"" + name + "\""; }
 
 namespace {
 
-std::string nameFrom(const std::uint8_t* data, std::size_t length) {
-    std::u16string text;
-    appendStoredText(data, length, text);
-    return toUtf8(text);
+// The name stored at `pos` (a 2-byte byte length, then the text); moves `pos`
+// past it.
+template <typename Damaged>
+std::u16string readName(const std::uint8_t* b, std::size_t size, std::size_t& pos, const Damaged& damaged,
+                        const char* reason) {
+    if (pos + 2 > size || pos + 2 + le16(b + pos) > size)
+        damaged(reason);
+    std::u16string name;
+    appendStoredText(b + pos + 2, le16(b + pos), name);
+    pos += 2 + le16(b + pos);
+    return name;
 }
 
 // Reads the real and logical index definitions that start at `pos` (the
@@ -141,14 +138,8 @@ std::size_t readIndexDefs(TableDef& def, const std::uint8_t* b, std::size_t size
                     ", which the table lacks");
         def.logicalIndexDefs.push_back(std::move(logical));
     }
-    for (LogicalIndexDef& logical : def.logicalIndexDefs) {
-        if (pos + 2 > size || pos + 2 + le16(b + pos) > size)
-            damaged("its index names run past the definition");
-        std::u16string name;
-        appendStoredText(b + pos + 2, le16(b + pos), name);
-        logical.name = std::move(name);
-        pos += 2 + le16(b + pos);
-    }
+    for (LogicalIndexDef& logical : def.logicalIndexDefs)
+        logical.name = readName(b, size, pos, damaged, "its index names run past the definition");
     return pos;
 }
 
@@ -230,10 +221,7 @@ TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& nam
         c.scale = d[ColMisc + 1];
         c.sortOrder = le16(d + ColMisc);
         c.sortVersion = d[ColMisc + 3];
-        if (pos + 2 > size || pos + 2 + le16(b + pos) > size)
-            damaged("its column names run past the definition");
-        c.name = nameFrom(b + pos + 2, le16(b + pos));
-        pos += 2 + le16(b + pos);
+        c.name = toUtf8(readName(b, size, pos, damaged, "its column names run past the definition"));
         def.columns.push_back(std::move(c));
     }
     if (def.logicalIndexes > 1000)
@@ -266,14 +254,11 @@ Bytes TableDef::encode() const {
     put32(h + TdefAutoNumberOffset, t.autoNumber);
     h[TdefAutoNumberFlagOffset] = 0x01;
     h[TdefTableTypeOffset] = t.system ? TableTypeSystem : TableTypeUser;
-    std::uint16_t varColumns = 0;
-    for (const Column& c : t.columns) {
-        if (!c.fixed())
-            ++varColumns;
-    }
     const auto columnCount = static_cast<std::uint16_t>(t.columns.size());
+    const auto varColumns =
+        std::count_if(t.columns.begin(), t.columns.end(), [](const Column& c) { return !c.fixed(); });
     put16(h + TdefMaxColumnsOffset, columnCount);
-    put16(h + TdefVarColumnsOffset, varColumns);
+    put16(h + TdefVarColumnsOffset, static_cast<std::uint16_t>(varColumns));
     put16(h + TdefColumnCountOffset, columnCount);
     put32(h + TdefIndexCountOffset, static_cast<std::uint32_t>(t.logicalIndexDefs.size()));
     put32(h + TdefRealIndexCountOffset, static_cast<std::uint32_t>(t.realIndexDefs.size()));
@@ -303,14 +288,10 @@ Bytes TableDef::encode() const {
         appendName(out, fromUtf8(c.name));
     for (const RealIndexDef& r : t.realIndexDefs) {
         append32(out, IndexMagic);
-        for (std::size_t i = 0; i < IndexColumnSlots; ++i) {
-            if (i < r.columns.size()) {
-                append16(out, r.columns[i]);
-                out.push_back(r.isDescending(i) ? 0 : IndexAscending);
-            } else {
-                append16(out, 0xFFFF);
-                out.push_back(0);
-            }
+        for (std::size_t i = 0; i < IndexColumnSlots; ++i) {  // unused slots: 0xFFFF
+            const bool used = i < r.columns.size();
+            append16(out, used ? r.columns[i] : 0xFFFF);
+            out.push_back(used && !r.isDescending(i) ? IndexAscending : 0);
         }
         append32(out, r.usageMap);
         append32(out, r.rootPage);
@@ -358,22 +339,17 @@ void TableDef::layout(const Bytes& definition, const std::vector<std::uint32_t>&
     for (std::size_t i = 0; i < count; ++i) {
         std::uint8_t* page = pages[i];
         std::memset(page, 0, PageSize);
-        std::size_t used = 0;
-        if (i == 0) {
-            const std::size_t n = std::min(definition.size(), PageSize);
-            std::memcpy(page, definition.data(), n);
-            pos = n;
-            used = n;
-        } else {
+        // The first page holds the definition's own header; the others repeat it.
+        const std::size_t header = i == 0 ? 0 : TdefPageHeaderSize;
+        if (i > 0) {
             page[0] = PageTableDef;
             page[1] = 0x01;
-            const std::size_t n = std::min(definition.size() - pos, PageSize - TdefPageHeaderSize);
-            std::memcpy(page + TdefPageHeaderSize, definition.data() + pos, n);
-            pos += n;
-            used = TdefPageHeaderSize + n;
         }
+        const std::size_t n = std::min(definition.size() - pos, PageSize - header);
+        std::memcpy(page + header, definition.data() + pos, n);
+        pos += n;
         // Access keeps the free space less the page header here.
-        const std::size_t free = PageSize - used;
+        const std::size_t free = PageSize - header - n;
         put16(page + TdefFreeSpaceOffset,
               static_cast<std::uint16_t>(free >= TdefPageHeaderSize ? free - TdefPageHeaderSize : 0));
         put32(page + TdefNextPageOffset, i + 1 < count ? numbers[i + 1] : 0);

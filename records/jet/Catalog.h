@@ -42,7 +42,7 @@ struct Column {
     // "General" order; other types hold precision and scale there).
     std::uint16_t sortOrder = 0;
     std::uint8_t sortVersion = 0;
-    bool fixed() const;
+    bool fixed() const { return (flags & format::ColumnFlagFixed) != 0; }
 };
 
 // The usage maps of the long-value pages of one memo or OLE column.

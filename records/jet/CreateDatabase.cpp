@@ -96,13 +96,6 @@ std::vector<Column> systemColumns(std::initializer_list<ColumnShape> shapes) {
     return shape.columns;
 }
 
-// The property blob of the database object: the Access version that made it.
-Bytes databaseProperties() {
-    PropertyBlob blob;
-    blob.addText(u"", u"AccessVersion", fromUtf8(AccessVersion2000));
-    return blob.bytes();
-}
-
 struct CatalogEntry {
     std::uint32_t id;
     std::uint32_t parentId;
@@ -252,13 +245,12 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
     return shape;
 }
 
-// The index entries of one index: the key of each row's Long values, then the
-// row it leads to (`rowPlaces`: each row's pointer).
 // The entries of `index` (Long, Text, Byte and Yes/No fields) for the rows at `rowPlaces`;
 // `distinct` gets the count of distinct keys, which Access keeps.
 std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
                                 const std::vector<std::uint32_t>& rowPlaces, std::size_t* distinct) {
     const NewTable& table = input.table;
+    const std::string where = "index " + quoted(index.name) + " of table " + quoted(table.name);
     std::vector<Bytes> entries;
     std::vector<Bytes> keys;
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
@@ -266,8 +258,7 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
         for (const std::size_t c : index.columns) {
             const NewValue& v = input.rows[r][c];
             if (!v)
-                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                                " needs a value in every record");
+                fail(label, where + " needs a value in every record");
             const std::uint8_t type = table.columns[c].type;
             Bytes value;
             std::string reason;
@@ -278,19 +269,16 @@ std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& in
             else if (appendFixedValueBytes(type, *v, value))  // checked with the rows
                 reason = indexkey::appendFixed(type, value.data(), value.size(), index.descending, key);
             if (!reason.empty())
-                fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold \"" +
-                                toUtf8(*v) + "\": " + reason);
+                fail(label, where + " cannot hold \"" + toUtf8(*v) + "\": " + reason);
         }
         if (const std::string reason = checkWrittenKeyLength(key); !reason.empty())
-            fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) + " cannot hold the key of "
-                        "record " + std::to_string(r + 1) + ", which is " + reason);
+            fail(label, where + " cannot hold the key of record " + std::to_string(r + 1) + ", which is " + reason);
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
     }
     std::sort(keys.begin(), keys.end());
     if (index.primaryKey && std::adjacent_find(keys.begin(), keys.end()) != keys.end())
-        fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
-                        " would hold the same key twice");
+        fail(label, where + " would hold the same key twice");
     if (distinct)
         *distinct = static_cast<std::size_t>(std::unique(keys.begin(), keys.end()) - keys.begin());
     return entries;
@@ -333,10 +321,9 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
     const RowShape shape = rowShape(label, table);
     const std::size_t columnCount = table.columns.size();
     std::map<std::size_t, LongValueStore> stores;  // by memo column
-    for (std::size_t c = 0; c < columnCount; ++c) {
+    for (std::size_t c = 0; c < columnCount; ++c)
         if (table.columns[c].type == TypeMemo)
             stores.try_emplace(c, image);
-    }
 
     std::vector<std::uint32_t> dataPages;
     std::vector<std::uint32_t> rowPlaces;  // row pointer of each row
@@ -348,13 +335,13 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
 
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
         const NewRow& values = input.rows[r];
+        auto record = [&] { return "record " + std::to_string(r + 1) + " of table " + quoted(table.name); };
         auto where = [&](const NewColumn& column) {
             return "field " + quoted(column.name) + " of record " + std::to_string(r + 1) + " in table " +
                    quoted(table.name);
         };
         if (values.size() != columnCount)
-            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) + " has " +
-                            std::to_string(values.size()) + " values for " +
+            fail(label, record() + " has " + std::to_string(values.size()) + " values for " +
                             std::to_string(columnCount) + " fields");
         row.image.fixedArea.assign(shape.fixedSize, 0);
         row.longs.clear();
@@ -390,8 +377,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         std::size_t size = 0;
         const std::vector<bool> out = row.longValuesOut(MaxRowSize, size);
         if (size > MaxRowSize)
-            fail(label, "record " + std::to_string(r + 1) + " of table " + quoted(table.name) +
-                            " is too long for a data page");
+            fail(label, record() + " is too long for a data page");
         Bytes encoded =
             row.encode(out, [&](const RowBuild::Long& l) { return stores.at(l.column).store(l.data); });
         if (dataPages.empty() || !image.data(dataPages.back()).fitsNewRow(encoded.size())) {
@@ -412,15 +398,11 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         roomy.push_back(dataPages.back());
     def.freePages = maps.add(roomy);
     def.columns = shape.columns;
-    for (std::size_t i = 0; i < columnCount; ++i) {
-        if (!table.columns[i].autoNumber)
-            continue;
-        for (const NewRow& r : input.rows) {
-            if (r[i])
+    for (std::size_t i = 0; i < columnCount; ++i)
+        for (const NewRow& r : input.rows)
+            if (table.columns[i].autoNumber && r[i])
                 def.autoNumber =
                     std::max(def.autoNumber, static_cast<std::uint32_t>(std::max(0, longValue(*r[i]))));
-        }
-    }
     for (auto& [column, store] : stores)
         def.longValueMaps.push_back(
             {static_cast<std::uint16_t>(column), maps.add(store.pages()), maps.add(store.pagesWithRoom())});
@@ -443,12 +425,12 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
                             " does not fit one index page");
         real.usageMap = maps.add({real.rootPage});
         real.flags = static_cast<std::uint8_t>(IndexFlagAlways |
-                                               (index.primaryKey ? IndexFlagUnique | IndexFlagRequired : 0));
+                                               (index.primaryKey ? IndexFlagUniqueKeys | IndexFlagNullsRefused : 0));
         real.rowCount = static_cast<std::uint32_t>(distinct);  // Access counts the distinct keys
         def.realIndexDefs.push_back(real);
         def.logicalIndexDefs.push_back({fromUtf8(index.name), static_cast<std::uint32_t>(i),
                                       static_cast<std::uint32_t>(i),
-                                      index.primaryKey ? IndexTypePrimary : std::uint8_t(0)});
+                                      index.primaryKey ? IndexKindPrimary : std::uint8_t(0)});
     }
     writeDefinition(image, def, defPage);
 }
@@ -552,14 +534,15 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         writeUserTable(image, userMaps, label, t, userDefPages.back());
     }
 
-    // The catalog.
+    // The catalog. The database object's properties: the Access version that made it.
     const std::uint32_t sys = ObjectFlagsSystem;
+    PropertyBlob databaseProperties;
+    databaseProperties.addText(u"", u"AccessVersion", fromUtf8(AccessVersion2000));
     std::vector<CatalogEntry> entries = {
         {IdTablesContainer, IdRoot, u"Tables", ObjectTypeContainer, sys, {}},
         {IdDatabasesContainer, IdRoot, u"Databases", ObjectTypeContainer, sys, {}},
         {IdRelationshipsContainer, IdRoot, u"Relationships", ObjectTypeContainer, sys, {}},
-        {IdDatabaseObject, IdDatabasesContainer, u"MSysDb", ObjectTypeDatabase, sys,
-         databaseProperties()},
+        {IdDatabaseObject, IdDatabasesContainer, u"MSysDb", ObjectTypeDatabase, sys, databaseProperties.bytes()},
         {PageObjectsDef, IdTablesContainer, u"MSysObjects", ObjectTypeTable, sys, {}},
         {PageAcesDef, IdTablesContainer, u"MSysACEs", ObjectTypeTable, sys, {}},
         {PageQueriesDef, IdTablesContainer, u"MSysQueries", ObjectTypeTable, sys, {}},
@@ -650,10 +633,10 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
     objects.storedRows = static_cast<std::uint32_t>(entries.size());
     objects.columns = objectColumns;
     objects.realIndexDefs = {
-        {.columns = {1, 2}, .rootPage = PageObjectsNameIndex, .flags = IndexFlagAlways | IndexFlagUnique},
-        {.columns = {0}, .rootPage = PageObjectsIdIndex, .flags = IndexFlagAlways | IndexFlagUnique},
+        {.columns = {1, 2}, .rootPage = PageObjectsNameIndex, .flags = IndexFlagAlways | IndexFlagUniqueKeys},
+        {.columns = {0}, .rootPage = PageObjectsIdIndex, .flags = IndexFlagAlways | IndexFlagUniqueKeys},
     };
-    objects.logicalIndexDefs = {{u"Id", 1, 1, IndexTypePrimary}, {u"ParentIdName", 0, 0, 0}};
+    objects.logicalIndexDefs = {{u"Id", 1, 1, IndexKindPrimary}, {u"ParentIdName", 0, 0, 0}};
     writeSystemTable(image, systemMaps, PageObjectsDef, std::move(objects), {PageObjectsData});
 
     // MSysACEs: no entries; a new file carries no access-control entries.
@@ -665,7 +648,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"FInheritable", TypeBoolean, FlagsSystemFixed},
     });
     aces.realIndexDefs = {
-        {.columns = {0}, .rootPage = PageAcesIndex, .flags = IndexFlagAlways | IndexFlagRequired}};
+        {.columns = {0}, .rootPage = PageAcesIndex, .flags = IndexFlagAlways | IndexFlagNullsRefused}};
     aces.logicalIndexDefs = {{u"ObjectId", 0, 0, 0}};
     writeSystemTable(image, systemMaps, PageAcesDef, std::move(aces), {});
 
@@ -682,8 +665,8 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"LvExtra", TypeLong, FlagsSystemFixed},
     });
     queries.realIndexDefs = {
-        {.columns = {0, 1, 2}, .rootPage = PageQueriesIndex, .flags = IndexFlagAlways | IndexFlagUnique}};
-    queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexTypePrimary}};
+        {.columns = {0, 1, 2}, .rootPage = PageQueriesIndex, .flags = IndexFlagAlways | IndexFlagUniqueKeys}};
+    queries.logicalIndexDefs = {{u"ObjectIdAttribute", 0, 0, IndexKindPrimary}};
     writeSystemTable(image, systemMaps, PageQueriesDef, std::move(queries), {});
 
     // MSysRelationships
@@ -698,7 +681,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
         {"szReferencedObject", TypeText, FlagsSystemVar},
         {"szReferencedColumn", TypeText, FlagsSystemVar},
     });
-    const std::uint8_t relFlags = IndexFlagAlways | IndexFlagIgnoreNulls;
+    const std::uint8_t relFlags = IndexFlagAlways | IndexFlagNullsIgnored;
     relationships.realIndexDefs = {
         {.columns = {0}, .rootPage = PageRelationshipsIndex, .flags = relFlags},
         {.columns = {4}, .rootPage = PageRelationshipsIndex + 1, .flags = relFlags},

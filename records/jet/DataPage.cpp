@@ -40,18 +40,14 @@ RowSpan rowAt(PageFile& file, const std::uint8_t* bytes, std::uint32_t page, std
         file.fail(what + " is damaged: page " + std::to_string(page) + " has no row " +
                   std::to_string(slot));
     const RowSlot r = datapage::slot(bytes, slot);
-    RowSpan span;
-    span.flags = r.flags;
-    if (r.inside) {
-        span.data = bytes + r.start;
-        span.length = r.end - r.start;
-    } else if (!(r.flags & RowOverflowFlag)) {
-        // The bounds of a deleted row or a moved row's pointer do not matter;
-        // neither is read as a row.
+    if (r.inside)
+        return {.data = bytes + r.start, .length = r.end - r.start, .flags = r.flags};
+    // The bounds of a deleted row or a moved row's pointer do not matter;
+    // neither is read as a row.
+    if (!(r.flags & RowOverflowFlag))
         file.fail(what + " is damaged: row " + std::to_string(slot) + " of page " +
                   std::to_string(page) + " lies outside its page");
-    }
-    return span;
+    return {.flags = r.flags};
 }
 
 RowSpan rowAtPointer(PageFile& file, std::uint32_t pointer, const std::string& what) {

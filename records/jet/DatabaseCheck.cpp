@@ -23,6 +23,9 @@ using namespace format;
 namespace {
 
 std::string pageText(std::uint32_t page) { return "page " + std::to_string(page); }
+std::string rowText(std::uint32_t pointer) {
+    return pageText(pointerPage(pointer)) + ", row " + std::to_string(pointerRow(pointer));
+}
 
 class Checker {
 public:
@@ -140,7 +143,8 @@ private:
     }
 
     // The usage map at `pointer` (the row table of its data page checked
-    // for `holderWho`), or nothing with the problem reported.
+    // for `holderWho`, its usage-map pages claimed for `who`), or nothing
+    // with the problem reported.
     std::optional<UsageMap> mapAt(std::uint32_t pointer, const std::string& who, const std::string& holderWho) {
         const std::uint32_t holder = pointerPage(pointer);
         if (holder < count_ && file_.page(holder)[0] == PageData)
@@ -149,12 +153,15 @@ private:
         guarded([&] {
             const RowSpan row = rowAtPointer(file_, pointer, who);
             if (row.flags != 0)
-                file_.fail(who + " is damaged: its row (" + pageText(holder) + ", row " +
-                           std::to_string(pointerRow(pointer)) + ") is deleted");
+                file_.fail(who + " is damaged: its row (" + rowText(pointer) + ") is deleted");
             map.emplace(file_, row.data, row.length, who, pointer == GlobalUsageMapPage << 8);
             for (std::size_t e = 0; e < map->entries(); ++e)
                 map->mapPage(e);  // each names a usage-map page
         });
+        if (map)
+            for (std::size_t e = 0; e < map->entries(); ++e)
+                if (const std::uint32_t mapPage = map->mapPage(e))
+                    claim(mapPage, who);
         return map;
     }
 
@@ -163,9 +170,6 @@ private:
         const std::optional<UsageMap> map = mapAt(GlobalUsageMapPage << 8, who, who);
         if (!map)
             return;
-        for (std::size_t e = 0; e < map->entries(); ++e)
-            if (const std::uint32_t mapPage = map->mapPage(e))
-                claim(mapPage, who);
         for (std::uint32_t p = 0; p < count_; ++p)
             free_[p] = map->has(p);
     }
@@ -179,9 +183,6 @@ private:
         std::set<std::uint32_t> out;
         if (!map)
             return out;
-        for (std::size_t e = 0; e < map->entries(); ++e)
-            if (const std::uint32_t mapPage = map->mapPage(e))
-                claim(mapPage, who);
         for (const std::uint32_t p : map->pages()) {
             if (p >= count_)
                 problem(who + " marks " + pageText(p) + ", beyond the end of the file");
@@ -232,8 +233,7 @@ private:
                     }
                     const std::uint32_t target = le32(bytes + r.start);
                     if (!pointers.emplace(target, here).second)
-                        problem(label + ": two pointers lead to " + pageText(pointerPage(target)) + ", row " +
-                                std::to_string(pointerRow(target)));
+                        problem(label + ": two pointers lead to " + rowText(target));
                     continue;
                 }
                 ++records;
@@ -253,12 +253,10 @@ private:
         }
         for (const auto& [target, home] : pointers)
             if (!movedRows.erase(target))
-                problem(label + ": the moved row pointed to from " + pageText(pointerPage(home)) + ", row " +
-                        std::to_string(pointerRow(home)) + " is not a moved row of the table (" +
-                        pageText(pointerPage(target)) + ", row " + std::to_string(pointerRow(target)) + ")");
+                problem(label + ": the moved row pointed to from " + rowText(home) +
+                        " is not a moved row of the table (" + rowText(target) + ")");
         for (const std::uint32_t row : movedRows)
-            problem(label + ": no pointer leads to the moved row at " + pageText(pointerPage(row)) + ", row " +
-                    std::to_string(pointerRow(row)));
+            problem(label + ": no pointer leads to the moved row at " + rowText(row));
         if (!system && def.storedRows != records)
             problem(label + " records " + std::to_string(def.storedRows) + " records, but holds " +
                     std::to_string(records));

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 namespace zorvane::jet::format {
 
@@ -195,9 +196,7 @@ inline constexpr std::uint32_t ObjectFlagsSystemMask = 0x80000002u;
 // ---------------------------------------------------------------------------
 // Little-endian helpers over raw bytes (callers check bounds first).
 
-inline std::uint16_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
+inline std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 inline std::uint32_t le32(const std::uint8_t* p) {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
@@ -226,12 +225,8 @@ inline void setBit(std::uint8_t* bits, std::size_t bit, bool on) {
 
 // Row pointers.
 inline std::uint32_t pointerPage(std::uint32_t pointer) { return pointer >> 8; }
-inline std::uint8_t pointerRow(std::uint32_t pointer) {
-    return static_cast<std::uint8_t>(pointer & 0xFF);
-}
-inline std::uint32_t makePointer(std::uint32_t page, std::uint8_t row) {
-    return (page << 8) | row;
-}
+inline std::uint8_t pointerRow(std::uint32_t pointer) { return static_cast<std::uint8_t>(pointer & 0xFF); }
+inline std::uint32_t makePointer(std::uint32_t page, std::uint8_t row) { return (page << 8) | row; }
 
 // RC4 over `data` in place with `key` (masks and unmasks the header area).
 inline void rc4(const std::uint8_t* key, std::size_t keyLength, std::uint8_t* data,
@@ -242,17 +237,13 @@ inline void rc4(const std::uint8_t* key, std::size_t keyLength, std::uint8_t* da
     std::uint8_t j = 0;
     for (int i = 0; i < 256; ++i) {
         j = static_cast<std::uint8_t>(j + s[i] + key[i % keyLength]);
-        std::uint8_t t = s[i];
-        s[i] = s[j];
-        s[j] = t;
+        std::swap(s[i], s[j]);
     }
     std::uint8_t a = 0, b = 0;
     for (std::size_t n = 0; n < length; ++n) {
         a = static_cast<std::uint8_t>(a + 1);
         b = static_cast<std::uint8_t>(b + s[a]);
-        std::uint8_t t = s[a];
-        s[a] = s[b];
-        s[b] = t;
+        std::swap(s[a], s[b]);
         data[n] ^= s[static_cast<std::uint8_t>(s[a] + s[b])];
     }
 }

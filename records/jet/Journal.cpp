@@ -114,21 +114,19 @@ std::optional<Contents> decode(const std::vector<std::uint8_t>& bytes) {
     c.sizeBefore = le64(h + 16);
     c.sizeAfter = le64(h + 24);
     c.afterDigest = le64(h + 40);
-    c.undo = (le32(h + 36) & FlagUndo) != 0;
     const std::uint64_t count = le32(h + 32);
     const bool legacy = le32(h + 8) == LegacyVersion;
     const std::size_t body = legacy ? EntryHeader + PageSize : EntryBody;
-    c.undo = c.undo || (legacy && c.sizeAfter == ~std::uint64_t(0));
+    c.undo = (le32(h + 36) & FlagUndo) != 0 || (legacy && c.sizeAfter == ~std::uint64_t(0));
     if (bytes.size() < HeaderSize + count * (body + EntryDigest))
         return std::nullopt;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint8_t* e = bytes.data() + HeaderSize + i * (body + EntryDigest);
         if (le64(e + body) != entryDigest(salt, e, body))
             return std::nullopt;
+        // Pages ascending, each inside the file as it was before the command.
         const std::uint32_t page = le32(e);
-        if (!c.pages.empty() && page <= c.pages.back())
-            return std::nullopt;
-        if ((static_cast<std::uint64_t>(page) + 1) * PageSize > c.sizeBefore)
+        if ((!c.pages.empty() && page <= c.pages.back()) || (std::uint64_t(page) + 1) * PageSize > c.sizeBefore)
             return std::nullopt;
         c.pages.push_back(page);
         c.originals.push_back(e + EntryHeader);

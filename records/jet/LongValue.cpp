@@ -42,17 +42,4 @@ Bytes storeLongValue(const Bytes& data, std::uint32_t roomy, const std::function
     return ref;
 }
 
-std::vector<bool> longValuesOut(const std::vector<std::size_t>& lengths, std::size_t limit, std::size_t& size) {
-    std::vector<std::size_t> order(lengths.size());
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return lengths[x] > lengths[y]; });
-    std::vector<bool> out(lengths.size(), false);
-    for (std::size_t i = 0; i < order.size() && size > limit && lengths[order[i]] > 0; ++i) {
-        out[order[i]] = true;
-        size -= lengths[order[i]];
-    }
-    return out;
-}
-
 } // namespace zorvane::jet

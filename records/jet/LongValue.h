@@ -21,10 +21,4 @@ Bytes inlineLongValue(const Bytes& data);
 Bytes storeLongValue(const Bytes& data, std::uint32_t roomy, const std::function<std::uint32_t(bool single)>& newPage,
                      const std::function<SlottedPage&(std::uint32_t)>& page);
 
-// Which of a row's long values (the lengths of those kept in the row now; 0
-// for none) leave it, largest first, so that the row of `size` bytes takes
-// at most `limit`. `size` becomes the row's length then (above `limit` when
-// that cannot be).
-std::vector<bool> longValuesOut(const std::vector<std::size_t>& lengths, std::size_t limit, std::size_t& size);
-
 } // namespace zorvane::jet

@@ -66,10 +66,6 @@ int removeFile(const std::string& path, const char* point) {
     return error == ENOENT ? 0 : error;
 }
 
-long long readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t offset) {
-    return sys().readAt(fd, data, length, offset);
-}
-
 // Reads the file at `path` into `bytes`: its first `limit` bytes, or all of
 // it. 0 or errno.
 int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX) {
@@ -80,7 +76,7 @@ int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::siz
     if (const int error = sys().fstat(fd.get(), st))
         return error;
     bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
-    const long long got = readAt(fd.get(), bytes.data(), bytes.size(), 0);
+    const long long got = sys().readAt(fd.get(), bytes.data(), bytes.size(), 0);
     if (got < 0)
         return static_cast<int>(-got);
     bytes.resize(static_cast<std::size_t>(got));
@@ -144,11 +140,7 @@ std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
 
 std::string folderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string baseOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
@@ -343,16 +335,19 @@ void PageFile::recover(int fd) {
     struct stat st {};
     if (const int statError = sys().fstat(fd, st))
         fail("the file's size cannot be read (" + reasonOf(statError) + ")");
+    std::vector<std::uint8_t> page(PageSize);
+    auto readPage = [&](std::uint32_t number) -> const std::uint8_t* {
+        const long long got = sys().readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize);
+        return got == static_cast<long long>(PageSize) ? page.data() : nullptr;
+    };
     bool finished = !c.undo && static_cast<std::uint64_t>(st.st_size) == c.sizeAfter;
     if (finished) {
         std::vector<std::uint32_t> written = c.pages;
         for (std::uint64_t p = c.sizeBefore / PageSize; p < c.sizeAfter / PageSize; ++p)
             written.push_back(static_cast<std::uint32_t>(p));
         journal::Digest digest;
-        std::vector<std::uint8_t> page(PageSize);
         for (const std::uint32_t number : written) {
-            if (readAt(fd, page.data(), PageSize, std::uint64_t(number) * PageSize) !=
-                static_cast<long long>(PageSize)) {
+            if (!readPage(number)) {
                 finished = false;
                 break;
             }
@@ -364,14 +359,8 @@ void PageFile::recover(int fd) {
 
     int error = 0;
     if (!finished) {
-        std::vector<std::uint8_t> page(PageSize);
         const bool ours = journal::matches(c, static_cast<std::uint64_t>(st.st_size),
-                                           [&](std::size_t i) -> const std::uint8_t* {
-            return readAt(fd, page.data(), PageSize, std::uint64_t(c.pages[i]) * PageSize) ==
-                           static_cast<long long>(PageSize)
-                       ? page.data()
-                       : nullptr;
-        });
+                                           [&](std::size_t i) { return readPage(c.pages[i]); });
         if (!ours) {
             setJournalAside();
             return;
@@ -454,10 +443,13 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
         for (std::size_t i = 0, run = 1; i < wanted.size(); i += run, run = 1) {
             while (i + run < wanted.size() && wanted[i + run] == wanted[i] + run)
                 ++run;
-            const long long got = readAt(fd_.get(), block.get() + i * PageSize, run * PageSize,
-                                         std::uint64_t(wanted[i]) * PageSize);
-            if (got != static_cast<long long>(run * PageSize))
-                failRead(wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize), got);
+            const long long got = sys().readAt(fd_.get(), block.get() + i * PageSize, run * PageSize,
+                                               std::uint64_t(wanted[i]) * PageSize);
+            if (got != static_cast<long long>(run * PageSize)) {
+                const std::uint32_t unread = wanted[i] + static_cast<std::uint32_t>(std::max(got, 0LL) / PageSize);
+                fail("page " + std::to_string(unread) + " cannot be read" +
+                     (got < 0 ? " (" + reasonOf(static_cast<int>(-got)) + ")" : std::string()));
+            }
         }
     }
     for (std::size_t i = 0; i < wanted.size(); ++i)
@@ -497,11 +489,6 @@ void PageFile::leaveRead() {
         readLock_->release();
 }
 
-void PageFile::failRead(std::uint32_t number, long long got) const {
-    fail("page " + std::to_string(number) + " cannot be read" +
-         (got < 0 ? " (" + reasonOf(static_cast<int>(-got)) + ")" : std::string()));
-}
-
 // --- Writing -------------------------------------------------------------
 
 void PageFile::begin() {
@@ -536,8 +523,7 @@ std::uint32_t PageFile::appendPage() {
         fail("the file ends in part of a page, so no page can be added; it is damaged");
     if (pageCount_ >= 0xFFFFFFu)
         fail("the file has reached the largest size an Access 2000 database can have");
-    cache_.push_back(std::make_unique<std::uint8_t[]>(PageSize));
-    std::memset(cache_.back().get(), 0, PageSize);
+    cache_.push_back(std::make_unique<std::uint8_t[]>(PageSize));  // zeroed
     fileSize_ = std::uint64_t(pageCount_ + 1) * PageSize;
     return pageCount_++;
 }
@@ -663,8 +649,7 @@ void PageFile::commit() {
             journal_ = JournalFile::Written;
     }
     if (error)
-        failCommit("the change could not be saved: its journal " + journalPath_ +
-                       " cannot be created",
+        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be created",
                    error, Undo::Done);
     if (journal_ == JournalFile::None)
         journal_ = JournalFile::Written;
@@ -683,8 +668,7 @@ void PageFile::commit() {
     if (error) {
         sys().unlink(journalPath_, nullptr);
         journal_ = JournalFile::Written;
-        failCommit("the change could not be saved: its journal " + journalPath_ +
-                       " cannot be written",
+        failCommit("the change could not be saved: its journal " + journalPath_ + " cannot be written",
                    error, Undo::Done);
     }
 

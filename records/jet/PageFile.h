@@ -4,12 +4,6 @@
 // for the life of the object, so walking a table touches the disk once per
 // page however often it is read.
 //
-// The writing interface (begin, writablePage, appendPage, commit, rollback,
-// inCommand, Mode::ReadWrite) is as first declared; added since, all
-// source-compatible: journalPathOf(), lastCommitSyncs(), ReadScope,
-// setBusyTimeout(); rollback() with no command open does nothing; an
-// in-memory image is read-only.
-//
 // Writing goes in commands: begin(), then writablePage()/appendPage() for
 // every page the command changes, then commit() (or rollback()). Until
 // commit() nothing reaches the disk. A command is atomic and durable:
@@ -164,7 +158,8 @@ public:
     // Error is thrown.
     void commit();
     // Drops the current command's changes (nothing reached the disk yet);
-    // every page holds its bytes from before begin() again.
+    // every page holds its bytes from before begin() again. Without a
+    // command open it does nothing.
     void rollback();
     bool inCommand() const;
 
@@ -227,7 +222,6 @@ private:
     void lockForReading();
     void enterRead();
     void leaveRead();
-    [[noreturn]] void failRead(std::uint32_t number, long long got) const;
     void recover(int fd);
     void setJournalAside();
     void readSize();

@@ -49,9 +49,7 @@ ColumnBytes locateColumn(PageFile& file, const TableDef& table, const Column& co
         const std::size_t size = fixedValueSize(column);
         if (start + size > dataEnd)
             damagedRow(file, what, "a fixed-length value runs past its row");
-        result.data = r + start;
-        result.length = size;
-        return result;
+        return {.hasValue = true, .data = r + start, .length = size};
     }
     if (!table.hasVarColumns() || dataEnd < RowColumnCountSize + 2)
         damagedRow(file, what, "a row has no variable-length part");
@@ -70,15 +68,11 @@ ColumnBytes locateColumn(PageFile& file, const TableDef& table, const Column& co
     const std::size_t end = entry(column.varIndex + 1);  // the next value, or the end of data
     if (start < RowColumnCountSize || start > end || end > tableStart)
         damagedRow(file, what, "a variable-length value lies outside its row");
-    result.data = r + start;
-    result.length = end - start;
-    return result;
+    return {.hasValue = true, .data = r + start, .length = end - start};
 }
 
 ColumnBytes readLongValue(PageFile& file, const std::uint8_t* reference, std::size_t length,
                           std::vector<std::uint8_t>& scratch, const std::string& what) {
-    ColumnBytes result;
-    result.hasValue = true;
     if (length < LongValueHeaderSize)
         damagedRow(file, what, "a memo or OLE value is cut short");
     const std::uint32_t head = le32(reference);
@@ -86,18 +80,14 @@ ColumnBytes readLongValue(PageFile& file, const std::uint8_t* reference, std::si
     if (head & LongValueInline) {
         if (LongValueHeaderSize + total > length)
             damagedRow(file, what, "a memo or OLE value runs past its row");
-        result.data = reference + LongValueHeaderSize;
-        result.length = total;
-        return result;
+        return {.hasValue = true, .data = reference + LongValueHeaderSize, .length = total};
     }
     const std::uint32_t pointer = le32(reference + LongValuePointerOffset);
     if (head & LongValueSinglePage) {
         const RowSpan part = rowAtPointer(file, pointer, what);
         if (part.length < total)
             damagedRow(file, what, "a memo or OLE value is shorter than its length");
-        result.data = part.data;
-        result.length = total;
-        return result;
+        return {.hasValue = true, .data = part.data, .length = total};
     }
     // A chain of rows: each begins with the pointer to the next. A row met
     // twice means the chain loops; a value longer than the file cannot be.
@@ -120,9 +110,7 @@ ColumnBytes readLongValue(PageFile& file, const std::uint8_t* reference, std::si
         scratch.insert(scratch.end(), part.data + LongValuePointerOffset,
                        part.data + LongValuePointerOffset + take);
     }
-    result.data = scratch.data();
-    result.length = scratch.size();
-    return result;
+    return {.hasValue = true, .data = scratch.data(), .length = scratch.size()};
 }
 
 bool appendColumnText(PageFile& file, const TableDef& table, const Column& column,
@@ -135,18 +123,14 @@ bool appendColumnText(PageFile& file, const TableDef& table, const Column& colum
     }
     if (!bytes.hasValue)
         return false;
+    if (column.type == TypeMemo || column.type == TypeOle)
+        bytes = readLongValue(file, bytes.data, bytes.length, scratch, what);
     switch (column.type) {
     case TypeText:
+    case TypeMemo:
         appendStoredText(bytes.data, bytes.length, out);
         return true;
-    case TypeMemo:
     case TypeOle:
-        bytes = readLongValue(file, bytes.data, bytes.length, scratch, what);
-        if (column.type == TypeMemo)
-            appendStoredText(bytes.data, bytes.length, out);
-        else
-            appendHex(bytes.data, bytes.length, out);
-        return true;
     case TypeBinary:
         appendHex(bytes.data, bytes.length, out);
         return true;

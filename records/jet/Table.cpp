@@ -23,18 +23,8 @@ void populate(const void* data, std::size_t bytes) {
 } // namespace
 
 bool sameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 Table::Table(PageFile& file, TableDef def)
@@ -133,11 +123,12 @@ void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
     // Everything that can fail is read first; the rows change only after.
     TableDef def = readTableDef(file_, def_.page, def_.name);
     std::vector<std::uint32_t> pages = UsageMap::at(file_, def.usedPages, label_).pages();
-    if (ambiguousHomes_) {
+    auto reloadAll = [&] {
         load(std::move(pages));
         def_ = std::move(def);
-        return;
-    }
+    };
+    if (ambiguousHomes_)
+        return reloadAll();
     std::vector<std::uint32_t> changed = changedPages;
     std::sort(changed.begin(), changed.end());
     auto isChanged = [&](std::uint32_t page) {
@@ -171,13 +162,10 @@ void Table::refresh(const std::vector<std::uint32_t>& changedPages) {
         scanPage(number, scan.rows, scan.places, pointers);
     }
     for (const auto& [target, home] : pointers) {
-        if (!homes.emplace(target, home).second) {
-            // Two home slots for one row: which one counts depends on the
-            // whole table's order, so it is scanned again as a whole.
-            load(std::move(pages));
-            def_ = std::move(def);
-            return;
-        }
+        // Two home slots for one row: which one counts depends on the whole
+        // table's order, so it is scanned again as a whole.
+        if (!homes.emplace(target, home).second)
+            return reloadAll();
         affected.push_back(target);
     }
     if (!homes.empty())

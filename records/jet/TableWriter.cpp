@@ -1,4 +1,3 @@
-// The table writer (records/jet/TableWriter.h).
 #include "records/jet/TableWriter.h"
 
 #include "records/jet/Error.h"
@@ -229,14 +228,11 @@ struct TableWriter::Impl {
 
     // ---- rows
 
-    static const FieldChange* findChange(const std::vector<FieldChange>& changes,
-                                         std::size_t column) {
-        const FieldChange* found = nullptr;  // the last one given counts
-        for (const FieldChange& c : changes) {
-            if (c.column == column)
-                found = &c;
-        }
-        return found;
+    // The change of `column`, if any; the last one given counts.
+    static const FieldChange* findChange(const std::vector<FieldChange>& changes, std::size_t column) {
+        const auto found =
+            std::find_if(changes.rbegin(), changes.rend(), [&](const FieldChange& c) { return c.column == column; });
+        return found == changes.rend() ? nullptr : &*found;
     }
 
     // The row with `changes` applied to `old` (or to an empty row).
@@ -286,14 +282,12 @@ struct TableWriter::Impl {
                 continue;
             }
             Bytes value(stored.data, stored.data + stored.length);
-            if (isLong(c) && value.size() >= LongValueHeaderSize &&
-                (le32(value.data()) & LongValueInline)) {
-                const std::size_t length = std::min<std::size_t>(
-                    le32(value.data()) & LongValueLengthMask, value.size() - LongValueHeaderSize);
-                b.longs.push_back({i, c.varIndex,
-                                   Bytes(value.begin() + LongValueHeaderSize,
-                                         value.begin() + static_cast<std::ptrdiff_t>(
-                                                             LongValueHeaderSize + length))});
+            // A long value kept in the row may have to leave it now.
+            if (isLong(c) && value.size() >= LongValueHeaderSize && (le32(value.data()) & LongValueInline)) {
+                const std::size_t length =
+                    std::min<std::size_t>(le32(value.data()) & LongValueLengthMask, value.size() - LongValueHeaderSize);
+                const auto data = value.begin() + LongValueHeaderSize;
+                b.longs.push_back({i, c.varIndex, Bytes(data, data + static_cast<std::ptrdiff_t>(length))});
             }
             image.varValues[c.varIndex] = std::move(value);
         }
@@ -358,7 +352,7 @@ struct TableWriter::Impl {
         if (data.flags != (place.moved() ? RowDeletedFlag : 0))
             stale();
         if (place.moved()) {
-            const Slot& home = pages.row(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
+            const Slot& home = pages.row(Impl::home(place));
             if (home.flags != RowOverflowFlag || home.data.size() < 4 || le32(home.data.data()) != pointer)
                 stale();
         }
@@ -382,10 +376,9 @@ void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
             if (const int c = def.columnOfNumber(number); c >= 0 && isLong(def.columns[static_cast<std::size_t>(c)]))
                 refuse(file, def, def.indexLabel(i) + " covers a memo field, which this engine does not keep in an index");
     }
-    for (const Column& c : def.columns) {
+    for (const Column& c : def.columns)
         if ((c.flags & ColumnFlagAutoGuid) || ((c.flags & ColumnFlagAutoLong) && c.type != TypeLong))
             refuse(file, def, fieldLabel(c) + " is numbered automatically in a way this engine does not do");
-    }
 }
 
 void TableWriter::checkValue(PageFile& file, const TableDef& def, std::size_t column,
@@ -460,8 +453,7 @@ RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChang
             d->pages.change(place.page).erase(place.slot);
             d->touchedData.insert(place.page);
         }
-        Slot& home =
-            d->pages.changeRow(makePointer(place.homePage, static_cast<std::uint8_t>(place.homeSlot)));
+        Slot& home = d->pages.changeRow(Impl::home(place));
         home.flags = RowOverflowFlag;
         home.data.assign(4, 0);
         put32(home.data.data(), makePointer(target.page, static_cast<std::uint8_t>(target.slot)));
@@ -514,18 +506,14 @@ void TableWriter::finish() {
         if (map == 0)
             return;  // the table keeps no such map
         const SlottedPage& p = d->pages.read(page);
-        d->pages.setMapBit(map, page,
-                              p.rows.size() < datapage::MaxRows &&
-                                  p.freeSpace() >= writer::RoomWorthListing);
+        d->pages.setMapBit(map, page, p.rows.size() < datapage::MaxRows && p.freeSpace() >= writer::RoomWorthListing);
     };
     for (const std::uint32_t page : d->touchedData)
         listRoom(d->def.freePages, page);
-    for (const auto& [column, touched] : d->touchedLong) {
-        if (const LongValueMaps* maps = d->def.longValueMapsOf(column)) {
+    for (const auto& [column, touched] : d->touchedLong)
+        if (const LongValueMaps* maps = d->def.longValueMapsOf(column))
             for (const std::uint32_t page : touched)
                 listRoom(maps->free, page);
-        }
-    }
     for (std::size_t i = 0; i < d->indexes.size(); ++i) {
         d->indexes[i]->flush();
         if (d->entryDelta[i] == 0 && d->keyDelta[i] == 0)

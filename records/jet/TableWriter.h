@@ -1,9 +1,9 @@
 #pragma once
 // The table layer's write side: adds, rewrites and deletes the rows of one
 // user table, keeping the table's row count, the free space of its pages, its
-// usage maps (pages used, pages with room; the same for its long values) and
-// the database-wide page map exact, so that every reader of the file sees the
-// change.
+// usage maps (pages used, pages with room; the same for its long values), its
+// indexes and the database-wide page map exact, so that every reader of the
+// file sees the change.
 //
 // Where rows go:
 //  - A new row goes after every row of the table: into the room left on the
@@ -20,8 +20,8 @@
 //    are deleted with it. Pages are never given back to the file.
 //
 // All changes go into the file's current command (PageFile::begin()); the
-// caller commits, or rolls back on an Error. Tables with indexes are refused
-// before anything changes, as are fields the engine cannot fill.
+// caller commits, or rolls back on an Error. Indexes and fields the engine
+// cannot keep are refused before anything changes (requireWritable).
 
 #include "records/jet/Table.h"
 
@@ -40,8 +40,8 @@ struct FieldChange {
 
 class TableWriter {
 public:
-    // Throws Error when this engine cannot write rows of `def` (a table with
-    // indexes, or with automatically filled fields). Changes nothing.
+    // Throws Error when this engine cannot write rows of `def` (an index it
+    // cannot keep up to date, a field it cannot number). Changes nothing.
     static void requireWritable(PageFile& file, const TableDef& def);
     // Throws Error when `value` cannot be stored in column `column` (a field
     // of a type other than text and memo, text longer than the field takes).

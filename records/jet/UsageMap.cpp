@@ -82,12 +82,11 @@ std::vector<std::uint32_t> UsageMap::pages() const {
 }
 
 void UsageMap::set(std::uint8_t* writableRow, std::uint32_t page, bool on) const {
-    if (!reference_) {
+    if (!reference_)
         setBit(writableRow + UsageMapInlineBitmap, page - first_, on);
-        return;
-    }
-    std::uint8_t* bytes = file_.writablePage(mapPage(page / UsageMapPagePages), what_.c_str());
-    setBit(bytes + UsageMapPageBitmap, page % UsageMapPagePages, on);
+    else
+        setBit(file_.writablePage(mapPage(page / UsageMapPagePages), what_.c_str()) + UsageMapPageBitmap,
+               page % UsageMapPagePages, on);
 }
 
 std::uint8_t* UsageMap::initPage(std::uint8_t* bytes) {

@@ -61,19 +61,17 @@ void appendTwo(int value, std::u16string& out) {
 void appendStoredText(const std::uint8_t* data, std::size_t length, std::u16string& out) {
     if (length >= 2 && data[0] == CompressedTextMarker[0] && data[1] == CompressedTextMarker[1]) {
         bool compressed = true;
-        std::size_t i = 2;
-        while (i < length) {
+        for (std::size_t i = 2; i < length;) {
             if (data[i] == 0x00) {
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                out.push_back(static_cast<char16_t>(data[i]));
-                ++i;
-            } else {
-                if (i + 1 >= length)
-                    break;
+                out.push_back(static_cast<char16_t>(data[i++]));
+            } else if (i + 1 < length) {
                 out.push_back(static_cast<char16_t>(le16(data + i)));
                 i += 2;
+            } else {
+                break;
             }
         }
         return;
@@ -115,39 +113,31 @@ void appendDateTime(double days, std::u16string& out) {
     }
     appendTwo(year / 100, out);
     appendTwo(year % 100, out);
-    out.push_back(u'-');
-    appendTwo(static_cast<int>(static_cast<unsigned>(date.month())), out);
-    out.push_back(u'-');
-    appendTwo(static_cast<int>(static_cast<unsigned>(date.day())), out);
-    out.push_back(u' ');
-    appendTwo(static_cast<int>(seconds / 3600), out);
-    out.push_back(u':');
-    appendTwo(static_cast<int>(seconds / 60 % 60), out);
-    out.push_back(u':');
-    appendTwo(static_cast<int>(seconds % 60), out);
+    const auto month = static_cast<int>(static_cast<unsigned>(date.month()));
+    const auto dayOfMonth = static_cast<int>(static_cast<unsigned>(date.day()));
+    const auto secondOfDay = static_cast<int>(seconds);
+    for (const auto& [separator, value] : {std::pair{u'-', month}, {u'-', dayOfMonth}, {u' ', secondOfDay / 3600},
+                                          {u':', secondOfDay / 60 % 60}, {u':', secondOfDay % 60}}) {
+        out.push_back(separator);
+        appendTwo(value, out);
+    }
 }
 
 bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t length,
                       std::uint8_t scale, std::u16string& out) {
+    if (length < fixedSizeOf(type))
+        return false;
     switch (type) {
     case TypeByte:
-        if (length < 1)
-            return false;
         appendNumber(static_cast<unsigned>(data[0]), out);
         return true;
     case TypeInteger:
-        if (length < 2)
-            return false;
         appendNumber(static_cast<std::int16_t>(le16(data)), out);
         return true;
     case TypeLong:
-        if (length < 4)
-            return false;
         appendNumber(static_cast<std::int32_t>(le32(data)), out);
         return true;
     case TypeCurrency: {
-        if (length < 8)
-            return false;
         const auto value = static_cast<std::int64_t>(le64(data));
         const bool negative = value < 0;
         const std::uint64_t magnitude =
@@ -156,23 +146,15 @@ bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t l
         return true;
     }
     case TypeSingle:
-        if (length < 4)
-            return false;
         appendNumber(std::bit_cast<float>(le32(data)), out);
         return true;
     case TypeDouble:
-        if (length < 8)
-            return false;
         appendNumber(std::bit_cast<double>(le64(data)), out);
         return true;
     case TypeDateTime:
-        if (length < 8)
-            return false;
         appendDateTime(std::bit_cast<double>(le64(data)), out);
         return true;
     case TypeGuid: {
-        if (length < 16)
-            return false;
         // The first three groups are stored little-endian.
         static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
         out.push_back(u'{');
@@ -185,8 +167,6 @@ bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t l
         return true;
     }
     case TypeNumeric: {
-        if (length < 17)
-            return false;
         // A sign byte, then the 128-bit magnitude as four 32-bit little-endian
         // words, the most significant word first.
         const bool negative = (data[0] & 0x80) != 0;

@@ -82,11 +82,7 @@ inline constexpr std::uint32_t IndexMagic = 1923;   // start of each real index
 inline constexpr std::size_t TdefAutoNumberFlagOffset = 0x18;
 inline constexpr std::size_t IndexColumnSlots = 10;
 inline constexpr std::uint8_t IndexAscending = 0x01;
-inline constexpr std::uint8_t IndexFlagUnique = 0x01;
-inline constexpr std::uint8_t IndexFlagIgnoreNulls = 0x02;
-inline constexpr std::uint8_t IndexFlagRequired = 0x08;
-inline constexpr std::uint8_t IndexFlagAlways = 0x80;
-inline constexpr std::uint8_t IndexTypePrimary = 0x01;
+inline constexpr std::uint8_t IndexFlagAlways = 0x80;  // beside the IndexFlag* of Catalog.h
 inline constexpr std::uint8_t IndexCascadeNone = 0x04;
 inline constexpr std::uint16_t TextColumnBytesPerChar = 2;
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <stdexcept>
 
 namespace zorvane::jet::writer {
@@ -45,10 +46,9 @@ Bytes encodeRow(const RowImage& row) {
     }
     const std::size_t maskStart = out.size();
     out.resize(maskStart + (row.columnCount + 7) / 8, 0);
-    for (std::size_t c = 0; c < row.present.size() && c < row.columnCount; ++c) {
+    for (std::size_t c = 0; c < row.present.size() && c < row.columnCount; ++c)
         if (row.present[c])
             setBit(out.data() + maskStart, c, true);
-    }
     return out;
 }
 
@@ -69,17 +69,22 @@ void RowBuild::setText(const Column& c, std::size_t column, const std::u16string
 
 std::vector<bool> RowBuild::longValuesOut(std::size_t limit, std::size_t& size) const {
     size = encodedSize(image);
-    std::vector<std::size_t> lengths;
-    for (const Long& l : longs)
-        lengths.push_back(l.data.size());
-    return jet::longValuesOut(lengths, limit, size);
+    std::vector<std::size_t> order(longs.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    auto length = [&](std::size_t k) { return longs[k].data.size(); };
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t x, std::size_t y) { return length(x) > length(y); });
+    std::vector<bool> out(longs.size(), false);
+    for (std::size_t i = 0; i < order.size() && size > limit && length(order[i]) > 0; ++i) {
+        out[order[i]] = true;
+        size -= length(order[i]);
+    }
+    return out;
 }
 
 Bytes RowBuild::encode(const std::vector<bool>& out, const std::function<Bytes(const Long&)>& store) {
-    for (std::size_t k = 0; k < longs.size(); ++k) {
+    for (std::size_t k = 0; k < longs.size(); ++k)
         if (out[k])
             image.varValues[longs[k].var] = store(longs[k]);
-    }
     return encodeRow(image);
 }
 
@@ -89,9 +94,8 @@ Bytes RowBuild::encode(const std::vector<bool>& out, const std::function<Bytes(c
 Bytes indexEntry(const Bytes& key, std::uint32_t page, std::uint8_t row) {
     Bytes out = key;
     // The row's page is written with its most significant byte first.
-    out.push_back(static_cast<std::uint8_t>(page >> 16));
-    out.push_back(static_cast<std::uint8_t>(page >> 8));
-    out.push_back(static_cast<std::uint8_t>(page));
+    for (const int shift : {16, 8, 0})
+        out.push_back(static_cast<std::uint8_t>(page >> shift));
     out.push_back(row);
     return out;
 }
@@ -100,10 +104,8 @@ void appendLongIndexKey(std::int32_t value, Bytes& key) {
     // Most significant byte first, sign bit flipped, so that bytes sort as numbers.
     const std::uint32_t v = static_cast<std::uint32_t>(value) ^ 0x80000000u;
     key.push_back(IndexKeyPresent);
-    key.push_back(static_cast<std::uint8_t>(v >> 24));
-    key.push_back(static_cast<std::uint8_t>(v >> 16));
-    key.push_back(static_cast<std::uint8_t>(v >> 8));
-    key.push_back(static_cast<std::uint8_t>(v));
+    for (const int shift : {24, 16, 8, 0})
+        key.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 bool buildIndexLeaf(Page& page, std::uint32_t tablePage, std::vector<Bytes> entries) {

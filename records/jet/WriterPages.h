@@ -49,7 +49,8 @@ struct RowBuild {
     // where the column allows it (a memo value up to LongValueCompressMaxChars).
     void setText(const Column& c, std::size_t column, const std::u16string& text);
     // Which long values leave the row (largest first) so that it takes at
-    // most `limit` bytes; `size` gets the row's length then.
+    // most `limit` bytes; `size` gets the row's length then (above `limit`
+    // when that cannot be).
     std::vector<bool> longValuesOut(std::size_t limit, std::size_t& size) const;
     // The row, each long value `out` marks replaced by the reference `store` gives.
     Bytes encode(const std::vector<bool>& out, const std::function<Bytes(const Long&)>& store);

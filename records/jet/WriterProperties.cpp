@@ -23,10 +23,9 @@ std::uint16_t PropertyBlob::nameIndex(const std::u16string& name) {
 }
 
 PropertyBlob::Block& PropertyBlob::block(const std::u16string& column) {
-    for (Block& b : blocks_) {
+    for (Block& b : blocks_)
         if (b.column == column)
             return b;
-    }
     blocks_.push_back({column, {}});
     return blocks_.back();
 }
@@ -48,9 +47,8 @@ std::vector<std::uint8_t> PropertyBlob::bytes() const {
     std::vector<std::uint8_t> out(PropertyMagic, PropertyMagic + 4);
 
     std::vector<std::uint8_t> names;
-    for (const std::u16string& n : names_) {
+    for (const std::u16string& n : names_)
         appendName(names, n);
-    }
     append32(out, static_cast<std::uint32_t>(6 + names.size()));
     append16(out, PropertyChunkNames);
     out.insert(out.end(), names.begin(), names.end());

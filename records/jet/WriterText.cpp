@@ -162,10 +162,6 @@ bool parseDateTime(const std::string& s, double& value) {
     return true;
 }
 
-} // namespace
-
-namespace {
-
 // An unsigned integer of `Bytes` bytes, to store a value's bits.
 template <std::size_t Bytes>
 using Bits = std::conditional_t<Bytes == 1, std::uint8_t,
