@@ -83,8 +83,7 @@ inline void verifyCrashes(const QString& program, const QStringList& command, co
             QVERIFY2(settled.status == 0, qPrintable(where + ": " + settled.err + settled.out));
             QVERIFY2(!liveJournal(path), qPrintable(where));
             const QByteArray now = bytesOf(path);
-            QVERIFY2(now == (whole ? after : before) || (tear && now == after),
-                     qPrintable(where + ": " + sideOf(now, before, after)));
+            QVERIFY2(now == (whole || (tear && now == after) ? after : before), qPrintable(where + ": " + sideOf(now, before, after)));
         }
     }
 }

@@ -1,7 +1,6 @@
 // zorvane-db-faults: zorvane-db for the tests, with the fault points and the
 // busy timeout of tests/faults/FaultFileSystem.h taken from the environment,
-// and ZORVANE_INDEX_PAGE_ROOM as IndexWriter::setPageRoomForTests (small
-// index pages, so that a few hundred records make a deep tree).
+// and ZORVANE_INDEX_PAGE_ROOM as IndexWriter::setPageRoomForTests.
 #include "records/jet/IndexWriter.h"
 #include "tests/faults/FaultFileSystem.h"
 #include "tools/Commands.h"
