@@ -10,12 +10,13 @@
 // is split in two halves by bytes (or, when the new entry is the last of
 // the whole level, only that entry goes to the new page, so that rows added
 // in key order fill their pages); the new page is taken from the database's
-// page map and marked in the index's usage map, and the parent gains an
+// page map (a free page first, PageSet.h) and marked in the index's usage map, and the parent gains an
 // entry, splitting in turn. The root keeps its page number: its contents
 // move to two new pages and it becomes a node over them. A page that loses
 // its last entry (the root aside) leaves the tree: its neighbours are linked
 // past it, its parent drops it, and it is cleared in the index's usage map
-// and marked free in the page map. Every page written shares the longest
+// and marked free in the page map, for the next new page of any table to
+// take, in this command or a later one. Every page written shares the longest
 // prefix its keys have in common.
 
 #include "records/jet/Catalog.h"

@@ -14,7 +14,8 @@ namespace {
 constexpr std::uint32_t GlobalMap = GlobalUsageMapPage << 8;  // page 1, row 0
 } // namespace
 
-PageSet::PageSet(PageFile& file, std::string what) : file_(file), what_(std::move(what)) {}
+PageSet::PageSet(PageFile& file, std::string what)
+    : file_(file), what_(std::move(what)), freeFrom_(CatalogTableDefPage + 1) {}
 
 void PageSet::damaged(const std::string& reason) const { file_.fail(what_ + " is damaged: " + reason); }
 
@@ -64,8 +65,25 @@ std::uint32_t PageSet::appendMarked() {
     return number;
 }
 
-std::uint32_t PageSet::newDataPage(std::uint32_t owner) {
-    const std::uint32_t number = appendMarked();
+// The lowest page in the file past `after` that the page map marks free (it
+// reaches no page below its first, nor, as a reference map, those of an entry
+// without a usage-map page), or else a new one at the end.
+std::uint32_t PageSet::take(std::uint32_t after) {
+    const UsageMap global = map(GlobalMap);
+    const std::uint32_t from = std::max(freeFrom_, after + 1);
+    std::uint32_t page = from;
+    while (page < file_.pageCount() && !global.has(page))
+        ++page;
+    if (from == freeFrom_)
+        freeFrom_ = std::min(page + 1, file_.pageCount());
+    if (page == file_.pageCount())
+        return appendMarked();
+    markInUse(page);
+    return page;
+}
+
+std::uint32_t PageSet::newDataPage(std::uint32_t owner, std::uint32_t after) {
+    const std::uint32_t number = take(after);
     pages_[number] = SlottedPage(owner);
     return number;
 }
@@ -101,8 +119,10 @@ void PageSet::markInUse(std::uint32_t page) {
 
 void PageSet::freePage(std::uint32_t page) {
     const UsageMap global = map(GlobalMap);
-    if (global.covers(page))
-        global.set(global.reference() ? nullptr : changeRow(GlobalMap).data.data(), page, true);
+    if (!global.covers(page))
+        return;
+    global.set(global.reference() ? nullptr : changeRow(GlobalMap).data.data(), page, true);
+    freeFrom_ = std::min(freeFrom_, page);
 }
 
 void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
@@ -120,7 +140,7 @@ void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
         const std::size_t e = page / UsageMapPagePages;
         if (e >= current.entries())
             refuse("the table has grown past what its page usage map can describe");
-        const std::uint32_t number = appendMarked();
+        const std::uint32_t number = take(0);
         setBit(UsageMap::initPage(file_.writablePage(number, what_.c_str())), page % UsageMapPagePages, true);
         put32(changeRow(pointer).data.data() + 1 + 4 * e, number);
         return;
@@ -132,7 +152,7 @@ void PageSet::setMapBit(std::uint32_t pointer, std::uint32_t page, bool on) {
     marked.insert(std::upper_bound(marked.begin(), marked.end(), page), page);
     const std::size_t size = std::max(row(pointer).data.size(), writer::UsageMapRowSize);
     Bytes rebuilt = UsageMap::build(marked, size, [&](std::uint32_t& number) {
-        number = appendMarked();
+        number = take(0);
         return file_.writablePage(number, what_.c_str());
     });
     if (rebuilt.empty())

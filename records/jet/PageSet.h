@@ -7,6 +7,13 @@
 // Every page goes through one PageSet for the whole command, so a page that
 // several steps change (a usage-map row and the rows beside it, a table's
 // last page) is read once and written once, when the command is flushed.
+// (One PageSet per command: it alone knows which pages it took.)
+//
+// New pages: as Access does, a page the database's page map marks free is
+// free to take, the lowest first; the file grows only when none is. A free
+// page keeps whatever bytes it had, so its taker writes it whole, through the
+// command (the journal saves the old bytes first). A page freed in the
+// command may be taken again in it.
 
 #include "records/jet/DataPage.h"
 #include "records/jet/PageFile.h"
@@ -40,11 +47,12 @@ public:
     Slot& changeRow(std::uint32_t pointer);
 
     // A new, empty data page owned by `owner` (a table definition page or the
-    // long-value word), marked in use in the database-wide page map.
-    std::uint32_t newDataPage(std::uint32_t owner);
-    // A new page at the end of the file, marked in use in the page map; its
-    // bytes are the caller's to write (index pages).
-    std::uint32_t newPage() { return appendMarked(); }
+    // long-value word), marked in use in the database-wide page map: a free
+    // page past `after`, or one at the end of the file.
+    std::uint32_t newDataPage(std::uint32_t owner, std::uint32_t after = 0);
+    // A new page, free or at the end of the file, marked in use in the page
+    // map; its bytes are the caller's to write whole (index pages).
+    std::uint32_t newPage() { return take(0); }
     // Marks `page` free in the database-wide page map (where it reaches it).
     void freePage(std::uint32_t page);
 
@@ -60,12 +68,14 @@ public:
 
 private:
     SlottedPage& load(std::uint32_t number);
+    std::uint32_t take(std::uint32_t after);
     std::uint32_t appendMarked();
     void markInUse(std::uint32_t page);
 
     PageFile& file_;
     std::string what_;
     std::map<std::uint32_t, SlottedPage> pages_;
+    std::uint32_t freeFrom_;  // no page below it is free (the header and the first pages never are)
 };
 
 } // namespace zorvane::jet

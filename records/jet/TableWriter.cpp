@@ -324,7 +324,7 @@ struct TableWriter::Impl {
     RowPlace placeAtEnd(Bytes row, std::uint16_t flags) {
         std::uint32_t target = lastDataPage();
         if (target == 0 || !pages.read(target).fitsNewRow(row.size())) {
-            target = pages.newDataPage(def.page);
+            target = pages.newDataPage(def.page, target);  // past the last, so the row comes last
             pages.setMapBit(def.usedPages, target, true);
         }
         const std::uint8_t slot = pages.change(target).append(flags, std::move(row));

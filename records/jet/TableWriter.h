@@ -7,7 +7,8 @@
 //
 // Where rows go:
 //  - A new row goes after every row of the table: into the room left on the
-//    table's last data page, or onto a new page at the end of the file.
+//    table's last data page, or onto a new page: a free one past it (see
+//    PageSet.h), or one at the end of the file.
 //  - A rewritten row stays in its slot when the page has room for it (memo
 //    values move out of the row onto long-value pages first, if that is what
 //    it takes). Otherwise it moves to the end, as a new row would, flagged as
@@ -17,7 +18,8 @@
 //  - A deleted row's slot is flagged deleted and its bytes go back to the
 //    page, whose other rows close up (as Access does it); the slot itself
 //    stays, so row pointers to later slots stay valid. Long values of the row
-//    are deleted with it. Pages are never given back to the file.
+//    are deleted with it. Data pages are never given back to the file (index
+//    pages that empty are: records/jet/IndexWriter.h).
 //
 // All changes go into the file's current command (PageFile::begin()); the
 // caller commits, or rolls back on an Error. Indexes and fields the engine

@@ -3,7 +3,10 @@
 // verifyCrashes), then checked; a full disk leaves the file as it was.
 #include "records/jet/CreateDatabase.h"
 #include "records/jet/Database.h"
+#include "records/jet/IndexTree.h"
+#include "records/jet/IndexWriter.h"
 #include "records/jet/PageFile.h"
+#include "records/jet/TableWriter.h"
 #include "tests/durability/DurabilityTestSupport.h"
 
 using namespace zorvane::tests;
@@ -137,6 +140,46 @@ private slots:
         const ProcessResult check = runProcess(Tool, {"check", path});
         QVERIFY2(check.status == 0, check.out.constData());
         verifyCrashes(Tool, command, names, {"check", path}, path, before, after);
+    }
+
+    // A three-level index (pages made small here and, through the environment,
+    // in the tool): an add that splits a leaf and the node above it, a delete
+    // that empties the new leaf (freed), and an add that splits the leaf before
+    // it into the freed page (the file does not grow), each killed at every point.
+    void indexNodeSplitAndReuseKilledAtEveryPoint() {
+        namespace jet = zorvane::jet;
+        const QString path = dir_.filePath("deep.mdb");
+        const jet::NewTable table{"Deep", {{"ID", jet::format::TypeLong, 255, true}, {"Label"}}, {{"PrimaryKey", {0}, true}}};
+        jet::createDatabase(path.toStdString(), {{table, {}}});
+        qputenv("ZORVANE_INDEX_PAGE_ROOM", "60");
+        jet::IndexWriter::setPageRoomForTests(60);
+        int rows = 0;
+        for (;; ++rows) {  // one command a record, up to the add that splits a leaf and a node (not the root leaf)
+            jet::Database db(path.toStdString(), jet::PageFile::Mode::ReadWrite);
+            const jet::TableDef def = db.openTable("Deep")->def();
+            const std::size_t pages = jet::readIndexTree(db.file(), def, 0).pages.size();
+            db.file().begin();
+            jet::TableWriter w(db.file(), def);
+            w.insert({{1, u"y"}});
+            w.finish();
+            if (pages > 1 && jet::readIndexTree(db.file(), def, 0).pages.size() == pages + 2)
+                break;  // that command is dropped
+            db.file().commit();
+        }
+        jet::IndexWriter::setPageRoomForTests(0);
+        const QStringList add{"add", path, "Deep", "Label=y"}, remove{"delete", path, "Deep", QString::number(rows)};
+        const qsizetype growth[] = {2, 0, 0};  // pages
+        for (int step = 0; step < 3; ++step) {
+            const QStringList& command = step == 1 ? remove : add;
+            const QByteArray before = bytesOf(path);
+            const QStringList names = pointsOf(Tool, command, dir_.filePath("points.log"));
+            const QByteArray after = bytesOf(path);
+            QCOMPARE(after.size(), before.size() + growth[step] * qsizetype(PageSize));
+            QCOMPARE(runProcess(Tool, {"check", path}).status, 0);
+            verifyCrashes(Tool, command, names, {"check", path}, path, before, after);
+            restore(path, after);
+        }
+        qunsetenv("ZORVANE_INDEX_PAGE_ROOM");
     }
 
     // A full disk at the command's first write gives a clear error and leaves
