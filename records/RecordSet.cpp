@@ -20,7 +20,8 @@ std::optional<QString> Field::Value() const {
     const std::u16string* value = set_->value(column_);
     if (!value)
         return std::nullopt;
-    return QString::fromStdU16String(*value);
+    // As the units are: QString::fromStdU16String would drop a leading BOM.
+    return QString(reinterpret_cast<const QChar*>(value->data()), static_cast<qsizetype>(value->size()));
 }
 
 void Field::setValue(const QString& text) { set_->setValue(column_, text.toStdU16String()); }
