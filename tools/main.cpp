@@ -26,6 +26,7 @@ int runInFull(std::string_view name, const Arguments&, int, char** argv) {
     const fs::path folder = error ? fs::path(".") : self.parent_path();
     const fs::path places[] = {folder, (folder / ZORVANE_DB_FULL_FROM_BIN).lexically_normal()};
     int failure = ENOENT;
+    char* const given = argv[0];
     for (const fs::path& place : places) {
         const std::string program = (place / "zorvane-db-full").string();
         argv[0] = const_cast<char*>(program.c_str());
@@ -33,6 +34,7 @@ int runInFull(std::string_view name, const Arguments&, int, char** argv) {
         if (errno != ENOENT)
             failure = errno;
     }
+    argv[0] = given;
     throw zorvane::jet::Error(std::string(name) + " is run by zorvane-db-full, which could not be " +
                               "started from " + places[0].string() + " or " + places[1].string() +
                               " (" + std::strerror(failure) + ").");
