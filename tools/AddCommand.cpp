@@ -4,16 +4,16 @@
 // Requery to list the new record; nothing reads the set here afterwards.)
 #include "tools/Commands.h"
 
-#include "records/RecordSet.h"
+#include "records/RecordCursor.h"
 
 namespace zorvane::tools {
 
-int runAdd(const QStringList& arguments) {
+int runAdd(const Arguments& arguments) {
     if (arguments.size() < 3)
         throw UsageError("add needs a database file, a table and at least one FIELD=VALUE");
-    records::RecordSet set(arguments[0], arguments[1], true);
+    records::RecordCursor set(arguments[0], arguments[1], true);
     set.AddNew();
-    setFields(set, arguments.mid(2));
+    setFields(set, arguments, 2);
     set.Update();
     return 0;
 }

@@ -6,16 +6,15 @@
 #include "records/jet/PageFile.h"
 #include "records/jet/DatabaseCheck.h"
 
-#include <QFile>
-
 #include <numeric>
+#include <string>
 
 namespace zorvane::tools {
 
-int runCheck(const QStringList& arguments) {
+int runCheck(const Arguments& arguments) {
     if (arguments.size() != 1)
         throw UsageError("check needs exactly one database file");
-    const std::string path = QFile::encodeName(arguments[0]).toStdString();
+    const std::string& path = arguments[0];
     std::vector<std::string> problems;
     std::uint32_t pages = 0;
     jet::readWhileBusy(path, [&] {
@@ -27,17 +26,16 @@ int runCheck(const QStringList& arguments) {
         problems = jet::checkDatabase(file);
         pages = file.pageCount();
     });
-    QByteArray out;
+    std::string out;
     for (std::string line : problems) {
         for (char& c : line)
             if (c == '\n' || c == '\r')
                 c = ' ';
-        out.append(line.data(), static_cast<qsizetype>(line.size()));
-        out.append('\n');
+        out += line;
+        out += '\n';
     }
     if (problems.empty())
-        out.append(QByteArray::fromStdString(path + ": the structure is consistent (" +
-                                             std::to_string(pages) + " pages).\n"));
+        out += path + ": the structure is consistent (" + std::to_string(pages) + " pages).\n";
     writeOut(out);
     return problems.empty() ? 0 : 1;
 }

@@ -2,15 +2,15 @@
 // the lookup window does: MoveFirst, Move N, Delete, Requery.
 #include "tools/Commands.h"
 
-#include "records/RecordSet.h"
+#include "records/RecordCursor.h"
 
 namespace zorvane::tools {
 
-int runDelete(const QStringList& arguments) {
+int runDelete(const Arguments& arguments) {
     if (arguments.size() != 3)
         throw UsageError("delete needs a database file, a table and a record number");
-    const qint32 n = recordNumber(arguments[2]);
-    records::RecordSet set(arguments[0], arguments[1], true);
+    const std::int32_t n = recordNumber(arguments[2]);
+    records::RecordCursor set(arguments[0], arguments[1], true);
     set.MoveFirst();
     set.Move(n);
     set.Delete();

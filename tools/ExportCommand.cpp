@@ -5,59 +5,56 @@
 // empty text stay apart.
 #include "tools/Commands.h"
 
-#include "records/RecordSet.h"
+#include "records/RecordCursor.h"
 #include "records/jet/PageFile.h"
+#include "records/jet/ValueText.h"
 
-#include <QFile>
+#include <string>
 
 namespace zorvane::tools {
 
-void appendCsvField(QByteArray& out, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    const bool quote = bytes.isEmpty() || bytes.contains(',') || bytes.contains('"') ||
-                       bytes.contains('\r') || bytes.contains('\n');
+void appendCsvField(std::string& out, std::string_view text) {
+    const bool quote = text.empty() || text.find_first_of(",\"\r\n") != std::string_view::npos;
     if (!quote) {
-        out.append(bytes);
+        out += text;
         return;
     }
-    out.append('"');
-    for (const char c : bytes) {
+    out += '"';
+    for (const char c : text) {
         if (c == '"')
-            out.append('"');
-        out.append(c);
+            out += '"';
+        out += c;
     }
-    out.append('"');
+    out += '"';
 }
 
-int runExport(const QStringList& arguments) {
+int runExport(const Arguments& arguments) {
     if (arguments.size() != 2)
         throw UsageError("export needs a database file and a table name");
     // The whole table is read before anything is written, so another
     // program's command meanwhile means reading it again, not a torn output.
-    QByteArray out;
-    const std::string path = QFile::encodeName(arguments[0]).toStdString();
+    std::string out;
+    const std::string& path = arguments[0];
     jet::readWhileBusy(path, [&] {
         out.clear();
-        records::RecordSet set(arguments[0], arguments[1]);
+        records::RecordCursor set(path, arguments[1]);
         // The header comes from the set's own fields, so the names keep the
         // table's spelling and order.
-        QStringList names = set.FieldNames();
-        std::vector<records::Field> fields;
-        for (qsizetype i = 0; i < names.size(); ++i) {
+        const std::vector<std::string>& names = set.columnNames();
+        for (std::size_t i = 0; i < names.size(); ++i) {
             if (i)
-                out.append(',');
+                out += ',';
             appendCsvField(out, names[i]);
-            fields.push_back(set.Fields(names[i]));
         }
-        out.append("\r\n");
+        out += "\r\n";
         while (!set.Eof()) {
-            for (std::size_t i = 0; i < fields.size(); ++i) {
+            for (std::size_t i = 0; i < names.size(); ++i) {
                 if (i)
-                    out.append(',');
-                if (const auto value = fields[i].Value())
-                    appendCsvField(out, *value);
+                    out += ',';
+                if (const std::u16string* value = set.value(i))
+                    appendCsvField(out, jet::toUtf8(*value));
             }
-            out.append("\r\n");
+            out += "\r\n";
             set.MoveNext();
         }
     });

@@ -1,7 +1,7 @@
 #include "tools/ImportCommand.h"
 
 #include "records/jet/Error.h"
-#include "tools/Commands.h"
+#include "tools/QtCommands.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -111,7 +111,7 @@ int runImport(const QStringList& arguments) {
         throw jet::Error(args.from.toStdString() +
                          ": the listing holds no records, so no database was written.");
     // Table "oui" and the listing as imported start out the same.
-    records::createVendorDatabase(args.out, records, args.force, givenPassword(), &records);
+    records::createVendorDatabase(args.out, records, args.force, givenPasswordText(), &records);
     // The database stands; a summary that cannot be written still fails the
     // run, saying the file was made.
     try {

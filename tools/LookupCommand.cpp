@@ -11,8 +11,9 @@
 // answered.
 #include "tools/Commands.h"
 
-#include "records/RecordSet.h"
+#include "records/RecordCursor.h"
 #include "records/jet/Error.h"
+#include "records/jet/ValueText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -118,14 +119,22 @@ Item readItem(std::string_view text) {
     return {{}, {}, text.find_first_not_of(" \t\r\v\f") == std::string_view::npos};
 }
 
+// White space as Unicode has it: the control characters TAB to CR, NEL, and
+// the space, line and paragraph separators.
+bool isSpace(char16_t c) {
+    return (c >= 9 && c <= 13) || c == 32 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+           c == 0x3000;
+}
+
 // The digits of a stored Code, when it is one of 6, 7 or 9 hex digits between
 // any '-', ':', '.' and spaces; other codes match nothing.
-std::optional<Digits> codeDigits(const QString& code) {
+std::optional<Digits> codeDigits(const std::u16string& code) {
     Digits d;
-    for (const QChar c : code) {
-        if (c == u'-' || c == u':' || c == u'.' || c.isSpace())
+    for (const char16_t c : code) {
+        if (c == u'-' || c == u':' || c == u'.' || isSpace(c))
             continue;
-        const int v = c.unicode() < 128 ? hexValue(char(c.unicode())) : -1;
+        const int v = c < 128 ? hexValue(char(c)) : -1;
         if (v < 0 || d.count == 9)
             return std::nullopt;
         d.value = d.value << 4 | std::uint64_t(v), ++d.count;
@@ -225,11 +234,9 @@ void appendJson(std::string& out, std::string_view text) {
 // The matched record's part of an answer, written once per record in the
 // output's form: CSV "code,vendor,postal,block", JSON the four members, text
 // "vendor  (block code)".
-std::string renderMatch(Format format, const QString& code, const std::optional<QString>& vendor,
-                        const std::optional<QString>& address, int length) {
-    const std::string codeText = code.toStdString(), vendorText = vendor.value_or(QString()).toStdString();
+std::string renderMatch(Format format, const std::string& codeText, const std::string& vendorText,
+                        std::string postal, int length) {
     // The postal address: the lines of Address joined by ", ".
-    std::string postal = address.value_or(QString()).toStdString();
     for (std::size_t at = 0; (at = postal.find_first_of("\r\n", at)) != std::string::npos; at += 2)
         postal.replace(at, postal.compare(at, 2, "\r\n") == 0 ? 2 : 1, ", ");
     if (format == Format::Text)
@@ -265,31 +272,29 @@ std::string readInput() {
 
 } // namespace
 
-int runLookup(const QStringList& arguments) {
+int runLookup(const Arguments& arguments) {
     Format format = Format::Text;
-    QStringList rest;
-    for (const QString& a : arguments) {
-        if (!a.startsWith(QLatin1String("--"))) {
-            rest << a;
+    Arguments rest;
+    for (const std::string& a : arguments) {
+        if (!a.starts_with("--")) {
+            rest.push_back(a);
             continue;
         }
-        if (a != QLatin1String("--csv") && a != QLatin1String("--json"))
-            throw UsageError("unknown option \"" + a.toStdString() + "\"");
+        if (a != "--csv" && a != "--json")
+            throw UsageError("unknown option \"" + a + "\"");
         if (format != Format::Text)
             throw UsageError("--csv and --json go alone, once");
-        format = a == QLatin1String("--csv") ? Format::Csv : Format::Json;
+        format = a == "--csv" ? Format::Csv : Format::Json;
     }
-    if (rest.isEmpty())
+    if (rest.empty())
         throw UsageError("lookup needs a database file");
-    records::RecordSet set(rest.takeFirst(), QStringLiteral("oui"));
+    records::RecordCursor set(rest.front(), "oui");
+    rest.erase(rest.begin());
 
     // The items: the arguments, or the lines of standard input.
-    const bool fromArguments = !rest.isEmpty();
-    std::vector<std::string> argumentTexts;
+    const bool fromArguments = !rest.empty();
     std::vector<Item> items;
-    for (const QString& a : rest)
-        argumentTexts.push_back(a.toStdString());
-    for (const std::string& text : argumentTexts)
+    for (const std::string& text : rest)
         items.push_back(readItem(text));
     const std::string input = fromArguments ? std::string() : readInput();
     for (std::size_t at = 0; at < input.size();) {
@@ -309,16 +314,22 @@ int runLookup(const QStringList& arguments) {
     // One walk: the first record of each usable code.
     const std::size_t recordCount = std::size_t(set.RecordCount());
     Answers matches(wantAll ? recordCount : std::min(recordCount, wanted.size()));
-    records::Field code = set.Fields(QStringLiteral("Code")), vendor = set.Fields(QStringLiteral("Vendor")),
-                   address = set.Fields(QStringLiteral("Address"));
+    const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"), address = set.column(u"Address");
+    // A value read stands until the next read; null reads as empty text.
+    const auto text = [&set](std::size_t column) {
+        const std::u16string* value = set.value(column);
+        return value ? jet::toUtf8(*value) : std::string();
+    };
     for (; !set.Eof(); set.MoveNext()) {
-        const std::optional<QString> text = code.Value();
-        const std::optional<Digits> digits = text ? codeDigits(*text) : std::nullopt;
+        const std::u16string* codeValue = set.value(code);
+        const std::optional<Digits> digits = codeValue ? codeDigits(*codeValue) : std::nullopt;
         if (!digits)
             continue;
         const std::uint64_t key = prefixKey(*digits, digits->count);
-        if ((wantAll || wanted.count(key)) && !matches.find(key))
-            matches.add(key, renderMatch(format, *text, vendor.Value(), address.Value(), digits->count));
+        if ((wantAll || wanted.count(key)) && !matches.find(key)) {
+            const std::string codeText = jet::toUtf8(*codeValue), vendorText = text(vendor);
+            matches.add(key, renderMatch(format, codeText, vendorText, text(address), digits->count));
+        }
     }
 
     std::string out;
@@ -375,11 +386,11 @@ int runLookup(const QStringList& arguments) {
             break;
         }
         if (out.size() > (1 << 16)) {
-            writeOut(QByteArray::fromRawData(out.data(), qsizetype(out.size())));
+            writeOut(out);
             out.clear();
         }
     }
-    writeOut(QByteArray::fromRawData(out.data(), qsizetype(out.size())));
+    writeOut(out);
     return status;
 }
 

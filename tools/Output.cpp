@@ -1,9 +1,7 @@
-// Standard output of zorvane-db: every write checked; the password given.
+// Standard output of zorvane-db: every write checked.
 #include "tools/Commands.h"
 
 #include "records/jet/Error.h"
-
-#include <QByteArray>
 
 #include <cerrno>
 #include <cstdio>
@@ -19,15 +17,9 @@ namespace {
 }
 } // namespace
 
-QString& givenPassword() {
-    static QString password;
-    return password;
-}
-
-void writeOut(const QByteArray& bytes) {
+void writeOut(std::string_view bytes) {
     errno = 0;
-    if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
-        static_cast<std::size_t>(bytes.size()))
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size())
         outputFailed(errno);
 }
 

@@ -23,7 +23,7 @@
 // all or nothing); with --changes, every change and kept difference goes to
 // a CSV file ("change,code,field,before,after"): for a conflict "before" is
 // the user's value, which stays, and "after" the new listing's.
-#include "tools/Commands.h"
+#include "tools/QtCommands.h"
 #include "tools/ImportCommand.h"
 
 #include "records/VendorDatabase.h"

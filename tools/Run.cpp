@@ -1,31 +1,32 @@
 // zorvane-db's commands by name, its options and its error lines.
 #include "tools/Commands.h"
-#include "tools/ImportCommand.h"
 
 #include "records/jet/Catalog.h"
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
+#include "records/jet/ValueText.h"
 
-#include <QByteArray>
-#include <QString>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <iterator>
 #include <string>
 
 namespace zorvane::tools {
 namespace {
 
+struct Command {
+    const char* name;
+    const char* arguments;  // for the usage line, e.g. "FILE TABLE"
+    const char* summary;
+    int (*run)(const Arguments& arguments);  // none: one of those that need Qt
+};
+
 // One line per command; a new command is one more line here.
 const Command commands[] = {
     {"tables", "FILE", "list the user tables, one name a line", runTables},
     {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
-    {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", runImport},
+    {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
     {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv]",
-     "bring the vendor database up to date with the IEEE listing, keeping the user's changes", runRefresh},
+     "bring the vendor database up to date with the IEEE listing, keeping the user's changes", nullptr},
     {"add", "FILE TABLE FIELD=VALUE...", "add a record after every other, the fields given set", runAdd},
     {"update", "FILE TABLE N FIELD=VALUE...", "change fields of record N (0 = the first)", runUpdate},
     {"delete", "FILE TABLE N", "delete record N (0 = the first)", runDelete},
@@ -48,48 +49,52 @@ void printError(std::string message) {
     std::fprintf(stderr, "zorvane-db: %s\n", message.c_str());
 }
 
+std::string& password() {
+    static std::string given;
+    return given;
+}
+
 } // namespace
 
-int run(int argc, char** argv) {
+const std::string& givenPassword() { return password(); }
+
+int dispatch(int argc, char** argv, OtherCommand other) {
     // Each command lasts a moment: a writer reads its pages from a mapping.
     jet::PageFile::setMapWhenWriting(true);
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    Arguments arguments(argv + 1, argv + argc);
     // --password PW (or --password=PW), before or after the command: the
     // database password, for opening a protected file (and for import, the
     // password the new file gets).
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString password;
-        if (arguments[i] == QLatin1String("--password") && i + 1 < arguments.size()) {
-            password = arguments[i + 1];
-            arguments.remove(i, 2);
-        } else if (arguments[i].startsWith(QLatin1String("--password="))) {
-            password = arguments[i].mid(11);
-            arguments.remove(i);
+    for (std::size_t i = 0; i < arguments.size();) {
+        const auto at = arguments.begin() + static_cast<std::ptrdiff_t>(i);
+        if (arguments[i] == "--password" && i + 1 < arguments.size()) {
+            password() = arguments[i + 1];
+            arguments.erase(at, at + 2);
+        } else if (arguments[i].starts_with("--password=")) {
+            password() = arguments[i].substr(11);
+            arguments.erase(at);
         } else {
+            ++i;
             continue;
         }
-        givenPassword() = password;
-        zorvane::jet::setGivenPassword(password.toStdU16String());
-        --i;
+        jet::setGivenPassword(jet::fromUtf8(password()));
     }
-    if (arguments.isEmpty()) {
+    if (arguments.empty()) {
         printUsage(stderr);
         return 1;
     }
-    const QString name = arguments.takeFirst();
-    if (name == QLatin1String("help") || name == QLatin1String("--help") ||
-        name == QLatin1String("-h")) {
+    const std::string name = arguments.front();
+    arguments.erase(arguments.begin());
+    if (name == "help" || name == "--help" || name == "-h") {
         printUsage(stdout);
         return 0;
     }
-    zorvane::jet::setNoticeHandler([](const std::string& line) { printError(line); });
+    jet::setNoticeHandler([](const std::string& line) { printError(line); });
     for (const Command& command : commands) {
-        if (name != QLatin1String(command.name))
+        if (name != command.name)
             continue;
         try {
-            const int status = command.run(arguments);
+            const int status = command.run ? command.run(arguments) : other(name, arguments, argc, argv);
             flushOut();
             return status;
         } catch (const UsageError& e) {
@@ -102,7 +107,7 @@ int run(int argc, char** argv) {
         }
         return 1;
     }
-    printError("there is no command \"" + name.toStdString() + "\" (try zorvane-db help)");
+    printError("there is no command \"" + name + "\" (try zorvane-db help)");
     return 1;
 }
 

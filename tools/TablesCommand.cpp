@@ -3,21 +3,21 @@
 
 #include "records/jet/Database.h"
 
-#include <QFile>
+#include <string>
 
 namespace zorvane::tools {
 
-int runTables(const QStringList& arguments) {
+int runTables(const Arguments& arguments) {
     if (arguments.size() != 1)
         throw UsageError("tables needs exactly one database file");
-    const std::string path = QFile::encodeName(arguments[0]).toStdString();
-    QByteArray out;
+    const std::string& path = arguments[0];
+    std::string out;
     jet::readWhileBusy(path, [&] {
         jet::Database database(path);
         out.clear();
         for (const auto& table : database.tables()) {
-            out.append(table.name.data(), static_cast<qsizetype>(table.name.size()));
-            out.append('\n');
+            out += table.name;
+            out += '\n';
         }
     });
     writeOut(out);

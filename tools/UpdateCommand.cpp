@@ -3,38 +3,44 @@
 // the fields in the order given, Update.
 #include "tools/Commands.h"
 
-#include "records/RecordSet.h"
+#include "records/RecordCursor.h"
+#include "records/jet/ValueText.h"
+
+#include <charconv>
 
 namespace zorvane::tools {
 
-qint32 recordNumber(const QString& text) {
-    bool ok = false;
-    const qint32 n = text.toInt(&ok);
-    if (!ok || n < 0 || text.trimmed() != text || text.startsWith(QLatin1Char('+')))
-        throw UsageError("the record number \"" + text.toStdString() +
-                         "\" is not a whole number of 0 or more");
+std::int32_t recordNumber(const std::string& text) {
+    // Digits, perhaps after a minus sign (so "-0" is 0); nothing around them.
+    std::int32_t n = -1;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, n);
+    if (error != std::errc() || stop != end || n < 0)
+        throw UsageError("the record number \"" + text + "\" is not a whole number of 0 or more");
     return n;
 }
 
-void setFields(records::RecordSet& set, const QStringList& assignments) {
-    for (const QString& assignment : assignments) {
-        const qsizetype equals = assignment.indexOf(QLatin1Char('='));
-        if (equals <= 0)
-            throw UsageError("\"" + assignment.toStdString() + "\" is not FIELD=VALUE");
-        set.Fields(assignment.left(equals)).setValue(assignment.mid(equals + 1));
+void setFields(records::RecordCursor& set, const Arguments& assignments, std::size_t first) {
+    for (std::size_t i = first; i < assignments.size(); ++i) {
+        const std::string& assignment = assignments[i];
+        const std::size_t equals = assignment.find('=');
+        if (equals == 0 || equals == std::string::npos)
+            throw UsageError("\"" + assignment + "\" is not FIELD=VALUE");
+        set.setValue(set.column(jet::fromUtf8(assignment.substr(0, equals))),
+                     jet::fromUtf8(assignment.substr(equals + 1)));
     }
 }
 
-int runUpdate(const QStringList& arguments) {
+int runUpdate(const Arguments& arguments) {
     if (arguments.size() < 4)
         throw UsageError("update needs a database file, a table, a record number and at least "
                          "one FIELD=VALUE");
-    const qint32 n = recordNumber(arguments[2]);
-    records::RecordSet set(arguments[0], arguments[1], true);
+    const std::int32_t n = recordNumber(arguments[2]);
+    records::RecordCursor set(arguments[0], arguments[1], true);
     set.MoveFirst();
     set.Move(n);
     set.Edit();
-    setFields(set, arguments.mid(3));
+    setFields(set, arguments, 3);
     set.Update();
     return 0;
 }

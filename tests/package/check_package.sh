@@ -11,6 +11,7 @@ done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
 expected=(/usr/bin/zorvane /usr/bin/zorvane-db /usr/bin/zorvane-listing /usr/bin/zorvane-launch
+          /usr/libexec/zorvane/zorvane-db-full
           /usr/share/man/man1/zorvane-db.1.gz /usr/share/doc/zorvane/copyright)
 for entry in zorvane zorvane-listing; do
   expected+=(/usr/share/applications/$entry.desktop /usr/share/icons/hicolor/scalable/apps/$entry.svg)
