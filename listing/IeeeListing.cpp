@@ -1,4 +1,4 @@
-#include "tools/IeeeListing.h"
+#include "listing/IeeeListing.h"
 
 #include <QByteArrayView>
 #include <QDir>
@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace zorvane::tools {
+namespace zorvane::listing {
 
 namespace {
 
@@ -437,6 +437,17 @@ ListingResult readListing(const QString& folder) {
     return result;
 }
 
+records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
+    records::VendorRecord record;
+    record.fields[0] = entry.code;
+    record.fields[1] = entry.vendor;
+    record.fields[2] = entry.addressLines.join(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < 5; ++i)
+        record.fields[static_cast<std::size_t>(3 + i)] =
+            i < entry.addressLines.size() ? cutToField(entry.addressLines[i]) : QString(QLatin1String(""));
+    return record;
+}
+
 ListingFloors replacingFloors(const std::array<int, 4>& entries) {
     ListingFloors floors;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -485,4 +496,4 @@ int registryOfCode(QStringView code) {
     }
 }
 
-} // namespace zorvane::tools
+} // namespace zorvane::listing
