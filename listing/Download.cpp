@@ -109,9 +109,13 @@ Downloader::Downloader(DownloadOptions options, QObject* parent) : QObject(paren
 }
 
 Downloader::~Downloader() {
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
+    for (QNetworkReply*& reply : replies_) {
+        if (!reply)
+            continue;
+        reply->disconnect(this);
+        if (!reply->isFinished())
+            reply->abort();
+        delete std::exchange(reply, nullptr);
     }
     temporary_.clear();
     release();
@@ -153,16 +157,24 @@ void Downloader::tryLock() {
     network_->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
     temporary_.resize(SiteFiles.size());
     index_ = 0;
+    for (int i = 0; i < int(SiteFiles.size()); ++i)
+        ask(i);
     next();
 }
 
+// Takes the answers in order, as far as they have come.
 void Downloader::next() {
     if (done_)
         return;
     if (index_ == int(SiteFiles.size()))
         return complete();
-    const SiteFile& file = SiteFiles[std::size_t(index_)];
-    QNetworkRequest request{QUrl(url())};
+    if (arrived_[std::size_t(index_)])
+        handle();
+}
+
+void Downloader::ask(int index) {
+    const SiteFile& file = SiteFiles[std::size_t(index)];
+    QNetworkRequest request{QUrl(options_.site + QLatin1Char('/') + QString::fromLatin1(file.sitePath))};
     request.setHeader(QNetworkRequest::UserAgentHeader, QString::fromLatin1(ListingUserAgent));
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setTransferTimeout(options_.stallSeconds * 1000);
@@ -174,43 +186,50 @@ void Downloader::next() {
         if (const QString modified = known.value(QStringLiteral("lastModified")).toString(); !modified.isEmpty())
             request.setRawHeader("If-Modified-Since", modified.toUtf8());
     }
-    body_.clear();
-    abortReason_.clear();
-    emit fileStarted(index_);
-    reply_ = network_->get(request);
-    connect(reply_, &QNetworkReply::readyRead, this, &Downloader::onReadyRead);
-    connect(reply_, &QNetworkReply::downloadProgress, this,
-            [this](qint64 received, qint64 total) { emit progress(index_, received, total > 0 ? total : -1); });
-    connect(reply_, &QNetworkReply::finished, this, &Downloader::onFinished);
+    emit fileStarted(index);
+    QNetworkReply* reply = network_->get(request);
+    replies_[std::size_t(index)] = reply;
+    connect(reply, &QNetworkReply::readyRead, this, [this, index] { onReadyRead(index); });
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, index](qint64 received, qint64 total) { emit progress(index, received, total > 0 ? total : -1); });
+    connect(reply, &QNetworkReply::finished, this, [this, index] {
+        arrived_[std::size_t(index)] = true;
+        if (index == index_)
+            next();
+    });
 }
 
-void Downloader::onReadyRead() {
-    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-    if (length.isValid() && length.toLongLong() > MaxListingBytes && abortReason_.isEmpty()) {
-        abortReason_ = QStringLiteral("the file is larger than %1 MiB (%2 bytes announced)")
-                           .arg(MaxListingBytes >> 20)
-                           .arg(number(length.toLongLong()));
-        reply_->abort();
+void Downloader::onReadyRead(int index) {
+    QNetworkReply* reply = replies_[std::size_t(index)];
+    QByteArray& body = bodies_[std::size_t(index)];
+    QString& abortReason = abortReasons_[std::size_t(index)];
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > MaxListingBytes && abortReason.isEmpty()) {
+        abortReason = QStringLiteral("the file is larger than %1 MiB (%2 bytes announced)")
+                          .arg(MaxListingBytes >> 20)
+                          .arg(number(length.toLongLong()));
+        reply->abort();
         return;
     }
-    body_ += reply_->readAll();
-    if (body_.size() > MaxListingBytes && abortReason_.isEmpty()) {
-        abortReason_ = QStringLiteral("the file is larger than %1 MiB").arg(MaxListingBytes >> 20);
-        reply_->abort();
+    body += reply->readAll();
+    if (body.size() > MaxListingBytes && abortReason.isEmpty()) {
+        abortReason = QStringLiteral("the file is larger than %1 MiB").arg(MaxListingBytes >> 20);
+        reply->abort();
     }
 }
 
-void Downloader::onFinished() {
-    QNetworkReply* reply = std::exchange(reply_, nullptr);
+// The answer for file index_, which has come.
+void Downloader::handle() {
+    QNetworkReply* reply = std::exchange(replies_[std::size_t(index_)], nullptr);
     reply->deleteLater();
-    if (done_)
-        return;
+    QByteArray& received = bodies_[std::size_t(index_)];
+    const QString abortReason = abortReasons_[std::size_t(index_)];
     const SiteFile& file = SiteFiles[std::size_t(index_)];
     const bool optional = file.registry < 0;
-    if (!abortReason_.isEmpty())
-        return optional ? passOver(abortReason_) : fail(url() + QStringLiteral(": ") + abortReason_);
+    if (!abortReason.isEmpty())
+        return optional ? passOver(abortReason) : fail(url() + QStringLiteral(": ") + abortReason);
     if (reply->isOpen())
-        body_ += reply->readAll();
+        received += reply->readAll();
     const QVariant statusValue = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const int status = statusValue.isValid() ? statusValue.toInt() : 0;
     const QString where = reply->url().toString();
@@ -228,7 +247,7 @@ void Downloader::onFinished() {
         QString reason = networkReason(reply->error(), reply->errorString());
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (reply->error() == QNetworkReply::RemoteHostClosedError && length.isValid())
-            reason += QStringLiteral(" (%1 of %2 bytes)").arg(number(body_.size()), number(length.toLongLong()));
+            reason += QStringLiteral(" (%1 of %2 bytes)").arg(number(received.size()), number(length.toLongLong()));
         return optional ? passOver(reason) : fail(where + QStringLiteral(": ") + reason);
     }
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
@@ -244,12 +263,12 @@ void Downloader::onFinished() {
     }
     // Qt hands over a compressed body decompressed; Content-Length then
     // counts the compressed bytes.
-    if (length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() && body_.size() != length.toLongLong()) {
+    if (length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() && received.size() != length.toLongLong()) {
         const QString reason = QStringLiteral("the connection was closed before the whole file came (%1 of %2 bytes)")
-                                   .arg(number(body_.size()), number(length.toLongLong()));
+                                   .arg(number(received.size()), number(length.toLongLong()));
         return optional ? passOver(reason) : fail(where + QStringLiteral(": ") + reason);
     }
-    accept(body_, QString::fromUtf8(reply->rawHeader("ETag")), QString::fromUtf8(reply->rawHeader("Last-Modified")));
+    accept(std::exchange(received, {}), QString::fromUtf8(reply->rawHeader("ETag")), QString::fromUtf8(reply->rawHeader("Last-Modified")));
 }
 
 void Downloader::accept(const QByteArray& body, const QString& etag, const QString& lastModified) {
@@ -262,14 +281,16 @@ void Downloader::accept(const QByteArray& body, const QString& etag, const QStri
         const QString kept = copy >= 0 ? QStringLiteral(": kept the last good copy") : QString();
         return optional ? passOver(reason) : fail(where + QStringLiteral(": ") + reason + kept);
     };
-    ListingResult read;
-    parseRegistryText(body, registry, QString::fromLatin1(file.fileName), read);
-    if (!read.refused.isEmpty())
-        return refuse(read.refused.section(QStringLiteral(": "), 1));
+    auto read = std::make_unique<ListingResult>();
+    const QString finalPath = QDir(options_.folder).filePath(QString::fromLatin1(file.fileName));
+    parseRegistryText(body, registry, finalPath, *read);
+    ++read->filesRead;
+    if (!read->refused.isEmpty())
+        return refuse(read->refused.mid(finalPath.size() + 2));
     if (!hasHeader(body))
         return refuse(QStringLiteral("the file does not start with the column titles of the %1 listing")
                           .arg(QString::fromLatin1(registry.label)));
-    const int entries = int(read.entries.size());
+    const int entries = int(read->entries.size());
     const int copy = entriesOfCopy(options_.folder, file, record_);
     if (options_.minEntries > 0) {
         if (entries < options_.minEntries)
@@ -297,6 +318,8 @@ void Downloader::accept(const QByteArray& body, const QString& etag, const QStri
     temporary->setProperty("etag", etag);
     temporary->setProperty("lastModified", lastModified);
     temporary_[std::size_t(index_)] = std::move(temporary);
+    if (!optional)
+        read_[std::size_t(file.registry)] = std::move(read);
     emit fileFinished(index_);
     ++index_;
     next();
@@ -328,13 +351,16 @@ void Downloader::fail(const QString& line) {
     if (done_)
         return;
     done_ = true;
-    if (reply_) {
-        QNetworkReply* reply = std::exchange(reply_, nullptr);
+    for (QNetworkReply*& reply : replies_) {
+        if (!reply)
+            continue;
+        // Deleted, an answer still coming is dropped with its connection.
         reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
+        std::exchange(reply, nullptr)->deleteLater();
     }
     temporary_.clear();  // removes what was written
+    for (auto& read : read_)
+        read.reset();
     if (createdFolder_)
         QDir().rmdir(options_.folder);
     release();
@@ -387,6 +413,13 @@ void Downloader::release() {
         ::close(lockFd_);  // drops the lock
         lockFd_ = -1;
     }
+}
+
+ListingResult Downloader::listing() const {
+    std::array<const ListingResult*, 4> known{};
+    for (std::size_t i = 0; i < known.size(); ++i)
+        known[i] = read_[i].get();
+    return readListing(options_.folder, known);
 }
 
 QString Downloader::summary() const {

@@ -88,6 +88,9 @@ public:
     const DownloadOptions& options() const { return options_; }
     // "oui.txt new (32,530 entries), mam.txt unchanged (4,390), ..."
     QString summary() const;
+    // After a download: the listing in the folder, the registry files fetched
+    // anew as they were read when checked, the others read from the folder.
+    ListingResult listing() const;
 
 signals:
     void waiting();  // another download holds the folder
@@ -98,9 +101,10 @@ signals:
 
 private:
     void tryLock();
+    void ask(int file);
     void next();
-    void onReadyRead();
-    void onFinished();
+    void onReadyRead(int file);
+    void handle();
     void accept(const QByteArray& body, const QString& etag, const QString& lastModified);
     void fail(const QString& line);
     void passOver(const QString& note);
@@ -111,15 +115,18 @@ private:
     DownloadOptions options_;
     DownloadResult result_;
     std::unique_ptr<QNetworkAccessManager> network_;
-    QNetworkReply* reply_ = nullptr;
-    QByteArray body_;
-    QString abortReason_;
+    // All five are asked for at once; their answers are taken in order.
+    std::array<QNetworkReply*, SiteFiles.size()> replies_{};
+    std::array<QByteArray, SiteFiles.size()> bodies_;
+    std::array<QString, SiteFiles.size()> abortReasons_;
+    std::array<bool, SiteFiles.size()> arrived_{};
     int index_ = 0;
     int lockFd_ = -1;
     bool createdFolder_ = false;
     bool done_ = false;
     QJsonObject record_;  // the folder's record as it was
     std::vector<std::unique_ptr<QTemporaryFile>> temporary_;  // by file, of those fetched anew
+    std::array<std::unique_ptr<ListingResult>, 4> read_;        // by registry, of those fetched anew
 };
 
 } // namespace zorvane::listing

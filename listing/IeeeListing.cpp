@@ -417,10 +417,25 @@ void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
                                         .arg(QString::fromLatin1(registry.label));
 }
 
-ListingResult readListing(const QString& folder) {
+ListingResult readListing(const QString& folder) { return readListing(folder, {}); }
+
+ListingResult readListing(const QString& folder, const std::array<const ListingResult*, 4>& known) {
     ListingResult result;
     const QDir dir(folder);
-    for (const RegistryFile& registry : RegistryFiles) {
+    for (std::size_t i = 0; i < RegistryFiles.size(); ++i) {
+        const RegistryFile& registry = RegistryFiles[i];
+        if (const ListingResult* read = known[i]) {
+            result.entries.insert(result.entries.end(), read->entries.begin(), read->entries.end());
+            result.problems.insert(result.problems.end(), read->problems.begin(), read->problems.end());
+            result.perRegistry[i] += read->perRegistry[i];
+            result.skippedLines += read->skippedLines;
+            result.filesRead += read->filesRead;
+            if (!read->refused.isEmpty()) {
+                result.refused = read->refused;
+                return result;
+            }
+            continue;
+        }
         const QString name = QString::fromLatin1(registry.fileName);
         const QString path = dir.filePath(name);
         QFile file(path);

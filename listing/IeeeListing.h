@@ -80,6 +80,9 @@ void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
 // Reads the four registry files from `folder`. A missing or unreadable file
 // sets `refused`; the others are still read.
 ListingResult readListing(const QString& folder);
+// The same, taking the registries already read (`known`, by RegistryFiles
+// order; none: read from the folder) as they are.
+ListingResult readListing(const QString& folder, const std::array<const ListingResult*, 4>& known);
 
 // Longest text the vendor name and each address field may have.
 inline constexpr int ListingFieldMaxChars = 255;

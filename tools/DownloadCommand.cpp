@@ -70,7 +70,8 @@ QString number(qint64 n) { return QLocale(QLocale::English).toString(n); }
 
 } // namespace
 
-QString downloadListing(const DownloadOptions& options, bool quiet, const std::string& unchanged) {
+QString downloadListing(const DownloadOptions& options, bool quiet, const std::string& unchanged,
+                        ListingResult* listing) {
     // The network needs an event loop, which needs the application object.
     std::unique_ptr<QCoreApplication> app;
     if (!QCoreApplication::instance()) {
@@ -112,10 +113,13 @@ QString downloadListing(const DownloadOptions& options, bool quiet, const std::s
     const DownloadResult& result = downloader.result();
     if (!result.ok)
         throw jet::Error(result.error.toStdString() + (unchanged.empty() ? std::string() : "; " + unchanged) + ".");
+    if (listing)
+        *listing = downloader.listing();
     return options.folder + QStringLiteral(": ") + downloader.summary();
 }
 
 int runDownload(const QStringList& arguments) {
+    preferHugePagesForTheHeap();  // the files are read whole to be checked
     const DownloadArguments args = parseArguments(arguments);
     const QString summary = downloadListing(args.options, args.quiet);
     if (!args.quiet) {

@@ -17,6 +17,9 @@ int runDownload(const QStringList& arguments);
 // terminal (unless `quiet`). Returns the summary of the files; throws
 // jet::Error with its one line, `unchanged` added ("...; X was not changed")
 // when given, on a failure.
-QString downloadListing(const listing::DownloadOptions& options, bool quiet, const std::string& unchanged = {});
+// With `listing`, the listing now in the folder goes there (the files fetched
+// anew as read when checked).
+QString downloadListing(const listing::DownloadOptions& options, bool quiet, const std::string& unchanged = {},
+                        listing::ListingResult* listing = nullptr);
 
 } // namespace zorvane::tools

@@ -83,6 +83,7 @@ int runRefresh(const QStringList& arguments) {
     preferHugePagesForTheHeap();
     RefreshArguments args = parseArguments(arguments);
     const std::string path = QFile::encodeName(args.file).toStdString();
+    listing::ListingResult fetched;
     if (args.download) {
         // Fetched first; a download that fails leaves the database alone.
         if (!QFileInfo(args.file).isFile())
@@ -92,14 +93,14 @@ int runRefresh(const QStringList& arguments) {
             options.site = args.url;
         options.folder = listing::downloadFolder();
         options.minEntries = args.minEntries;
-        downloadListing(options, false, path + " was not changed");
+        downloadListing(options, false, path + " was not changed", &fetched);
         args.from = options.folder;
     }
     if (args.from.isEmpty())
         args.from = listing::newestListingFolder();
     if (!QFileInfo(args.from).isDir())
         throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
-    const listing::ListingResult listing = listing::readListing(args.from);
+    const listing::ListingResult listing = args.download ? std::move(fetched) : listing::readListing(args.from);
     for (const listing::ListingProblem& p : listing.problems)
         printListingProblem(p);
 

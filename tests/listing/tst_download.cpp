@@ -6,6 +6,7 @@
 // and a refresh with the download on a database with the user's edits.
 #include "tests/listing/ListingSite.h"
 
+#include <QDateTime>
 #include <QTest>
 
 using namespace zorvane::test;
@@ -237,6 +238,37 @@ private slots:
                             "AC:00:03:00:00:01  Maker 3 (our lab)  (MA-L AC-00-03)\n"
                             "02:00:5E:00:00:01  Lab VMs  (MA-L 02-00-5E)  local\n"));
         QCOMPARE(tool({"check", db}).status, 0);
+    }
+
+    // Without --from, import and refresh read the newer complete listing of
+    // the download folder and the system's (update-ieee-data's): newer by
+    // when each was fetched.
+    void newerListingChosen() {
+        const QString system = dir_->filePath("system"), cache = dir_->filePath("rule-cache");
+        QVERIFY(writeSite(system + "/site", 50, " (system)"));
+        for (const auto& [name, path] : siteFiles())
+            QVERIFY(writeBytes(system + "/" + name, bytesOf(system + "/site/" + path)));
+        const QStringList env = {"ZORVANE_IEEE_DATA_DIR=" + system, "XDG_CACHE_HOME=" + cache};
+        auto importedVendor = [&](const QString& name) {
+            const QString db = dir_->filePath(name);
+            const ProcessResult r = tool({"import", "--min-entries", "1", db}, env);
+            if (r.status != 0)
+                return QString::fromUtf8(r.err);
+            return QString::fromUtf8(tool({"lookup", db, "AC:00:01:00:00:00"}).out).trimmed();
+        };
+        // No download yet: the system's.
+        QCOMPARE(importedVendor("rule-1.mdb"), "AC:00:01:00:00:00  Maker 1 (system)  (MA-L AC-00-01)");
+        QCOMPARE(tool({"download", "--url", site_.url(), "--min-entries", "1", "--quiet"}, env).status, 0);
+        // Fetched now, after the system's .lastupdate of 2022: the download's.
+        QVERIFY(writeBytes(system + "/.lastupdate", "1661630937\n"));
+        QCOMPARE(importedVendor("rule-2.mdb"), "AC:00:01:00:00:00  Maker 1  (MA-L AC-00-01)");
+        // update-ieee-data ran since: the system's again.
+        QVERIFY(writeBytes(system + "/.lastupdate", QByteArray::number(QDateTime::currentSecsSinceEpoch() + 60) + "\n"));
+        QCOMPARE(importedVendor("rule-3.mdb"), "AC:00:01:00:00:00  Maker 1 (system)  (MA-L AC-00-01)");
+        // A download folder that lacks a registry file is passed over.
+        QVERIFY(writeBytes(system + "/.lastupdate", "1661630937\n"));
+        QVERIFY(QFile::remove(cache + "/zorvane/ieee-data/iab.txt"));
+        QCOMPARE(importedVendor("rule-4.mdb"), "AC:00:01:00:00:00  Maker 1 (system)  (MA-L AC-00-01)");
     }
 
     void cleanupTestCase() {
