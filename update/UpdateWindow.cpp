@@ -96,6 +96,11 @@ void UpdateWindow::setState(State state) {
 void UpdateWindow::start() {
     if (state_ != State::Idle)
         return;
+    if (!QFile::exists(options_.database)) {
+        summary_->setText(QStringLiteral("%1: there is no vendor database yet; start Zorvane once to make it.")
+                              .arg(options_.database));
+        return setState(State::Failed);
+    }
     DownloadOptions download = options_.download;
     download.minEntries = options_.minEntries;
     downloader_ = std::make_unique<Downloader>(download);

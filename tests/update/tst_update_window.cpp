@@ -102,6 +102,17 @@ private slots:
         QVERIFY(!QFileInfo::exists(o.report));
     }
 
+    // Without a database yet, nothing is fetched: the window says how to make one.
+    void noDatabaseYet() {
+        update::UpdateOptions o = options("none", site_.url());
+        o.database = dir_->filePath("none/oui.mdb");
+        update::UpdateWindow window(o);
+        window.show();
+        QTRY_COMPARE_WITH_TIMEOUT(window.state(), State::Failed, 60000);
+        QCOMPARE(text(window, "lblSummary"), o.database + ": there is no vendor database yet; start Zorvane once to make it.");
+        QVERIFY(!QFileInfo::exists(o.download.folder));
+    }
+
     // The site refuses: its one line, and the database as it was.
     void refusalShown() {
         update::UpdateOptions o = options("refused", site_.url("418", "oui36.txt"));
