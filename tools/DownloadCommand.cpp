@@ -98,11 +98,12 @@ QString downloadListing(const DownloadOptions& options, bool quiet, const std::s
         });
         QObject::connect(&downloader, &Downloader::fileFinished, [&](int file) {
             const FileResult& r = downloader.result().files[std::size_t(file)];
-            const char* what = r.outcome == FileOutcome::New         ? "new"
-                               : r.outcome == FileOutcome::Unchanged ? "unchanged"
-                                                                     : "not fetched";
-            std::fprintf(stderr, "\r%s: %s, %s entries\x1b[K\n", SiteFiles[std::size_t(file)].fileName, what,
-                         number(r.entries).toLocal8Bit().constData());
+            const char* name = SiteFiles[std::size_t(file)].fileName;
+            if (r.outcome == FileOutcome::Absent)
+                std::fprintf(stderr, "\r%s: not fetched (%s)\x1b[K\n", name, r.note.toLocal8Bit().constData());
+            else
+                std::fprintf(stderr, "\r%s: %s, %s entries\x1b[K\n", name,
+                             r.outcome == FileOutcome::New ? "new" : "unchanged", number(r.entries).toLocal8Bit().constData());
         });
     }
     downloader.start();
