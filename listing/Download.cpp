@@ -261,9 +261,10 @@ void Downloader::handle() {
         ++index_;
         return next();
     }
-    // Qt hands over a compressed body decompressed; Content-Length then
-    // counts the compressed bytes.
-    if (length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() && received.size() != length.toLongLong()) {
+    // Fewer bytes than announced: the connection was cut. (Qt hands over a
+    // compressed body decompressed, Content-Length counting the compressed
+    // bytes; and after a redirect it may still give the redirect's length.)
+    if (length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() && received.size() < length.toLongLong()) {
         const QString reason = QStringLiteral("the connection was closed before the whole file came (%1 of %2 bytes)")
                                    .arg(number(received.size()), number(length.toLongLong()));
         return optional ? passOver(reason) : fail(where + QStringLiteral(": ") + reason);
