@@ -14,7 +14,7 @@ server can stand in for a proxy too.
 MODE: ok, 301 (moved to /ok/all/SITE-PATH), loop (redirects without end),
 403, 418, 500, 404, html (an HTML page with status 200), truncated (half the
 body, then the connection closes, without Content-Length), empty (status
-200, no body), stall (headers and part of the body, then nothing),
+200, no body), stall (headers and half the body, then nothing),
 endless (a body without end), lie (a Content-Length larger than the body,
 then the connection closes), gzip (the body compressed, Content-Encoding
 gzip), slow (the body in small pieces with pauses, for progress).
@@ -113,7 +113,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_response(200)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
-            self.wfile.write(body[:100])
+            self.wfile.write(body[: len(body) // 2])
             self.wfile.flush()
             time.sleep(3600)
             return
