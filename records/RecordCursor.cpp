@@ -2,6 +2,8 @@
 
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
+#include "records/jet/IndexKey.h"
+#include "records/jet/IndexTree.h"
 #include "records/jet/TableWriter.h"
 #include "records/jet/ValueText.h"
 
@@ -37,6 +39,23 @@ std::u16string lowerCase(std::u16string_view text) {
     }
     return out;
 }
+
+// Equal texts, letters of ASCII compared without regard to case (as an
+// index key of Access's General order compares them, and more strictly).
+bool sameText(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i], y = b[i];
+        if (x >= u'a' && x <= u'z')
+            x = static_cast<char16_t>(x - 0x20);
+        if (y >= u'a' && y <= u'z')
+            y = static_cast<char16_t>(y - 0x20);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 // The set is the table's rows, located once when it opens; the cursor is an
@@ -70,6 +89,8 @@ struct RecordCursor::Impl {
     Pending pending = Pending::None;
     std::vector<std::optional<jet::FieldChange>> values;  // by column, while pending
     jet::RowPlace editPlace;
+    std::vector<jet::RowPlace> editPlaces;  // EditAll: every record being edited
+    std::int32_t added = -1;                // position of the record last added
 
     [[noreturn]] void fail(const std::string& reason) const {
         throw jet::Error(file + ": table \"" + tableName + "\" " + reason + ".");
@@ -119,7 +140,10 @@ struct RecordCursor::Impl {
     void cancelPending() {
         pending = Pending::None;
         values.clear();
+        editPlaces.clear();
     }
+    std::optional<std::vector<std::size_t>> rowsByIndex(const std::vector<Condition>& conditions);
+    std::size_t rowOfPointer(std::uint32_t pointer) const;
     void ensureWritable();
     void runCommand(const std::function<void(jet::TableWriter&)>& change);
 };
@@ -266,7 +290,10 @@ std::size_t RecordCursor::column(std::u16string_view name) const {
         if (d->lowerNames[i] == lower)
             return i;
     }
-    d->fail("has no field \"" + jet::toUtf8(std::u16string(name)) + "\"");
+    std::string fields;
+    for (const std::string& n : d->names)
+        fields += (fields.empty() ? "" : ", ") + n;
+    d->fail("has no field \"" + jet::toUtf8(std::u16string(name)) + "\" (its fields: " + fields + ")");
 }
 
 const std::vector<std::string>& RecordCursor::columnNames() const { return d->names; }
@@ -300,7 +327,22 @@ void RecordCursor::Update() {
         if (value)
             changes.push_back(*value);
     }
-    if (d->pending == Impl::Pending::Edit) {
+    if (d->pending == Impl::Pending::Edit && !d->editPlaces.empty()) {
+        if (!changes.empty()) {
+            const std::vector<jet::RowPlace> places = d->editPlaces;
+            jet::RowPlace first;
+            d->runCommand([&](jet::TableWriter& w) {
+                for (std::size_t i = 0; i < places.size(); ++i) {
+                    const jet::RowPlace now = w.update(places[i], changes);
+                    if (i == 0)
+                        first = now;
+                }
+            });
+            const std::size_t at = d->table->find(first.page, first.slot);
+            if (at < d->table->rowCount())
+                d->position = static_cast<std::int32_t>(at);
+        }
+    } else if (d->pending == Impl::Pending::Edit) {
         if (!changes.empty()) {
             jet::RowPlace now;
             const jet::RowPlace place = d->editPlace;
@@ -313,7 +355,10 @@ void RecordCursor::Update() {
     } else {
         // The new record goes after every other; the current record stays.
         const bool wasEof = d->eof();
-        d->runCommand([&](jet::TableWriter& w) { w.insert(changes); });
+        jet::RowPlace place;
+        d->runCommand([&](jet::TableWriter& w) { place = w.insert(changes); });
+        const std::size_t at = d->table->find(place.page, place.slot);
+        d->added = at < d->table->rowCount() ? static_cast<std::int32_t>(at) : -1;
         if (wasEof)
             d->position = d->count;
     }
@@ -332,6 +377,152 @@ void RecordCursor::Delete() {
     // that followed the deleted one.
     d->currentDeleted = true;
 }
+
+// The row an index entry's pointer names: the row living there, or the row
+// that moved away from there (its home slot keeps only a pointer to it).
+std::size_t RecordCursor::Impl::rowOfPointer(std::uint32_t pointer) const {
+    const std::uint32_t page = jet::format::pointerPage(pointer);
+    const std::uint8_t slot = jet::format::pointerRow(pointer);
+    const std::size_t at = table->find(page, slot);
+    if (at < table->rowCount())
+        return at;
+    for (std::size_t i = 0; i < table->rowCount(); ++i) {
+        const jet::RowPlace& p = table->place(i);
+        if (p.homePage == page && p.homeSlot == slot)
+            return i;
+    }
+    fail("has an index entry for a record it does not hold (page " + std::to_string(page) + ", row " +
+         std::to_string(slot) + "); zorvane-db check names the damage");
+}
+
+// The candidate rows for `conditions` through the index whose first fields
+// are most of theirs (text fields, keys encodable); none when no index
+// begins with one of them. A candidate's key equals the values' keys, which
+// letter case, accents and trailing blanks do not all change, and other
+// conditions may not hold: the caller checks each candidate.
+std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const std::vector<Condition>& conditions) {
+    const jet::TableDef& def = table->def();
+    std::size_t best = 0, bestFields = 0;
+    jet::Bytes bestKey;
+    for (std::size_t r = 0; r < def.realIndexDefs.size(); ++r) {
+        const jet::RealIndexDef& real = def.realIndexDefs[r];
+        if (!jet::indexkey::checkIndex(def, real).empty())
+            continue;
+        jet::Bytes key;
+        std::size_t fields = 0;
+        for (; fields < real.columns.size(); ++fields) {
+            const int column = def.columnOfNumber(real.columns[fields]);
+            const auto condition = std::find_if(conditions.begin(), conditions.end(), [&](const Condition& c) {
+                return static_cast<int>(c.column) == column;
+            });
+            const std::uint8_t type = column < 0 ? 0 : def.columns[static_cast<std::size_t>(column)].type;
+            if (condition == conditions.end() || condition->value.empty() ||
+                (type != jet::format::TypeText && type != jet::format::TypeMemo) ||
+                !jet::indexkey::appendText(condition->value, real.isDescending(fields), key).empty())
+                break;
+        }
+        if (fields > bestFields) {
+            best = r;
+            bestFields = fields;
+            bestKey = std::move(key);
+        }
+    }
+    if (bestFields == 0)
+        return std::nullopt;
+    jet::PageFile& pages = database->file();
+    const std::vector<std::uint32_t> pointers = def.realIndexDefs[best].columns.size() == bestFields
+                                                    ? jet::findByKey(pages, def, best, bestKey)
+                                                    : jet::findByKeyPrefix(pages, def, best, bestKey);
+    std::vector<std::size_t> rows;
+    rows.reserve(pointers.size());
+    for (const std::uint32_t pointer : pointers)
+        rows.push_back(rowOfPointer(pointer));
+    return rows;
+}
+
+std::vector<std::int32_t> RecordCursor::positionsWhere(const std::vector<Condition>& conditions,
+                                                       bool* throughIndex) const {
+    Impl& s = *d;
+    std::u16string text;
+    const auto holds = [&](std::size_t row) {
+        for (const Condition& c : conditions) {
+            text.clear();
+            if (!s.table->appendText(row, c.column, text)) {
+                if (!c.value.empty())
+                    return false;
+            } else if (!sameText(text, c.value))
+                return false;
+        }
+        return true;
+    };
+    std::vector<std::int32_t> out;
+    const std::optional<std::vector<std::size_t>> candidates = s.rowsByIndex(conditions);
+    if (throughIndex)
+        *throughIndex = candidates.has_value();
+    if (candidates) {
+        for (const std::size_t row : *candidates)
+            if (holds(row))
+                out.push_back(static_cast<std::int32_t>(row));
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    }
+    for (std::size_t row = 0; row < s.table->rowCount(); ++row)
+        if (holds(row))
+            out.push_back(static_cast<std::int32_t>(row));
+    return out;
+}
+
+void RecordCursor::EditAll(const std::vector<std::int32_t>& positions) {
+    if (positions.empty())
+        d->fail("has no record to edit");
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    d->cancelPending();
+    for (const std::int32_t at : positions) {
+        if (at < 0 || at >= d->count)
+            d->fail("has no record " + std::to_string(at));
+        d->editPlaces.push_back(d->table->place(static_cast<std::size_t>(at)));
+    }
+    d->position = positions.front();
+    d->currentDeleted = false;
+    d->values.resize(d->names.size());
+    d->pending = Impl::Pending::Edit;
+}
+
+void RecordCursor::DeleteAll(const std::vector<std::int32_t>& positions) {
+    d->cancelPending();
+    if (positions.empty())
+        d->fail("has no record to delete");
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    std::vector<jet::RowPlace> places;
+    for (const std::int32_t at : positions) {
+        if (at < 0 || at >= d->count)
+            d->fail("has no record " + std::to_string(at));
+        places.push_back(d->table->place(static_cast<std::size_t>(at)));
+    }
+    d->runCommand([&](jet::TableWriter& w) {
+        for (const jet::RowPlace& place : places)
+            w.remove(place);
+    });
+    d->position = std::min(positions.front(), d->count);
+    d->currentDeleted = true;
+}
+
+std::int32_t RecordCursor::AddedPosition() const { return d->added; }
+
+const std::u16string* RecordCursor::valueAt(std::int32_t position, std::size_t column) const {
+    Impl& s = *d;
+    if (position < 0 || position >= s.count)
+        s.fail("has no record " + std::to_string(position));
+    s.buffer.clear();
+    if (!s.table->appendText(static_cast<std::size_t>(position), column, s.buffer))
+        return nullptr;
+    return &s.buffer;
+}
+
+const std::string& RecordCursor::tableName() const { return d->tableName; }
 
 void RecordCursor::Requery() {
     d->cancelPending();

@@ -44,7 +44,8 @@ public:
     std::int32_t RecordCount() const;
 
     // The column of the field named `name`, found without regard to case
-    // (Unicode lower case); throws jet::Error when the table has none.
+    // (Unicode lower case); throws jet::Error naming the table's fields when
+    // the table has none.
     std::size_t column(std::u16string_view name) const;
     // The table's field names (UTF-8) in its column order, spelled as the
     // table does.
@@ -77,6 +78,35 @@ public:
     void Update();
     void Delete();
     void Requery();
+
+    // Records by their values. A condition holds when the field's text
+    // equals `value`, letters of ASCII compared without regard to case (an
+    // empty value: the empty text or null).
+    struct Condition {
+        std::size_t column;
+        std::u16string value;
+    };
+    // The positions (ascending) of the records where every condition holds.
+    // They are found through an index whose first fields are fields of the
+    // conditions when the table has one that can take the values (the one
+    // with most such fields; `throughIndex` tells), else by reading every
+    // record.
+    std::vector<std::int32_t> positionsWhere(const std::vector<Condition>& conditions,
+                                             bool* throughIndex = nullptr) const;
+    // Edit for the records at `positions` at once: the values then set
+    // apply to each of them, and Update saves all in one command. The
+    // cursor stands on the first of them afterwards.
+    void EditAll(const std::vector<std::int32_t>& positions);
+    // Deletes the records at `positions` in one command; then as Delete.
+    void DeleteAll(const std::vector<std::int32_t>& positions);
+    // The position of the record the last AddNew and Update added; -1
+    // when there is none.
+    std::int32_t AddedPosition() const;
+    // The value of `column` in the record at `position` (0 to
+    // RecordCount() - 1), as value() gives it, without moving the cursor.
+    const std::u16string* valueAt(std::int32_t position, std::size_t column) const;
+    // The table's name as the database spells it.
+    const std::string& tableName() const;
 
 private:
     struct Impl;

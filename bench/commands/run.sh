@@ -49,7 +49,7 @@ pair start "help" "SELECT 1" start
 # Every update sets a new value (SQLite skips a write that changes nothing).
 bench_n=0
 pair update "update \"$db\" oui 10 \"Vendor=Bench run \$((++bench_n))\"" "UPDATE oui SET Vendor = 'Bench run \$bench_n' WHERE rowid = $nth 10)"
-pair add "add \"$db\" oui Code=ZZ-ZZ-ZZ Vendor='Bench run'" "INSERT INTO oui (Code, Vendor) VALUES ('ZZ-ZZ-ZZ', 'Bench run')"
+pair add "add --allow-duplicate \"$db\" oui Code=0A-0B-0C Vendor='Bench run'" "INSERT INTO oui (Code, Vendor) VALUES ('0A-0B-0C', 'Bench run')"
 pair delete "delete \"$db\" oui 100" "DELETE FROM oui WHERE rowid = $nth 100)"
 # Both made the same changes: the same codes in the same order.
 vendors() { awk -F, 'NR > 1 && /^[0-9A-Z][0-9A-Z]-/ { print $1 }'; }

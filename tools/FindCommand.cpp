@@ -1,0 +1,44 @@
+// zorvane-db find FILE TABLE [--where FIELD=VALUE]... [--like FIELD=PATTERN]...:
+// the records chosen, as CSV like export's with a first column "record",
+// the number that update and delete take. Without conditions, every record.
+#include "tools/Commands.h"
+
+#include "records/RecordCursor.h"
+#include "records/jet/PageFile.h"
+#include "records/jet/ValueText.h"
+#include "tools/RecordChoice.h"
+
+namespace zorvane::tools {
+
+int runFind(const Arguments& arguments) {
+    const RecordChoice choice = readChoice(arguments, 0, {"--where", "--like"});
+    if (choice.rest.size() < 2)
+        throw UsageError("find needs a database file and a table");
+    if (choice.rest.size() > 2)
+        throw UsageError("\"" + choice.rest[2] + "\" is neither --where FIELD=VALUE nor --like FIELD=PATTERN");
+    std::string out;
+    const std::string path = choice.rest[0], table = choice.rest[1];
+    jet::readWhileBusy(path, [&] {
+        out = "record";
+        records::RecordCursor set(path, table);
+        const std::vector<std::string>& names = set.columnNames();
+        for (const std::string& name : names) {
+            out += ',';
+            appendCsvField(out, name);
+        }
+        out += "\r\n";
+        for (const std::int32_t at : chosenRecords(set, path, choice)) {
+            out += std::to_string(at);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                out += ',';
+                if (const std::u16string* value = set.valueAt(at, i))
+                    appendCsvField(out, jet::toUtf8(*value));
+            }
+            out += "\r\n";
+        }
+    });
+    writeOut(out);
+    return 0;
+}
+
+} // namespace zorvane::tools
