@@ -10,19 +10,16 @@ namespace zorvane::tools {
 
 namespace {
 
-// One line of text: CR, LF and tab become blanks, runs of blanks one.
+// One line of text: control characters but the tab (CR, LF) become blanks;
+// blanks and tabs at either end go.
 std::string oneLine(std::string_view text) {
     std::string out;
-    for (char c : text) {
-        if (c == '\r' || c == '\n' || c == '\t' || c == '\v' || c == '\f')
-            c = ' ';
-        if (c == ' ' && (out.empty() || out.back() == ' '))
-            continue;
-        out += c;
-    }
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    return out;
+    for (char c : text)
+        out += (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F ? ' ' : c;
+    const std::size_t first = out.find_first_not_of(" \t");
+    if (first == std::string::npos)
+        return {};
+    return out.substr(first, out.find_last_not_of(" \t") - first + 1);
 }
 
 // The records the prefix files list: a vendor code and a vendor, the first
@@ -121,9 +118,10 @@ std::string wiresharkManuf(const std::vector<VendorRow>& rows, const std::string
         }
         if (l.digits.size() > 6)
             out += l.digits.size() == 7 ? "/28" : "/36";
+        // Wireshark ends a line at '#' and a field at a tab.
         std::string longName = l.vendor;
         for (char& c : longName)
-            if (c == '#')
+            if (c == '#' || c == '\t')
                 c = ' ';
         out += '\t' + wiresharkShortName(l.vendor) + '\t' + longName + '\n';
     }
@@ -147,8 +145,9 @@ std::string arpScanOuiFile(const std::vector<VendorRow>& rows, const std::string
 }
 
 std::vector<std::pair<std::string, std::string>> ieeeListing(const std::vector<VendorRow>& rows) {
-    static const char* const titles[] = {"OUI/MA-L", "OUI-28/MA-M Range", "OUI-36/MA-S Range", "IAB Range"};
-    static const char* const firstColumn[] = {"company_id", "OUI", "OUI", "OUI"};
+    // The column titles the IEEE's files begin with, two lines of them.
+    static const char* const titles[] = {"OUI/MA-L", "OUI", "OUI", "OUI"};
+    static const char* const firstColumn[] = {"company_id", "OUI-28/MA-M Range", "OUI-36/MA-S Range", "IAB Range"};
     std::vector<std::pair<std::string, std::string>> files = {
         {"oui.txt", {}}, {"mam.txt", {}}, {"oui36.txt", {}}, {"iab.txt", {}}};
     for (std::size_t f = 0; f < files.size(); ++f) {
