@@ -125,7 +125,7 @@ private slots:
     // Readers and a second writer wait for a busy writer's commands instead
     // of failing: every run succeeds and every record arrives.
     void readersAndWritersWaitForCommands() {
-        const QString loop = QString("for i in $(seq 25); do '%1' add '%2' oui Code=FE-E$0-$(printf %02X $i) || exit 1; done").arg(ZORVANE_DB, path_);
+        const QString loop = QString("for i in $(seq 25); do '%1' add '%2' oui Code=FEE$0$((i + 10)) || exit 1; done").arg(ZORVANE_DB, path_);
         QProcess writers[2];
         for (int i = 0; i < 2; ++i)
             writers[i].start("sh", {"-c", loop, QString::number(i)});

@@ -222,7 +222,7 @@ private slots:
 
         const QByteArray before = bytesOf(path);
         const std::pair<QStringList, const char*> refused[] = {
-            {{"update", path, "oui", "21", "Vendor=x"}, "no current record"},
+            {{"update", path, "oui", "21", "Vendor=x"}, "table oui has 20 records (0 to 19), so there is no record 21."},
             {{"delete", path, "oui", "-1"}, "is not a whole number of 0 or more"},
             {{"update", path, "oui", "1", "Vendr=x"}, "has no field \"Vendr\""},
             {{"update", path, "oui", "1", "Vendor"}, "\"Vendor\" is not FIELD=VALUE"},
