@@ -91,6 +91,8 @@ struct RecordCursor::Impl {
     jet::RowPlace editPlace;
     std::vector<jet::RowPlace> editPlaces;  // EditAll: every record being edited
     std::int32_t added = -1;                // position of the record last added
+    // holdReading's scope on the file; goes before the database does.
+    std::unique_ptr<jet::PageFile::ReadScope> held;
 
     [[noreturn]] void fail(const std::string& reason) const {
         throw jet::Error(file + ": table \"" + tableName + "\" " + reason + ".");
@@ -105,6 +107,7 @@ struct RecordCursor::Impl {
     }
 
     void open(std::unique_ptr<jet::Database> db) {
+        held.reset();
         table.reset();
         database = std::move(db);
         rescan();
@@ -523,6 +526,11 @@ const std::u16string* RecordCursor::valueAt(std::int32_t position, std::size_t c
 }
 
 const std::string& RecordCursor::tableName() const { return d->tableName; }
+
+void RecordCursor::holdReading() {
+    if (!d->held && !d->writable)
+        d->held = std::make_unique<jet::PageFile::ReadScope>(d->database->file());
+}
 
 void RecordCursor::Requery() {
     d->cancelPending();

@@ -107,6 +107,11 @@ public:
     const std::u16string* valueAt(std::int32_t position, std::size_t column) const;
     // The table's name as the database spells it.
     const std::string& tableName() const;
+    // Keeps the file as it is now for as long as the set lives (or until
+    // it is opened for writing): another program's command waits meanwhile.
+    // Throws jet::ChangedError when the file changed since the set read it
+    // (readWhileBusy reads it again then).
+    void holdReading();
 
 private:
     struct Impl;

@@ -16,11 +16,14 @@ int runFind(const Arguments& arguments) {
         throw UsageError("find needs a database file and a table");
     if (choice.rest.size() > 2)
         throw UsageError("\"" + choice.rest[2] + "\" is neither --where FIELD=VALUE nor --like FIELD=PATTERN");
+    // Pages are read through a mapping, the file held for the whole command.
+    jet::PageFile::setMapWhenReading(true);
     std::string out;
     const std::string path = choice.rest[0], table = choice.rest[1];
     jet::readWhileBusy(path, [&] {
         out = "record";
         records::RecordCursor set(path, table);
+        set.holdReading();
         const std::vector<std::string>& names = set.columnNames();
         for (const std::string& name : names) {
             out += ',';

@@ -38,10 +38,13 @@ int runSearch(const Arguments& arguments) {
     }
     if (file.empty() || field.empty() || term.empty())
         throw UsageError("search needs a database file and a term");
+    // Pages are read through a mapping, the file held for the whole command.
+    jet::PageFile::setMapWhenReading(true);
     std::string out;
     jet::readWhileBusy(file, [&] {
         out = json ? "" : "code,vendor,address\r\n";
         records::RecordCursor set(file, "oui");
+        set.holdReading();
         const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"), address = set.column(u"Address");
         const std::size_t searched = field == "code" ? code : vendor;
         lookup::SearchRule rule(jet::fromUtf8(term));

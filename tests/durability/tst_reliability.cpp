@@ -130,9 +130,17 @@ private slots:
         for (int i = 0; i < 2; ++i)
             writers[i].start("sh", {"-c", loop, QString::number(i)});
         while (writers[0].state() != QProcess::NotRunning || writers[1].state() != QProcess::NotRunning) {
-            for (const QStringList& command : {QStringList{"export", path_, "oui"}, QStringList{"check", path_}}) {
+            for (const QStringList& command : {QStringList{"export", path_, "oui"}, QStringList{"check", path_},
+                                               QStringList{"find", path_, "oui", "--like", "Code=FEE*"}}) {
                 const ProcessResult run = tool(command);
                 QVERIFY2(run.status == 0, (command[0] + ": " + run.out.right(200) + run.err).toUtf8().constData());
+                if (command[0] != "find")
+                    continue;
+                // find reads through a mapping: what it lists is one state of the file.
+                const QList<CsvRecord> lines = parseCsv(run.out);
+                for (qsizetype i = 1; i < lines.size(); ++i)
+                    QVERIFY2(lines[i][1].text.startsWith("FEE") && (i == 1 || lines[i][0].text.toInt() > lines[i - 1][0].text.toInt()),
+                             run.out.constData());
             }
             writers[0].waitForFinished(10);
             writers[1].waitForFinished(10);
