@@ -4,6 +4,7 @@
 #include "records/jet/Error.h"
 #include "records/jet/IndexKey.h"
 #include "records/jet/IndexTree.h"
+#include "records/jet/Row.h"
 #include "records/jet/TableWriter.h"
 #include "records/jet/ValueText.h"
 
@@ -398,15 +399,23 @@ std::size_t RecordCursor::Impl::rowOfPointer(std::uint32_t pointer) const {
          std::to_string(slot) + "); zorvane-db check names the damage");
 }
 
-// The candidate rows for `conditions` through the index whose first fields
-// are most of theirs (text fields, keys encodable); none when no index
-// begins with one of them. A candidate's key equals the values' keys, which
-// letter case, accents and trailing blanks do not all change, and other
-// conditions may not hold: the caller checks each candidate.
-std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const std::vector<Condition>& conditions) {
-    const jet::TableDef& def = table->def();
-    std::size_t best = 0, bestFields = 0;
-    jet::Bytes bestKey;
+namespace {
+
+// The index whose first fields are most of the conditions' fields (text
+// fields, keys encodable), with the key of their values and whether that is
+// the whole key (else a prefix of the entries' keys); none when no index
+// begins with a field of the conditions. A row whose values meet the
+// conditions has that key (letter case, accents and trailing blanks do not
+// all change a key, so rows of the key may not meet them).
+struct IndexChoice {
+    std::size_t real = 0;
+    jet::Bytes key;
+    bool whole = false;
+};
+std::optional<IndexChoice> chooseIndex(const jet::TableDef& def,
+                                       const std::vector<RecordCursor::Condition>& conditions) {
+    std::optional<IndexChoice> best;
+    std::size_t bestFields = 0;
     for (std::size_t r = 0; r < def.realIndexDefs.size(); ++r) {
         const jet::RealIndexDef& real = def.realIndexDefs[r];
         if (!jet::indexkey::checkIndex(def, real).empty())
@@ -415,7 +424,7 @@ std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const st
         std::size_t fields = 0;
         for (; fields < real.columns.size(); ++fields) {
             const int column = def.columnOfNumber(real.columns[fields]);
-            const auto condition = std::find_if(conditions.begin(), conditions.end(), [&](const Condition& c) {
+            const auto condition = std::find_if(conditions.begin(), conditions.end(), [&](const auto& c) {
                 return static_cast<int>(c.column) == column;
             });
             const std::uint8_t type = column < 0 ? 0 : def.columns[static_cast<std::size_t>(column)].type;
@@ -425,22 +434,126 @@ std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const st
                 break;
         }
         if (fields > bestFields) {
-            best = r;
             bestFields = fields;
-            bestKey = std::move(key);
+            best = IndexChoice{r, std::move(key), fields == real.columns.size()};
         }
     }
-    if (bestFields == 0)
+    return best;
+}
+
+std::vector<std::uint32_t> entriesOf(jet::PageFile& pages, const jet::TableDef& def, const IndexChoice& index) {
+    return index.whole ? jet::findByKey(pages, def, index.real, index.key)
+                       : jet::findByKeyPrefix(pages, def, index.real, index.key);
+}
+
+} // namespace
+
+// The candidate rows for `conditions` through chooseIndex's index; none
+// when there is no such index. The caller checks each candidate.
+std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const std::vector<Condition>& conditions) {
+    const std::optional<IndexChoice> index = chooseIndex(table->def(), conditions);
+    if (!index)
         return std::nullopt;
-    jet::PageFile& pages = database->file();
-    const std::vector<std::uint32_t> pointers = def.realIndexDefs[best].columns.size() == bestFields
-                                                    ? jet::findByKey(pages, def, best, bestKey)
-                                                    : jet::findByKeyPrefix(pages, def, best, bestKey);
     std::vector<std::size_t> rows;
-    rows.reserve(pointers.size());
-    for (const std::uint32_t pointer : pointers)
+    for (const std::uint32_t pointer : entriesOf(database->file(), table->def(), *index))
         rows.push_back(rowOfPointer(pointer));
     return rows;
+}
+
+std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const std::string& file,
+                                                                           const std::string& tableName,
+                                                                           const std::vector<NamedValue>& where,
+                                                                           const std::vector<NamedValue>* changes,
+                                                                           bool all) {
+    jet::Database database(file, jet::PageFile::Mode::ReadWrite);
+    jet::PageFile& pages = database.file();
+    const auto entry = std::find_if(database.tables().begin(), database.tables().end(),
+                                    [&](const jet::Database::TableEntry& e) { return jet::sameName(e.name, tableName); });
+    if (entry == database.tables().end())
+        return std::nullopt;
+    const jet::TableDef def = jet::readTableDef(pages, entry->page, entry->name);
+    const std::string label = def.label();
+    // Fields by name; a field not the table's, or named twice: no outcome.
+    std::vector<std::size_t> used;
+    const auto columnOf = [&](const NamedValue& v) -> std::optional<std::size_t> {
+        for (std::size_t c = 0; c < def.columns.size(); ++c)
+            if (jet::sameName(def.columns[c].name, v.field)) {
+                if (std::find(used.begin(), used.end(), c) != used.end())
+                    return std::nullopt;
+                used.push_back(c);
+                return c;
+            }
+        return std::nullopt;
+    };
+    std::vector<Condition> conditions;
+    for (const NamedValue& w : where) {
+        const auto column = columnOf(w);
+        if (!column)
+            return std::nullopt;
+        conditions.push_back({*column, w.value});
+    }
+    std::vector<jet::FieldChange> fieldChanges;
+    used.clear();
+    for (const NamedValue& c : changes ? *changes : std::vector<NamedValue>()) {
+        const auto column = columnOf(c);
+        if (!column)
+            return std::nullopt;
+        fieldChanges.push_back({*column, c.value});
+    }
+    const std::optional<IndexChoice> index = chooseIndex(def, conditions);
+    if (!index)
+        return std::nullopt;
+    // Each candidate read where it lives (a moved row: where its home slot
+    // points) and held to the conditions.
+    std::vector<jet::RowPlace> matches;
+    std::vector<std::uint8_t> scratch;
+    std::u16string text;
+    for (const std::uint32_t pointer : entriesOf(pages, def, *index)) {
+        jet::RowPlace place{jet::format::pointerPage(pointer), jet::format::pointerRow(pointer),
+                            jet::format::pointerPage(pointer), jet::format::pointerRow(pointer)};
+        jet::RowSpan row = jet::rowAtPointer(pages, pointer, label);
+        if (row.flags == jet::format::RowOverflowFlag && row.data && row.length >= 4) {
+            const std::uint32_t moved = jet::format::le32(row.data);
+            place.page = jet::format::pointerPage(moved);
+            place.slot = jet::format::pointerRow(moved);
+            row = jet::rowAtPointer(pages, moved, label);
+        } else if (row.flags & jet::format::RowOverflowFlag) {
+            throw jet::Error(file + ": " + label + " has an index entry for a record it does not hold (page " +
+                             std::to_string(place.page) + ", row " + std::to_string(place.slot) +
+                             "); zorvane-db check names the damage.");
+        }
+        bool holds = true;
+        for (const Condition& c : conditions) {
+            text.clear();
+            const bool present = jet::appendColumnText(pages, def, def.columns[c.column], row, text, scratch, label);
+            holds = present ? sameText(text, c.value) : c.value.empty();
+            if (!holds)
+                break;
+        }
+        if (holds)
+            matches.push_back(place);
+    }
+    if (matches.empty() || (matches.size() > 1 && !all))
+        return KeyedOutcome{matches.size(), def.name};
+    for (const jet::FieldChange& c : fieldChanges)
+        jet::TableWriter::checkValue(pages, def, c.column, c.value);
+    pages.begin();
+    try {
+        jet::TableWriter writer(pages, def);
+        for (const jet::RowPlace& place : matches) {
+            if (changes)
+                writer.update(place, fieldChanges);
+            else
+                writer.remove(place);
+        }
+        writer.finish();
+        pages.commit();
+    } catch (...) {
+        if (pages.inCommand())
+            pages.rollback();
+        throw;
+    }
+    return KeyedOutcome{matches.size(), def.name};
 }
 
 std::vector<std::int32_t> RecordCursor::positionsWhere(const std::vector<Condition>& conditions,

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,6 +108,29 @@ public:
     const std::u16string* valueAt(std::int32_t position, std::size_t column) const;
     // The table's name as the database spells it.
     const std::string& tableName() const;
+    // update and delete by key without reading the whole table: the records
+    // of `table` in `file` where every condition of `where` holds (fields
+    // by name, letter case aside; values as positionsWhere compares them),
+    // found through an index whose first fields are fields of the
+    // conditions. With `changes` they are changed, else deleted, in one
+    // command, when exactly one matches, or with `all` every match;
+    // otherwise nothing is changed. The outcome says how many matched and
+    // the table's name as the database spells it. No outcome: the table has
+    // no such index, or a field is not the table's or named twice (the
+    // cursor then does the work and says what is wrong). Throws jet::Error
+    // as Update and Delete do.
+    struct NamedValue {
+        std::string field;  // UTF-8
+        std::u16string value;
+    };
+    struct KeyedOutcome {
+        std::size_t matched = 0;
+        std::string table;
+    };
+    static std::optional<KeyedOutcome> changeThroughIndex(const std::string& file, const std::string& table,
+                                                          const std::vector<NamedValue>& where,
+                                                          const std::vector<NamedValue>* changes, bool all);
+
     // Keeps the file as it is now for as long as the set lives (or until
     // it is opened for writing): another program's command waits meanwhile.
     // Throws jet::ChangedError when the file changed since the set read it

@@ -18,6 +18,8 @@ int runDelete(const Arguments& arguments) {
                                               : "delete takes a record number or --where, not both");
     const std::string file = choice.rest[0];
     const std::int32_t n = choice.where.empty() ? recordNumber(choice.rest[2]) : -1;
+    if (n < 0 && changedThroughIndex(file, choice.rest[1], choice, nullptr))
+        return 0;
     records::RecordCursor set(file, choice.rest[1], true);
     if (n >= 0) {
         requireRecord(set, file, n);

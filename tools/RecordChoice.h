@@ -54,6 +54,14 @@ std::vector<std::int32_t> recordsToChange(const records::RecordCursor& set, cons
 // field twice, or a field the table lacks.
 void requireDistinctFields(const records::RecordCursor& set, const std::string& file, const Arguments& assignments);
 
+// For update (`assignments`) and delete (none): the change made through an
+// index on the --where fields without reading the table, when the table has
+// one; true when done. Throws as recordsToChange does when not exactly one
+// record matches (or none, with --all); false: the caller goes the
+// cursor's way.
+bool changedThroughIndex(const std::string& file, const std::string& table, const RecordChoice& choice,
+                         const Arguments* assignments);
+
 // The where conditions as the user wrote them, for messages: "Code=00-0C-29".
 std::string describe(const std::vector<FieldText>& where);
 

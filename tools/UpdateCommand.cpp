@@ -41,6 +41,29 @@ void requireDistinctFields(const records::RecordCursor& set, const std::string& 
     columnsOf(set, file, fields);
 }
 
+bool changedThroughIndex(const std::string& file, const std::string& table, const RecordChoice& choice,
+                         const Arguments* assignments) {
+    std::vector<records::RecordCursor::NamedValue> where, changes;
+    for (const FieldText& w : choice.where)
+        where.push_back({w.field, jet::fromUtf8(w.value)});
+    if (assignments)
+        for (const std::string& a : *assignments) {
+            const FieldText f = splitAssignment(a);
+            changes.push_back({f.field, jet::fromUtf8(f.value)});
+        }
+    const auto outcome =
+        records::RecordCursor::changeThroughIndex(file, table, where, assignments ? &changes : nullptr, choice.all);
+    if (!outcome)
+        return false;
+    const std::string what = "table " + outcome->table + " where " + describe(choice.where);
+    if (outcome->matched == 0)
+        throw jet::Error(file + ": no record of " + what + ", so nothing was changed.");
+    if (outcome->matched > 1 && !choice.all)
+        throw jet::Error(file + ": " + withThousands(static_cast<std::int64_t>(outcome->matched)) + " records of " +
+                         what + " match, so nothing was changed (--all changes every one).");
+    return true;
+}
+
 // The records chosen by --where for update and delete: exactly one, or
 // every match with --all; none chosen is an error that changes nothing.
 std::vector<std::int32_t> recordsToChange(const records::RecordCursor& set, const std::string& file,
@@ -73,6 +96,8 @@ int runUpdate(const Arguments& arguments) {
     }
     if (rest.empty())
         throw UsageError("update needs at least one FIELD=VALUE");
+    if (n < 0 && changedThroughIndex(file, table, choice, &rest))
+        return 0;
     records::RecordCursor set(file, table, true);
     requireDistinctFields(set, file, rest);
     if (n >= 0) {
