@@ -6,6 +6,7 @@
 #include "records/jet/IndexTree.h"
 #include "records/jet/Row.h"
 #include "records/jet/TableWriter.h"
+#include "records/jet/UsageMap.h"
 #include "records/jet/ValueText.h"
 
 #include <algorithm>
@@ -460,22 +461,37 @@ std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const st
     return rows;
 }
 
-std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const std::string& file,
-                                                                           const std::string& tableName,
-                                                                           const std::vector<NamedValue>& where,
-                                                                           const std::vector<NamedValue>* changes,
-                                                                           bool all) {
-    jet::Database database(file, jet::PageFile::Mode::ReadWrite);
+namespace {
+
+// A record found through an index: where it lives (a moved one: where its
+// home slot points) and its row.
+struct KeyedRow {
+    jet::RowPlace place;
+    jet::RowSpan row;
+};
+
+// The keyed commands' common part: table `tableName` of `database`, the
+// fields of `where` and of `changes` by name, the records where every
+// condition holds, found through chooseIndex's index. None when the table,
+// a field or such an index is missing, or a field is named twice.
+struct KeyedMatch {
+    jet::TableDef def;
+    std::vector<jet::FieldChange> changes;
+    std::vector<KeyedRow> rows;
+};
+std::optional<KeyedMatch> matchThroughIndex(jet::Database& database, const std::string& tableName,
+                                            const std::vector<RecordCursor::NamedValue>& where,
+                                            const std::vector<RecordCursor::NamedValue>* changes) {
     jet::PageFile& pages = database.file();
     const auto entry = std::find_if(database.tables().begin(), database.tables().end(),
                                     [&](const jet::Database::TableEntry& e) { return jet::sameName(e.name, tableName); });
     if (entry == database.tables().end())
         return std::nullopt;
-    const jet::TableDef def = jet::readTableDef(pages, entry->page, entry->name);
+    KeyedMatch match{jet::readTableDef(pages, entry->page, entry->name), {}, {}};
+    const jet::TableDef& def = match.def;
     const std::string label = def.label();
-    // Fields by name; a field not the table's, or named twice: no outcome.
     std::vector<std::size_t> used;
-    const auto columnOf = [&](const NamedValue& v) -> std::optional<std::size_t> {
+    const auto columnOf = [&](const RecordCursor::NamedValue& v) -> std::optional<std::size_t> {
         for (std::size_t c = 0; c < def.columns.size(); ++c)
             if (jet::sameName(def.columns[c].name, v.field)) {
                 if (std::find(used.begin(), used.end(), c) != used.end())
@@ -485,27 +501,24 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
             }
         return std::nullopt;
     };
-    std::vector<Condition> conditions;
-    for (const NamedValue& w : where) {
+    std::vector<RecordCursor::Condition> conditions;
+    for (const RecordCursor::NamedValue& w : where) {
         const auto column = columnOf(w);
         if (!column)
             return std::nullopt;
         conditions.push_back({*column, w.value});
     }
-    std::vector<jet::FieldChange> fieldChanges;
     used.clear();
-    for (const NamedValue& c : changes ? *changes : std::vector<NamedValue>()) {
-        const auto column = columnOf(c);
-        if (!column)
-            return std::nullopt;
-        fieldChanges.push_back({*column, c.value});
-    }
+    if (changes)
+        for (const RecordCursor::NamedValue& c : *changes) {
+            const auto column = columnOf(c);
+            if (!column)
+                return std::nullopt;
+            match.changes.push_back({*column, c.value});
+        }
     const std::optional<IndexChoice> index = chooseIndex(def, conditions);
     if (!index)
         return std::nullopt;
-    // Each candidate read where it lives (a moved row: where its home slot
-    // points) and held to the conditions.
-    std::vector<jet::RowPlace> matches;
     std::vector<std::uint8_t> scratch;
     std::u16string text;
     for (const std::uint32_t pointer : entriesOf(pages, def, *index)) {
@@ -518,12 +531,12 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
             place.slot = jet::format::pointerRow(moved);
             row = jet::rowAtPointer(pages, moved, label);
         } else if (row.flags & jet::format::RowOverflowFlag) {
-            throw jet::Error(file + ": " + label + " has an index entry for a record it does not hold (page " +
+            throw jet::Error(database.path() + ": " + label + " has an index entry for a record it does not hold (page " +
                              std::to_string(place.page) + ", row " + std::to_string(place.slot) +
                              "); zorvane-db check names the damage.");
         }
         bool holds = true;
-        for (const Condition& c : conditions) {
+        for (const RecordCursor::Condition& c : conditions) {
             text.clear();
             const bool present = jet::appendColumnText(pages, def, def.columns[c.column], row, text, scratch, label);
             holds = present ? sameText(text, c.value) : c.value.empty();
@@ -531,20 +544,36 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
                 break;
         }
         if (holds)
-            matches.push_back(place);
+            match.rows.push_back({place, row});
     }
-    if (matches.empty() || (matches.size() > 1 && !all))
-        return KeyedOutcome{matches.size(), def.name};
-    for (const jet::FieldChange& c : fieldChanges)
-        jet::TableWriter::checkValue(pages, def, c.column, c.value);
+    return match;
+}
+
+} // namespace
+
+std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const std::string& file,
+                                                                           const std::string& tableName,
+                                                                           const std::vector<NamedValue>& where,
+                                                                           const std::vector<NamedValue>* changes,
+                                                                           bool all) {
+    jet::Database database(file, jet::PageFile::Mode::ReadWrite);
+    jet::PageFile& pages = database.file();
+    const std::optional<KeyedMatch> match = matchThroughIndex(database, tableName, where, changes);
+    if (!match)
+        return std::nullopt;
+    const std::size_t matched = match->rows.size();
+    if (matched == 0 || (matched > 1 && !all))
+        return KeyedOutcome{matched, match->def.name};
+    for (const jet::FieldChange& c : match->changes)
+        jet::TableWriter::checkValue(pages, match->def, c.column, c.value);
     pages.begin();
     try {
-        jet::TableWriter writer(pages, def);
-        for (const jet::RowPlace& place : matches) {
+        jet::TableWriter writer(pages, match->def);
+        for (const KeyedRow& r : match->rows) {
             if (changes)
-                writer.update(place, fieldChanges);
+                writer.update(r.place, match->changes);
             else
-                writer.remove(place);
+                writer.remove(r.place);
         }
         writer.finish();
         pages.commit();
@@ -553,7 +582,66 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
             pages.rollback();
         throw;
     }
-    return KeyedOutcome{matches.size(), def.name};
+    return KeyedOutcome{matched, match->def.name};
+}
+
+std::optional<RecordCursor::FoundRecords> RecordCursor::findThroughIndex(const std::string& file,
+                                                                         const std::string& tableName,
+                                                                         const std::vector<NamedValue>& where) {
+    jet::Database database(file);
+    jet::PageFile& pages = database.file();
+    // One state of the file for the whole search.
+    jet::PageFile::ReadScope scope(pages);
+    std::optional<KeyedMatch> match = matchThroughIndex(database, tableName, where, nullptr);
+    if (!match)
+        return std::nullopt;
+    const jet::TableDef& def = match->def;
+    FoundRecords found;
+    for (const jet::Column& c : def.columns)
+        found.names.push_back(c.name);
+    std::sort(match->rows.begin(), match->rows.end(), [](const KeyedRow& a, const KeyedRow& b) {
+        return std::pair(a.place.page, a.place.slot) < std::pair(b.place.page, b.place.slot);
+    });
+    // A record's position: the live rows before it in the set's order (the
+    // map's pages ascending, on each its slots; deleted rows and the slots
+    // of moved rows, which keep only a pointer, do not count).
+    const std::string label = def.label();
+    const auto live = [](const std::uint8_t* bytes, std::size_t s) {
+        return (jet::format::le16(bytes + jet::format::DataRowTableOffset + 2 * s) & jet::format::RowOverflowFlag) == 0;
+    };
+    std::size_t next = 0, before = 0;
+    std::vector<std::uint8_t> scratch;
+    for (const std::uint32_t number : jet::UsageMap::at(pages, def.usedPages, label).pages()) {
+        if (next == match->rows.size())
+            break;
+        const std::uint8_t* bytes = pages.page(number, label.c_str());
+        if (!jet::datapage::ownedBy(bytes, def.page))
+            continue;
+        const std::uint16_t slots = jet::rowSlotCount(pages, bytes, number, label);
+        std::size_t liveBefore = 0;
+        for (std::uint16_t s = 0; s < slots; ++s) {
+            for (; next < match->rows.size() && match->rows[next].place.page == number &&
+                   match->rows[next].place.slot == s;
+                 ++next) {
+                FoundRecord record;
+                record.position = static_cast<std::int32_t>(before + liveBefore);
+                for (const jet::Column& c : def.columns) {
+                    std::u16string text;
+                    if (jet::appendColumnText(pages, def, c, match->rows[next].row, text, scratch, label))
+                        record.values.emplace_back(std::move(text));
+                    else
+                        record.values.emplace_back(std::nullopt);
+                }
+                found.records.push_back(std::move(record));
+            }
+            liveBefore += live(bytes, s);
+        }
+        before += liveBefore;
+    }
+    if (next != match->rows.size())
+        throw jet::Error(file + ": " + label + " has an index entry for a record its pages do not list; "
+                         "zorvane-db check names the damage.");
+    return found;
 }
 
 std::vector<std::int32_t> RecordCursor::positionsWhere(const std::vector<Condition>& conditions,

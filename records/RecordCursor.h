@@ -131,6 +131,24 @@ public:
                                                           const std::vector<NamedValue>& where,
                                                           const std::vector<NamedValue>* changes, bool all);
 
+    // find by key without reading the whole table: the records of `table`
+    // in `file` where every condition holds, found as changeThroughIndex
+    // finds them, with their positions in the set's order (the row tables
+    // of the pages before theirs are read for those) and their values as
+    // value() gives them; the table's field names too. No outcome as for
+    // changeThroughIndex. Throws jet::ChangedError when another program
+    // changes the file meanwhile (readWhileBusy reads it again).
+    struct FoundRecord {
+        std::int32_t position = 0;
+        std::vector<std::optional<std::u16string>> values;
+    };
+    struct FoundRecords {
+        std::vector<std::string> names;
+        std::vector<FoundRecord> records;  // by position
+    };
+    static std::optional<FoundRecords> findThroughIndex(const std::string& file, const std::string& table,
+                                                        const std::vector<NamedValue>& where);
+
     // Keeps the file as it is now for as long as the set lives (or until
     // it is opened for writing): another program's command waits meanwhile.
     // Throws jet::ChangedError when the file changed since the set read it

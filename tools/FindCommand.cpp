@@ -1,6 +1,8 @@
 // zorvane-db find FILE TABLE [--where FIELD=VALUE]... [--like FIELD=PATTERN]...:
 // the records chosen, as CSV like export's with a first column "record",
 // the number that update and delete take. Without conditions, every record.
+// By --where alone on fields an index begins with, the records are found
+// through it and only they and the row tables before them are read.
 #include "tools/Commands.h"
 
 #include "records/RecordCursor.h"
@@ -21,6 +23,32 @@ int runFind(const Arguments& arguments) {
     std::string out;
     const std::string path = choice.rest[0], table = choice.rest[1];
     jet::readWhileBusy(path, [&] {
+        // By --where alone, through an index: only the records found are read.
+        std::optional<records::RecordCursor::FoundRecords> found;
+        if (!choice.where.empty() && choice.like.empty()) {
+            std::vector<records::RecordCursor::NamedValue> where;
+            for (const FieldText& w : choice.where)
+                where.push_back({w.field, jet::fromUtf8(w.value)});
+            found = records::RecordCursor::findThroughIndex(path, table, where);
+        }
+        if (found) {
+            out = "record";
+            for (const std::string& name : found->names) {
+                out += ',';
+                appendCsvField(out, name);
+            }
+            out += "\r\n";
+            for (const auto& record : found->records) {
+                out += std::to_string(record.position);
+                for (const auto& value : record.values) {
+                    out += ',';
+                    if (value)
+                        appendCsvField(out, jet::toUtf8(*value));
+                }
+                out += "\r\n";
+            }
+            return;
+        }
         out = "record";
         records::RecordCursor set(path, table);
         set.holdReading();
