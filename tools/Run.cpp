@@ -39,8 +39,8 @@ const Command commands[] = {
      "                   which import --from DIR and refresh --from DIR read (as do other\n"
      "                   readers of the IEEE's files)",
      runExport},
-    {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
-    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv]",
+    {"import", "[--from DIR] [--force] [--min-entries N] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
+    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv] [--min-entries N]",
      "bring the vendor database up to date with the IEEE listing, keeping the user's changes", nullptr},
     {"add", "FILE TABLE [--allow-duplicate] FIELD=VALUE...",
      "add a record after every other, the fields given set, and print its number; in table oui\n"
