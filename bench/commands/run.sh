@@ -75,8 +75,10 @@ rm -f "$sql"
 "$db_tool" export "$tmp/plain.mdb" oui >"$tmp/oui.csv"
 sqlite3 "$sql" ".import --csv $tmp/oui.csv oui" "CREATE INDEX oui_code ON oui (Code)"
 db=$tmp/keyed.mdb
+# Codes held once, spread over all of them (from 00-... to FC-...).
 mapfile -t codes < <(awk -F, 'NR > 1 && /^[0-9A-F][0-9A-F]-[0-9A-F][0-9A-F]-[0-9A-F][0-9A-F],/ { print $1 }' "$tmp/oui.csv" |
-  sort | uniq -u | head -n $((2 * keyed_rounds)))
+  sort | uniq -u |
+  awk -v n=$((2 * keyed_rounds)) '{ code[NR] = $0 } END { for (i = 1; i <= n; i++) print code[int(i * NR / (n + 1))] }')
 echo
 echo "by key, with an index on Code: best of $keyed_rounds runs each, whole process"
 printf '%-8s %12s %12s %8s\n' command zorvane-db sqlite3 ratio
