@@ -328,6 +328,18 @@ private slots:
             QCOMPARE(r.status, 1);
             QCOMPARE(r.err, "zorvane-db: " + message);
         }
+        // export's formats: a vendor file only from table oui, the IEEE text
+        // only into a folder.
+        const std::pair<QStringList, QByteArray> exports[] = {
+            {{"export", plain_, "oui", "--format", "csv2"}, "there is no format \"csv2\""},
+            {{"export", plain_, "oui", "--format", "ieee"}, "--format ieee writes four files: it needs --to DIR"},
+            {{"export", plain_, "oui", "--format", "ieee", "--to", dir_->path() + "/none"}, ": no such folder."},
+            {{"export", plain_, "oui", "--to", dir_->path()}, "--to goes with --format ieee"},
+        };
+        for (const auto& [arguments, message] : exports) {
+            const ProcessResult r = db(arguments);
+            QVERIFY2(r.status == 1 && r.err.contains(message) && r.err.count('\n') == 1, r.err.constData());
+        }
         // Codes: only vendor codes, in any notation, stored in the table's form.
         for (const QString& code : {"zz", "00-1A", "00:1a:2b:3c:4d:5e", "00-1A-2B-3C", "001a.2b3f", "00:1a-2b", "00-1A-2B-3C-4D",
                                     "0g-1a-2b", ""}) {
