@@ -338,7 +338,8 @@ private:
                                    .arg(ListingFieldMaxChars));
             entry_.vendor = cutToField(entry_.vendor);
         }
-        for (qsizetype i = 0; i < std::min<qsizetype>(entry_.addressLines.size(), 5); ++i) {
+        const auto lines = std::min<qsizetype>(entry_.addressLines.size(), records::vendor::FurtherAddressCount);
+        for (qsizetype i = 0; i < lines; ++i) {
             if (entry_.addressLines[i].size() > ListingFieldMaxChars)
                 repairs_.push_back(QStringLiteral("address line %1 has %2 characters, more than the %3 field "
                                                   "Address%1 takes: Address keeps it whole, Address%1 its first %3")
@@ -454,12 +455,15 @@ ListingResult readListing(const QString& folder, const std::array<const ListingR
 
 records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
     records::VendorRecord record;
-    record.fields[0] = entry.code;
-    record.fields[1] = entry.vendor;
-    record.fields[2] = entry.addressLines.join(QStringLiteral("\r\n"));
-    for (qsizetype i = 0; i < 5; ++i)
-        record.fields[static_cast<std::size_t>(3 + i)] =
-            i < entry.addressLines.size() ? cutToField(entry.addressLines[i]) : QString(QLatin1String(""));
+    namespace vendor = records::vendor;
+    record.fields[vendor::Code] = entry.code;
+    record.fields[vendor::Vendor] = entry.vendor;
+    record.fields[vendor::Address] = entry.addressLines.join(QStringLiteral("\r\n"));
+    for (std::size_t i = 0; i < vendor::FurtherAddressCount; ++i) {
+        const auto line = static_cast<qsizetype>(i);
+        record.fields[vendor::Address1 + i] =
+            line < entry.addressLines.size() ? cutToField(entry.addressLines[line]) : QString(QLatin1String(""));
+    }
     return record;
 }
 

@@ -85,7 +85,7 @@ ListingResult readListing(const QString& folder);
 ListingResult readListing(const QString& folder, const std::array<const ListingResult*, 4>& known);
 
 // Longest text the vendor name and each address field may have.
-inline constexpr int ListingFieldMaxChars = 255;
+inline constexpr int ListingFieldMaxChars = records::vendor::TextMaxChars;
 // `text` cut to ListingFieldMaxChars (never inside a surrogate pair).
 QString cutToField(const QString& text);
 

@@ -26,6 +26,7 @@
 // the user's value, which stays, and "after" the new listing's.
 #include "listing/Refresh.h"
 
+#include "records/Csv.h"
 #include "records/VendorDatabase.h"
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
@@ -45,8 +46,8 @@ namespace zorvane::listing {
 namespace {
 
 
-using records::VendorFieldNames;
-constexpr std::size_t FieldCount = VendorFieldNames.size();
+namespace vendor = records::vendor;
+constexpr std::size_t FieldCount = vendor::FieldCount;
 
 // A record: its eight fields packed in one string, each as its length (two
 // units) and its text, a null as the empty text. One allocation a record, and
@@ -93,7 +94,7 @@ TableRows readRows(jet::Table& table) {
     TableRows rows;
     rows.def = &table.def();
     for (std::size_t f = 0; f < FieldCount; ++f)
-        rows.columns[f] = table.columnIndex(VendorFieldNames[f]);
+        rows.columns[f] = table.columnIndex(vendor::Fields[f].name);
     rows.records.resize(table.rowCount());
     rows.places.reserve(table.rowCount());
     for (std::size_t i = 0; i < table.rowCount(); ++i) {
@@ -112,17 +113,11 @@ TableRows readRows(jet::Table& table) {
 
 constexpr const char* ChangeNames[] = {"added", "updated", "removed", "kept", "conflict"};
 
-// A field of a CSV line (RFC 4180), as zorvane-db export writes it: quoted
-// when empty (an empty text, not a null) or holding a comma, a quote or a
-// line end.
+// A field of a CSV line as zorvane-db export writes it: an empty text (not a
+// null) quoted.
 void appendCsvField(QByteArray& out, const QString& text) {
     const QByteArray bytes = text.toUtf8();
-    if (!bytes.isEmpty() && !bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
-        !bytes.contains('\r')) {
-        out.append(bytes);
-        return;
-    }
-    out.append('"').append(QByteArray(bytes).replace("\"", "\"\"")).append('"');
+    records::appendCsvField(out, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
 
 // One record's outcome, with the record before and after (none: absent).
@@ -190,7 +185,7 @@ public:
 
 private:
     Group& groupOf(const Record& record) {
-        const std::u16string_view code = fieldOf(record, 0);
+        const std::u16string_view code = fieldOf(record, vendor::Code);
         const auto [found, added] = groups_.try_emplace(code);
         if (added)
             order_.push_back(code);
@@ -389,7 +384,7 @@ void write(jet::PageFile& file, const TableRows& rows, const TableEdits& edits) 
     jet::RowPlace last{};
     const Record* previous = nullptr;
     for (const Record* record : edits.added) {
-        const bool sameCode = previous && fieldOf(*previous, 0) == fieldOf(*record, 0);
+        const bool sameCode = previous && fieldOf(*previous, vendor::Code) == fieldOf(*record, vendor::Code);
         last = writer.insert(changesTo(rows, *record, nullptr), sameCode ? &last : nullptr);
         previous = record;
     }
@@ -406,7 +401,7 @@ QByteArray changesCsv(const std::vector<Report>& reports) {
                 continue;
             out.append(ChangeNames[static_cast<std::size_t>(r.change)]).append(',');
             appendCsvField(out, qstring(r.code));
-            out.append(',').append(VendorFieldNames[f]).append(',');
+            out.append(',').append(vendor::Fields[f].name).append(',');
             // A side without the record gives an empty field, unquoted.
             if (r.before)
                 appendCsvField(out, qstring(before));
@@ -443,9 +438,9 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
         baseTable.reset();
         userTable.reset();
         database = std::make_unique<jet::Database>(path, mode);
-        userTable = database->openTable("oui");
+        userTable = database->openTable(vendor::TableName);
         for (const jet::Database::TableEntry& t : database->tables()) {
-            if (jet::sameName(t.name, records::ListingTableName))
+            if (jet::sameName(t.name, vendor::ListingTableName))
                 baseTable = database->openTable(t.name);
         }
     };
@@ -464,7 +459,7 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
     } else if (base) {
         std::array<int, 4> entries{};
         for (const Record& record : base->records)
-            if (const int r = registryOfCode(qstring(fieldOf(record, 0))); r >= 0)
+            if (const int r = registryOfCode(qstring(fieldOf(record, vendor::Code))); r >= 0)
                 ++entries[static_cast<std::size_t>(r)];
         floors = replacingFloors(entries);
     }

@@ -38,15 +38,13 @@ using zorvane::twipRect;
 using zorvane::twips;
 using zorvane::lookup::ResultCombo;
 using zorvane::lookup::SearchTerm;
-using zorvane::records::ResultArray;
+using zorvane::lookup::ResultArray;
+namespace vendor = zorvane::records::vendor;
 
 namespace {
 
 const QString DatabaseFile = QStringLiteral("oui.mdb");
-const QString VendorTable = QStringLiteral("oui");
-// Places of the fields in zorvane::records::VendorFieldNames.
-constexpr std::size_t CodeField = 0;
-constexpr std::size_t VendorField = 1;
+const QString VendorTable = QString::fromLatin1(vendor::TableName);
 
 // The layout was drawn for a frame whose title bar, menu bar and borders take
 // 690 twips of the window's outer height. Here the window system draws the
@@ -144,7 +142,7 @@ frmMain* frmMain::load()
 frmMain::frmMain(const QString& databasePath, QWidget* parent)
     : QMainWindow(parent),
       Data1(std::make_unique<zorvane::records::RecordSet>(databasePath, VendorTable)),
-      fields_(std::make_unique<zorvane::records::VendorFields>(*Data1))
+      fields_(std::make_unique<zorvane::lookup::VendorFields>(*Data1))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(zorvane::AppInfo::title());
@@ -610,7 +608,7 @@ bool frmMain::tableHoldsCode(const QString& code)
 {
     if (Data1->RecordCount() == 0)
         return false;
-    const zorvane::records::Field& field = (*fields_)[CodeField];
+    const zorvane::records::Field& field = (*fields_)[vendor::Code];
     for (Data1->MoveFirst(); !Data1->Eof(); Data1->MoveNext()) {
         if (const auto value = field.Value(); value && value->compare(code, Qt::CaseInsensitive) == 0)
             return true;
@@ -694,7 +692,7 @@ void frmMain::walkTable(SearchBy by)
     const bool byCode = by == SearchBy::Code;
     ResultCombo* const searched = byCode ? cmbCode : cmbVendor;
     ResultCombo* const other = byCode ? cmbVendor : cmbCode;
-    const zorvane::records::Field& field = (*fields_)[byCode ? CodeField : VendorField];
+    const zorvane::records::Field& field = (*fields_)[byCode ? vendor::Code : vendor::Vendor];
 
     setHeightTwips(HeightSearching);
     repaint();
@@ -786,8 +784,8 @@ void frmMain::FoundVendor(qint32& intNumRecords)
 void frmMain::addMatch(zorvane::lookup::ResultCombo* searched, zorvane::lookup::ResultCombo* other)
 {
     display_->showMatchCount(intNumRecords);
-    const QString code = (*fields_)[CodeField].Value().value_or(QString());
-    const QString vendor = (*fields_)[VendorField].Value().value_or(QString());
+    const QString code = (*fields_)[vendor::Code].Value().value_or(QString());
+    const QString vendor = (*fields_)[vendor::Vendor].Value().value_or(QString());
     const QString& searchedValue = searched == cmbCode ? code : vendor;
     const QString& otherValue = searched == cmbCode ? vendor : code;
     // The duplicate scan compares the value with each entry of its list in

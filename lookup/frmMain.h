@@ -1,5 +1,5 @@
 #pragma once
-#include "records/ResultArray.h"
+#include "lookup/ResultArray.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -53,7 +53,7 @@ public:
     static constexpr int ClientWidthEditTwips = 5775;
 
     // What the window holds; read by record editing and by tests.
-    const zorvane::records::ResultArray& results() const { return strVendArray; }
+    const zorvane::lookup::ResultArray& results() const { return strVendArray; }
     qint32 recordNum() const { return intRecordNum; }
     qint32 numRecords() const { return intNumRecords; }
     qint32 arrayCtr() const { return intArrayCtr; }
@@ -130,7 +130,7 @@ private:
 
     // The record set of the data control, over table "oui", and its fields.
     std::unique_ptr<zorvane::records::RecordSet> Data1;
-    std::unique_ptr<zorvane::records::VendorFields> fields_;
+    std::unique_ptr<zorvane::lookup::VendorFields> fields_;
 
     // Controls, named as designed.
     QLabel* lblCode = nullptr;
@@ -161,7 +161,7 @@ private:
     // Window-level state.
     qint32 intNumRecords = 0;
     qint32 intArrayCtr = 0;
-    zorvane::records::ResultArray strVendArray;
+    zorvane::lookup::ResultArray strVendArray;
     qint32 intRecordNum = 0;
     // The result row whose record intRecordNum names, while that choice still
     // stands: a search refills the lists and emptying them forgets it.

@@ -10,17 +10,15 @@ namespace {
 
 // Field "Address" holds the address lines joined by line breaks, which may run
 // past 255 characters, so it is a memo; every other field is text of up to
-// 255 characters.
-constexpr std::size_t AddressField = 2;
-
+// 255 characters (vendor::Fields).
 jet::NewTable vendorTable(const char* name) {
     jet::NewTable table;
     table.name = name;
-    for (std::size_t i = 0; i < VendorFieldNames.size(); ++i) {
+    for (const vendor::FieldDescription& field : vendor::Fields) {
         jet::NewColumn column;
-        column.name = VendorFieldNames[i];
-        column.type = i == AddressField ? jet::format::TypeMemo : jet::format::TypeText;
-        column.maxChars = 255;
+        column.name = field.name;
+        column.type = field.memo ? jet::format::TypeMemo : jet::format::TypeText;
+        column.maxChars = vendor::TextMaxChars;
         table.columns.push_back(column);
     }
     return table;
@@ -49,7 +47,7 @@ std::vector<jet::NewRow> rowsOf(const std::vector<VendorRecord>& records) {
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite, const QString& password,
                           const std::vector<VendorRecord>* listing) {
-    const jet::NewTable oui = vendorTable("oui"), listed = vendorTable(ListingTableName);
+    const jet::NewTable oui = vendorTable(vendor::TableName), listed = vendorTable(vendor::ListingTableName);
     const std::vector<jet::NewRow> ouiRows = rowsOf(records);
     std::vector<jet::NewRow> listedRows;
     std::vector<jet::NewTableRows> tables{{oui, ouiRows}};

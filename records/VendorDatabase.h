@@ -1,4 +1,6 @@
 #pragma once
+#include "records/VendorTable.h"
+
 #include <QString>
 
 #include <array>
@@ -7,23 +9,15 @@
 
 namespace zorvane::records {
 
-// Table "oui" of the vendor database: eight text fields, spelled exactly so.
-inline constexpr std::array<const char*, 8> VendorFieldNames = {
-    "Code", "Vendor", "Address", "Address1", "address2", "address3", "address4", "address5"};
-
-// One record: the eight fields in the order above; no value is a database null.
+// One record of table "oui": its fields by vendor::Field; no value is a
+// database null.
 struct VendorRecord {
-    std::array<std::optional<QString>, 8> fields;
+    std::array<std::optional<QString>, vendor::FieldCount> fields;
 };
 
-// The listing as last imported or refreshed, kept beside table "oui" with the
-// same fields, so that a refresh can tell the user's changes from the
-// listing's.
-inline constexpr char ListingTableName[] = "ouiListing";
-
 // Writes a new Access 2000 database at `path` holding table "oui" with the
-// records in the given order, and, given `listing`, table "ouiListing" with
-// those. Writes a temporary file beside `path` and renames it into place;
+// records in the given order, and, given `listing`, table "ouiListing"
+// (vendor::ListingTableName) with those. Writes a temporary file beside `path` and renames it into place;
 // refuses an existing `path` unless `overwrite`. A `password` protects the new
 // database as Access does. Throws jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,

@@ -8,6 +8,7 @@
 #include "tools/Commands.h"
 
 #include "records/RecordCursor.h"
+#include "records/VendorTable.h"
 #include "records/jet/Error.h"
 #include "records/jet/Table.h"
 #include "records/jet/ValueText.h"
@@ -26,9 +27,9 @@ int runAdd(const Arguments& arguments) {
     requireDistinctFields(set, file, fields);
     const std::vector<std::string>& names = set.columnNames();
     std::size_t codeColumn = 0;
-    while (codeColumn < names.size() && !jet::sameName(names[codeColumn], "Code"))
+    while (codeColumn < names.size() && !jet::sameName(names[codeColumn], records::vendor::nameOf(records::vendor::Code)))
         ++codeColumn;
-    if (jet::sameName(set.tableName(), "oui") && codeColumn < names.size()) {
+    if (jet::sameName(set.tableName(), records::vendor::TableName) && codeColumn < names.size()) {
         for (std::string& assignment : fields) {
             FieldText field = splitAssignment(assignment);
             if (set.column(jet::fromUtf8(field.field)) != codeColumn)

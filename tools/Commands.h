@@ -6,6 +6,8 @@
 // no Qt; import and refresh do (tools/QtCommands.h), and zorvane-db runs them
 // in its companion zorvane-db-full.
 
+#include "records/Csv.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -54,9 +56,9 @@ void setFields(records::RecordCursor& set, const Arguments& assignments, std::si
 // A record number argument: 0 or more, as MoveFirst then Move N reaches it.
 std::int32_t recordNumber(const std::string& text);
 
-// Appends UTF-8 `text` as one CSV field (RFC 4180): quoted when it is empty
-// or holds a comma, a quote, CR or LF.
-void appendCsvField(std::string& out, std::string_view text);
+// CSV fields as every command writes them (records/Csv.h).
+using records::appendCsvField;
+using records::CsvEmptyText;
 // Appends UTF-8 `text` as a JSON string, quotes included.
 void appendJsonString(std::string& out, std::string_view text);
 

@@ -9,6 +9,7 @@
 #include "tools/Commands.h"
 
 #include "records/RecordCursor.h"
+#include "records/VendorTable.h"
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
 #include "records/jet/Table.h"
@@ -24,22 +25,9 @@
 
 namespace zorvane::tools {
 
-void appendCsvField(std::string& out, std::string_view text) {
-    const bool quote = text.empty() || text.find_first_of(",\"\r\n") != std::string_view::npos;
-    if (!quote) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (const char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 namespace {
+
+namespace vendor = records::vendor;
 
 const char* const Formats[] = {"csv", "json", "wireshark", "nmap", "arp-scan", "ieee"};
 
@@ -100,11 +88,12 @@ int runExport(const Arguments& arguments) {
         records::RecordCursor set(path, plain[1]);
         const std::vector<std::string>& names = set.columnNames();
         if (vendorFormat) {
-            if (!jet::sameName(set.tableName(), "oui"))
-                throw jet::Error(path + ": --format " + format + " is made from the vendor table oui, not " +
-                                 set.tableName() + ".");
-            const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"),
-                              address = set.column(u"Address");
+            if (!jet::sameName(set.tableName(), vendor::TableName))
+                throw jet::Error(path + ": --format " + format + " is made from the vendor table " +
+                                 vendor::TableName + ", not " + set.tableName() + ".");
+            const std::size_t code = set.column(vendor::name16Of(vendor::Code)),
+                              vendor = set.column(vendor::name16Of(vendor::Vendor)),
+                              address = set.column(vendor::name16Of(vendor::Address));
             const auto text = [&](std::int32_t at, std::size_t column) -> std::optional<std::string> {
                 const std::u16string* v = set.valueAt(at, column);
                 return v ? std::optional<std::string>(jet::toUtf8(*v)) : std::nullopt;

@@ -113,7 +113,7 @@ int runImport(const QStringList& arguments) {
     records.reserve(listing.entries.size());
     for (const ListingEntry& entry : listing.entries) {
         records.push_back(vendorRecordOf(entry));
-        if (entry.addressLines.size() > 5) {
+        if (entry.addressLines.size() > static_cast<qsizetype>(records::vendor::FurtherAddressCount)) {
             const QString file = QDir(args.from).filePath(QString::fromLatin1(
                 RegistryFiles[static_cast<std::size_t>(entry.registry)].fileName));
             printListingProblem({file, entry.line,

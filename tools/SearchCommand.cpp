@@ -8,10 +8,31 @@
 
 #include "lookup/SearchRule.h"
 #include "records/RecordCursor.h"
+#include "records/VendorTable.h"
 #include "records/jet/PageFile.h"
 #include "records/jet/ValueText.h"
 
+#include <array>
+
 namespace zorvane::tools {
+
+namespace {
+
+namespace vendor = records::vendor;
+
+// The output's columns: the CSV header's names and the JSON members' keys,
+// each with the field of table "oui" it shows.
+struct OutputColumn {
+    const char* key;
+    vendor::Field field;
+};
+constexpr std::array<OutputColumn, 3> Columns = {{
+    {"code", vendor::Code},
+    {"vendor", vendor::Vendor},
+    {"address", vendor::Address},
+}};
+
+} // namespace
 
 int runSearch(const Arguments& arguments) {
     std::string file, term, field;
@@ -42,24 +63,29 @@ int runSearch(const Arguments& arguments) {
     jet::PageFile::setMapWhenReading(true);
     std::string out;
     jet::readWhileBusy(file, [&] {
-        out = json ? "" : "code,vendor,address\r\n";
-        records::RecordCursor set(file, "oui");
+        out.clear();
+        if (!json) {
+            for (std::size_t i = 0; i < Columns.size(); ++i)
+                (out += i ? "," : "") += Columns[i].key;
+            out += "\r\n";
+        }
+        records::RecordCursor set(file, vendor::TableName);
         set.holdReading();
-        const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"), address = set.column(u"Address");
-        const std::size_t searched = field == "code" ? code : vendor;
+        std::array<std::size_t, Columns.size()> columns{};
+        for (std::size_t i = 0; i < Columns.size(); ++i)
+            columns[i] = set.column(vendor::name16Of(Columns[i].field));
+        const std::size_t searched = set.column(vendor::name16Of(field == "code" ? vendor::Code : vendor::Vendor));
         lookup::SearchRule rule(jet::fromUtf8(term));
         std::int32_t intPos = 0;
         for (std::int32_t at = 0; at < set.RecordCount(); ++at) {
             const std::u16string* value = set.valueAt(at, searched);
             if (!value || !rule.matches(*value, intPos))
                 continue;
-            const std::size_t columns[] = {code, vendor, address};
-            const char* keys[] = {"code", "vendor", "address"};
-            for (std::size_t i = 0; i < 3; ++i) {
+            for (std::size_t i = 0; i < Columns.size(); ++i) {
                 const std::u16string* v = set.valueAt(at, columns[i]);
                 if (json) {
                     out += i ? ",\"" : "{\"";
-                    out += keys[i];
+                    out += Columns[i].key;
                     out += "\":";
                     if (v)
                         appendJsonString(out, jet::toUtf8(*v));

@@ -4,7 +4,7 @@
 // AutoIndex setting makes one), the records added one by one through
 // the table writer in one command. Prints the seconds that took.
 // usage: bench_indexed_make SOURCE DEST
-#include "records/VendorDatabase.h"
+#include "records/VendorTable.h"
 #include "records/jet/CreateDatabase.h"
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
@@ -22,23 +22,25 @@ int main(int argc, char** argv) {
     }
     try {
         jet::Database source(argv[1]);
-        std::unique_ptr<jet::Table> rows = source.openTable("oui");
-        jet::NewTable table{"oui", {{"ID", jet::format::TypeLong, 255, true}}, {{"PrimaryKey", {0}, true}, {"Code", {1}, false}}};
-        for (std::size_t i = 0; i < records::VendorFieldNames.size(); ++i)
-            table.columns.push_back({records::VendorFieldNames[i], i == 2 ? jet::format::TypeMemo : jet::format::TypeText,
-                                     255, false});
+        namespace vendor = records::vendor;
+        std::unique_ptr<jet::Table> rows = source.openTable(vendor::TableName);
+        jet::NewTable table{vendor::TableName, {{"ID", jet::format::TypeLong, 255, true}},
+                            {{"PrimaryKey", {0}, true}, {std::string(vendor::nameOf(vendor::Code)), {1 + vendor::Code}, false}}};
+        for (const vendor::FieldDescription& field : vendor::Fields)
+            table.columns.push_back({std::string(field.name), field.memo ? jet::format::TypeMemo : jet::format::TypeText,
+                                     vendor::TextMaxChars, false});
         jet::CreateOptions options;
         options.overwrite = true;
         const std::vector<jet::NewRow> none;
         jet::createDatabase(argv[2], {{table, none}}, options);
         const auto start = std::chrono::steady_clock::now();
         jet::Database dest(argv[2], jet::PageFile::Mode::ReadWrite);
-        std::unique_ptr<jet::Table> target = dest.openTable("oui");
+        std::unique_ptr<jet::Table> target = dest.openTable(vendor::TableName);
         dest.file().begin();
         jet::TableWriter writer(dest.file(), target->def());
         for (std::size_t r = 0; r < rows->rowCount(); ++r) {
             std::vector<jet::FieldChange> values;
-            for (std::size_t c = 0; c < records::VendorFieldNames.size(); ++c) {
+            for (std::size_t c = 0; c < vendor::FieldCount; ++c) {
                 std::u16string text;
                 if (rows->appendText(r, c, text))
                     values.push_back({c + 1, text});

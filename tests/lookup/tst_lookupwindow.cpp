@@ -166,14 +166,16 @@ private slots:
         QCOMPARE(sorted(entries(cmbCode())), sorted(codes));
         QCOMPARE(sorted(entries(cmbVendor())), sorted(vendors));
         // One result row per match, in storage order.
-        const records::ResultArray& rows = window->results();
+        const lookup::ResultArray& rows = window->results();
         QCOMPARE(window->arrayCtr(), rows.filledRows());
         QCOMPARE(rows.filledRows(), qint32(codes.size()));
+        qint32 previous = -1;
         for (qint32 r = 0; r < rows.filledRows(); ++r) {
-            QCOMPARE(rows.at(r, records::ResultArray::Code), codes[r]);
-            if (r > 0)
-                QVERIFY(rows.at(r, records::ResultArray::RecordNum).toInt()
-                        > rows.at(r - 1, records::ResultArray::RecordNum).toInt());
+            QCOMPARE(rows.at(r, lookup::ResultArray::Code), codes[r]);
+            qint32 number = -1;
+            lookup::GetintRecordNum(rows, number, r);
+            QVERIFY(number > previous);
+            previous = number;
         }
         QCOMPARE(panel(1)->text(), QStringLiteral("Done"));
     }

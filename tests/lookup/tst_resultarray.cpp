@@ -1,12 +1,12 @@
+#include "lookup/ResultArray.h"
 #include "records/RecordSet.h"
-#include "records/ResultArray.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace zorvane;
-using records::ResultArray;
+using lookup::ResultArray;
 using test::vendorRecord;
 
 class TstResultArray : public QObject {
@@ -16,7 +16,7 @@ private slots:
     {
         QTemporaryDir folder;
         auto spread = vendorRecord("00-00-02", "Spread", "Main address", QString(), "second line");
-        spread.fields[7] = QStringLiteral("fifth line");
+        spread.fields[records::vendor::Address5] = QStringLiteral("fifth line");
         const QString path = test::writeVendorDatabase(
             folder.path(), {vendorRecord("00-00-01", "First", "1 First St", "Suite 1", "Floor 2"),
                             spread,

@@ -1,10 +1,9 @@
-#include "records/ResultArray.h"
+#include "lookup/ResultArray.h"
 #include "records/RecordSet.h"
-#include "records/VendorDatabase.h"
 
 #include <limits>
 
-namespace zorvane::records {
+namespace zorvane::lookup {
 
 const QString& ResultArray::at(qint32 row, int column) const
 {
@@ -22,33 +21,32 @@ ResultArray::Row& ResultArray::writeRow(qint32 row)
     return rows_[index];
 }
 
-VendorFields::VendorFields(RecordSet& Data1)
+VendorFields::VendorFields(records::RecordSet& Data1)
 {
-    fields_.reserve(VendorFieldNames.size());
-    for (const char* name : VendorFieldNames)
-        fields_.push_back(Data1.Fields(QLatin1String(name)));
+    fields_.reserve(records::vendor::FieldCount);
+    for (const records::vendor::FieldDescription& field : records::vendor::Fields)
+        fields_.push_back(Data1.Fields(QLatin1String(field.name.data(), static_cast<qsizetype>(field.name.size()))));
 }
 
-void FillArray(RecordSet& Data1, ResultArray& strVendArray, qint32& intArrayCtr)
+void FillArray(records::RecordSet& Data1, ResultArray& strVendArray, qint32& intArrayCtr)
 {
     FillArray(Data1, VendorFields(Data1), strVendArray, intArrayCtr);
 }
 
-void FillArray(RecordSet& Data1, const VendorFields& fields, ResultArray& strVendArray,
+void FillArray(records::RecordSet& Data1, const VendorFields& fields, ResultArray& strVendArray,
                qint32& intArrayCtr)
 {
     ResultArray::Row& row = strVendArray.writeRow(intArrayCtr);
     row = ResultArray::Row{};
-    // Code and Vendor always; a null reads as empty text.
-    row[ResultArray::Code] = fields[0].Value().value_or(QString());
-    row[ResultArray::Vendor] = fields[1].Value().value_or(QString());
-    // The five further address fields only where they hold text; no compaction.
-    for (std::size_t i = 0; i < 5; ++i) {
-        std::optional<QString> value = fields[3 + i].Value();
-        if (value && !value->isEmpty())
-            row[ResultArray::Address1 + i] = std::move(*value);
+    for (int column = 0; column < ResultArray::RecordNum; ++column) {
+        std::optional<QString> value = fields[ResultArray::ColumnField[static_cast<std::size_t>(column)]].Value();
+        // Code, Vendor and Address always, a null as empty text; the five
+        // further address fields only where they hold text (no compaction).
+        const bool furtherAddress = column >= ResultArray::Address1 && column < ResultArray::Address;
+        if (furtherAddress && (!value || value->isEmpty()))
+            continue;
+        row[static_cast<std::size_t>(column)] = std::move(value).value_or(QString());
     }
-    row[ResultArray::Address] = fields[2].Value().value_or(QString());
     row[ResultArray::RecordNum] = QString::number(Data1.AbsolutePosition());
     ++intArrayCtr;
 }
@@ -70,4 +68,4 @@ void GetintRecordNum(const ResultArray& strVendArray, qint32& intRecordNum, qint
     intRecordNum = static_cast<qint32>(number);
 }
 
-} // namespace zorvane::records
+} // namespace zorvane::lookup
