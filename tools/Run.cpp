@@ -30,8 +30,8 @@ const Command commands[] = {
     {"add", "FILE TABLE FIELD=VALUE...", "add a record after every other, the fields given set", runAdd},
     {"update", "FILE TABLE N FIELD=VALUE...", "change fields of record N (0 = the first)", runUpdate},
     {"delete", "FILE TABLE N", "delete record N (0 = the first)", runDelete},
-    {"lookup", "FILE [--csv | --json] [ADDRESS...]",
-     "name the vendor of each hardware address (or prefix), given or one a line on stdin", runLookup},
+    {"lookup", "FILE [--csv | --json] [--strict] [ADDRESS...]",
+     "name the vendor of each hardware address (or prefix), given or found in the lines of stdin", runLookup},
     {"check", "FILE", "check the file's structure; one line per problem, status 0 when sound", runCheck},
 };
 
