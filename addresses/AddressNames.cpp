@@ -72,6 +72,9 @@ Quadrant quadrantOf(const Address& a) {
 }
 
 std::string kindOf(const Address& a) {
+    // Most addresses are a vendor's own: no name of their own.
+    if ((a.octet(0) & 3) == 0 && a.first(6) != 0x00005E && a.value != 0)
+        return {};
     const bool whole48 = a.nibbles == 12;
     if (whole48 && a.value == 0xFFFFFFFFFFFFull)
         return "broadcast";

@@ -179,14 +179,20 @@ void readItem(std::string_view text, std::vector<Found>& out) {
     findAddresses(text, out);
 }
 
-std::string addressText(const Address& address) {
-    std::string out;
-    out.reserve(std::size_t(address.nibbles) * 3 / 2);
+void appendAddressText(std::string& out, const Address& address) {
+    char text[24];
+    std::size_t length = 0;
     for (int i = 0; i < address.nibbles; ++i) {
         if (i && i % 2 == 0)
-            out += ':';
-        out += "0123456789ABCDEF"[(address.value >> 4 * (address.nibbles - 1 - i)) & 15];
+            text[length++] = ':';
+        text[length++] = "0123456789ABCDEF"[(address.value >> 4 * (address.nibbles - 1 - i)) & 15];
     }
+    out.append(text, length);
+}
+
+std::string addressText(const Address& address) {
+    std::string out;
+    appendAddressText(out, address);
     return out;
 }
 

@@ -60,8 +60,9 @@ void findAddresses(std::string_view text, std::vector<Found>& out);
 // in it (none: an empty `out`). `out` is cleared first.
 void readItem(std::string_view text, std::vector<Found>& out);
 
-// "00:1A:2B:3C:4D:5E" (a prefix: "70:B3:D5:F2:F").
+// "00:1A:2B:3C:4D:5E" (a prefix: "70:B3:D5:F2:F"); appendAddressText adds it to `out`.
 std::string addressText(const Address& address);
+void appendAddressText(std::string& out, const Address& address);
 // The code form of the first `nibbles` digits: "00-1A-2B", "70-B3-D5-F2-F".
 std::string codeText(const Address& address, int nibbles);
 
