@@ -95,6 +95,7 @@ private:
 
     // The search.
     void SearchCode();
+    void codeBoxAsStored();
     void SearchVendor();
     enum class SearchBy { Code, Vendor };
     void walkTable(SearchBy by);
