@@ -116,19 +116,22 @@ void endProgram()
 
 } // namespace
 
-frmMain* frmMain::load()
+frmMain* frmMain::load(const QString& path)
 {
-    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    const QString file = path.isEmpty() ? DatabaseFile : path;
+    const QFileInfo info(file);
+    const QString folder = QDir::toNativeSeparators(path.isEmpty() ? QDir::currentPath() : info.absolutePath());
     QString reason;
-    if (!QFileInfo::exists(DatabaseFile)) {
+    if (!info.exists()) {
         // Say how to make one: the desktop menu entry does it on its own.
-        reason = QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
-                                "zorvane-db import oui.mdb\r"
-                                "in that folder, or start Zorvane from the desktop menu, which\r"
-                                "keeps its database in ~/.local/share/zorvane.");
+        reason = path.isEmpty() ? QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
+                                                 "zorvane-db import oui.mdb\r"
+                                                 "in that folder, or start Zorvane from the desktop menu, which\r"
+                                                 "keeps its database in ~/.local/share/zorvane.")
+                                : QStringLiteral("There is no such file.");
     } else {
         try {
-            auto* window = new frmMain(DatabaseFile);
+            auto* window = new frmMain(file);
             window->setAttribute(Qt::WA_DeleteOnClose);
             return window;
         } catch (const std::exception& error) {
@@ -137,7 +140,7 @@ frmMain* frmMain::load()
     }
     msgBox(nullptr,
            QStringLiteral("The vendor database \"%1\" in the folder \"%2\" cannot be opened.\r%3")
-               .arg(DatabaseFile, folder, reason),
+               .arg(info.fileName(), folder, reason),
            MsgButtons::Ok, MsgIcon::Warning);
     return nullptr;
 }

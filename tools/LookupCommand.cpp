@@ -173,7 +173,7 @@ public:
             appendCsv(out, input), out += ',';
         else if (format_ == Format::Json)
             appendJson(out += "{\"input\":", input), out += ",\"address\":\"";
-        out += addresses::addressText(a);
+        addresses::appendAddressText(out, a);
         switch (format_) {
         case Format::Text:
             if (rendered)

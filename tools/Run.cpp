@@ -89,6 +89,10 @@ int dispatch(int argc, char** argv, OtherCommand other) {
         printUsage(stdout);
         return 0;
     }
+    if (name == "--version") {
+        std::printf("zorvane-db %s\n", ZORVANE_VERSION);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
     jet::setNoticeHandler([](const std::string& line) { printError(line); });
     for (const Command& command : commands) {
         if (name != command.name)
