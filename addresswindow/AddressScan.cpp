@@ -27,7 +27,7 @@ Scan scanText(std::shared_ptr<const std::string> text, const addresses::VendorIn
     scan.text = text;
     scan.kinds.emplace_back();
     std::unordered_map<std::string, std::uint32_t> kindIds;
-    std::unordered_map<std::string_view, std::size_t> counts;
+    std::vector<std::uint32_t> byVendor(index.vendors().size());
     std::vector<addresses::Found> found;
     const std::string_view all(*text);
     std::uint32_t line = 0;
@@ -52,7 +52,7 @@ Scan scanText(std::shared_ptr<const std::string> text, const addresses::VendorIn
             }
             if (const addresses::Vendor* v = index.find(f.address)) {
                 row.vendor = std::int32_t(index.indexOf(v));
-                ++counts[v->name];
+                ++byVendor[std::size_t(row.vendor)];
             } else if (!(row.flags & addresses::Local) && name.empty()) {
                 ++scan.unknown;
             }
@@ -62,6 +62,11 @@ Scan scanText(std::shared_ptr<const std::string> text, const addresses::VendorIn
         }
         at = end + 1;
     }
+    // By name: a vendor holds many codes.
+    std::unordered_map<std::string_view, std::size_t> counts;
+    for (std::size_t i = 0; i < byVendor.size(); ++i)
+        if (byVendor[i])
+            counts[index.vendors()[i].name] += byVendor[i];
     scan.vendors.reserve(counts.size());
     for (const auto& [name, count] : counts)
         scan.vendors.emplace_back(std::string(name), count);

@@ -242,3 +242,60 @@ QByteArray AddressTableModel::csv() const {
 }
 
 } // namespace zorvane::addresswindow
+
+namespace zorvane::addresswindow {
+
+void VendorSummaryModel::setScan(std::shared_ptr<const Scan> scan) {
+    beginResetModel();
+    scan_ = std::move(scan);
+    order_.resize(scan_ ? scan_->vendors.size() : 0);
+    for (std::uint32_t i = 0; i < order_.size(); ++i)
+        order_[i] = i;
+    endResetModel();
+}
+
+QString VendorSummaryModel::vendor(int row) const {
+    return QString::fromStdString(scan_->vendors[order_[std::size_t(row)]].first);
+}
+
+int VendorSummaryModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(order_.size()); }
+
+int VendorSummaryModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant VendorSummaryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    if (role == Qt::TextAlignmentRole && index.column() == Count)
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    const auto& [name, count] = scan_->vendors[order_[std::size_t(index.row())]];
+    return index.column() == Vendor ? QVariant(QString::fromStdString(name)) : QVariant(qulonglong(count));
+}
+
+QVariant VendorSummaryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return section == Vendor ? QStringLiteral("Vendor") : QStringLiteral("Count");
+}
+
+void VendorSummaryModel::sort(int column, Qt::SortOrder order) {
+    if (!scan_)
+        return;
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const auto& vendors = scan_->vendors;
+    // Ascending by name, or by count (ties in the summary's order).
+    const auto less = [&](std::uint32_t a, std::uint32_t b) {
+        return column == Vendor ? vendors[a].first < vendors[b].first : vendors[a].second < vendors[b].second;
+    };
+    std::sort(order_.begin(), order_.end());
+    if (order == Qt::AscendingOrder)
+        std::stable_sort(order_.begin(), order_.end(), less);
+    else
+        std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) { return less(b, a); });
+    const QModelIndexList before = persistentIndexList();
+    changePersistentIndexList(before, QModelIndexList(before.size()));
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+} // namespace zorvane::addresswindow

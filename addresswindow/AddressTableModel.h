@@ -57,3 +57,29 @@ private:
 };
 
 } // namespace zorvane::addresswindow
+
+namespace zorvane::addresswindow {
+
+// The vendor summary beside the table: each vendor found with its count,
+// most first until sorted by a column.
+class VendorSummaryModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Vendor, Count, ColumnCount };
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void setScan(std::shared_ptr<const Scan> scan);
+    QString vendor(int row) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+private:
+    std::shared_ptr<const Scan> scan_;
+    std::vector<std::uint32_t> order_;  // indexes into scan_->vendors
+};
+
+} // namespace zorvane::addresswindow

@@ -22,7 +22,8 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QSplitter>
-#include <QStandardItemModel>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QStatusBar>
 #include <QTableView>
 #include <QThreadPool>
@@ -42,10 +43,15 @@ constexpr int FilterPauseMs = 150;
 // A text file larger than this is refused.
 constexpr qint64 LargestText = 64 << 20;
 
-// The text pane: a plain-text editor that takes a dropped file as the text to read.
+// Text longer than this goes into the text pane a slice at a time.
+constexpr qsizetype SliceChars = 128 * 1024;
+
+// The text pane: a plain-text editor that takes a dropped file as the text to
+// read, and hands pasted text to `pasted` (which inserts a long one in slices).
 class InputPane final : public QPlainTextEdit {
 public:
     std::function<void(const QString&)> fileDropped;
+    std::function<void(const QString&)> pasted;
 
 protected:
     bool canInsertFromMimeData(const QMimeData* source) const override {
@@ -54,6 +60,8 @@ protected:
     void insertFromMimeData(const QMimeData* source) override {
         if (hasLocalFile(source) && fileDropped)
             fileDropped(source->urls().first().toLocalFile());
+        else if (source->hasText() && source->text().size() > SliceChars && pasted)
+            pasted(source->text());
         else
             QPlainTextEdit::insertFromMimeData(source);
     }
@@ -96,6 +104,7 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
 
     auto* input = new InputPane;
     input->fileDropped = [this](const QString& path) { openText(path); };
+    input->pasted = [this](const QString& text) { insertText(text, false); };
     txtInput = input;
     txtInput->setObjectName(QStringLiteral("txtInput"));
     txtInput->setPlaceholderText(QStringLiteral("Paste or type text that holds hardware addresses, or drop a file here"));
@@ -123,8 +132,7 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
     tblAddresses->setColumnWidth(AddressTableModel::Postal, 16 * em);
     tblAddresses->setColumnWidth(AddressTableModel::Line, 4 * em);
 
-    vendors_ = new QStandardItemModel(0, 2, this);
-    vendors_->setHorizontalHeaderLabels({QStringLiteral("Vendor"), QStringLiteral("Count")});
+    vendors_ = new VendorSummaryModel(this);
     tblVendors = makeTable(this, "tblVendors");
     tblVendors->setModel(vendors_);
     tblVendors->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -169,6 +177,11 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
     scanTimer_->setInterval(ScanPauseMs);
     connect(scanTimer_, &QTimer::timeout, this, &frmAddresses::startScan);
     connect(txtInput, &QPlainTextEdit::textChanged, this, &frmAddresses::scheduleScan);
+    // A large change (a paste, a file) is read at once, without the pause.
+    connect(txtInput->document(), &QTextDocument::contentsChange, this, [this](int, int removed, int added) {
+        if (removed + added > 4096 && pending_.isEmpty())
+            QTimer::singleShot(0, this, &frmAddresses::startScan);
+    });
     filterTimer_ = new QTimer(this);
     filterTimer_->setSingleShot(true);
     filterTimer_->setInterval(FilterPauseMs);
@@ -179,7 +192,7 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
     connect(txtFilter, &QLineEdit::textChanged, filterTimer_, qOverload<>(&QTimer::start));
     // A vendor chosen in the summary narrows the table to it.
     connect(tblVendors, &QTableView::activated, this, [this](const QModelIndex& index) {
-        txtFilter->setText(vendors_->item(index.row(), 0)->text());
+        txtFilter->setText(vendors_->vendor(index.row()));
     });
 
     createActions();
@@ -272,7 +285,7 @@ bool frmAddresses::openText(const QString& path) {
         if (file.error() != QFileDevice::NoError) {
             reason = file.errorString();
         } else {
-            txtInput->setPlainText(QString::fromUtf8(bytes));
+            insertText(QString::fromUtf8(bytes), true);
             setWindowTitle(QStringLiteral("%1 - Zorvane Addresses").arg(QFileInfo(path).fileName()));
             txtInput->setFocus();
             return true;
@@ -283,12 +296,64 @@ bool frmAddresses::openText(const QString& path) {
     return false;
 }
 
-void frmAddresses::scheduleScan() { scanTimer_->start(); }
+void frmAddresses::insertText(const QString& text, bool replace) {
+    if (replace)
+        txtInput->clear();
+    if (text.size() <= SliceChars && pending_.isEmpty()) {
+        txtInput->insertPlainText(text);
+        return;
+    }
+    pending_ += text;
+    if (txtInput->isReadOnly())
+        return;  // slices are being inserted; this follows them
+    pendingAt_ = 0;
+    firstSlice_ = true;
+    txtInput->setReadOnly(true);
+    statusBar()->showMessage(QStringLiteral("Reading the text..."));
+    insertNextSlice();
+}
+
+void frmAddresses::insertNextSlice() {
+    // A slice ends at a line end where there is one.
+    qsizetype end = std::min(pending_.size(), pendingAt_ + SliceChars);
+    if (end < pending_.size()) {
+        const qsizetype lineEnd = pending_.lastIndexOf(QLatin1Char('\n'), end - 1);
+        if (lineEnd > pendingAt_)
+            end = lineEnd + 1;
+    }
+    QTextCursor cursor = txtInput->textCursor();
+    // One undo step for the whole insertion.
+    if (firstSlice_)
+        cursor.beginEditBlock();
+    else
+        cursor.joinPreviousEditBlock();
+    cursor.insertText(QStringView(pending_).mid(pendingAt_, end - pendingAt_).toString());
+    cursor.endEditBlock();
+    txtInput->setTextCursor(cursor);
+    firstSlice_ = false;
+    pendingAt_ = end;
+    if (pendingAt_ < pending_.size()) {
+        QTimer::singleShot(0, this, &frmAddresses::insertNextSlice);
+        return;
+    }
+    pending_.clear();
+    pendingAt_ = 0;
+    txtInput->setReadOnly(false);
+    statusBar()->clearMessage();
+    startScan();
+}
+
+void frmAddresses::scheduleScan() {
+    if (pending_.isEmpty())
+        scanTimer_->start();
+}
 
 // Reads the text as it now is on a worker thread; a change meanwhile makes
 // another scan when this one ends, and only the newest is shown.
 void frmAddresses::startScan() {
     scanTimer_->stop();
+    if (!pending_.isEmpty())
+        return;  // the text is still going in
     if (scanning_) {
         scanDue_ = true;
         return;
@@ -317,15 +382,7 @@ void frmAddresses::showScan(quint64 generation, std::shared_ptr<const Scan> scan
     }
     statusBar()->clearMessage();
     model_->setScan(scan, index_);
-    vendors_->setRowCount(0);
-    vendors_->setRowCount(int(scan->vendors.size()));
-    for (int i = 0; i < int(scan->vendors.size()); ++i) {
-        vendors_->setItem(i, 0, new QStandardItem(QString::fromStdString(scan->vendors[std::size_t(i)].first)));
-        auto* count = new QStandardItem;
-        count->setData(qulonglong(scan->vendors[std::size_t(i)].second), Qt::DisplayRole);
-        count->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        vendors_->setItem(i, 1, count);
-    }
+    vendors_->setScan(scan);
     tblVendors->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     showSummary();
     emit tableFilled();

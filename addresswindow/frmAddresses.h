@@ -10,13 +10,13 @@
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
-class QStandardItemModel;
 class QTableView;
 class QTimer;
 
 namespace zorvane::addresswindow {
 
 class AddressTableModel;
+class VendorSummaryModel;
 
 // The Addresses window (zorvane-addresses): text pasted, typed, dropped or
 // opened in the text pane on the left; every hardware address in it, with its
@@ -61,6 +61,11 @@ private:
     void saveAs();
     void chooseText();
     void chooseDatabase();
+    // Puts `text` into the text pane at the cursor (`replace`: in place of
+    // all of it), a slice at a time when it is long, so that the window keeps
+    // answering; the pane takes no typing meanwhile.
+    void insertText(const QString& text, bool replace);
+    void insertNextSlice();
 
     QPlainTextEdit* txtInput = nullptr;
     QLineEdit* txtFilter = nullptr;
@@ -69,7 +74,7 @@ private:
     QLabel* lblSummary = nullptr;
     QLabel* lblDatabase = nullptr;
     AddressTableModel* model_ = nullptr;
-    QStandardItemModel* vendors_ = nullptr;
+    VendorSummaryModel* vendors_ = nullptr;
     QTimer* scanTimer_ = nullptr;
     QTimer* filterTimer_ = nullptr;
 
@@ -78,6 +83,9 @@ private:
     quint64 generation_ = 0;
     bool scanning_ = false;  // a scan runs; another is due when it ends
     bool scanDue_ = false;
+    QString pending_;         // text still to insert
+    qsizetype pendingAt_ = 0;
+    bool firstSlice_ = false;
 };
 
 } // namespace zorvane::addresswindow

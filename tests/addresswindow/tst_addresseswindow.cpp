@@ -27,7 +27,9 @@
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace zorvane;
 using addresswindow::AddressTableModel;
@@ -262,6 +264,29 @@ private slots:
         QTest::keyClick(pane(), Qt::Key_End, Qt::ShiftModifier);
         QTest::keyClick(pane(), Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QApplication::clipboard()->text(), Sample.section('\n', 0, 0));
+    }
+
+    // A long paste goes in a slice at a time (the window answering between
+    // them), the table follows once all is in, and one undo takes it back.
+    void largePasteInSlices()
+    {
+        QString text;
+        for (int i = 0; i < 8000; ++i)
+            text += QStringLiteral("10.0.%1.%2 dev eth0 lladdr 3c:22:fb:00:%3:%4 REACHABLE\n")
+                        .arg(i / 256).arg(i % 256).arg(i / 256, 2, 16, QLatin1Char('0')).arg(i % 256, 2, 16, QLatin1Char('0'));
+        QSignalSpy changes(pane()->document(), &QTextDocument::contentsChange);
+        paste(text);
+        QVERIFY(waitCurrent());
+        QVERIFY(!pane()->isReadOnly());
+        QVERIFY2(changes.size() >= 4, qPrintable(QString::number(changes.size())));
+        QCOMPARE(pane()->toPlainText(), text);
+        QCOMPARE(model().rowCount(), 8000);
+        QCOMPARE(model().text(7999, AddressTableModel::Address), QStringLiteral("3C:22:FB:00:1F:3F"));
+        QCOMPARE(window->summary(), QStringLiteral("8,000 addresses, 1 vendor, 0 unknown, 0 local"));
+        QTest::keyClick(pane(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(pane()->toPlainText(), QString());
+        QVERIFY(waitCurrent());
+        QCOMPARE(model().rowCount(), 0);
     }
 
     // Save As...: the shown rows as the CSV `zorvane-db lookup --csv` writes for the same text.
