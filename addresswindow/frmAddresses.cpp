@@ -100,7 +100,7 @@ QString frmAddresses::defaultDatabase() {
 frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("frmAddresses"));
     setWindowTitle(QStringLiteral("Zorvane Addresses"));
-    resize(1100, 640);
+    resize(1180, 660);
 
     auto* input = new InputPane;
     input->fileDropped = [this](const QString& path) { openText(path); };
@@ -128,7 +128,7 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
     tblAddresses->setColumnWidth(AddressTableModel::Vendor, 16 * em);
     tblAddresses->setColumnWidth(AddressTableModel::Block, 4 * em);
     tblAddresses->setColumnWidth(AddressTableModel::Code, fixed.horizontalAdvance(QStringLiteral("00-00-00-00-0")) + em);
-    tblAddresses->setColumnWidth(AddressTableModel::Kind, 12 * em);
+    tblAddresses->setColumnWidth(AddressTableModel::Kind, 20 * em);
     tblAddresses->setColumnWidth(AddressTableModel::Postal, 16 * em);
     tblAddresses->setColumnWidth(AddressTableModel::Line, 4 * em);
 
@@ -158,7 +158,7 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 6);
     splitter->setStretchFactor(2, 2);
-    splitter->setSizes({300, 600, 200});
+    splitter->setSizes({330, 620, 230});
     splitter->setChildrenCollapsible(false);
     setCentralWidget(splitter);
     setTabOrder(txtInput, txtFilter);

@@ -64,7 +64,9 @@ int main(int argc, char* argv[])
     std::fflush(stdout);
     if (args.size() > 3) {
         QTest::qWait(500);
-        const QRect r = window.frameGeometry();
+        const qreal scale = window.devicePixelRatioF();
+        const QRect g = window.frameGeometry();
+        const QRect r(QPointF(g.topLeft()) .toPoint() * scale, g.size() * scale);
         QProcess::execute(QStringLiteral("import"),
                           {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("-crop"),
                            QStringLiteral("%1x%2+%3+%4").arg(r.width()).arg(r.height()).arg(r.x()).arg(r.y()), args[3]});
