@@ -128,36 +128,68 @@ void VendorIndex::reserve(std::size_t count) {
     std::size_t size = 16;
     while (size < 2 * count)
         size *= 2;
-    keys_.assign(size, 0);
-    slots_.assign(size, 0);
+    slots_.assign(size, Slot{});
 }
 
 std::size_t VendorIndex::slotOf(std::uint64_t key) const {
-    const std::size_t mask = keys_.size() - 1;
+    const std::size_t mask = slots_.size() - 1;
     std::size_t i = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 32) & mask;
-    while (keys_[i] != 0 && keys_[i] != key)
+    while (slots_[i].key != 0 && slots_[i].key != key)
         i = (i + 1) & mask;
     return i;
 }
 
+bool VendorIndex::hasParent(std::uint64_t first6) const {
+    if (parents_.empty())
+        return false;
+    const std::uint64_t key = first6 + 1, mask = parents_.size() - 1;
+    for (std::size_t i = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & mask;; i = (i + 1) & mask) {
+        if (parents_[i] == key)
+            return true;
+        if (parents_[i] == 0)
+            return false;
+    }
+}
+
+void VendorIndex::addParent(std::uint64_t first6) {
+    if (hasParent(first6))
+        return;
+    if (2 * (parentCount_ + 1) > parents_.size()) {
+        std::size_t size = 64;  // a power of two: probes wrap with a mask
+        while (size < 4 * (parentCount_ + 1))
+            size *= 2;
+        std::vector<std::uint64_t> old(size, 0);
+        old.swap(parents_);
+        parentCount_ = 0;
+        for (const std::uint64_t k : old)
+            if (k)
+                addParent(k - 1);
+    }
+    const std::uint64_t key = first6 + 1, mask = parents_.size() - 1;
+    std::size_t i = std::size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+    while (parents_[i] != 0)
+        i = (i + 1) & mask;
+    parents_[i] = key;
+    ++parentCount_;
+}
+
 void VendorIndex::add(std::uint64_t key, Vendor vendor) {
-    if (keys_.empty() || 2 * (vendors_.size() + 1) > keys_.size()) {
-        const std::vector<std::uint64_t> old = keys_;
-        const std::vector<std::uint32_t> oldSlots = slots_;
+    const std::uint64_t length = key >> 48;
+    if (length == 7 || length == 9)
+        addParent((key & 0xFFFFFFFFFFFFull) >> 4 * (length - 6));
+    if (slots_.empty() || 2 * (vendors_.size() + 1) > slots_.size()) {
+        const std::vector<Slot> old = slots_;
         reserve(std::max<std::size_t>(64, 2 * (vendors_.size() + 1)));
-        for (std::size_t i = 0; i < old.size(); ++i)
-            if (old[i]) {
-                const std::size_t s = slotOf(old[i]);
-                keys_[s] = old[i], slots_[s] = oldSlots[i];
-            }
+        for (const Slot& slot : old)
+            if (slot.key)
+                slots_[slotOf(slot.key)] = slot;
     }
     const std::size_t s = slotOf(key);
-    if (keys_[s] == key) {
-        vendors_[slots_[s]] = std::move(vendor);
+    if (slots_[s].key == key) {
+        vendors_[slots_[s].vendor] = std::move(vendor);
         return;
     }
-    keys_[s] = key;
-    slots_[s] = std::uint32_t(vendors_.size());
+    slots_[s] = {key, std::uint32_t(vendors_.size())};
     vendors_.push_back(std::move(vendor));
 }
 
@@ -166,12 +198,16 @@ const Vendor* VendorIndex::find(const Address& address) const {
         return nullptr;
     const auto probe = [this](std::uint64_t key) -> const Vendor* {
         const std::size_t s = slotOf(key);
-        return keys_[s] == key ? &vendors_[slots_[s]] : nullptr;
+        return slots_[s].key == key ? &vendors_[slots_[s].vendor] : nullptr;
     };
-    for (const int length : {9, 7, 6})
-        if (address.nibbles >= length)
-            if (const Vendor* v = probe(key(address, length)))
-                return v;
+    // The longer codes only where some lie under the address's first 6 digits.
+    if (address.nibbles >= 7 && hasParent(address.first(6)))
+        for (const int length : {9, 7})
+            if (address.nibbles >= length)
+                if (const Vendor* v = probe(key(address, length)))
+                    return v;
+    if (const Vendor* v = probe(key(address, 6)))
+        return v;
     // An ELI address: its first 24 bits are a company ID.
     if (hasCids_ && address.nibbles >= 6 && (address.octet(0) & 0x0E) == 0x0A)
         return probe(key(address, 6, true));

@@ -61,8 +61,19 @@ private:
     std::size_t slotOf(std::uint64_t key) const;
 
     std::vector<Vendor> vendors_;
-    std::vector<std::uint64_t> keys_;      // 0: empty slot
-    std::vector<std::uint32_t> slots_;     // index into vendors_
+    // The hash table: a key (0: an empty slot) beside its vendor, so that a
+    // probe reads one cache line.
+    struct Slot {
+        std::uint64_t key = 0;
+        std::uint32_t vendor = 0;  // index into vendors_
+    };
+    std::vector<Slot> slots_;
+    // The first 6 digits of every 7- and 9-digit code (plus one, so never 0),
+    // a small open-addressing set: most addresses need one probe of slots_.
+    std::vector<std::uint64_t> parents_;
+    std::size_t parentCount_ = 0;
+    bool hasParent(std::uint64_t first6) const;
+    void addParent(std::uint64_t first6);
     std::size_t records_ = 0;
     bool hasCids_ = false;
 };

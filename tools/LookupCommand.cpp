@@ -170,7 +170,7 @@ public:
         const std::string_view flags = addresses::flagWords(addresses::flagsOf(a));
         std::string& out = out_;
         if (format_ == Format::Csv)
-            appendCsv(out, input), out += ',';
+            (out += input) += ',';  // an address as written: hex digits and separators only
         else if (format_ == Format::Json)
             appendJson(out += "{\"input\":", input), out += ",\"address\":\"";
         addresses::appendAddressText(out, a);

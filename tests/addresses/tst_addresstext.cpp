@@ -6,6 +6,9 @@
 // of addresses no vendor holds.
 #include "addresses/AddressNames.h"
 #include "addresses/AddressText.h"
+#include "addresses/VendorIndex.h"
+
+#include <map>
 
 #include <QDir>
 #include <QFile>
@@ -274,6 +277,46 @@ private slots:
         QVERIFY(a);
         QCOMPARE(QString::fromStdString(kindOf(*a)), kind);
         QCOMPARE(QString::fromUtf8(flagWords(flagsOf(*a))), flags);
+    }
+
+    // The index against a plain model: thousands of codes of 6, 7 and 9
+    // digits (many longer ones under few parents, as the registries have
+    // them), and addresses under them and elsewhere: the longest code that
+    // begins each address, or none.
+    void vendorIndexModel() {
+        QRandomGenerator rng(4242);
+        VendorIndex index;
+        std::map<std::pair<int, std::uint64_t>, int> model;  // (length, digits) -> vendor number
+        std::vector<std::uint64_t> parents;
+        for (int i = 0; i < 200; ++i)
+            parents.push_back(rng.generate64() & 0xFFFFFF);
+        for (int i = 0; i < 30000; ++i) {
+            const int length = i % 3 == 0 ? 6 : i % 3 == 1 ? 7 : 9;
+            const std::uint64_t parent = length == 6 ? rng.generate64() & 0xFFFFFF : parents[rng.bounded(200)];
+            const std::uint64_t digits = length == 6 ? parent : parent << 4 * (length - 6) | (rng.generate64() & ((1ull << 4 * (length - 6)) - 1));
+            const Address code{digits, length};
+            if (model.emplace(std::pair(length, digits), i).second)
+                index.add(VendorIndex::key(code, length), Vendor{std::to_string(i), {}, {}, "x"});
+        }
+        int matched = 0;
+        for (int i = 0; i < 60000; ++i) {
+            std::uint64_t value = rng.generate64() & 0xFFFFFFFFFFFFull;
+            if (i % 2)  // under a parent of longer codes
+                value = parents[rng.bounded(200)] << 24 | (value & 0xFFFFFF);
+            const Address a{value, 12};
+            int want = -1;
+            for (const int length : {9, 7, 6}) {
+                const auto it = model.find({length, a.first(length)});
+                if (it != model.end()) {
+                    want = it->second;
+                    break;
+                }
+            }
+            const Vendor* got = index.find(a);
+            QCOMPARE(got ? std::stoi(got->code) : -1, want);
+            matched += want >= 0;
+        }
+        QVERIFY(matched > 20000);
     }
 };
 
