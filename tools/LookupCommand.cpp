@@ -95,8 +95,9 @@ std::string quoted(std::string_view text) {
     return out + (text.size() > 80 ? "...\"" : "\"");
 }
 
-// Standard input, one line at a time, through a fixed buffer (a line longer
-// than the buffer is gathered on its own).
+// Standard input, one line at a time, through a fixed buffer (a longer line
+// is gathered, up to 1 MiB; beyond that it is taken in parts cut at white
+// space, so no input holds more memory than that).
 class LineReader {
 public:
     // The next line without its end (LF; a CR before it goes too); false at
@@ -109,11 +110,19 @@ public:
                 at_ = end + 1;
                 return true;
             }
-            if (done_) {
+            if (done_ || buffer_.size() - at_ >= LongestLine) {
                 if (at_ >= buffer_.size())
                     return false;
-                line = trim(std::string_view(buffer_).substr(at_));
-                at_ = buffer_.size();
+                // The end of input, or a line too long to gather: what there
+                // is, up to its last white space, counts as a line.
+                std::size_t end = buffer_.size();
+                if (!done_) {
+                    const std::size_t space = buffer_.find_last_of(" \t\r", end - 1);
+                    if (space != std::string::npos && space > at_)
+                        end = space + 1;
+                }
+                line = trim(std::string_view(buffer_).substr(at_, end - at_));
+                at_ = end;
                 return true;
             }
             buffer_.erase(0, at_);
@@ -135,6 +144,7 @@ public:
 
 private:
     static constexpr std::size_t Block = 1 << 16;
+    static constexpr std::size_t LongestLine = 1 << 20;
     static std::string_view trim(std::string_view line) {
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
@@ -220,7 +230,7 @@ private:
 };
 
 // Items up to this many are looked up by their own codes; more read every code.
-constexpr std::size_t FewItems = 4096;
+constexpr std::size_t FewItems = 4096, FewBytes = 1 << 20;
 
 } // namespace
 
@@ -273,9 +283,11 @@ int runLookup(const Arguments& arguments) {
         }
     } else {
         std::string_view line;
-        for (std::size_t number = 1; !(more = first.size() == FewItems) && input.next(line); ++number) {
+        std::size_t held = 0;  // bytes of text and answers kept
+        for (std::size_t number = 1; !(more = first.size() == FewItems || held > FewBytes) && input.next(line); ++number) {
             addresses::readItem(line, found);
             first.push_back({std::string(line), number, found});
+            held += line.size() + found.size() * sizeof(Found);
         }
     }
     std::unordered_set<std::uint64_t> wanted;
@@ -298,11 +310,12 @@ int runLookup(const Arguments& arguments) {
     };
     for (const Item& item : first)
         take(item.text, item.number, item.found);
+    const std::size_t taken = first.size();
     first.clear();
     first.shrink_to_fit();
     if (more) {
         std::string_view line;
-        for (std::size_t number = FewItems + 1; input.next(line); ++number) {
+        for (std::size_t number = taken + 1; input.next(line); ++number) {
             addresses::readItem(line, found);
             take(line, number, found);
         }

@@ -332,6 +332,17 @@ private slots:
         QCOMPARE(largeStatus, 0);
         QVERIFY2(largeKiB < smallKiB + 8 * 1024,
                  qPrintable(QString("%1 KiB for 1 block, %2 KiB for 20").arg(smallKiB).arg(largeKiB)));
+
+        // One line of 200,000 addresses (3.6 MB): every one answered, in the same memory.
+        const QString longLine = here.filePath("long");
+        QVERIFY(writeBytes(longLine, QByteArray("00:1a:2b:3c:4d:5e ").repeated(200000) + "ac:de:48:00:00:01\n"));
+        const auto [longStatus, longKiB] = lookupMemory(file, longLine);
+        QCOMPARE(longStatus, 0);
+        QVERIFY2(longKiB < smallKiB + 8 * 1024, qPrintable(QString("%1 KiB for one long line").arg(longKiB)));
+        const ProcessResult r = lookup(file, {}, bytesOf(longLine));
+        QCOMPARE(r.status, 0);
+        QCOMPARE(r.out.count("Lower Case Block"), 200000);
+        QVERIFY(r.out.endsWith("AC:DE:48:00:00:01  Line\nBreak \\ Tab\t  (MA-L AC-DE-48)\n"));
     }
 };
 
