@@ -24,8 +24,8 @@ struct Command {
 const Command commands[] = {
     {"tables", "FILE", "list the user tables, one name a line", runTables},
     {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
-    {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
-    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv]",
+    {"import", "[--from DIR] [--force] [--min-entries N] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
+    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv] [--min-entries N]",
      "bring the vendor database up to date with the IEEE listing, keeping the user's changes", nullptr},
     {"add", "FILE TABLE FIELD=VALUE...", "add a record after every other, the fields given set", runAdd},
     {"update", "FILE TABLE N FIELD=VALUE...", "change fields of record N (0 = the first)", runUpdate},

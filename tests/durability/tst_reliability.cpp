@@ -1,5 +1,6 @@
 // Around the commands: leftover journals, the writer lock of a replaced file,
 // hard links, waiting for other programs, lost table and catalog pages.
+#include "tests/support/SmallListing.h"
 #include "tests/durability/DurabilityTestSupport.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
@@ -55,7 +56,7 @@ private slots:
         path_ = database(dir_->path(), 400);
         listing_ = dir_->filePath("listing");
         QDir().mkpath(listing_);
-        QVERIFY(writeBytes(listing_ + "/oui.txt", "00-22-72   (hex)\t\tFuel\n002272     (base 16)\t\tFuel\n\t\t\t\tUS\n\n"));
+        QVERIFY(!writeSmallListing(listing_, "00-22-72   (hex)\t\tFuel\n002272     (base 16)\t\tFuel\n\t\t\t\tUS\n\n").isEmpty());
     }
 
     // A journal left by an add cut off halfway is never applied to the file
@@ -75,9 +76,9 @@ private slots:
         if (replacement == "copy")
             QVERIFY(writeBytes(path_, bytesOf(database(listing_, 150))));
         else if (replacement == "remove" && QFile::remove(path_))
-            finder = tool({"import", "--from", listing_, path_});
+            finder = tool({"import", "--min-entries", "1", "--from", listing_, path_});
         else
-            QCOMPARE(tool({"import", "--from", listing_, "--force", path_}).status, 0);
+            QCOMPARE(tool({"import", "--min-entries", "1", "--from", listing_, "--force", path_}).status, 0);
         const QByteArray replaced = bytesOf(path_);
         const ProcessResult check = tool({"check", path_});
         QVERIFY2(check.status == 0 && bytesOf(path_) == replaced, check.out.constData());
@@ -92,10 +93,10 @@ private slots:
     // sync, link, folder sync) says the file may not outlast a power cut.
     void newFileFailuresAreReported() {
         const QString out = dir_->filePath("new.mdb");
-        ProcessResult r = tool({"import", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=1"});
+        ProcessResult r = tool({"import", "--min-entries", "1", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=1"});
         QVERIFY2(r.status == 1 && r.err.contains(out.toUtf8() + ": writing failed (No space left on device)."), r.err.constData());
         QVERIFY(QDir(dir_->path()).entryList(QDir::Files | QDir::Hidden).filter("new.mdb").isEmpty());
-        r = tool({"import", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=4"});
+        r = tool({"import", "--min-entries", "1", "--from", listing_, out}, {"ZORVANE_FAIL_POINT=4"});
         QVERIFY2(r.status == 1 && r.err.contains("cannot be flushed to disk (No space left on device)."), r.err.constData());
     }
 
@@ -111,7 +112,7 @@ private slots:
         const QByteArray held = bytesOf(path_);
         holder.start(Driver, {"hold", path_, "30"});
         QVERIFY(holder.waitForReadyRead(20000));
-        for (const QStringList& command : {QStringList{"import", "--from", listing_, "--force", path_},
+        for (const QStringList& command : {QStringList{"import", "--min-entries", "1", "--from", listing_, "--force", path_},
                                            QStringList{"delete", path_, "oui", "0"}})
             QVERIFY(tool(command, {"ZORVANE_BUSY_TIMEOUT_MS=300"}).err.contains(path_.toUtf8() + ": the file is in use by another program."));
         holder.kill();
