@@ -29,7 +29,8 @@ for dep in ieee-data libqt6widgets6 libqt6svg6 libqt6webenginewidgets6; do
 done
 
 root=$(mktemp -d)
-trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$root"' EXIT
+pid=
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || true; rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
 # Each entry's icon, and its window class: the program it starts names it.

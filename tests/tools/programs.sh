@@ -4,10 +4,11 @@
 # ./oui.mdb.
 # usage: tests/tools/programs.sh BUILD_DIR
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 fail() { echo "FAIL: $*" >&2; exit 1; }
 tmp=$(mktemp -d)
-trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$tmp"' EXIT
+pid=
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || true; rm -rf "$tmp"' EXIT
 
 for program in app/zorvane tools/zorvane-db browser/zorvane-listing addresswindow/zorvane-addresses; do
   name=${program##*/}
@@ -25,7 +26,10 @@ done
 mkdir "$tmp/work" "$tmp/listing"
 printf 'x' >"$tmp/work/oui.mdb"  # a file at the default name that is no database
 printf '00-22-72   (hex)\t\tFuel\n002272     (base 16)\t\tFuel\n\t\t\t\tUS\n\n' >"$tmp/listing/oui.txt"
-"$build/tools/zorvane-db-full" import --from "$tmp/listing" "$tmp/other.mdb" >/dev/null || fail "import"
+printf '74-1A-E0   (hex)\t\tM\n900000-9FFFFF     (base 16)\t\tM\n\n' >"$tmp/listing/mam.txt"
+printf '70-B3-D5   (hex)\t\tS\nF2F000-F2FFFF     (base 16)\t\tS\n\n' >"$tmp/listing/oui36.txt"
+printf '00-50-C2   (hex)\t\tI\n7D5000-7D5FFF     (base 16)\t\tI\n\n' >"$tmp/listing/iab.txt"
+"$build/tools/zorvane-db-full" import --min-entries 1 --from "$tmp/listing" "$tmp/other.mdb" >/dev/null || fail "import"
 (cd "$tmp/work" && exec env QT_QPA_PLATFORM=offscreen "$build/app/zorvane" "$tmp/other.mdb") >"$tmp/log" 2>&1 &
 pid=$!
 opened=no
