@@ -42,9 +42,41 @@ unsigned Address::octet(int index) const {
     return unsigned(shift >= 0 ? value >> 4 * shift : value << 4) & 0xFF;
 }
 
+// The most common forms, read without splitting: "00:1a:2b:3c:4d:5e" (or
+// with '-'), "001a.2b3c.4d5e" and "001a2b3c4d5e". False: another form, for
+// the general reading.
+bool readCommon(std::string_view t, Address& a) {
+    const auto digits = [&](std::size_t at, std::size_t count) {
+        for (std::size_t i = at; i < at + count; ++i) {
+            const int v = hexValue(t[i]);
+            if (v < 0)
+                return false;
+            a.value = a.value << 4 | std::uint64_t(v);
+        }
+        return true;
+    };
+    a = Address{0, 12};
+    if (t.size() == 17 && (t[2] == ':' || t[2] == '-')) {
+        for (std::size_t at = 2; at < 17; at += 3)
+            if (t[at] != t[2])
+                return false;
+        for (std::size_t at = 0; at < 17; at += 3)
+            if (!digits(at, 2))
+                return false;
+        return true;
+    }
+    if (t.size() == 14 && t[4] == '.' && t[9] == '.')
+        return digits(0, 4) && digits(5, 4) && digits(10, 4);
+    if (t.size() == 12)
+        return digits(0, 12);
+    return false;
+}
+
 std::optional<Address> readAddress(std::string_view token, bool prefixes) {
     if (token.empty() || token.size() > LongestToken)
         return std::nullopt;
+    if (Address common; readCommon(token, common))
+        return common;
     // The groups between separators; one kind of separator only.
     std::array<std::string_view, MostGroups> groups;
     int count = 0;

@@ -82,10 +82,18 @@ struct TableReader {
     }
 };
 
-std::string postalOf(std::string text) {
-    for (std::size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos; at += 2)
-        text.replace(at, text.compare(at, 2, "\r\n") == 0 ? 2 : 1, ", ");
-    return text;
+std::string postalOf(const std::string& text) {
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        out.append(text, at, i - at) += ", ";
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        at = i + 1;
+    }
+    return at == 0 ? text : out.append(text, at, std::string::npos);
 }
 
 bool hasTable(const jet::Database& database, std::string_view name) {
@@ -227,7 +235,7 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
 
         // The first record of each code; the later ones of a repeated code aside.
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> repeated;  // key -> rows, in order
-        std::unordered_map<std::uint64_t, std::size_t> firstRow;
+        std::vector<std::size_t> firstRow;  // by vendor: the row it was read from
         const auto vendorOf = [&](TableReader& from, std::size_t row, const Address& code, bool cid) {
             return Vendor{from.text(row, 0), from.text(row, 1), postalOf(from.text(row, 2)), blockOf(code, cid)};
         };
@@ -239,13 +247,14 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
             const std::uint64_t k = key(code, code.nibbles);
             if (wanted && !wanted->count(k))
                 continue;
-            const auto [at, isNew] = firstRow.try_emplace(k, row);
-            if (isNew) {
+            const std::size_t slot = index.slots_.empty() ? 0 : index.slotOf(k);
+            if (index.slots_.empty() || index.slots_[slot].key != k) {
                 index.add(k, vendorOf(oui, row, code, false));
+                firstRow.push_back(row);
             } else {
                 std::vector<std::size_t>& rowsOfCode = repeated[k];
                 if (rowsOfCode.empty())
-                    rowsOfCode.push_back(at->second);
+                    rowsOfCode.push_back(firstRow[index.slots_[slot].vendor]);
                 rowsOfCode.push_back(row);
             }
         }
@@ -285,7 +294,7 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
                 const std::uint64_t k = key(code, 6, true);
                 if (code.nibbles != 6 || (wanted && !wanted->count(k)))
                     continue;
-                if (firstRow.try_emplace(k, row).second)
+                if (index.slots_[index.slotOf(k)].key != k)
                     index.add(k, vendorOf(cid, row, code, true));
             }
         }

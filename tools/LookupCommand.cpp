@@ -62,10 +62,23 @@ void appendJson(std::string& out, std::string_view text) {
 
 // CSV quotes a field only when it must (an empty one stays bare: no match).
 void appendCsv(std::string& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
+    bool quote = false;
+    for (const char c : text)
+        quote = quote || c == ',' || c == '"' || c == '\r' || c == '\n';
+    if (!quote) {
         out += text;
-    else
-        appendCsvField(out, text);
+        return;
+    }
+    out += '"';
+    for (std::size_t at = 0;;) {
+        const std::size_t q = text.find('"', at);
+        out.append(text.substr(at, q - at));
+        if (q == std::string_view::npos)
+            break;
+        out += "\"\"";
+        at = q + 1;
+    }
+    out += '"';
 }
 
 // The matched record's part of an answer, in the output's form: CSV
