@@ -173,6 +173,20 @@ QString AddressTableModel::text(int shown, int column) const {
     return t;
 }
 
+std::pair<int, int> AddressTableModel::place(int shown) const {
+    const AddressRow& r = row(shown);
+    const std::string& text = *scan_->text;
+    // UTF-8 bytes before it to UTF-16 units: a byte that starts a character
+    // counts one, a four-byte character two.
+    int at = 0;
+    for (std::size_t i = 0; i < r.offset; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        at += (b & 0xC0) != 0x80;
+        at += b >= 0xF0;
+    }
+    return {at, int(r.length)};  // an address is ASCII: one unit a byte
+}
+
 QVariant AddressTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};

@@ -33,6 +33,9 @@ public:
 
     // The text of a cell of shown row `row`.
     QString text(int row, int column) const;
+    // Where the address of shown row `row` stands in the scanned text, in
+    // UTF-16 units (QString positions): its start and length.
+    std::pair<int, int> place(int row) const;
     // Shown rows as tab-separated text, one line each (the table's columns).
     QString tabSeparated(const std::vector<int>& rows) const;
     // Every shown row as CSV (RFC 4180, CR LF) with the columns of

@@ -190,6 +190,18 @@ frmAddresses::frmAddresses(const QString& databasePath, QWidget* parent) : QMain
         showSummary();
     });
     connect(txtFilter, &QLineEdit::textChanged, filterTimer_, qOverload<>(&QTimer::start));
+    // A row chosen (Enter, a double click) shows its address in the text.
+    connect(tblAddresses, &QTableView::activated, this, [this](const QModelIndex& index) {
+        if (!model_->scan() || *model_->scan()->text != txtInput->toPlainText().toStdString())
+            return;  // the text changed since; the table follows shortly
+        const auto [at, length] = model_->place(index.row());
+        QTextCursor cursor = txtInput->textCursor();
+        cursor.setPosition(at);
+        cursor.setPosition(at + length, QTextCursor::KeepAnchor);
+        txtInput->setTextCursor(cursor);
+        txtInput->centerCursor();
+        txtInput->setFocus();
+    });
     // A vendor chosen in the summary narrows the table to it.
     connect(tblVendors, &QTableView::activated, this, [this](const QModelIndex& index) {
         txtFilter->setText(vendors_->vendor(index.row()));

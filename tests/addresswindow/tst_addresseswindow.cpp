@@ -258,6 +258,12 @@ private slots:
                  QStringLiteral("00:1A:2B:3C:4D:5E\tAyecom Technology Co., Ltd.\tMA-L\t00-1A-2B\t\tNo. 2F, 6, Lane 99, Hsinchu, TW\t1\n"
                                 "3C:22:FB:11:22:33\tApple, Inc.\tMA-L\t3C-22-FB\t\t1 Infinite Loop, Cupertino  CA  95014, US\t3\n"
                                 "01:00:5E:00:00:FB\t\t\t\tIPv4 multicast 224.0.0.251 (one of 32 groups)\t\t4\n"));
+        // A row chosen with Enter selects its address in the text pane.
+        clickRow(8);
+        QTest::keyClick(table(), Qt::Key_Return);
+        QVERIFY(pane()->hasFocus());
+        QCOMPARE(pane()->textCursor().selectedText(), QStringLiteral("0:50:c2:7d:51:23"));
+        QCOMPARE(pane()->textCursor().blockNumber(), 6);
         // In the text pane Ctrl+C copies the selected text, as ever.
         pane()->setFocus();
         QTest::keyClick(pane(), Qt::Key_Home, Qt::ControlModifier);
