@@ -114,7 +114,7 @@ private slots:
         // The record set behind the lookup window refuses it with the same sentence.
         QCOMPARE(errorOf([&] { records::RecordSet set(db, "oui"); }).toUtf8(), refused.mid(12).chopped(1));
         QCOMPARE(bytesOf(db), before);
-        QCOMPARE(tool({"add", db, "oui", "Code=X", "--password", "Geheim 1"}).status, 0);
+        QCOMPARE(tool({"add", db, "oui", "Code=0A-0B-0C", "--password", "Geheim 1"}).status, 0);
         QCOMPARE(tableOfCsv(tool({"--password", "Geheim 1", "export", db, "oui"}).out).rows.size(), 5);
     }
 

@@ -34,4 +34,7 @@ out=$("$db" lookup "$tmp/oui.mdb" --password Sesame 00:22:72:01:02:03 aa-bb-cc-0
 status=0
 err=$("$db" lookup "$tmp/oui.mdb" 00:22:72 2>&1 >/dev/null) || status=$?
 [ "$status" = 1 ] && [[ $err == "zorvane-db: "*protect* ]] || fail "lookup without the password: $status $err"
+version=$("$db" --version) || fail "--version"
+[[ $version =~ ^zorvane-db\ [0-9]+\.[0-9]+\.[0-9]+$ ]] && [ "$("$tmp/libexec/zorvane/zorvane-db-full" --version)" = "$version" ] ||
+  fail "--version said: $version"
 echo "zorvane-db and zorvane-db-full: fine"
