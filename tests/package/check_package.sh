@@ -11,7 +11,7 @@ done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
 expected=(/usr/bin/zorvane /usr/bin/zorvane-db /usr/bin/zorvane-listing /usr/bin/zorvane-launch /usr/bin/zorvane-addresses
-          /usr/libexec/zorvane/zorvane-db-full
+          /usr/libexec/zorvane/zorvane-db-full /usr/libexec/zorvane/zorvane-update
           /usr/share/man/man1/zorvane-db.1.gz /usr/share/doc/zorvane/copyright)
 for entry in zorvane zorvane-listing zorvane-addresses; do
   expected+=(/usr/share/applications/$entry.desktop /usr/share/icons/hicolor/scalable/apps/$entry.svg)
@@ -40,6 +40,8 @@ for entry in zorvane zorvane-listing zorvane-addresses; do
   grep -qx "StartupWMClass=$entry" "$file" || fail "$entry.desktop: wrong window class"
 done
 grep -qx "Exec=zorvane-launch" "$root"/usr/share/applications/zorvane.desktop || fail "the menu entry bypasses the launcher"
+grep -qx "Exec=zorvane-launch --update" "$root"/usr/share/applications/zorvane.desktop &&
+  grep -qx "Name=Update Vendor List" "$root"/usr/share/applications/zorvane.desktop || fail "no Update Vendor List action"
 # Every gzipped manual page is whole.
 for page in "$root"/usr/share/man/man1/*.gz; do gzip -t "$page"; done
 
