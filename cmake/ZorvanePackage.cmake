@@ -23,8 +23,9 @@ corrected and deleted.
 .
 The package holds the lookup window (zorvane, with zorvane-launch, which
 makes the user's database from the IEEE listing on the first start), a
-browser window on the IEEE listing (zorvane-listing) and the command-line
-companion zorvane-db.")
+browser window on the IEEE listing (zorvane-listing), the Addresses window
+that names the vendor and kind of every hardware address in a pasted text
+(zorvane-addresses) and the command-line companion zorvane-db.")
 # A package holds what the programs need, not every target built.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)

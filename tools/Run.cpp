@@ -61,8 +61,8 @@ const Command commands[] = {
     {"search", "FILE (--code TERM | --vendor TERM) [--json]",
      "search the vendor table as the lookup window does (a * at the start of TERM: ends with,\n"
      "      at the end: begins with, at both: inside); code, vendor and address as CSV, or JSON Lines", runSearch},
-    {"lookup", "FILE [--csv | --json] [ADDRESS...]",
-     "name the vendor of each hardware address (or prefix), given or one a line on stdin", runLookup},
+    {"lookup", "FILE [--csv | --json] [--strict] [ADDRESS...]",
+     "name the vendor of each hardware address (or prefix), given or found in the lines of stdin", runLookup},
     {"check", "FILE", "check the file's structure; one line per problem, status 0 when sound", runCheck},
 };
 

@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(tool({"lookup", db, "AC:01:18:00:00:01", "AC:00:03:00:00:01", "02:00:5e:00:00:01"}).out,
                  QByteArray("AC:01:18:00:00:01  Maker 280  (MA-L AC-01-18)\n"
                             "AC:00:03:00:00:01  Maker 3 (our lab)  (MA-L AC-00-03)\n"
-                            "02:00:5E:00:00:01  Lab VMs  (MA-L 02-00-5E)  local\n"));
+                            "02:00:5E:00:00:01  Lab VMs  (MA-L 02-00-5E)  locally administered (AAI)  local\n"));
         QCOMPARE(tool({"check", db}).status, 0);
     }
 
