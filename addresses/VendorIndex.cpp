@@ -1,5 +1,7 @@
 #include "addresses/VendorIndex.h"
 
+#include "records/VendorTable.h"
+
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
@@ -101,8 +103,15 @@ bool hasTable(const jet::Database& database, std::string_view name) {
                        [&](const jet::Database::TableEntry& t) { return jet::sameName(t.name, name); });
 }
 
-const std::vector<std::string> VendorColumns = {"Code", "Vendor", "Address", "Address1", "address2",
-                                                "address3", "address4", "address5"};
+namespace vendor = records::vendor;
+
+// The fields of table "oui" by their place (vendor::Field).
+const std::vector<std::string> VendorColumns = [] {
+    std::vector<std::string> names;
+    for (const vendor::FieldDescription& field : vendor::Fields)
+        names.emplace_back(field.name);
+    return names;
+}();
 
 } // namespace
 
@@ -226,9 +235,10 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
     return jet::readWhileBusy(path, [&] {
         VendorIndex index;
         jet::Database database(path);
-        TableReader oui(database, "oui", VendorColumns);
-        if (oui.columns[0] < 0)
-            throw jet::Error(path + ": table \"oui\" has no field \"Code\".");
+        TableReader oui(database, vendor::TableName, VendorColumns);
+        if (oui.columns[vendor::Code] < 0)
+            throw jet::Error(path + ": table \"" + vendor::TableName + "\" has no field \"" +
+                             std::string(vendor::nameOf(vendor::Code)) + "\".");
         const std::size_t rows = oui.table->rowCount();
         index.records_ = rows;
         index.reserve(wanted ? std::min(rows, wanted->size()) : rows);
@@ -237,10 +247,11 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
         std::unordered_map<std::uint64_t, std::vector<std::size_t>> repeated;  // key -> rows, in order
         std::vector<std::size_t> firstRow;  // by vendor: the row it was read from
         const auto vendorOf = [&](TableReader& from, std::size_t row, const Address& code, bool cid) {
-            return Vendor{from.text(row, 0), from.text(row, 1), postalOf(from.text(row, 2)), blockOf(code, cid)};
+            return Vendor{from.text(row, vendor::Code), from.text(row, vendor::Vendor), postalOf(from.text(row, vendor::Address)),
+                          blockOf(code, cid)};
         };
         for (std::size_t row = 0; row < rows; ++row) {
-            const std::u16string* codeValue = oui.value(row, 0);
+            const std::u16string* codeValue = oui.value(row, vendor::Code);
             const Address code = codeValue ? codeDigits(*codeValue) : Address{};
             if (code.nibbles == 0)
                 continue;
@@ -260,12 +271,12 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
         }
 
         // A repeated code: the first record that is not one of the listing's.
-        if (!repeated.empty() && hasTable(database, "ouiListing")) {
-            TableReader listing(database, "ouiListing", VendorColumns);
+        if (!repeated.empty() && hasTable(database, vendor::ListingTableName)) {
+            TableReader listing(database, vendor::ListingTableName, VendorColumns);
             std::map<std::u16string, int> imported;  // whole records of the listing, with their counts
-            if (listing.columns[0] >= 0)
+            if (listing.columns[vendor::Code] >= 0)
                 for (std::size_t row = 0; row < listing.table->rowCount(); ++row) {
-                    const std::u16string* codeValue = listing.value(row, 0);
+                    const std::u16string* codeValue = listing.value(row, vendor::Code);
                     const Address code = codeValue ? codeDigits(*codeValue) : Address{};
                     if (code.nibbles && repeated.count(key(code, code.nibbles)))
                         ++imported[listing.rowKey(row)];
@@ -278,7 +289,7 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
                         continue;
                     }
                     if (row != rowsOfCode.front())
-                        index.add(k, vendorOf(oui, row, codeDigits(*oui.value(row, 0)), false));
+                        index.add(k, vendorOf(oui, row, codeDigits(*oui.value(row, vendor::Code)), false));
                     break;
                 }
             }
@@ -287,9 +298,9 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
         // The company IDs, when the database keeps them.
         if (hasTable(database, "cid")) {
             TableReader cid(database, "cid", VendorColumns);
-            index.hasCids_ = cid.columns[0] >= 0;
+            index.hasCids_ = cid.columns[vendor::Code] >= 0;
             for (std::size_t row = 0; index.hasCids_ && row < cid.table->rowCount(); ++row) {
-                const std::u16string* codeValue = cid.value(row, 0);
+                const std::u16string* codeValue = cid.value(row, vendor::Code);
                 const Address code = codeValue ? codeDigits(*codeValue) : Address{};
                 const std::uint64_t k = key(code, 6, true);
                 if (code.nibbles != 6 || (wanted && !wanted->count(k)))

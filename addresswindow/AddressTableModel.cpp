@@ -1,6 +1,7 @@
 #include "addresswindow/AddressTableModel.h"
 
 #include "addresses/AddressNames.h"
+#include "addresses/Answer.h"
 
 #include <QFontDatabase>
 
@@ -26,20 +27,9 @@ bool holds(std::string_view text, const std::string& lowerNeedle) {
     return std::search(text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(), same) != text.end();
 }
 
-void appendRaw(QByteArray& out, std::string_view text) { out.append(text.data(), qsizetype(text.size())); }
-
+// A CSV field as zorvane-db lookup --csv writes it.
 void appendCsv(QByteArray& out, std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
-        appendRaw(out, text);
-        return;
-    }
-    out += '"';
-    for (const char c : text) {
-        if (c == '"')
-            out += '"';
-        out += c;
-    }
-    out += '"';
+    records::appendCsvField(out, text, records::CsvEmptyText::Bare);
 }
 
 // The Address column's order: by digits, a prefix before the addresses it begins.
@@ -231,23 +221,17 @@ QString AddressTableModel::tabSeparated(const std::vector<int>& rows) const {
 }
 
 QByteArray AddressTableModel::csv() const {
-    QByteArray out = "input,address,code,vendor,postal,block,flags,kind\r\n";
+    QByteArray out;
+    addresses::answer::appendCsvHeader(out);
     for (int shown = 0; shown < rowCount(); ++shown) {
         const AddressRow& r = row(shown);
         appendCsv(out, std::string_view(*scan_->text).substr(r.offset, r.length));
         out += ',';
-        appendRaw(out, addresses::addressText(r.address));
+        appendCsv(out, addresses::addressText(r.address));
         out += ',';
-        if (const addresses::Vendor* v = vendorOf(r)) {
-            for (const std::string_view field : {std::string_view(v->code), std::string_view(v->name),
-                                                 std::string_view(v->postal), v->block}) {
-                appendCsv(out, field);
-                out += ',';
-            }
-        } else {
-            out += ",,,,";
-        }
-        appendRaw(out, addresses::flagWords(r.flags));
+        addresses::answer::appendCsvVendor(out, vendorOf(r));
+        out += ',';
+        appendCsv(out, addresses::flagWords(r.flags));
         out += ',';
         appendCsv(out, addresses::kindOf(r.address));
         out += "\r\n";

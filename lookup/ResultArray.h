@@ -48,6 +48,7 @@ class VendorFields {
 public:
     explicit VendorFields(records::RecordSet& Data1);
     const records::Field& operator[](records::vendor::Field field) const { return fields_[field]; }
+    records::Field& operator[](records::vendor::Field field) { return fields_[field]; }
 
 private:
     std::vector<records::Field> fields_;

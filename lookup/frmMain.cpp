@@ -587,9 +587,9 @@ void frmMain::cmdAdd_Click()
 // from the three boxes' texts, and saves it.
 void frmMain::writeBoxes(const QString& code, const QString& vendor, const QString& address)
 {
-    Data1->Fields(QStringLiteral("Code")).setValue(code);
-    Data1->Fields(QStringLiteral("Vendor")).setValue(vendor);
-    Data1->Fields(QStringLiteral("Address")).setValue(address);
+    (*fields_)[vendor::Code].setValue(code);
+    (*fields_)[vendor::Vendor].setValue(vendor);
+    (*fields_)[vendor::Address].setValue(address);
     Data1->Update();
 }
 
@@ -706,7 +706,7 @@ void frmMain::codeBoxAsStored()
         return;
     QString term = QString::fromStdString(zorvane::addresses::codeText(*address, 6));
     try {
-        const zorvane::records::Field& field = (*fields_)[CodeField];
+        const zorvane::records::Field& field = (*fields_)[vendor::Code];
         int longest = 0;
         if (Data1->RecordCount() > 0)
             Data1->MoveFirst();
@@ -753,11 +753,12 @@ void frmMain::walkTable(SearchBy by)
         if (hasRecords)
             Data1->MoveFirst();
         while (hasRecords && !Data1->Eof()) {
+            qint32 intPos = 0;  // where the term stands; the rule alone decides
             if (term.matches(field.Value(), intPos)) {
                 if (byCode)
                     FoundCode();
                 else
-                    FoundVendor(intNumRecords);
+                    FoundVendor();
             }
             Progress1();
         }
@@ -813,7 +814,7 @@ void frmMain::FoundCode()
     addMatch(cmbCode, cmbVendor);
 }
 
-void frmMain::FoundVendor(qint32& intNumRecords)
+void frmMain::FoundVendor()
 {
     ++intNumRecords;
     addMatch(cmbVendor, cmbCode);

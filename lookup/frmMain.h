@@ -105,7 +105,7 @@ private:
 
     // The result lists.
     void FoundCode();
-    void FoundVendor(qint32& intNumRecords);
+    void FoundVendor();
     void cmbCode_Click();
     void cmbVendor_Click();
     void SearchArrayCode();
@@ -170,7 +170,6 @@ private:
     static constexpr qint32 NoChoice = -1;
     qint32 chosenRow_ = NoChoice;
     bool blnEditMode = false;
-    qint32 intPos = 0;
     int intAnswer = 0;
 
     // Draws the walk's progress at the screen's pace.

@@ -14,6 +14,7 @@
 #include "tools/Commands.h"
 
 #include "addresses/AddressNames.h"
+#include "addresses/Answer.h"
 #include "addresses/AddressText.h"
 #include "addresses/VendorIndex.h"
 #include "records/jet/Error.h"
@@ -30,6 +31,7 @@
 
 namespace zorvane::tools {
 
+namespace answer = addresses::answer;
 using addresses::Address;
 using addresses::Found;
 using addresses::Vendor;
@@ -60,43 +62,36 @@ void appendJson(std::string& out, std::string_view text) {
     out += '"';
 }
 
-// CSV quotes a field only when it must (an empty one stays bare: no match).
-void appendCsv(std::string& out, std::string_view text) {
-    bool quote = false;
-    for (const char c : text)
-        quote = quote || c == ',' || c == '"' || c == '\r' || c == '\n';
-    if (!quote) {
-        out += text;
-        return;
-    }
-    out += '"';
-    for (std::size_t at = 0;;) {
-        const std::size_t q = text.find('"', at);
-        out.append(text.substr(at, q - at));
-        if (q == std::string_view::npos)
-            break;
-        out += "\"\"";
-        at = q + 1;
-    }
-    out += '"';
+// `before`, then "KEY": for a JSON member.
+std::string& appendJsonKey(std::string& out, std::string_view before, std::string_view key) {
+    ((out += before) += '"') += key;
+    return out += "\":";
 }
 
-// The matched record's part of an answer, in the output's form: CSV
-// "code,vendor,postal,block", JSON the four members, text "vendor  (block code)".
+// The matched record's part of an answer, in the output's form: CSV its
+// columns (addresses/Answer.h), JSON the same as members, text "vendor
+// (block code)".
 std::string renderMatch(Format format, const Vendor& v) {
     if (format == Format::Text)
         return v.name + "  (" + std::string(v.block) + " " + v.code + ")";
     std::string out;
-    const auto append = format == Format::Csv ? appendCsv : appendJson;
-    const char* names[] = {"\"code\":", ",\"vendor\":", ",\"postal\":", ",\"block\":"};
-    const std::string_view values[] = {v.code, v.name, v.postal, v.block};
-    for (int i = 0; i < 4; ++i) {
-        if (format == Format::Json)
-            out += names[i];
-        else if (i)
-            out += ',';
-        append(out, values[i]);
+    if (format == Format::Csv) {
+        answer::appendCsvVendor(out, &v);
+        return out;
     }
+    const auto fields = answer::vendorColumns(v);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        appendJsonKey(out, i ? "," : "", answer::Names[answer::Code + i]);
+        appendJson(out, fields[i]);
+    }
+    return out;
+}
+
+// The members of an answer without a vendor.
+std::string noMatchJson() {
+    std::string out;
+    for (std::size_t i = answer::Code; i <= answer::Block; ++i)
+        appendJsonKey(out, i == answer::Code ? "" : ",", answer::Names[i]) += "null";
     return out;
 }
 
@@ -174,7 +169,9 @@ public:
     Answering(Format format, const VendorIndex& index) : format_(format), index_(index) {
         rendered_.resize(index.vendors().size());
         if (format == Format::Csv)
-            out_ = "input,address,code,vendor,postal,block,flags,kind\r\n";
+            answer::appendCsvHeader(out_);
+        else if (format == Format::Json)
+            noMatch_ = noMatchJson();
     }
     ~Answering() = default;
 
@@ -193,9 +190,10 @@ public:
         const std::string_view flags = addresses::flagWords(addresses::flagsOf(a));
         std::string& out = out_;
         if (format_ == Format::Csv)
-            (out += input) += ',';  // an address as written: hex digits and separators only
+            records::appendCsvField(out, input, records::CsvEmptyText::Bare), out += ',';
         else if (format_ == Format::Json)
-            appendJson(out += "{\"input\":", input), out += ",\"address\":\"";
+            appendJson(appendJsonKey(out, "{", answer::Names[answer::Input]), input),
+                appendJsonKey(out, ",", answer::Names[answer::Address]) += '"';
         addresses::appendAddressText(out, a);
         switch (format_) {
         case Format::Text:
@@ -211,15 +209,22 @@ public:
             break;
         case Format::Csv:
             out += ',';
-            out += rendered ? std::string_view(*rendered) : ",,,";
-            ((out += ',') += flags) += ',';
-            appendCsv(out, kind);
+            if (rendered)
+                out += *rendered;
+            else
+                answer::appendCsvVendor(out, nullptr);
+            out += ',';
+            records::appendCsvField(out, flags, records::CsvEmptyText::Bare);
+            out += ',';
+            records::appendCsvField(out, kind, records::CsvEmptyText::Bare);
             out += "\r\n";
             break;
         case Format::Json:
             out += "\",";
-            out += rendered ? std::string_view(*rendered) : "\"code\":null,\"vendor\":null,\"postal\":null,\"block\":null";
-            ((out += ",\"flags\":\"") += flags) += "\",\"kind\":";
+            out += rendered ? *rendered : noMatch_;
+            appendJsonKey(out, ",", answer::Names[answer::Flags]);
+            appendJson(out, flags);
+            appendJsonKey(out, ",", answer::Names[answer::Kind]);
             if (kind.empty())
                 out += "null";
             else
@@ -238,6 +243,7 @@ public:
 private:
     Format format_;
     const VendorIndex& index_;
+    std::string noMatch_;  // JSON: the vendor's members of an answer without one
     std::vector<std::string> rendered_;  // by vendor, as first needed
     std::string out_;
 };

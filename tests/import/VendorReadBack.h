@@ -11,7 +11,10 @@ namespace zorvane::test {
 
 inline Row rowOf(const records::VendorRecord& r) { return Row(r.fields.begin(), r.fields.end()); }
 inline QStringList vendorFieldNames() {
-    return QStringList(records::VendorFieldNames.begin(), records::VendorFieldNames.end());
+    QStringList names;
+    for (const records::vendor::FieldDescription& field : records::vendor::Fields)
+        names << QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size()));
+    return names;
 }
 
 inline void checkReaders(const QString& file, const QList<Row>& expected, const QString& name = "oui") {

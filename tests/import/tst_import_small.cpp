@@ -120,7 +120,7 @@ private slots:
             fields << it.next().captured(1);
         QCOMPARE(fields, QStringList({"Code", "Vendor", "Address", "Address1", "address2", "address3", "address4", "address5"}));
         readMdbReader(out, "oui", &tables);
-        QCOMPARE(tables, QStringList({"oui", records::ListingTableName}));
+        QCOMPARE(tables, QStringList({"oui", records::vendor::ListingTableName}));
         const QList<Row> expected = {record("00-00-0C", "Cisco Systems, Inc", {"170 West Tasman Drive", "San Jose  CA  94568", "US"}),
                            record("AC-DE-48", "Private", {}), record("00-1B-C5", zurich, zurichAddress),
                            record("00-55-DA", longName, {"Single line"}), record("08-00-20", cjk, cjkAddress),
@@ -132,7 +132,7 @@ private slots:
                            record("70-B3-D5-AB-C", "lower case digits", {}),
                            record("00-50-C2-7D-5", "DEUTA-WERKE GmbH", {"Paffrather Strasse 140", "DE"})};
         checkReaders(out, expected);
-        checkReaders(out, expected, records::ListingTableName);  // the listing as imported, kept for refresh
+        checkReaders(out, expected, records::vendor::ListingTableName);  // the listing as imported, kept for refresh
         // Nothing but the listing and the database in the folder: no temporary file left.
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot).size(), 5);
     }

@@ -63,8 +63,9 @@ void makeFiles(const QString& plain, const QString& indexed, const std::vector<R
     records::createVendorDatabase(plain, rows, true);
 
     jet::NewTable table{"oui", {{"ID", jet::format::TypeLong, 255, true}}, {{"PrimaryKey", {0}, true}, {"Code", {1}, false}}};
-    for (std::size_t i = 0; i < records::VendorFieldNames.size(); ++i)
-        table.columns.push_back({records::VendorFieldNames[i], i == 2 ? jet::format::TypeMemo : jet::format::TypeText, 255, false});
+    for (const records::vendor::FieldDescription& field : records::vendor::Fields)
+        table.columns.push_back({std::string(field.name), field.memo ? jet::format::TypeMemo : jet::format::TypeText,
+                                 records::vendor::TextMaxChars, false});
     const std::string path = QFile::encodeName(indexed).toStdString();
     jet::createDatabase(path, {{table, {}}}, {.overwrite = true});
     jet::Database dest(path, jet::PageFile::Mode::ReadWrite);

@@ -52,8 +52,8 @@ std::pair<int, long> lookupMemory(const QString& file, const QString& input) {
 QString writeWithCids(const QString& folder, const std::vector<std::array<const char*, 2>>& oui,
                       const std::vector<std::array<const char*, 2>>& cid) {
     jet::NewTable ouiTable{"oui", {}, {}}, cidTable{"cid", {}, {}};
-    for (const char* name : records::VendorFieldNames)
-        ouiTable.columns.push_back({name}), cidTable.columns.push_back({name});
+    for (const records::vendor::FieldDescription& field : records::vendor::Fields)
+        ouiTable.columns.push_back({std::string(field.name)}), cidTable.columns.push_back({std::string(field.name)});
     const auto rowsOf = [](const std::vector<std::array<const char*, 2>>& records) {
         std::vector<jet::NewRow> rows;
         for (const auto& r : records)

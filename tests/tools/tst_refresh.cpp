@@ -150,7 +150,7 @@ private slots:
         // order), in the order of the table.
         checkReaders(db, rowsOf({A2, I1, Cu, I3, Eu, Fu, L, H2, J}) + otherRows() + rowsOf({Mine, Ku}));
         checkReaders(db, rowsOf({A2, I1, C, D, E2, I3, G2, H2, K, L, J}) + otherRows(),
-                     records::ListingTableName);
+                     records::vendor::ListingTableName);
 
         QMap<QString, QStringList> codes;  // by change, the codes as the lines name them (one per field)
         const QList<CsvRecord> lines = parseCsv(bytesOf(csv));
@@ -415,7 +415,7 @@ private slots:
         for (qsizetype i = 0; i < sorted.size(); ++i)
             QVERIFY2(sorted[i].mid(0, 2) == expectedSorted[i].mid(0, 2), qPrintable(firstDifference({expectedSorted[i]}, {sorted[i]})));
         checkReaders(db, ours.rows);
-        checkReaders(db, tableOfCsv(tool({"export", db, records::ListingTableName}).out).rows, records::ListingTableName);
+        checkReaders(db, tableOfCsv(tool({"export", db, records::vendor::ListingTableName}).out).rows, records::vendor::ListingTableName);
     }
 
     // Killed before every write and sync point of its one command (and halfway
