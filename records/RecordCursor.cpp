@@ -54,6 +54,7 @@ std::u16string lowerCase(std::u16string_view text) {
 // at the end at once, as a re-read would find it.
 struct RecordCursor::Impl {
     std::string file;  // as given, for error sentences
+    jet::Options options;
     std::string tableName;
     std::unique_ptr<jet::Database> database;
     std::unique_ptr<jet::Table> table;
@@ -90,7 +91,8 @@ struct RecordCursor::Impl {
     }
     // Opens the file anew, waiting while another program's command changes it.
     void reopen(jet::PageFile::Mode mode) {
-        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode)); });
+        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode, options)); },
+                           options.busyTimeout);
     }
     // Reads the set again from the pages in memory.
     void rescan() {
@@ -132,7 +134,7 @@ void RecordCursor::Impl::ensureWritable() {
         return;
     std::unique_ptr<jet::Database> rw;
     try {
-        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite);
+        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite, options);
     } catch (const jet::Error& e) {
         throw jet::Error(std::string(e.what()) + " Table \"" + tableName +
                          "\" cannot be changed.");
@@ -185,8 +187,10 @@ void RecordCursor::Impl::runCommand(const std::function<void(jet::TableWriter&)>
     refreshAfterCommand();
 }
 
-RecordCursor::RecordCursor(const std::string& file, const std::string& table, bool forWriting)
+RecordCursor::RecordCursor(const std::string& file, const std::string& table, bool forWriting,
+                           jet::Options options)
     : d(std::make_unique<Impl>()) {
+    d->options = std::move(options);
     d->file = file;
     d->tableName = table;
     try {

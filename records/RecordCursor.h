@@ -3,6 +3,8 @@
 // values): the one implementation behind records::RecordSet, which adds Qt
 // strings, and behind zorvane-db's record commands, which run without Qt.
 
+#include "records/jet/Options.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -21,8 +23,10 @@ public:
     // record (or at EOF for an empty table). While another program's command
     // is under way the open waits for it (up to a few seconds; after that the
     // file is "in use"). `forWriting` opens the file for writing at once, as
-    // the first Edit, AddNew or Delete otherwise does.
-    RecordCursor(const std::string& file, const std::string& table, bool forWriting = false);
+    // the first Edit, AddNew or Delete otherwise does. Every open of the file
+    // is made with `options` (records/jet/Options.h).
+    RecordCursor(const std::string& file, const std::string& table, bool forWriting = false,
+                 jet::Options options = {});
     ~RecordCursor();
     RecordCursor(const RecordCursor&) = delete;
     RecordCursor& operator=(const RecordCursor&) = delete;

@@ -35,7 +35,7 @@ private:
 class RecordSet : public RecordCursor {
 public:
     // `file` goes to the system encoded as QFile does.
-    RecordSet(const QString& file, const QString& table, bool forWriting = false);
+    RecordSet(const QString& file, const QString& table, bool forWriting = false, jet::Options options = {});
 
     Field Fields(const QString& name);
     // The table's field names in its column order, spelled as the table does.

@@ -11,7 +11,7 @@ namespace zorvane::tools {
 int runAdd(const Arguments& arguments) {
     if (arguments.size() < 3)
         throw UsageError("add needs a database file, a table and at least one FIELD=VALUE");
-    records::RecordCursor set(arguments[0], arguments[1], true);
+    records::RecordCursor set(arguments[0], arguments[1], true, engineOptions());
     set.AddNew();
     setFields(set, arguments, 2);
     set.Update();

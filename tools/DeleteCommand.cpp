@@ -10,7 +10,7 @@ int runDelete(const Arguments& arguments) {
     if (arguments.size() != 3)
         throw UsageError("delete needs a database file, a table and a record number");
     const std::int32_t n = recordNumber(arguments[2]);
-    records::RecordCursor set(arguments[0], arguments[1], true);
+    records::RecordCursor set(arguments[0], arguments[1], true, engineOptions());
     set.MoveFirst();
     set.Move(n);
     set.Delete();

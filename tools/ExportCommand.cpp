@@ -37,7 +37,7 @@ int runExport(const Arguments& arguments) {
     const std::string& path = arguments[0];
     jet::readWhileBusy(path, [&] {
         out.clear();
-        records::RecordCursor set(path, arguments[1]);
+        records::RecordCursor set(path, arguments[1], false, engineOptions());
         // The header comes from the set's own fields, so the names keep the
         // table's spelling and order.
         const std::vector<std::string>& names = set.columnNames();
@@ -57,7 +57,7 @@ int runExport(const Arguments& arguments) {
             out += "\r\n";
             set.MoveNext();
         }
-    });
+    }, engineOptions().busyTimeout);
     writeOut(out);
     return 0;
 }

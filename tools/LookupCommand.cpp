@@ -288,7 +288,7 @@ int runLookup(const Arguments& arguments) {
     }
     if (rest.empty())
         throw UsageError("lookup needs a database file");
-    records::RecordCursor set(rest.front(), "oui");
+    records::RecordCursor set(rest.front(), "oui", false, engineOptions());
     rest.erase(rest.begin());
 
     // The items: the arguments, or the lines of standard input.

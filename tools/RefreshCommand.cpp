@@ -400,7 +400,7 @@ int runRefresh(const QStringList& arguments) {
     auto open = [&](jet::PageFile::Mode mode) {
         baseTable.reset();
         userTable.reset();
-        database = std::make_unique<jet::Database>(path, mode);
+        database = std::make_unique<jet::Database>(path, mode, engineOptions());
         userTable = database->openTable("oui");
         for (const jet::Database::TableEntry& t : database->tables()) {
             if (jet::sameName(t.name, records::ListingTableName))
@@ -408,7 +408,7 @@ int runRefresh(const QStringList& arguments) {
         }
     };
     if (args.dryRun)
-        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); });
+        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); }, engineOptions().busyTimeout);
     else
         open(jet::PageFile::Mode::ReadWrite);
     const TableRows user = readRows(*userTable);

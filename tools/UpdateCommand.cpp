@@ -36,7 +36,7 @@ int runUpdate(const Arguments& arguments) {
         throw UsageError("update needs a database file, a table, a record number and at least "
                          "one FIELD=VALUE");
     const std::int32_t n = recordNumber(arguments[2]);
-    records::RecordCursor set(arguments[0], arguments[1], true);
+    records::RecordCursor set(arguments[0], arguments[1], true, engineOptions());
     set.MoveFirst();
     set.Move(n);
     set.Edit();

@@ -699,19 +699,20 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
 } // namespace
 
 void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
-                    const CreateOptions& options) {
-    if (!options.overwrite && fileExists(path))
+                    const CreateOptions& options, const Options& engine) {
+    os::FileSystem& sys = engine.system();
+    if (!options.overwrite && fileExists(sys, path))
         fail(path, "the file already exists");
     // The file replaced is no other program's to write meanwhile, and no
     // journal of it is left for the new one. (A folder is refused below.)
     struct stat st {};
     std::optional<ReplaceLock> lock;
-    if (!path.empty() && (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-        lock.emplace(path);
+    if (!path.empty() && (sys.stat(path, st) != 0 || !S_ISDIR(st.st_mode)))
+        lock.emplace(path, engine);
     if (options.password.size() > HeaderPasswordLength / 2)
         fail(path, "a database password has at most 20 characters");
     const Bytes bytes = buildDatabaseImage(path, tables, options);
-    writeFileAtomically(path, bytes, options.overwrite);
+    writeFileAtomically(sys, path, bytes, options.overwrite);
 }
 
 } // namespace zorvane::jet

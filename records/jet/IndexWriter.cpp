@@ -11,7 +11,6 @@ namespace zorvane::jet {
 namespace {
 constexpr std::size_t MaxDepth = 32;
 constexpr std::size_t WholeRoom = format::PageSize - writer::IndexEntriesOffset;
-std::size_t roomForTests = 0;
 
 std::size_t entrySize(const IndexPage& p, const IndexEntry& e) { return e.key.size() + (p.leaf ? 4 : 8); }
 
@@ -38,8 +37,6 @@ void takeRow(IndexEntry& to, const IndexEntry& from) {
 }
 bool sameRow(const IndexEntry& a, const IndexEntry& b) { return a.key == b.key && entryRow(a) == entryRow(b); }
 } // namespace
-
-void IndexWriter::setPageRoomForTests(std::size_t bytes) { roomForTests = std::min(bytes, WholeRoom); }
 
 IndexWriter::IndexWriter(PageSet& pages, const TableDef& def, std::size_t real)
     : pages_(pages), def_(def), index_(def.realIndexDefs.at(real)), who_(def.label() + "'s " + def.indexLabel(real)) {}
@@ -74,7 +71,8 @@ bool IndexWriter::fits(IndexPage& page, std::size_t room) {
         shared = static_cast<std::size_t>(a - page.entries.front().key.begin());
     }
     page.prefixLength = static_cast<std::uint16_t>(shared);
-    return page.entryBytes() <= (room ? room : roomForTests ? roomForTests : WholeRoom);
+    const std::size_t chosen = pages_.file().options().indexPageRoom;
+    return page.entryBytes() <= (room ? room : chosen ? std::min(chosen, WholeRoom) : WholeRoom);
 }
 
 std::uint32_t IndexWriter::descend(const IndexEntry& target, std::vector<Step>& path) {

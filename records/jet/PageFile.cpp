@@ -35,11 +35,6 @@ constexpr std::uint64_t CommitLockByte = WriterLockByte + 1;
 // hold it for one read scope, a commit for its few writes and syncs.
 constexpr auto LockPatience = std::chrono::seconds(10);
 
-std::chrono::milliseconds busyTimeoutValue{3000};
-bool mapWhenWriting = false;
-
-os::FileSystem& sys() { return os::fileSystem(); }
-
 std::string reasonOf(int error) { return std::strerror(error); }
 
 // Memory for `count` pages read together. From 2 MiB on it asks for huge
@@ -61,22 +56,23 @@ std::shared_ptr<std::uint8_t[]> pageBlock(std::size_t count) {
 }
 
 // Removes a file; one that is gone already counts as removed. 0 or errno.
-int removeFile(const std::string& path, const char* point) {
-    const int error = sys().unlink(path, point);
+int removeFile(os::FileSystem& sys, const std::string& path, const char* point) {
+    const int error = sys.unlink(path, point);
     return error == ENOENT ? 0 : error;
 }
 
 // Reads the file at `path` into `bytes`: its first `limit` bytes, or all of
 // it. 0 or errno.
-int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX) {
+int readFile(os::FileSystem& sys, const std::string& path, std::vector<std::uint8_t>& bytes,
+             std::size_t limit = SIZE_MAX) {
     os::Fd fd;
     struct stat st {};
-    if (const int error = sys().open(path, O_RDONLY, 0, fd))
+    if (const int error = sys.open(path, O_RDONLY, 0, fd))
         return error;
-    if (const int error = sys().fstat(fd.get(), st))
+    if (const int error = sys.fstat(fd.get(), st))
         return error;
     bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
-    const long long got = sys().readAt(fd.get(), bytes.data(), bytes.size(), 0);
+    const long long got = sys.readAt(fd.get(), bytes.data(), bytes.size(), 0);
     if (got < 0)
         return static_cast<int>(-got);
     bytes.resize(static_cast<std::size_t>(got));
@@ -87,17 +83,17 @@ int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::siz
 // (not zeroed at a commit) and so is the rest (not cut off while it was
 // written, when the file was not touched yet). One that cannot be read is
 // not passed over.
-bool journalIsLive(const std::string& path) {
+bool journalIsLive(os::FileSystem& sys, const std::string& path) {
     struct stat st {};
-    if (sys().stat(path, st) != 0 || st.st_size < off_t(journal::HeaderSize))
+    if (sys.stat(path, st) != 0 || st.st_size < off_t(journal::HeaderSize))
         return false;
     std::vector<std::uint8_t> bytes;
-    if (const int error = readFile(path, bytes, journal::HeaderSize))
+    if (const int error = readFile(sys, path, bytes, journal::HeaderSize))
         return error != ENOENT;
     if (bytes.size() < journal::HeaderSize || !journal::headerIsValid(bytes.data()))
         return false;
     // Only after a crash: the whole journal is read.
-    return readFile(path, bytes) != 0 || journal::decode(bytes).has_value();
+    return readFile(sys, path, bytes) != 0 || journal::decode(bytes).has_value();
 }
 
 // What changes when the file's contents change: its size and modification time.
@@ -106,24 +102,19 @@ std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
             static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
-void printNotice(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
-void (*noticeHandler)(const std::string&) = printNotice;
-
 } // namespace
 
-void notice(const std::string& line) { noticeHandler(line); }
-void setNoticeHandler(void (*handler)(const std::string& line)) {
-    noticeHandler = handler ? handler : printNotice;
+void Options::tell(const std::string& line) const {
+    if (notice)
+        notice(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
 
-std::chrono::milliseconds PageFile::busyTimeout() { return busyTimeoutValue; }
-void PageFile::setBusyTimeout(std::chrono::milliseconds timeout) { busyTimeoutValue = timeout; }
-void PageFile::setMapWhenWriting(bool map) { mapWhenWriting = map; }
-
 std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
-    if (!mapWhenWriting || mode_ != Mode::ReadWrite || state_ == State::Image || number >= committedPages_)
+    if (!options_.mapWhenWriting || mode_ != Mode::ReadWrite || state_ == State::Image || number >= committedPages_)
         return nullptr;
     if (!mapping_) {
         // The pages the file has now: later commands append past them, and
@@ -145,14 +136,15 @@ std::string folderOf(const std::string& path) {
 
 std::string baseOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
-bool fileExists(const std::string& path) {
+bool fileExists(os::FileSystem& sys, const std::string& path) {
     struct stat st {};
-    return sys().lstat(path, st) == 0;
+    return sys.lstat(path, st) == 0;
 }
 
 std::string PageFile::journalPathOf(const std::string& path) { return path + "-journal"; }
 
-PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
+PageFile::PageFile(std::string path, Mode mode, Options options)
+    : options_(std::move(options)), path_(std::move(path)), mode_(mode) {
     if (path_.empty())
         throw Error("No database file was named.");
     struct stat st {};
@@ -196,8 +188,8 @@ PageFile::~PageFile() {
     // A writer's ended journal goes with it, before the lock is let go (after
     // that it could be another writer's). One that failed to undo leaves it
     // for the next open (J7).
-    if (state_ != State::Broken && journal_ != JournalFile::None && fileExists(journalPath_))
-        removeFile(journalPath_, "journal remove");
+    if (state_ != State::Broken && journal_ != JournalFile::None && fileExists(sys(), journalPath_))
+        removeFile(sys(), journalPath_, "journal remove");
 }
 
 // The page file's legal state changes, all in one place.
@@ -222,11 +214,11 @@ void PageFile::openFile(Mode mode) {
             fail("the file lies on a read-only file system, so it cannot be changed");
         fail("the file cannot be opened (" + reasonOf(error) + ")");
     }
-    readLock_.emplace(fd_.get(), CommitLockByte);
+    readLock_.emplace(sys(), fd_.get(), CommitLockByte);
     if (!writing)
         return;
-    writerLock_.emplace(fd_.get(), WriterLockByte);
-    const int error = writerLock_->acquire(os::LockType::Exclusive, busyTimeout());
+    writerLock_.emplace(sys(), fd_.get(), WriterLockByte);
+    const int error = writerLock_->acquire(os::LockType::Exclusive, options_.busyTimeout);
     if (os::heldElsewhere(error))
         fail("the file is in use by another program");
     if (error)
@@ -270,13 +262,13 @@ void PageFile::readSize() {
 // read; a reader leaves the commit lock free again.
 void PageFile::recoverIfNeeded() {
     if (mode_ == Mode::ReadWrite) {
-        os::FileLock commitLock(fd_.get(), CommitLockByte);
+        os::FileLock commitLock(sys(), fd_.get(), CommitLockByte);
         const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience);
         if (os::heldElsewhere(error))
             fail("the file is in use by another program");
         if (error)
             fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
-        if (fileExists(journalPath_))
+        if (fileExists(sys(), journalPath_))
             recover(fd_.get());
         readSize();
         return;
@@ -297,17 +289,17 @@ void PageFile::lockForReading() {
     for (;;) {
         if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, LockPatience)))
             fail("the file cannot be read: another program keeps it busy writing");
-        if (!journalIsLive(journalPath_))
+        if (!journalIsLive(sys(), journalPath_))
             return;
         readLock_->release();
         os::Fd writer;
         if (const int error = sys().open(path_, O_RDWR, 0, writer))
             fail("the file cannot be read: a change to it was cut off and must be undone "
                  "first, but the file cannot be written (" + reasonOf(error) + ")");
-        os::FileLock lock(writer.get(), CommitLockByte);
+        os::FileLock lock(sys(), writer.get(), CommitLockByte);
         if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, LockPatience)))
             fail("the file cannot be read: another program keeps it busy writing");
-        if (journalIsLive(journalPath_))
+        if (journalIsLive(sys(), journalPath_))
             recover(writer.get());
     }
 }
@@ -315,7 +307,7 @@ void PageFile::lockForReading() {
 // Called with the commit lock held exclusively and a journal beside the file.
 void PageFile::recover(int fd) {
     std::vector<std::uint8_t> bytes;
-    if (const int error = readFile(journalPath_, bytes)) {
+    if (const int error = readFile(sys(), journalPath_, bytes)) {
         if (error == ENOENT)
             return;
         fail("a change to the file was cut off, and its journal " + journalPath_ +
@@ -324,7 +316,7 @@ void PageFile::recover(int fd) {
     const std::optional<journal::Contents> contents = journal::decode(bytes);
     if (!contents) {
         // Cut off while it was written: the file itself was not touched yet.
-        if (const int error = removeFile(journalPath_, "journal remove"))
+        if (const int error = removeFile(sys(), journalPath_, "journal remove"))
             fail("an unfinished journal " + journalPath_ + " cannot be removed (" +
                  reasonOf(error) + ")");
         return;
@@ -375,7 +367,7 @@ void PageFile::recover(int fd) {
         error = sys().syncData(fd, "restore sync");
     if (error)
         fail("a change to the file was cut off and cannot be undone (" + reasonOf(error) + ")");
-    if (const int removeError = removeFile(journalPath_, "journal remove"))
+    if (const int removeError = removeFile(sys(), journalPath_, "journal remove"))
         fail("a change to the file that was cut off was undone, but its journal " +
              journalPath_ + " cannot be removed (" + reasonOf(removeError) + ")");
 }
@@ -592,7 +584,7 @@ PageFile::Undo PageFile::restoreOriginals(std::vector<std::uint8_t>& journalByte
         return failed;
     if (sys().syncData(fd_.get(), "restore sync"))
         return failed;
-    return removeFile(journalPath_, "journal remove") == 0 ? Undo::Done : failed;
+    return removeFile(sys(), journalPath_, "journal remove") == 0 ? Undo::Done : failed;
 }
 
 void PageFile::commit() {
@@ -603,7 +595,7 @@ void PageFile::commit() {
         moveTo(State::Ready);
         return;
     }
-    os::FileLock commitLock(fd_.get(), CommitLockByte);
+    os::FileLock commitLock(sys(), fd_.get(), CommitLockByte);
     if (const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience)) {
         dropCommand();
         moveTo(State::Ready);
@@ -708,19 +700,20 @@ void PageFile::commit() {
     lastCommitSyncs_ = syncs;
 }
 
-ReplaceLock::ReplaceLock(const std::string& path) {
+ReplaceLock::ReplaceLock(const std::string& path, const Options& options) {
+    os::FileSystem& sys = options.system();
     struct stat st {};
-    if (sys().lstat(path, st) == ENOENT) {
+    if (sys.lstat(path, st) == ENOENT) {
         // The file went; a journal of it must not be applied to the new one.
         std::error_code ec;
         const fs::path folder = fs::canonical(folderOf(path), ec);
         const std::string journal = PageFile::journalPathOf(ec ? path : (folder / baseOf(path)).string());
-        if (fileExists(journal) && sys().rename(journal, journal + ".unmatched", nullptr) == 0)
-            notice(path + ": the journal " + journal + " of a removed file was not applied; it "
+        if (fileExists(sys, journal) && sys.rename(journal, journal + ".unmatched", nullptr) == 0)
+            options.tell(path + ": the journal " + journal + " of a removed file was not applied; it "
                    "is kept as " + journal + ".unmatched.");
         return;
     }
-    file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite);
+    file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite, options);
 }
 
 ReplaceLock::~ReplaceLock() = default;

@@ -121,8 +121,6 @@ private:
     }
 };
 
-FileSystem* installed = nullptr;
-
 } // namespace
 
 Fd& Fd::operator=(Fd&& other) noexcept {
@@ -157,8 +155,6 @@ FileSystem& posixFileSystem() {
     return posix;
 }
 
-FileSystem& fileSystem() { return installed ? *installed : posixFileSystem(); }
-void setFileSystem(FileSystem* system) { installed = system; }
 
 int ForwardingFileSystem::open(const std::string& path, int flags, mode_t mode, Fd& out) {
     return inner_.open(path, flags, mode, out);
@@ -200,7 +196,7 @@ int FileLock::acquire(LockType type, std::chrono::steady_clock::duration patienc
     const auto deadline = std::chrono::steady_clock::now() + patience;
     auto pause = std::chrono::microseconds(100);
     for (;;) {
-        const int error = fileSystem().lock(fd_, type, byte_);
+        const int error = system_.lock(fd_, type, byte_);
         held_ = error == 0;
         if (!heldElsewhere(error) || std::chrono::steady_clock::now() >= deadline)
             return error;
@@ -211,7 +207,7 @@ int FileLock::acquire(LockType type, std::chrono::steady_clock::duration patienc
 
 void FileLock::release() {
     if (held_)
-        fileSystem().unlock(fd_, byte_);
+        system_.unlock(fd_, byte_);
     held_ = false;
 }
 

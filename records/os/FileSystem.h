@@ -81,11 +81,9 @@ public:
     virtual int unlock(int fd, std::uint64_t byte) = 0;
 };
 
-// The file system in use: POSIX unless another was installed.
-FileSystem& fileSystem();
+// The system's own file operations (POSIX). Which file system a file is
+// reached through is chosen per open file (records/jet/Options.h).
 FileSystem& posixFileSystem();
-// Installs `system` for the whole process (nullptr: POSIX again).
-void setFileSystem(FileSystem* system);
 
 // Passes every call on to another file system; a decorator overrides the
 // calls it changes.
@@ -115,11 +113,10 @@ protected:
 };
 
 // Holds one lock byte of an open file and lets it go when it goes (or when
-// released). The descriptor must outlive it.
+// released). The descriptor and the file system must outlive it.
 class FileLock {
 public:
-    FileLock() = default;
-    FileLock(int fd, std::uint64_t byte) : fd_(fd), byte_(byte) {}
+    FileLock(FileSystem& system, int fd, std::uint64_t byte) : system_(system), fd_(fd), byte_(byte) {}
     ~FileLock() { release(); }
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -131,6 +128,7 @@ public:
     bool held() const { return held_; }
 
 private:
+    FileSystem& system_;
     int fd_ = -1;
     std::uint64_t byte_ = 0;
     bool held_ = false;

@@ -29,11 +29,12 @@ void churn(const std::string& path) {
                          {{"PrimaryKey", {0}, true}, {"Num", {1}, false}, {"Down", {2, 1}, false, true}}};
     const std::vector<NewRow> rows{{u"1", u"0", u"a"}, {u"2", u"0", u"b"}, {u"3", u"5", u"c"}};
     createDatabase(path, {{table, rows}}, [] { CreateOptions o; o.overwrite = true; return o; }());
-    IndexWriter::setPageRoomForTests(150);
+    Options small;
+    small.indexPageRoom = 150;
     std::mt19937 rng(7);
     std::vector<RowPlace> places;
     for (int batch = 0; batch < 40; ++batch) {
-        PageFile file(path, PageFile::Mode::ReadWrite);
+        PageFile file(path, PageFile::Mode::ReadWrite, small);
         Database db(path);
         const std::unique_ptr<Table> t = db.openTable("Model");
         const TableDef def = t->def();
@@ -60,7 +61,6 @@ void churn(const std::string& path) {
         w.finish();
         file.commit();
     }
-    IndexWriter::setPageRoomForTests(0);
 }
 
 } // namespace

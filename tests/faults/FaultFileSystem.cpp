@@ -1,6 +1,5 @@
 #include "tests/faults/FaultFileSystem.h"
 
-#include "records/jet/PageFile.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -66,17 +65,19 @@ int FaultFileSystem::writeAt(int fd, const void* data, std::size_t length, std::
 
 FaultFileSystem& installed() {
     static FaultFileSystem faults;
-    os::setFileSystem(&faults);
     return faults;
 }
 
-void installFromEnvironment() {
+jet::Options optionsFromEnvironment() {
     installed().configure(number("ZORVANE_CRASH_POINT"), number("ZORVANE_CRASH_TEAR") != 0,
                           std::getenv("ZORVANE_FAIL_POINT"), static_cast<int>(number("ZORVANE_FAIL_ERRNO")));
     if (const char* log = std::getenv("ZORVANE_FAULT_LOG"))
         installed().setLog(log);
+    jet::Options options = faultyOptions();
     if (const std::uint64_t timeout = number("ZORVANE_BUSY_TIMEOUT_MS"))
-        jet::PageFile::setBusyTimeout(std::chrono::milliseconds(timeout));
+        options.busyTimeout = std::chrono::milliseconds(timeout);
+    options.indexPageRoom = number("ZORVANE_INDEX_PAGE_ROOM");
+    return options;
 }
 
 } // namespace zorvane::test::fault

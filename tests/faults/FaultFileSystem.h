@@ -6,8 +6,11 @@
 // failing points ("7", "7,10-12", "10-") fail with an errno (default ENOSPC);
 // a log gets "N name" per point. From the environment: ZORVANE_CRASH_POINT,
 // ZORVANE_CRASH_TEAR=1, ZORVANE_FAIL_POINT, ZORVANE_FAIL_ERRNO,
-// ZORVANE_FAULT_LOG, and ZORVANE_BUSY_TIMEOUT_MS for the page file.
+// ZORVANE_FAULT_LOG, and for the engine's options ZORVANE_BUSY_TIMEOUT_MS and
+// ZORVANE_INDEX_PAGE_ROOM. The engine passes the faults only for files opened
+// with options that name this file system (faultyOptions()).
 
+#include "records/jet/Options.h"
 #include "records/os/FileSystem.h"
 
 #include <cstdint>
@@ -59,11 +62,17 @@ private:
     std::string log_;
 };
 
-// The process's fault file system, installed for the engine.
+// The process's fault file system.
 FaultFileSystem& installed();
-// Installs it with the settings of the environment (see above).
-void installFromEnvironment();
-// For tests inside one process: installs it and configures it.
+// `base` with the fault file system as its file system.
+inline jet::Options faultyOptions(jet::Options base = {}) {
+    base.fileSystem = &installed();
+    return base;
+}
+// Configures it from the environment (see above); the options that use it,
+// with the busy timeout and index page room the environment gives.
+jet::Options optionsFromEnvironment();
+// For tests inside one process.
 inline void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError) {
     installed().configure(crashAt, tear, failPoints, failError);
 }
