@@ -506,8 +506,9 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
     b.append(0, Bytes(UsageMapRowSize, 0));
 }
 
-// The file as bytes; `label` names it in error sentences.
-std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
+// The file as bytes, created now as `system` tells it; `label` names it in
+// error sentences.
+std::vector<std::uint8_t> buildDatabaseImage(os::FileSystem& system, const std::string& label,
                                              const std::vector<NewTableRows>& tables,
                                              const CreateOptions& options) {
     std::vector<Bytes> nameKeys;
@@ -523,7 +524,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
             fail(label, "table " + quoted(t.table.name) + " needs at least one field");
     }
 
-    const double created = dateValueNow();
+    const double created = dateValueNow(system);
     Image image(FirstFreePage);
 
     // The user tables first: they decide how many pages there are.
@@ -711,7 +712,7 @@ void createDatabase(const std::string& path, const std::vector<NewTableRows>& ta
         lock.emplace(path, engine);
     if (options.password.size() > HeaderPasswordLength / 2)
         fail(path, "a database password has at most 20 characters");
-    const Bytes bytes = buildDatabaseImage(path, tables, options);
+    const Bytes bytes = buildDatabaseImage(sys, path, tables, options);
     writeFileAtomically(sys, path, bytes, options.overwrite);
 }
 

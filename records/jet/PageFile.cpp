@@ -12,17 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <random>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace zorvane::jet {
 
-namespace fs = std::filesystem;
 using format::PageSize;
 
 namespace {
@@ -40,18 +34,12 @@ std::string reasonOf(int error) { return std::strerror(error); }
 // Memory for `count` pages read together. From 2 MiB on it asks for huge
 // pages: where a first touch of each small page is costly (as in some virtual
 // machines), that halves the time to open a large table.
-std::shared_ptr<std::uint8_t[]> pageBlock(std::size_t count) {
+std::shared_ptr<std::uint8_t[]> pageBlock(os::FileSystem& sys, std::size_t count) {
     const std::size_t huge = std::size_t(2) << 20;
-    const std::size_t bytes = (count * PageSize + huge - 1) / huge * huge, mapped = bytes + huge;
-    if (count * PageSize >= huge) {
-        void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory != MAP_FAILED) {
-            auto* start = reinterpret_cast<std::uint8_t*>(
-                (reinterpret_cast<std::uintptr_t>(memory) + huge - 1) & ~(huge - 1));
-            ::madvise(start, bytes, MADV_HUGEPAGE);  // only a hint
-            return {start, [memory, mapped](std::uint8_t*) { ::munmap(memory, mapped); }};
-        }
-    }
+    const std::size_t bytes = (count * PageSize + huge - 1) / huge * huge;
+    void* memory = nullptr;
+    if (count * PageSize >= huge && sys.mapMemory(bytes, huge, memory) == 0)
+        return {static_cast<std::uint8_t*>(memory), [&sys, bytes](std::uint8_t* start) { sys.unmap(start, bytes); }};
     return std::make_unique_for_overwrite<std::uint8_t[]>(count * PageSize);
 }
 
@@ -118,12 +106,18 @@ std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
         return nullptr;
     if (!mapping_) {
         // The pages the file has now: later commands append past them, and
-        // nothing this writer does makes the file shorter than that.
+        // nothing this writer does makes the file shorter than that. Asked
+        // for once: where it fails, pages are read by copying, as without it.
+        if (mappingTried_)
+            return nullptr;
+        mappingTried_ = true;
         const std::size_t bytes = std::size_t(committedPages_) * PageSize;
-        void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd_.get(), 0);
-        if (memory == MAP_FAILED)
-            return nullptr;  // read by copying, as without the mapping
-        mapping_ = {static_cast<std::uint8_t*>(memory), [bytes](std::uint8_t* start) { ::munmap(start, bytes); }};
+        void* memory = nullptr;
+        if (sys().mapFile(fd_.get(), bytes, memory) != 0)
+            return nullptr;
+        os::FileSystem& system = sys();
+        mapping_ = {static_cast<std::uint8_t*>(memory),
+                    [&system, bytes](std::uint8_t* start) { system.unmap(start, bytes); }};
         mappedPages_ = committedPages_;
     }
     return number < mappedPages_ ? mapping_.get() + std::size_t(number) * PageSize : nullptr;
@@ -167,9 +161,8 @@ PageFile::PageFile(std::string path, Mode mode, Options options)
         fail("this is not an ordinary file");
     // The journal lies beside the file itself, whatever link or name it was
     // opened by, so every opener finds the same journal.
-    std::error_code ec;
-    const fs::path real = fs::canonical(path_, ec);
-    const std::string where = ec ? path_ : real.string();
+    std::string real;
+    const std::string where = sys().realPath(path_, real) == 0 ? real : path_;
     journalPath_ = journalPathOf(where);
     folder_ = folderOf(where);
     openFile(mode);  // a failure closes what was opened, with the members
@@ -231,13 +224,10 @@ void PageFile::openFile(Mode mode) {
     // Each command's salt differs from every earlier one's, in this open and
     // in earlier ones, whose journals this one writes over.
     salt_ = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-            (std::uint64_t(::getpid()) << 40);
-    try {
-        std::random_device random;
-        salt_ ^= (std::uint64_t(random()) << 32) ^ random();
-    } catch (const std::exception&) {
-        // The clock and the process number alone then.
-    }
+            (std::uint64_t(sys().processId()) << 40);
+    std::uint64_t random = 0;
+    if (sys().randomBytes(&random, sizeof random) == 0)  // else the clock and the process number alone
+        salt_ ^= random;
     if (const int folderError = sys().open(folder_, O_RDONLY | O_DIRECTORY, 0, folderFd_))
         fail("its folder " + folder_ + " cannot be opened (" + reasonOf(folderError) + ")");
 }
@@ -402,34 +392,19 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
     if (state_ == State::Image)
         return;
     std::vector<std::uint32_t> wanted;
-    std::uint8_t* run = nullptr;  // mapped pages wanted, one after another
-    std::size_t runPages = 0;
-    auto populate = [&] {
-        // Mapped in one call rather than one fault each (only a hint; kernels
-        // before 5.14 take the faults). A single page may as well fault.
-        if (runPages > 1)
-            ::madvise(run, runPages * PageSize, MADV_POPULATE_READ);
-        runPages = 0;
-    };
     for (const std::uint32_t number : numbers) {
         if (number >= pageCount_ || cache_[number])
             continue;
         if (std::uint8_t* mapped = mappedPage(number)) {
-            if (mapped != run + runPages * PageSize)
-                populate();
-            if (!runPages)
-                run = mapped;
-            ++runPages;
             cache_[number] = std::shared_ptr<std::uint8_t[]>(mapping_, mapped);
             ++diskReads_;
         } else {
             wanted.push_back(number);
         }
     }
-    populate();
     if (wanted.empty())
         return;
-    const std::shared_ptr<std::uint8_t[]> block = pageBlock(wanted.size());
+    const std::shared_ptr<std::uint8_t[]> block = pageBlock(sys(), wanted.size());
     {
         ReadScope scope(*this);
         for (std::size_t i = 0, run = 1; i < wanted.size(); i += run, run = 1) {
@@ -705,9 +680,11 @@ ReplaceLock::ReplaceLock(const std::string& path, const Options& options) {
     struct stat st {};
     if (sys.lstat(path, st) == ENOENT) {
         // The file went; a journal of it must not be applied to the new one.
-        std::error_code ec;
-        const fs::path folder = fs::canonical(folderOf(path), ec);
-        const std::string journal = PageFile::journalPathOf(ec ? path : (folder / baseOf(path)).string());
+        std::string folder;
+        const std::string journal = PageFile::journalPathOf(
+            sys.realPath(folderOf(path), folder) != 0 ? path
+            : folder == "/"                           ? folder + baseOf(path)
+                                                      : folder + "/" + baseOf(path));
         if (fileExists(sys, journal) && sys.rename(journal, journal + ".unmatched", nullptr) == 0)
             options.tell(path + ": the journal " + journal + " of a removed file was not applied; it "
                    "is kept as " + journal + ".unmatched.");

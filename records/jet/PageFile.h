@@ -239,6 +239,7 @@ private:
     std::vector<std::shared_ptr<std::uint8_t[]>> cache_;  // pages preloaded together share a block
     std::shared_ptr<std::uint8_t[]> mapping_;  // the file's first mappedPages_ pages, mapped privately
     std::uint32_t mappedPages_ = 0;
+    bool mappingTried_ = false;
     // The page's bytes in the mapping (made on first use), or nullptr where
     // pages are read by copying.
     std::uint8_t* mappedPage(std::uint32_t number);

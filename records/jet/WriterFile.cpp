@@ -49,9 +49,7 @@ void writeFileAtomically(os::FileSystem& sys, const std::string& path,
         fail(path, "cannot create a temporary file in " + folder + " (" + systemReason(error) + ")");
     TemporaryFile temp(sys, pattern);
     // A temporary file is private; a database is as readable as any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (const int error = sys.chmod(fd.get(), 0666 & ~mask))
+    if (const int error = sys.chmod(fd.get(), 0666 & ~sys.creationMask()))
         fail(path, "cannot set the new file's permissions (" + systemReason(error) + ")");
     if (const int error = sys.writeAt(fd.get(), bytes.data(), bytes.size(), 0, "new file write"))
         fail(path, "writing failed (" + systemReason(error) + ")");

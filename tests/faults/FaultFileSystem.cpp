@@ -22,6 +22,7 @@ void FaultFileSystem::configure(std::uint64_t crashAt, bool tear, const char* fa
     tear_ = tear;
     failError_ = failError ? failError : ENOSPC;
     count_ = 0;
+    mappings_ = 0;
     failing_.clear();
     std::istringstream list(failPoints ? failPoints : "");
     for (std::string item; std::getline(list, item, ',');) {
@@ -63,6 +64,11 @@ int FaultFileSystem::writeAt(int fd, const void* data, std::size_t length, std::
     return fault ? fault : inner_.writeAt(fd, data, length, offset, point);
 }
 
+int FaultFileSystem::mapFile(int fd, std::size_t length, void*& out) {
+    ++mappings_;  // not a numbered point: the crash tests' numbers stay
+    return mapError_ ? mapError_ : inner_.mapFile(fd, length, out);
+}
+
 FaultFileSystem& installed() {
     static FaultFileSystem faults;
     return faults;
@@ -73,6 +79,7 @@ jet::Options optionsFromEnvironment() {
                           std::getenv("ZORVANE_FAIL_POINT"), static_cast<int>(number("ZORVANE_FAIL_ERRNO")));
     if (const char* log = std::getenv("ZORVANE_FAULT_LOG"))
         installed().setLog(log);
+    installed().failMapping(static_cast<int>(number("ZORVANE_FAIL_MAP")));
     jet::Options options = faultyOptions();
     if (const std::uint64_t timeout = number("ZORVANE_BUSY_TIMEOUT_MS"))
         options.busyTimeout = std::chrono::milliseconds(timeout);
