@@ -245,34 +245,39 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
     return shape;
 }
 
-// The entries of `index` (Long, Text, Byte and Yes/No fields) for the rows at `rowPlaces`;
-// `distinct` gets the count of distinct keys, which Access keeps.
+// The entries of `index` (Long, Text, Byte and Yes/No fields; `real` in
+// `def`) for the rows at `rowPlaces`; `distinct` gets the count of distinct
+// keys, which Access keeps.
 std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
+                                const TableDef& def, const RealIndexDef& real,
                                 const std::vector<std::uint32_t>& rowPlaces, std::size_t* distinct) {
     const NewTable& table = input.table;
     const std::string where = "index " + quoted(index.name) + " of table " + quoted(table.name);
     std::vector<Bytes> entries;
     std::vector<Bytes> keys;
+    Bytes value;
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
+        const NewRow& row = input.rows[r];
         Bytes key;
-        for (const std::size_t c : index.columns) {
-            const NewValue& v = input.rows[r][c];
-            if (!v)
+        indexkey::KeyReport report;
+        const std::string reason = indexkey::appendKey(def, real, [&](std::size_t c, std::u16string& text, ColumnBytes& bytes) {
+            if (!row[c])
                 fail(label, where + " needs a value in every record");
             const std::uint8_t type = table.columns[c].type;
-            Bytes value;
-            std::string reason;
             if (type == TypeText)
-                reason = indexkey::appendText(*v, index.descending, key);
+                text = *row[c];
             else if (type == TypeBoolean)
-                indexkey::appendBoolean(*v == u"True", index.descending, key);
-            else if (appendFixedValueBytes(type, *v, value))  // checked with the rows
-                reason = indexkey::appendFixed(type, value.data(), value.size(), index.descending, key);
-            if (!reason.empty())
-                fail(label, where + " cannot hold \"" + toUtf8(*v) + "\": " + reason);
-        }
-        if (const std::string reason = checkWrittenKeyLength(key); !reason.empty())
-            fail(label, where + " cannot hold the key of record " + std::to_string(r + 1) + ", which is " + reason);
+                bytes.hasValue = *row[c] == u"True";
+            else if (value.clear(); appendFixedValueBytes(type, *row[c], value))  // checked with the rows
+                bytes = {true, value.data(), value.size()};
+            return true;
+        }, key, report);
+        if (!reason.empty() && report.failed < 0)
+            fail(label, where + " is " + reason);
+        if (!reason.empty())
+            fail(label, where + " cannot hold \"" + toUtf8(*row[static_cast<std::size_t>(report.failed)]) + "\": " + reason);
+        if (const std::string tooLong = checkWrittenKeyLength(key); !tooLong.empty())
+            fail(label, where + " cannot hold the key of record " + std::to_string(r + 1) + ", which is " + tooLong);
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
     }
@@ -420,7 +425,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         }
         real.rootPage = image.allocate();
         std::size_t distinct = 0;
-        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, rowPlaces, &distinct)))
+        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, def, real, rowPlaces, &distinct)))
             fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                             " does not fit one index page");
         real.usageMap = maps.add({real.rootPage});

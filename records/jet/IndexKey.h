@@ -39,6 +39,7 @@
 
 #include "records/jet/Table.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -60,8 +61,33 @@ void appendNull(bool descending, Bytes& out);
 // order not handled), or "".
 std::string checkIndex(const TableDef& def, const RealIndexDef& real);
 
+// One field of a record as a key is made from it: for Text and Memo its
+// text, for other types its bytes as the row holds them (for Yes/No,
+// hasValue is the value). The source returns false for a null.
+using KeyFieldSource = std::function<bool(std::size_t column, std::u16string& text, ColumnBytes& bytes)>;
+
+// What appendKey found besides the key.
+struct KeyReport {
+    int firstNull = -1;   // index into def.columns of the first null key field (-1: none)
+    bool allNull = true;  // every key field is null
+    int failed = -1;      // the field whose value has no key (the reason returned says why)
+};
+
+// The one way from a record to its key in index `real` of `def`: appends
+// the key of the record whose fields `field` gives (asked in key order, by
+// index into def.columns); returns "" or the reason it is not encodable.
+// Used by the reader (rowKey), the table writer (rowIndexKey, IndexWriter.h)
+// and the new-file builder (CreateDatabase.cpp).
+std::string appendKey(const TableDef& def, const RealIndexDef& real, const KeyFieldSource& field, Bytes& out,
+                      KeyReport& report);
+
+// `reason` from appendKey with the field it concerns named, as "REASON
+// (field "NAME")".
+std::string withField(const TableDef& def, const KeyReport& report, std::string reason);
+
 // The key of row `row` of `table` in index `real`: "" with `out` set, or the
-// reason it is not encodable. `allNull` tells whether every key field is null.
+// reason it is not encodable (naming the field). `allNull` tells whether
+// every key field is null.
 std::string rowKey(Table& table, std::size_t row, const RealIndexDef& real, Bytes& out, bool* allNull = nullptr);
 
 } // namespace zorvane::jet::indexkey
