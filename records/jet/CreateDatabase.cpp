@@ -233,7 +233,7 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         } else if (nc.type == TypeBoolean) {
             c.length = 1;
             c.flags = ColumnFlagFixed;
-        } else if (const std::size_t size = nc.type <= TypeDateTime ? fixedSizeOf(nc.type) : 0) {
+        } else if (const std::size_t size = factsOf(nc.type).created ? fixedSizeOf(nc.type) : 0) {
             c.length = static_cast<std::uint16_t>(size);
             c.flags = static_cast<std::uint8_t>(ColumnFlagFixed | ColumnFlagNullable |
                                                 (nc.autoNumber ? ColumnFlagAutoLong : 0));
@@ -418,7 +418,7 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         RealIndexDef real;
         for (const std::size_t c : index.columns) {
             const std::uint8_t type = c < table.columns.size() ? table.columns[c].type : 0;
-            if (type != TypeLong && type != TypeText && type != TypeByte && type != TypeBoolean)
+            if (!factsOf(type).createdIndex)
                 fail(label, "index " + quoted(index.name) + " may only cover Long, Text, Byte and Yes/No fields");
             real.columns.push_back(static_cast<std::uint16_t>(c));
             real.descending.push_back(index.descending);

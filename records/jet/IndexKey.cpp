@@ -204,7 +204,8 @@ void appendBoolean(bool value, bool descending, Bytes& out) {
 
 std::string appendFixed(std::uint8_t type, const std::uint8_t* data, std::size_t length, bool descending,
                         Bytes& out) {
-    if (type == TypeBinary) {
+    const KeyForm form = factsOf(type).key;
+    if (form == KeyForm::Binary) {
         if (length != BinaryKeyLength)
             return "not encodable: a Binary value of " + std::to_string(length) + " bytes";
         const std::size_t from = out.size();
@@ -216,9 +217,9 @@ std::string appendFixed(std::uint8_t type, const std::uint8_t* data, std::size_t
         return {};
     }
     const std::size_t size = fixedSizeOf(type);
-    if (type == TypeBoolean)
+    if (form == KeyForm::Boolean)
         return "not encodable: a Yes/No value is no byte";  // see appendBoolean
-    if (size == 0 || type == TypeGuid || type == TypeNumeric)
+    if (size == 0 || form == KeyForm::None || form == KeyForm::Text)
         return "not encodable: fields of type " + std::to_string(type) + " are not handled";
     if (length < size)
         return "not encodable: the value is cut short";
@@ -226,11 +227,10 @@ std::string appendFixed(std::uint8_t type, const std::uint8_t* data, std::size_t
     out.push_back(FlagValue);
     for (std::size_t i = 0; i < size; ++i)
         out.push_back(data[size - 1 - i]);  // most significant byte first
-    const bool floating = type == TypeSingle || type == TypeDouble || type == TypeDateTime;
-    if (floating && (out[from + 1] & 0x80))
+    if (form == KeyForm::Floating && (out[from + 1] & 0x80))
         for (std::size_t i = from + 1; i < out.size(); ++i)
             out[i] = static_cast<std::uint8_t>(~out[i]);
-    else if (type != TypeByte)
+    else if (form != KeyForm::Unsigned)
         out[from + 1] ^= 0x80;
     finish(descending, from, out);
     return {};
