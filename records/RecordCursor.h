@@ -58,8 +58,9 @@ public:
     // added, the value assigned so far.
     const std::u16string* value(std::size_t column) const;
     // Field assignment; only between Edit/AddNew and Update. Throws
-    // jet::Error when the field cannot take the text (too long, not a text
-    // or memo field).
+    // jet::Error when the field cannot take the text (too long, not a
+    // number the field can hold, a field of a type that is not written:
+    // jet::TableWriter::checkValue).
     void setValue(std::size_t column, std::u16string text);
 
     // Write side. Edit starts changing the current record, AddNew a new,
@@ -74,8 +75,10 @@ public:
     // the first record current. Moving the cursor drops a pending Edit or
     // AddNew. The first of Edit, AddNew and Delete opens the file for writing
     // and keeps it so (no other program can write it meanwhile); a read-only
-    // file, an indexed table, a value the field cannot take and every other
-    // failure throw jet::Error, and the file stays as it was.
+    // file, a table with an index or field this engine cannot keep
+    // (jet::TableWriter::requireWritable), a value the field cannot take and
+    // every other failure throw jet::Error, and the file stays as it was.
+    // Every index of the table is kept up to date.
     void Edit();
     void AddNew();
     void Update();

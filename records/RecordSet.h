@@ -19,9 +19,8 @@ public:
     // The value as text, or no value for a database null.
     std::optional<QString> Value() const;
     // Field assignment; only between Edit/AddNew and Update. Throws
-    // jet::Error when the field cannot take the text (too long, not a text
-    // or memo field). While a record is edited or added, Value() shows what
-    // was assigned.
+    // jet::Error when the field cannot take the text (RecordCursor::setValue).
+    // While a record is edited or added, Value() shows what was assigned.
     void setValue(const QString& text);
     QString name() const;
 

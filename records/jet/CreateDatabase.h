@@ -24,8 +24,9 @@ struct NewColumn {
     bool autoNumber = false;       // Long: numbered by the database (AutoNumber)
 };
 
-// An index over Long and Text fields, kept in one index page (a few hundred
-// rows); a text Access's keys have not shown how to encode is refused.
+// An index over Long, Text, Byte and Yes/No fields (format::TypeTable's
+// createdIndex), kept in one index page (a few hundred rows); a text
+// Access's keys have not shown how to encode is refused.
 struct NewIndex {
     std::string name;                 // UTF-8
     std::vector<std::size_t> columns; // indexes into NewTable::columns
