@@ -1,12 +1,10 @@
 #pragma once
-// Layout of an Access 2000 (Jet 4) database file: page size, page types, the
-// offsets inside each kind of page, column types and the little-endian helpers
-// every layer of the engine reads and writes with. Only constants and inline
-// helpers live here, so both the reader and the writer share one definition.
-//
-// All multi-byte integers in the file are little-endian. A "row pointer"
-// (used for usage maps, overflow rows and long values) is 4 bytes: the low
-// byte is the row number on its page, the upper 3 bytes the page number.
+// Layout of an Access 2000 (Jet 4) database file as constants: page size,
+// page types, the offsets inside each kind of page, column types (and what
+// the engine knows of each, TypeTable) and the little-endian helpers every
+// layer reads and writes with, so that reader and writer share one
+// definition. What each structure is, what Access does and what we do, and
+// which test checks it: docs/jet4-format.md.
 
 #include <cstddef>
 #include <cstdint>
@@ -198,10 +196,7 @@ inline constexpr TypeFacts factsOf(std::uint8_t type) {
 inline constexpr std::size_t fixedSizeOf(std::uint8_t type) { return factsOf(type).fixedSize; }
 
 // ---------------------------------------------------------------------------
-// Rows (Jet 4): 2-byte column count; fixed area; variable values; then from
-// the row's end backwards: null mask ((count + 7) / 8 bytes, bit set = has a
-// value), 2-byte var count, var table (2 bytes each, entry 0 nearest the
-// count), 2-byte end-of-data offset.
+// Rows (Jet 4; docs/jet4-format.md, "Data pages and rows").
 inline constexpr std::size_t RowColumnCountSize = 2;
 
 // Text stored compressed starts with this marker; a 0x00 byte then toggles
