@@ -22,7 +22,12 @@ int runImport(const QStringList& arguments);
 // Address1 to address5 the first five lines (empty text beyond the last).
 records::VendorRecord vendorRecordOf(const ListingEntry& entry);
 
-// "FILE:LINE: REASON" (or "FILE: REASON") on stderr.
+// The value of --min-entries N (or --min-entries=N) at arguments[i]; moves
+// i past it. The floor every registry file of the listing must reach in
+// place of the usual ones (a small listing of one's own).
+int minEntriesOption(const QStringList& arguments, qsizetype& i);
+
+// "FILE:LINE: REASON" (or "FILE: REASON", "FILE:LINE: warning: REASON") on stderr.
 void printListingProblem(const ListingProblem& problem);
 
 // "46524 records: MA-L 32530, MA-M 4390, MA-S 5029, IAB 4575; 0 lines skipped"

@@ -34,6 +34,13 @@ struct Options {
     // instead of an Error. For short commands (zorvane-db's), not for a
     // window that keeps a file open for hours.
     bool mapWhenWriting = false;
+    // The same for a file open for reading: its pages are read through a
+    // private, read-only mapping. The mapping shows what the file holds now,
+    // not a copy made when a page was first read, so a program that sets this
+    // holds a PageFile::ReadScope for as long as it uses the pages (no command
+    // of another program can commit meanwhile); the SIGBUS caveat above holds
+    // too. For zorvane-db's short reading commands.
+    bool mapWhenReading = false;
     // Where a line for the user that reports no failure goes (a journal set
     // aside, say); empty: stderr, as it is.
     std::function<void(const std::string& line)> notice;

@@ -102,7 +102,9 @@ void Options::tell(const std::string& line) const {
 void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
 
 std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
-    if (!options_.mapWhenWriting || mode_ != Mode::ReadWrite || state_ == State::Image || number >= committedPages_)
+    const bool map = mode_ == Mode::ReadWrite ? options_.mapWhenWriting
+                                              : options_.mapWhenReading && state_ == State::Reading;
+    if (!map || state_ == State::Image || number >= committedPages_)
         return nullptr;
     if (!mapping_) {
         // The pages the file has now: later commands append past them, and
@@ -113,7 +115,7 @@ std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
         mappingTried_ = true;
         const std::size_t bytes = std::size_t(committedPages_) * PageSize;
         void* memory = nullptr;
-        if (sys().mapFile(fd_.get(), bytes, memory) != 0)
+        if (sys().mapFile(fd_.get(), bytes, mode_ == Mode::ReadWrite, memory) != 0)
             return nullptr;
         os::FileSystem& system = sys();
         mapping_ = {static_cast<std::uint8_t*>(memory),
@@ -391,6 +393,10 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
 void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
     if (state_ == State::Image)
         return;
+    // A reader's mapped pages too are taken under its scope's lock and checks.
+    std::optional<ReadScope> mappedScope;
+    if (state_ == State::Reading && options_.mapWhenReading)
+        mappedScope.emplace(*this);
     std::vector<std::uint32_t> wanted;
     for (const std::uint32_t number : numbers) {
         if (number >= pageCount_ || cache_[number])

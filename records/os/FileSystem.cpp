@@ -115,8 +115,8 @@ public:
         std::free(real);
         return 0;
     }
-    int mapFile(int fd, std::size_t length, void*& out) override {
-        out = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd, 0);
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override {
+        out = ::mmap(nullptr, length, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_PRIVATE, fd, 0);
         return out == MAP_FAILED ? errno : 0;
     }
     // Mapped with room to spare, so that an aligned stretch lies inside; the
@@ -249,8 +249,8 @@ int ForwardingFileSystem::unlock(int fd, std::uint64_t byte) { return inner_.unl
 int ForwardingFileSystem::realPath(const std::string& path, std::string& out) {
     return inner_.realPath(path, out);
 }
-int ForwardingFileSystem::mapFile(int fd, std::size_t length, void*& out) {
-    return inner_.mapFile(fd, length, out);
+int ForwardingFileSystem::mapFile(int fd, std::size_t length, bool writable, void*& out) {
+    return inner_.mapFile(fd, length, writable, out);
 }
 int ForwardingFileSystem::mapMemory(std::size_t length, std::size_t alignment, void*& out) {
     return inner_.mapMemory(length, alignment, out);

@@ -86,8 +86,8 @@ public:
     virtual int realPath(const std::string& path, std::string& out) = 0;
 
     // The first `length` bytes of an open file, mapped privately: readable,
-    // and writable without the writes reaching the file.
-    virtual int mapFile(int fd, std::size_t length, void*& out) = 0;
+    // and where `writable` writable without the writes reaching the file.
+    virtual int mapFile(int fd, std::size_t length, bool writable, void*& out) = 0;
     // `length` bytes of fresh zeroed memory, aligned to `alignment` (a power
     // of two); backed by huge pages where the kernel has them (only a hint).
     virtual int mapMemory(std::size_t length, std::size_t alignment, void*& out) = 0;
@@ -130,7 +130,7 @@ public:
     int lock(int fd, LockType type, std::uint64_t byte) override;
     int unlock(int fd, std::uint64_t byte) override;
     int realPath(const std::string& path, std::string& out) override;
-    int mapFile(int fd, std::size_t length, void*& out) override;
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override;
     int mapMemory(std::size_t length, std::size_t alignment, void*& out) override;
     int unmap(void* start, std::size_t length) override;
     int processId() override;

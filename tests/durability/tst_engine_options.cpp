@@ -28,9 +28,9 @@ struct Counting : zorvane::os::ForwardingFileSystem {
         ++reads;
         return inner_.readAt(fd, data, length, offset);
     }
-    int mapFile(int fd, std::size_t length, void*& out) override {
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override {
         ++maps;
-        return inner_.mapFile(fd, length, out);
+        return inner_.mapFile(fd, length, writable, out);
     }
     int reads = 0, maps = 0;
 };

@@ -64,9 +64,9 @@ int FaultFileSystem::writeAt(int fd, const void* data, std::size_t length, std::
     return fault ? fault : inner_.writeAt(fd, data, length, offset, point);
 }
 
-int FaultFileSystem::mapFile(int fd, std::size_t length, void*& out) {
+int FaultFileSystem::mapFile(int fd, std::size_t length, bool writable, void*& out) {
     ++mappings_;  // not a numbered point: the crash tests' numbers stay
-    return mapError_ ? mapError_ : inner_.mapFile(fd, length, out);
+    return mapError_ ? mapError_ : inner_.mapFile(fd, length, writable, out);
 }
 
 FaultFileSystem& installed() {

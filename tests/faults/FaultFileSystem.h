@@ -50,7 +50,7 @@ public:
     int unlink(const std::string& path, const char* point) override {
         return pass(point, &FileSystem::unlink, path, point);
     }
-    int mapFile(int fd, std::size_t length, void*& out) override;
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override;
 
 private:
     // Passes a point (none: no point): 0, or the errno to fail with; -1 for
