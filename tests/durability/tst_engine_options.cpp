@@ -4,6 +4,7 @@
 // makes of the system goes through that file system, so a decorator sees it:
 // the mapping of a file (a failure there is read around), the clock a new
 // file is dated by.
+#include "records/VendorDatabase.h"
 #include "records/jet/CreateDatabase.h"
 #include "records/jet/Database.h"
 #include "records/jet/DatabaseCheck.h"
@@ -232,6 +233,37 @@ private slots:
         }
         QCOMPARE(bytesOf(path), bytesOf(copy));
         QVERIFY(bytesOf(path) != before);
+    }
+
+    // Every command of zorvane-db opens its file with the program's options:
+    // given the password, each reads or changes a protected vendor file;
+    // without it, each is refused.
+    void everyCommandTakesTheProgramsOptions() {
+        const QString path = dir_.filePath("protected-oui.mdb");
+        zorvane::records::VendorRecord first, second;
+        first.fields[0] = "00-1A-2B", first.fields[1] = "Ayecom", first.fields[2] = "Hsinchu";
+        second.fields[0] = "70-B3-D5-F2-F", second.fields[1] = "Teleplatforms", second.fields[2] = "Moscow";
+        zorvane::records::createVendorDatabase(path, {first, second}, true, "pass word");
+        const QList<QStringList> commands{
+            {"tables", path},
+            {"export", path, "oui"},
+            {"check", path},
+            {"lookup", path, "00:1a:2b:3c:4d:5e"},
+            {"find", path, "oui", "--where", "Code=00-1A-2B"},
+            {"search", path, "--vendor", "Aye*"},
+            {"add", path, "oui", "Code=AA-BB-CC", "Vendor=Ours"},
+            {"update", path, "oui", "--where", "Code=AA-BB-CC", "Vendor=Still ours"},
+            {"delete", path, "oui", "--where", "Code=AA-BB-CC"},
+        };
+        for (const QStringList& command : commands) {
+            const ProcessResult refused = runProcess(zorvaneDbFaultsPath(), command);
+            QVERIFY2(refused.status == 1 && refused.err.contains("protected by a password"),
+                     qPrintable(command.join(' ') + ": " + refused.err));
+            const ProcessResult run = runProcess(zorvaneDbFaultsPath(), QStringList(command) << "--password" << "pass word");
+            QVERIFY2(run.status == 0, qPrintable(command.join(' ') + ": " + run.err));
+        }
+        const ProcessResult found = runProcess(zorvaneDbFaultsPath(), {"lookup", path, "--password", "pass word", "70b3d5f2f001"});
+        QVERIFY2(found.out.contains("Teleplatforms"), found.out.constData());
     }
 
     // A new file is dated by the clock of its file system: two files made
