@@ -231,10 +231,11 @@ const Vendor* VendorIndex::find(const Address& address) const {
     return nullptr;
 }
 
-VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted) {
+VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted,
+                              const jet::Options& options) {
     return jet::readWhileBusy(path, [&] {
         VendorIndex index;
-        jet::Database database(path);
+        jet::Database database(path, jet::PageFile::Mode::Read, options);
         TableReader oui(database, vendor::TableName, VendorColumns);
         if (oui.columns[vendor::Code] < 0)
             throw jet::Error(path + ": table \"" + vendor::TableName + "\" has no field \"" +
@@ -310,7 +311,7 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
             }
         }
         return index;
-    });
+    }, options.busyTimeout);
 }
 
 } // namespace zorvane::addresses

@@ -437,7 +437,7 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
     auto open = [&](jet::PageFile::Mode mode) {
         baseTable.reset();
         userTable.reset();
-        database = std::make_unique<jet::Database>(path, mode);
+        database = std::make_unique<jet::Database>(path, mode, options.engine);
         userTable = database->openTable(vendor::TableName);
         for (const jet::Database::TableEntry& t : database->tables()) {
             if (jet::sameName(t.name, vendor::ListingTableName))
@@ -445,7 +445,7 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
         }
     };
     if (options.dryRun)
-        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); });
+        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); }, options.engine.busyTimeout);
     else
         open(jet::PageFile::Mode::ReadWrite);
     const TableRows user = readRows(*userTable);

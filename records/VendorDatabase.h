@@ -1,5 +1,6 @@
 #pragma once
 #include "records/VendorTable.h"
+#include "records/jet/Options.h"
 
 #include <QString>
 
@@ -19,9 +20,11 @@ struct VendorRecord {
 // records in the given order, and, given `listing`, table "ouiListing"
 // (vendor::ListingTableName) with those. Writes a temporary file beside `path` and renames it into place;
 // refuses an existing `path` unless `overwrite`. A `password` protects the new
-// database as Access does. Throws jet::Error.
+// database as Access does. `engine`: as for jet::createDatabase. Throws
+// jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite = false, const QString& password = {},
-                          const std::vector<VendorRecord>* listing = nullptr);
+                          const std::vector<VendorRecord>* listing = nullptr,
+                          const jet::Options& engine = {});
 
 } // namespace zorvane::records

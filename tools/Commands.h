@@ -7,6 +7,7 @@
 // in its companion zorvane-db-full.
 
 #include "records/Csv.h"
+#include "records/jet/Options.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -70,5 +71,8 @@ void flushOut();
 void preferHugePagesForTheHeap();
 // The database password given with --password, as given (empty: none).
 const std::string& givenPassword();
+// What every command opens its files with: dispatch() sets the password, the
+// mapping switch and the notice lines; a test build sets more before.
+jet::Options& engineOptions();
 
 } // namespace zorvane::tools

@@ -109,6 +109,7 @@ int runRefresh(const QStringList& arguments) {
     listing::RefreshOptions options;
     options.dryRun = args.dryRun;
     options.minEntries = args.minEntries;
+    options.engine = engineOptions();
     if (!args.changes.isEmpty()) {
         options.report = [&](const QByteArray& bytes) {
             csv = std::make_unique<QSaveFile>(args.changes);

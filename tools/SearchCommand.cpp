@@ -60,7 +60,8 @@ int runSearch(const Arguments& arguments) {
     if (file.empty() || field.empty() || term.empty())
         throw UsageError("search needs a database file and a term");
     // Pages are read through a mapping, the file held for the whole command.
-    jet::PageFile::setMapWhenReading(true);
+    jet::Options options = engineOptions();
+    options.mapWhenReading = true;
     std::string out;
     jet::readWhileBusy(file, [&] {
         out.clear();
@@ -69,7 +70,7 @@ int runSearch(const Arguments& arguments) {
                 (out += i ? "," : "") += Columns[i].key;
             out += "\r\n";
         }
-        records::RecordCursor set(file, vendor::TableName);
+        records::RecordCursor set(file, vendor::TableName, false, options);
         set.holdReading();
         std::array<std::size_t, Columns.size()> columns{};
         for (std::size_t i = 0; i < Columns.size(); ++i)
@@ -100,7 +101,7 @@ int runSearch(const Arguments& arguments) {
             }
             out += json ? "}\n" : "\r\n";
         }
-    });
+    }, options.busyTimeout);
     writeOut(out);
     return 0;
 }
