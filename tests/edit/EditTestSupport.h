@@ -41,12 +41,12 @@ inline std::vector<records::VendorRecord> makeVendors(int count, std::mt19937& r
         const int n = lines(rng);
         for (int l = 0; l < n; ++l)
             address << QString("%1 Line %2 of %3").arg(byte(rng)).arg(l + 1).arg(name.first());
-        r.fields[0] = QString("%1-%2-%3").arg(byte(rng), 2, 16, QChar('0')).arg(byte(rng), 2, 16, QChar('0'))
+        r.fields[records::vendor::Code] = QString("%1-%2-%3").arg(byte(rng), 2, 16, QChar('0')).arg(byte(rng), 2, 16, QChar('0'))
                           .arg(byte(rng), 2, 16, QChar('0')).toUpper();
-        r.fields[1] = name.join(' ');
-        r.fields[2] = address.join('\n');
-        for (int l = 0; l < 5; ++l)
-            r.fields[3 + std::size_t(l)] = l < n ? Value(address[l]) : (l % 2 ? Value(QString()) : Value());
+        r.fields[records::vendor::Vendor] = name.join(' ');
+        r.fields[records::vendor::Address] = address.join('\n');
+        for (int l = 0; l < int(records::vendor::FurtherAddressCount); ++l)
+            r.fields[records::vendor::Address1 + std::size_t(l)] = l < n ? Value(address[l]) : (l % 2 ? Value(QString()) : Value());
         out.push_back(r);
     }
     return out;

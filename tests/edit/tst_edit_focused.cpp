@@ -161,7 +161,7 @@ private slots:
         std::mt19937 rng(3);
         std::vector<records::VendorRecord> vendors = makeVendors(470, rng);
         for (records::VendorRecord& v : vendors)  // one record a page
-            v.fields[2] = QString(1900, 'x') + *v.fields[0];
+            v.fields[records::vendor::Address] = QString(1900, 'x') + *v.fields[records::vendor::Code];
         const QString path = writeVendorDatabase(dir_->path(), vendors);
         auto mapRow = [&](bool global) {
             jet::Database db(QFile::encodeName(path).toStdString());

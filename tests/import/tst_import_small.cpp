@@ -203,7 +203,7 @@ private slots:
 
         const QString bad = dir->filePath("bad.mdb");
         records::VendorRecord tooLong;
-        tooLong.fields[1] = QString(256, u'v');
+        tooLong.fields[records::vendor::Vendor] = QString(256, u'v');
         QVERIFY(errorOf([&] { records::createVendorDatabase(bad, {tooLong}); }).contains("\"Vendor\""));
         QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList({"edges.mdb"}));

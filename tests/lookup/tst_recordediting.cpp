@@ -29,7 +29,7 @@ std::vector<records::VendorRecord> vendorRecords()
         vendorRecord("AA-BB-CC", "ACME NETWORKS, INC", "6 Road Runner Way"),
         vendorRecord("22-22-22", std::nullopt, std::nullopt),
     };
-    table[3].fields[7] = QStringLiteral("Triple 2 fifth");
+    table[3].fields[records::vendor::Address5] = QStringLiteral("Triple 2 fifth");
     return table;
 }
 
