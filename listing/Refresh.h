@@ -4,6 +4,7 @@
 // of the file: all or nothing, under its writer lock.
 
 #include "listing/IeeeListing.h"
+#include "records/jet/Options.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,6 +26,8 @@ struct RefreshOptions {
     // table "cid" is left as it is). Table "cid" becomes this registry, in the
     // same command; it must hold at least 90% of the entries the table holds.
     const ListingResult* cids = nullptr;
+    // What the file is opened with (records/jet/Options.h).
+    jet::Options engine;
 };
 
 struct RefreshOutcome {

@@ -75,6 +75,7 @@ bool sameText(std::u16string_view a, std::u16string_view b) {
 // at the end at once, as a re-read would find it.
 struct RecordCursor::Impl {
     std::string file;  // as given, for error sentences
+    jet::Options options;
     std::string tableName;
     std::unique_ptr<jet::Database> database;
     std::unique_ptr<jet::Table> table;
@@ -116,7 +117,8 @@ struct RecordCursor::Impl {
     }
     // Opens the file anew, waiting while another program's command changes it.
     void reopen(jet::PageFile::Mode mode) {
-        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode)); });
+        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode, options)); },
+                           options.busyTimeout);
     }
     // Reads the set again from the pages in memory.
     void rescan() {
@@ -161,7 +163,7 @@ void RecordCursor::Impl::ensureWritable() {
         return;
     std::unique_ptr<jet::Database> rw;
     try {
-        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite);
+        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite, options);
     } catch (const jet::Error& e) {
         throw jet::Error(std::string(e.what()) + " Table \"" + tableName +
                          "\" cannot be changed.");
@@ -214,8 +216,10 @@ void RecordCursor::Impl::runCommand(const std::function<void(jet::TableWriter&)>
     refreshAfterCommand();
 }
 
-RecordCursor::RecordCursor(const std::string& file, const std::string& table, bool forWriting)
+RecordCursor::RecordCursor(const std::string& file, const std::string& table, bool forWriting,
+                           jet::Options options)
     : d(std::make_unique<Impl>()) {
+    d->options = std::move(options);
     d->file = file;
     d->tableName = table;
     try {
@@ -555,8 +559,8 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
                                                                            const std::string& tableName,
                                                                            const std::vector<NamedValue>& where,
                                                                            const std::vector<NamedValue>* changes,
-                                                                           bool all) {
-    jet::Database database(file, jet::PageFile::Mode::ReadWrite);
+                                                                           bool all, const jet::Options& options) {
+    jet::Database database(file, jet::PageFile::Mode::ReadWrite, options);
     jet::PageFile& pages = database.file();
     const std::optional<KeyedMatch> match = matchThroughIndex(database, tableName, where, changes);
     if (!match)
@@ -587,8 +591,9 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
 
 std::optional<RecordCursor::FoundRecords> RecordCursor::findThroughIndex(const std::string& file,
                                                                          const std::string& tableName,
-                                                                         const std::vector<NamedValue>& where) {
-    jet::Database database(file);
+                                                                         const std::vector<NamedValue>& where,
+                                                                         const jet::Options& options) {
+    jet::Database database(file, jet::PageFile::Mode::Read, options);
     jet::PageFile& pages = database.file();
     // One state of the file for the whole search.
     jet::PageFile::ReadScope scope(pages);

@@ -1,4 +1,6 @@
 #pragma once
+#include "records/jet/Options.h"
+
 #include <QString>
 
 #include <array>
@@ -27,13 +29,16 @@ inline constexpr char ListingTableName[] = "ouiListing";
 inline constexpr char CidTableName[] = "cid";
 
 // Writes a new Access 2000 database at `path` holding table "oui" with the
-// records in the given order, and, given `listing`, table "ouiListing" with
-// those, and given `cids`, table "cid" with those. Writes a temporary file beside `path` and renames it into place;
+// records in the given order, given `listing`, table "ouiListing" with
+// those, and given `cids`, table "cid" with those. Writes a temporary file
+// beside `path` and renames it into place;
 // refuses an existing `path` unless `overwrite`. A `password` protects the new
-// database as Access does. Throws jet::Error.
+// database as Access does. `engine`: as for jet::createDatabase. Throws
+// jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite = false, const QString& password = {},
                           const std::vector<VendorRecord>* listing = nullptr,
+                          const jet::Options& engine = {},
                           const std::vector<VendorRecord>* cids = nullptr);
 
 } // namespace zorvane::records

@@ -18,14 +18,14 @@ int runCheck(const Arguments& arguments) {
     std::vector<std::string> problems;
     std::uint32_t pages = 0;
     jet::readWhileBusy(path, [&] {
-        jet::PageFile file(path);
+        jet::PageFile file(path, jet::PageFile::Mode::Read, engineOptions());
         jet::PageFile::ReadScope scope(file);
         std::vector<std::uint32_t> all(file.pageCount());  // the check reads every page
         std::iota(all.begin(), all.end(), 0u);
         file.preload(all);
         problems = jet::checkDatabase(file);
         pages = file.pageCount();
-    });
+    }, engineOptions().busyTimeout);
     std::string out;
     for (std::string line : problems) {
         for (char& c : line)

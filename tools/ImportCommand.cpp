@@ -144,7 +144,7 @@ int runImport(const QStringList& arguments) {
     // Table "oui" and the listing as imported start out the same; table "cid"
     // only when the listing has the CID registry.
     records::createVendorDatabase(args.out, records, args.force, givenPasswordText(), &records,
-                                  cids ? &cidRecords : nullptr);
+                                  engineOptions(), cids ? &cidRecords : nullptr);
     // The database stands; a summary that cannot be written still fails the
     // run, saying the file was made.
     try {

@@ -116,6 +116,7 @@ int runRefresh(const QStringList& arguments) {
             printListingProblem(p);
         options.cids = &*cids;
     }
+    options.engine = engineOptions();
     if (!args.changes.isEmpty()) {
         options.report = [&](const QByteArray& bytes) {
             csv = std::make_unique<QSaveFile>(args.changes);

@@ -18,10 +18,10 @@ std::string systemReason(int error) { return std::strerror(error); }
 // Removes the temporary file unless released.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    TemporaryFile(os::FileSystem& sys, std::string path) : sys_(sys), path_(std::move(path)) {}
     ~TemporaryFile() {
         if (!path_.empty())
-            os::fileSystem().unlink(path_, nullptr);
+            sys_.unlink(path_, nullptr);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -29,16 +29,16 @@ public:
     void release() { path_.clear(); }
 
 private:
+    os::FileSystem& sys_;
     std::string path_;
 };
 
 } // namespace
 
-void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                         bool replace) {
+void writeFileAtomically(os::FileSystem& sys, const std::string& path,
+                         const std::vector<std::uint8_t>& bytes, bool replace) {
     if (path.empty())
         throw Error("No database file name was given.");
-    os::FileSystem& sys = os::fileSystem();
     struct stat target {};
     if (sys.stat(path, target) == 0 && S_ISDIR(target.st_mode))
         fail(path, "it is a folder");
@@ -47,11 +47,9 @@ void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
     os::Fd fd;
     if (const int error = sys.createTemporary(pattern, fd))
         fail(path, "cannot create a temporary file in " + folder + " (" + systemReason(error) + ")");
-    TemporaryFile temp(pattern);
+    TemporaryFile temp(sys, pattern);
     // A temporary file is private; a database is as readable as any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (const int error = sys.chmod(fd.get(), 0666 & ~mask))
+    if (const int error = sys.chmod(fd.get(), 0666 & ~sys.creationMask()))
         fail(path, "cannot set the new file's permissions (" + systemReason(error) + ")");
     if (const int error = sys.writeAt(fd.get(), bytes.data(), bytes.size(), 0, "new file write"))
         fail(path, "writing failed (" + systemReason(error) + ")");
@@ -70,7 +68,7 @@ void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
         if (const int error = sys.link(temp.path(), path, "new file link")) {
             if (error == EEXIST)
                 fail(path, "the file already exists");
-            if (fileExists(path) || sys.rename(temp.path(), path, "new file rename") != 0)
+            if (fileExists(sys, path) || sys.rename(temp.path(), path, "new file rename") != 0)
                 fail(path, "cannot put the new file in place (" + systemReason(error) + ")");
             temp.release();
         }
