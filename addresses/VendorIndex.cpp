@@ -297,8 +297,8 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
         }
 
         // The company IDs, when the database keeps them.
-        if (hasTable(database, "cid")) {
-            TableReader cid(database, "cid", VendorColumns);
+        if (hasTable(database, vendor::CidTableName)) {
+            TableReader cid(database, vendor::CidTableName, VendorColumns);
             index.hasCids_ = cid.columns[vendor::Code] >= 0;
             for (std::size_t row = 0; index.hasCids_ && row < cid.table->rowCount(); ++row) {
                 const std::u16string* codeValue = cid.value(row, vendor::Code);

@@ -17,14 +17,17 @@ struct VendorRecord {
 };
 
 // Writes a new Access 2000 database at `path` holding table "oui" with the
-// records in the given order, and, given `listing`, table "ouiListing"
-// (vendor::ListingTableName) with those. Writes a temporary file beside `path` and renames it into place;
+// records in the given order, given `listing`, table "ouiListing"
+// (vendor::ListingTableName) with those, and given `cids`, table "cid"
+// (vendor::CidTableName) with those. Writes a temporary file beside `path`
+// and renames it into place;
 // refuses an existing `path` unless `overwrite`. A `password` protects the new
 // database as Access does. `engine`: as for jet::createDatabase. Throws
 // jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite = false, const QString& password = {},
                           const std::vector<VendorRecord>* listing = nullptr,
-                          const jet::Options& engine = {});
+                          const jet::Options& engine = {},
+                          const std::vector<VendorRecord>* cids = nullptr);
 
 } // namespace zorvane::records

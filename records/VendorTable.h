@@ -18,6 +18,10 @@ inline constexpr char TableName[] = "oui";
 // same fields, so that a refresh can tell the user's changes from the
 // listing's.
 inline constexpr char ListingTableName[] = "ouiListing";
+// The IEEE's company IDs (the CID registry), with the fields of table "oui":
+// the holders of ELI addresses. It holds the registry as last imported or
+// refreshed; nothing else writes it.
+inline constexpr char CidTableName[] = "cid";
 
 // The fields by their place in the table (and in VendorRecord).
 enum Field : std::size_t {
