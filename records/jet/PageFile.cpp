@@ -31,9 +31,9 @@ namespace {
 // the file's contents, they only name the two locks.
 constexpr std::uint64_t WriterLockByte = std::uint64_t(1) << 40;
 constexpr std::uint64_t CommitLockByte = WriterLockByte + 1;
-// How long a commit or a read waits for the other side's commit lock: readers
-// hold it for one read scope, a commit for its few writes and syncs.
-constexpr auto LockPatience = std::chrono::seconds(10);
+// How often a writer opens the file at its name again when another file took
+// the name while it waited for the lock.
+constexpr int ReopenLimit = 5;
 
 std::chrono::milliseconds busyTimeoutValue{3000};
 bool mapWhenWriting = false;
@@ -173,13 +173,6 @@ PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(
         fail("this is a folder, not a database file");
     if (!S_ISREG(st.st_mode))
         fail("this is not an ordinary file");
-    // The journal lies beside the file itself, whatever link or name it was
-    // opened by, so every opener finds the same journal.
-    std::error_code ec;
-    const fs::path real = fs::canonical(path_, ec);
-    const std::string where = ec ? path_ : real.string();
-    journalPath_ = journalPathOf(where);
-    folder_ = folderOf(where);
     openFile(mode);  // a failure closes what was opened, with the members
     recoverIfNeeded();
     state_ = mode == Mode::ReadWrite ? State::Ready : State::Reading;
@@ -213,24 +206,57 @@ void PageFile::fail(const std::string& reason) const {
     throw Error(path_ + ": " + reason + ".");
 }
 
+// Whether `path` still leads to the file open as `fd` (the same device and
+// inode): no other file was put at the name, and it was not removed.
+bool PageFile::nameLeadsToOpenFile() const {
+    struct stat named {}, held {};
+    return sys().stat(path_, named) == 0 && sys().fstat(fd_.get(), held) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
 void PageFile::openFile(Mode mode) {
     const bool writing = mode == Mode::ReadWrite;
-    if (const int error = sys().open(path_, writing ? O_RDWR : O_RDONLY, 0, fd_)) {
-        if (writing && (error == EACCES || error == EPERM))
-            fail("the file is read-only, so it cannot be changed");
-        if (writing && error == EROFS)
-            fail("the file lies on a read-only file system, so it cannot be changed");
-        fail("the file cannot be opened (" + reasonOf(error) + ")");
+    // A writer may wait for the lock while another file takes the name (mv,
+    // an import over it): the change then goes to the file now at the name,
+    // opened again, never to the one taken away, which nobody sees any more.
+    const auto deadline = std::chrono::steady_clock::now() + busyTimeout();
+    for (int attempt = 1;; ++attempt) {
+        // The journal lies beside the file itself, whatever link or name it
+        // was opened by, so every opener finds the same journal.
+        std::error_code ec;
+        const fs::path real = fs::canonical(path_, ec);
+        const std::string where = ec ? path_ : real.string();
+        journalPath_ = journalPathOf(where);
+        folder_ = folderOf(where);
+        if (const int error = sys().open(path_, writing ? O_RDWR : O_RDONLY, 0, fd_)) {
+            if (writing && (error == EACCES || error == EPERM))
+                fail("the file is read-only, so it cannot be changed");
+            if (writing && error == EROFS)
+                fail("the file lies on a read-only file system, so it cannot be changed");
+            if (error == ENOENT && attempt > 1)
+                fail("the file was removed while this change waited for it, so nothing was changed");
+            fail("the file cannot be opened (" + reasonOf(error) + ")");
+        }
+        readLock_.emplace(fd_.get(), CommitLockByte);
+        if (!writing)
+            return;
+        writerLock_.emplace(fd_.get(), WriterLockByte);
+        const auto left = std::max(deadline - std::chrono::steady_clock::now(),
+                                   std::chrono::steady_clock::duration::zero());
+        const int error = writerLock_->acquire(os::LockType::Exclusive, left);
+        if (os::heldElsewhere(error))
+            fail("the file is in use by another program");
+        if (error)
+            fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
+        if (nameLeadsToOpenFile())
+            break;
+        writerLock_.reset();
+        readLock_.reset();
+        fd_.reset();
+        if (attempt == ReopenLimit)
+            fail("other files kept taking its name while this change waited for it, so nothing "
+                 "was changed");
     }
-    readLock_.emplace(fd_.get(), CommitLockByte);
-    if (!writing)
-        return;
-    writerLock_.emplace(fd_.get(), WriterLockByte);
-    const int error = writerLock_->acquire(os::LockType::Exclusive, busyTimeout());
-    if (os::heldElsewhere(error))
-        fail("the file is in use by another program");
-    if (error)
-        fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
     struct stat st {};
     if (sys().fstat(fd_.get(), st) == 0 && st.st_nlink > 1)
         fail("the file has " + std::to_string(st.st_nlink) +
@@ -271,7 +297,7 @@ void PageFile::readSize() {
 void PageFile::recoverIfNeeded() {
     if (mode_ == Mode::ReadWrite) {
         os::FileLock commitLock(fd_.get(), CommitLockByte);
-        const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience);
+        const int error = commitLock.acquire(os::LockType::Exclusive, busyTimeout());
         if (os::heldElsewhere(error))
             fail("the file is in use by another program");
         if (error)
@@ -295,7 +321,7 @@ void PageFile::recoverIfNeeded() {
 // which takes write access and the commit lock to itself (J5).
 void PageFile::lockForReading() {
     for (;;) {
-        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, LockPatience)))
+        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, busyTimeout())))
             fail("the file cannot be read: another program keeps it busy writing");
         if (!journalIsLive(journalPath_))
             return;
@@ -305,7 +331,7 @@ void PageFile::lockForReading() {
             fail("the file cannot be read: a change to it was cut off and must be undone "
                  "first, but the file cannot be written (" + reasonOf(error) + ")");
         os::FileLock lock(writer.get(), CommitLockByte);
-        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, LockPatience)))
+        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, busyTimeout())))
             fail("the file cannot be read: another program keeps it busy writing");
         if (journalIsLive(journalPath_))
             recover(writer.get());
@@ -603,8 +629,17 @@ void PageFile::commit() {
         moveTo(State::Ready);
         return;
     }
+    // A program that ignores the lock may have put another file at the name
+    // since it was opened: a change saved into the file taken away would be
+    // lost to everyone.
+    if (!nameLeadsToOpenFile()) {
+        dropCommand();
+        moveTo(State::Ready);
+        fail("another file was put at its name, or it was removed, since it was opened, so the "
+             "change was not saved; open it again");
+    }
     os::FileLock commitLock(fd_.get(), CommitLockByte);
-    if (const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience)) {
+    if (const int error = commitLock.acquire(os::LockType::Exclusive, busyTimeout())) {
         dropCommand();
         moveTo(State::Ready);
         if (os::heldElsewhere(error))

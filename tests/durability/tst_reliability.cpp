@@ -122,6 +122,67 @@ private slots:
         QCOMPARE(bytesOf(path_), held);
     }
 
+    // A writer that waited for the lock while another file was put at the
+    // name (mv, import --force) writes into the file now at the name, never
+    // into the one taken away: its change is in the file everyone sees.
+    void waitingWriterFollowsTheName_data() {
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("rows");      // the replacement's rows afterwards
+        QTest::addColumn<QString>("code");  // a code the change leaves in it
+        QTest::newRow("add") << QStringList{"add", "oui", "Code=ZZ-01"} << 151 << "ZZ-01";
+        QTest::newRow("update") << QStringList{"update", "oui", "3", "Code=ZZ-02"} << 150 << "ZZ-02";
+        QTest::newRow("delete") << QStringList{"delete", "oui", "0"} << 149 << "AA-0";
+        QTest::newRow("refresh") << QStringList{"refresh", "--from", "LISTING"} << 151 << "00-22-72";
+    }
+    void waitingWriterFollowsTheName() {
+        QFETCH(QStringList, command);
+        QFETCH(int, rows);
+        QFETCH(QString, code);
+        for (const char* name : {"mam.txt", "oui36.txt", "iab.txt"})
+            QVERIFY(writeBytes(listing_ + "/" + name, ""));
+        command.replaceInStrings("LISTING", listing_);
+        command.insert(1, path_);
+        const QString other = dir_->filePath("other");
+        QVERIFY(QDir().mkpath(other));
+        const QString backup = database(other, 150);
+
+        QProcess holder, writer;
+        holder.start(Driver, {"hold", path_, "600"});
+        QVERIFY(holder.waitForReadyRead(60000));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ZORVANE_BUSY_TIMEOUT_MS", "600000");
+        writer.setProcessEnvironment(env);
+        writer.start(zorvaneDbFaultsPath(), command);
+        QVERIFY(writer.waitForStarted(60000));
+        // The writer has the file open (and waits for its lock)...
+        const QString fds = QString("/proc/%1/fd").arg(writer.processId());
+        auto writerHasFile = [&] {
+            for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+                if (fd.symLinkTarget() == path_)
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 6000 && writer.state() == QProcess::Running && !writerHasFile(); ++i)
+            QTest::qWait(10);
+        QVERIFY2(writer.state() == QProcess::Running, writer.readAllStandardError().constData());
+        // ...when another file takes the name, and the holder lets go.
+        QCOMPARE(::rename(qPrintable(backup), qPrintable(path_)), 0);
+        holder.kill();
+        holder.waitForFinished();
+        QVERIFY(writer.waitForFinished(180000));
+        const QByteArray err = writer.readAllStandardError();
+        QVERIFY2(writer.exitCode() == 0 && err.isEmpty(), err.constData());
+        const Table now = readRecordSet(path_, "oui");
+        QCOMPARE(now.rows.size(), rows);
+        bool found = false;
+        for (const Row& row : now.rows)
+            found = found || row[0] == code;
+        QCOMPARE(found, command[0] != "delete");
+        QCOMPARE(readMdbExport(path_, "oui").rows.size(), rows);
+        QCOMPARE(tool({"check", path_}).status, 0);
+        QVERIFY(!QFile::exists(journalOf(path_)));
+    }
+
     // Readers and a second writer wait for a busy writer's commands instead
     // of failing: every run succeeds and every record arrives.
     void readersAndWritersWaitForCommands() {
