@@ -3,6 +3,7 @@
 #include "tests/durability/DurabilityTestSupport.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace zorvane;
@@ -157,8 +158,8 @@ private slots:
         // The writer has the file open (and waits for its lock)...
         const QString fds = QString("/proc/%1/fd").arg(writer.processId());
         auto writerHasFile = [&] {
-            for (const QFileInfo& fd : QDir(fds).entryInfoList(QDir::System | QDir::NoDotAndDotDot))
-                if (fd.symLinkTarget() == path_)
+            for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+                if (QFile::symLinkTarget(fds + "/" + fd) == path_)
                     return true;
             return false;
         };
@@ -181,6 +182,29 @@ private slots:
         QCOMPARE(readMdbExport(path_, "oui").rows.size(), rows);
         QCOMPARE(tool({"check", path_}).status, 0);
         QVERIFY(!QFile::exists(journalOf(path_)));
+    }
+
+    // A reader meets a commit in progress (here: its lock, held by the test)
+    // and waits the busy timeout, the one bound for every wait, then says the
+    // file is busy. (The bound set is a tenth of a second; without it the
+    // reader waited ten seconds.)
+    void readerWaitsForACommitOnlyTheBusyTimeout() {
+        const int fd = ::open(qPrintable(path_), O_RDWR);
+        QVERIFY(fd >= 0);
+        struct flock commit {};
+        commit.l_type = F_WRLCK;
+        commit.l_whence = SEEK_SET;
+        commit.l_start = (off_t(1) << 40) + 1;  // the commit lock's byte
+        commit.l_len = 1;
+        QCOMPARE(::fcntl(fd, F_OFD_SETLK, &commit), 0);
+        QElapsedTimer timer;
+        timer.start();
+        const ProcessResult read = tool({"export", path_, "oui"}, {"ZORVANE_BUSY_TIMEOUT_MS=100"});
+        const qint64 took = timer.elapsed();
+        ::close(fd);
+        QVERIFY2(read.status == 1 && read.err == "zorvane-db: " + path_.toUtf8() +
+                     ": the file cannot be read: another program keeps it busy writing.\n", read.err.constData());
+        QVERIFY2(took < 8000, qPrintable(QString::number(took)));
     }
 
     // Readers and a second writer wait for a busy writer's commands instead
