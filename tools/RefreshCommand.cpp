@@ -25,6 +25,7 @@
 // the user's value, which stays, and "after" the new listing's.
 #include "tools/QtCommands.h"
 #include "tools/ImportCommand.h"
+#include "tools/ReportFile.h"
 
 #include "records/VendorDatabase.h"
 #include "records/jet/Database.h"
@@ -33,7 +34,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <array>
@@ -374,6 +374,10 @@ int runRefresh(const QStringList& arguments) {
     preferHugePagesForTheHeap();
     const RefreshArguments args = parseArguments(arguments);
     const std::string path = QFile::encodeName(args.file).toStdString();
+    // The report's place is checked first: never the database or its journal.
+    std::unique_ptr<ReportFile> csv;
+    if (!args.changes.isEmpty())
+        csv = std::make_unique<ReportFile>(QFile::encodeName(args.changes).toStdString(), path);
     if (!QFileInfo(args.from).isDir())
         throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
     const ListingResult listing = readListing(args.from);
@@ -417,14 +421,17 @@ int runRefresh(const QStringList& arguments) {
     const Merge merge(user, base ? &*base : nullptr, fresh);
 
     // The changes file is written first and put in place after the commit,
-    // so a refresh that fails leaves no report of changes that were not made.
-    std::unique_ptr<QSaveFile> csv;
-    if (!args.changes.isEmpty()) {
-        csv = std::make_unique<QSaveFile>(args.changes);
+    // so a refresh that fails leaves no report of changes that were not made
+    // (a device or a FIFO gets it after the commit).
+    if (csv) {
         const QByteArray bytes = changesCsv(merge.reports());
-        if (!csv->open(QIODevice::WriteOnly) || csv->write(bytes) != bytes.size())
-            throw jet::Error(args.changes.toStdString() + ": the changes could not be written (" +
-                             csv->errorString().toStdString() + "), so " + path + " was not changed.");
+        try {
+            csv->prepare(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        } catch (const jet::Error& e) {
+            std::string reason = e.what();
+            reason.pop_back();  // the full stop
+            throw jet::Error(reason + ", so " + path + " was not changed.");
+        }
     }
     const bool writing = !args.dryRun && !(merge.oui.empty() && merge.listed.empty());
     if (writing) {
@@ -443,9 +450,13 @@ int runRefresh(const QStringList& arguments) {
     }
     database.reset();
     const std::string done = writing ? path + ": the database was refreshed, but " : std::string();
-    if (csv && !csv->commit())
-        throw jet::Error(done + args.changes.toStdString() + ": the changes could not be written (" +
-                         csv->errorString().toStdString() + ").");
+    if (csv) {
+        try {
+            csv->commit();
+        } catch (const jet::Error& e) {
+            throw jet::Error(done + e.what());
+        }
+    }
 
     const auto& c = merge.counts;
     QString line = QStringLiteral("%1: %2 added, %3 updated, %4 removed, %5 kept, %6 conflicts")

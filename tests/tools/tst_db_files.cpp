@@ -1,0 +1,169 @@
+// zorvane-db and the files around a database: where refresh's report of
+// changes may go (never the database or its journal; links followed, devices
+// and FIFOs written in place), import --force through a symbolic link, the
+// temporary files a killed import leaves, and output that cannot be written.
+#include "tests/support/EngineReaders.h"
+#include "tests/support/VendorDatabaseBuilder.h"
+
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+using namespace zorvane;
+using namespace zorvane::test;
+
+namespace {
+
+ProcessResult tool(const QStringList& arguments, const QStringList& env = {}) {
+    return runProcess(zorvaneDbPath(), arguments, false, env);
+}
+
+// A listing folder with one MA-L entry and the other three registry files empty.
+QString writeListing(const QString& dir, const QString& code = "00-22-72", const QString& vendor = "Fuel") {
+    QDir().mkpath(dir);
+    for (const char* name : {"mam.txt", "oui36.txt", "iab.txt"})
+        writeBytes(dir + "/" + name, {});
+    writeBytes(dir + "/oui.txt", (code + "   (hex)\t\t" + vendor + "\n" + QString(code).remove('-') +
+                                  "     (base 16)\t\t" + vendor + "\n\t\t\t\tUS\n\n").toUtf8());
+    return dir;
+}
+
+QString vendorDatabase(const QString& folder, int records) {
+    std::vector<records::VendorRecord> out;
+    for (int i = 0; i < records; ++i)
+        out.push_back(vendorRecord(QString("AA-%1").arg(i), QString("Vendor %1").arg(i), "Street"));
+    return writeVendorDatabase(folder, out);
+}
+
+bool isLink(const QString& path) {
+    struct stat st {};
+    return ::lstat(qPrintable(path), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+mode_t typeOf(const QString& path) {
+    struct stat st {};
+    return ::lstat(qPrintable(path), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+
+bool oneErrorLine(const ProcessResult& r) {
+    return r.status == 1 && r.out.isEmpty() && r.err.startsWith("zorvane-db: ") && r.err.count('\n') == 1 &&
+           r.err.endsWith(".\n");
+}
+
+} // namespace
+
+class DbFilesTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<QTemporaryDir> dir_;
+    QString db_, listing_;
+
+private slots:
+    void init() {
+        dir_ = scratchDir();
+        db_ = vendorDatabase(dir_->path(), 20);
+        listing_ = writeListing(dir_->filePath("listing"));
+    }
+
+    // The report never takes the database's place, nor its journal's,
+    // through any name, with or without --dry-run: one line, nothing changed.
+    void reportNeverReplacesTheDatabase_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("dryRun");
+        for (const bool dry : {false, true}) {
+            const char* tail = dry ? " (dry run)" : "";
+            QTest::addRow("the same name%s", tail) << "DB" << dry;
+            QTest::addRow("another spelling%s", tail) << "DIR/./listing/../oui.mdb" << dry;
+            QTest::addRow("a symbolic link%s", tail) << "LINK" << dry;
+            QTest::addRow("its journal%s", tail) << "DB-journal" << dry;
+            QTest::addRow("a link to its journal%s", tail) << "JLINK" << dry;
+        }
+        QTest::addRow("a second name (hard link, dry run)") << "HARD" << true;
+    }
+    void reportNeverReplacesTheDatabase() {
+        QFETCH(QString, name);
+        QFETCH(bool, dryRun);
+        const QString link = dir_->filePath("link.csv"), journalLink = dir_->filePath("jlink.csv");
+        QVERIFY(QFile::link(db_, link));
+        QVERIFY(QFile::link(db_ + "-journal", journalLink));
+        if (name == "HARD")
+            QCOMPARE(::link(qPrintable(db_), qPrintable(dir_->filePath("hard.csv"))), 0);
+        name.replace("DIR", dir_->path()).replace("JLINK", journalLink).replace("LINK", link)
+            .replace("HARD", dir_->filePath("hard.csv")).replace("DB", db_);
+        const QByteArray before = bytesOf(db_);
+        QStringList command{"refresh", db_, "--from", listing_, "--changes", name};
+        if (dryRun)
+            command << "--dry-run";
+        const ProcessResult r = tool(command);
+        QVERIFY2(oneErrorLine(r) && r.err.startsWith("zorvane-db: " + name.toUtf8() + ": this is the database"),
+                 r.err.constData());
+        QCOMPARE(bytesOf(db_), before);
+        QVERIFY(isLink(link) && isLink(journalLink));
+        QVERIFY(!QFile::exists(db_ + "-journal"));
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".csv.").size(), 0);
+    }
+
+    // A link's target gets the report (the link stays a link), a FIFO is
+    // written in place (a reader gets it), a device is written and stays a
+    // device (a full one fails after the refresh, saying so), a regular file
+    // is replaced whole, keeping its permissions.
+    void reportGoesWhereTheNameLeads_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("regular file") << "file";
+        QTest::newRow("link to a file") << "link";
+        QTest::newRow("link to no file yet") << "dangling";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("device (null)") << "null";
+        QTest::newRow("device (full)") << "full";
+    }
+    void reportGoesWhereTheNameLeads() {
+        QFETCH(QString, kind);
+        const QString name = dir_->filePath("changes.csv"), target = dir_->filePath("reports/target.csv");
+        QVERIFY(QDir().mkpath(dir_->filePath("reports")));
+        QProcess reader;
+        if (kind == "file") {
+            QVERIFY(writeBytes(name, "old report"));
+            QVERIFY(QFile::setPermissions(name, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        } else if (kind == "link" || kind == "dangling") {
+            if (kind == "link")
+                QVERIFY(writeBytes(target, "old report"));
+            QVERIFY(QFile::link("reports/target.csv", name));
+        } else if (kind == "fifo") {
+            QCOMPARE(::mkfifo(qPrintable(name), 0600), 0);
+            reader.start("cat", {name});
+            QVERIFY(reader.waitForStarted());
+        } else {
+            if (::geteuid() != 0)
+                QSKIP("making a device node needs root");
+            QCOMPARE(::mknod(qPrintable(name), S_IFCHR | 0666, makedev(1, kind == "null" ? 3 : 7)), 0);
+        }
+        const mode_t type = typeOf(name);
+        const ProcessResult r = tool({"refresh", db_, "--from", listing_, "--changes", name});
+        if (kind == "full") {
+            QVERIFY2(oneErrorLine(r) && r.err.contains(db_.toUtf8() + ": the database was refreshed, but " + name.toUtf8() +
+                                                       ": the report could not be written (No space left on device)."),
+                     r.err.constData());
+        } else {
+            QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
+        }
+        QCOMPARE(typeOf(name), type);  // the name stays what it was
+        QCOMPARE(readRecordSet(db_, "oui").rows.size(), 21);
+        const QByteArray report = "change,code,field,before,after\r\nadded,00-22-72,Code,,00-22-72\r\n";
+        if (kind == "file") {
+            QVERIFY(bytesOf(name).startsWith(report));
+            struct stat st {};
+            QCOMPARE(::stat(qPrintable(name), &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0640));
+        } else if (kind == "link" || kind == "dangling") {
+            QVERIFY(bytesOf(target).startsWith(report));
+        } else if (kind == "fifo") {
+            QVERIFY(reader.waitForFinished(60000));
+            QVERIFY(reader.readAllStandardOutput().startsWith(report));
+        }
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".changes.csv.").size(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(DbFilesTest)
+#include "tst_db_files.moc"
