@@ -106,6 +106,20 @@ std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
             static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
 }
 
+// Renames a journal that must not be applied to "<journal>.unmatched", or,
+// where one lies already, the first free of "<journal>.unmatched.2", ".3"...
+// (never over an earlier one); `aside` gets the name. 0 or errno.
+int setAside(const std::string& journal, std::string& aside) {
+    for (int n = 1;; ++n) {
+        aside = journal + ".unmatched" + (n > 1 ? "." + std::to_string(n) : std::string());
+        int error = sys().renameNoReplace(journal, aside, nullptr);
+        if (error == EINVAL)  // a file system that cannot: a look first
+            error = fileExists(aside) ? EEXIST : sys().rename(journal, aside, nullptr);
+        if (error != EEXIST || n == 1000)
+            return error;
+    }
+}
+
 void printNotice(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
 void (*noticeHandler)(const std::string&) = printNotice;
 
@@ -409,8 +423,8 @@ void PageFile::recover(int fd) {
 // A journal that is not the file's own (the file was rebuilt, replaced or
 // changed through another name since) is kept aside, never applied.
 void PageFile::setJournalAside() {
-    const std::string aside = journalPath_ + ".unmatched";
-    if (const int error = sys().rename(journalPath_, aside, nullptr))
+    std::string aside;
+    if (const int error = setAside(journalPath_, aside))
         fail("a journal " + journalPath_ + " that does not belong to the file as it is now "
              "cannot be set aside (" + reasonOf(error) + ")");
     notice(path_ + ": the journal " + journalPath_ + " does not belong to the file as it is "
@@ -745,14 +759,15 @@ void PageFile::commit() {
 
 ReplaceLock::ReplaceLock(const std::string& path) {
     struct stat st {};
-    if (sys().lstat(path, st) == ENOENT) {
+    if (sys().stat(path, st) == ENOENT) {  // no file, or a link to none
         // The file went; a journal of it must not be applied to the new one.
         std::error_code ec;
         const fs::path folder = fs::canonical(folderOf(path), ec);
         const std::string journal = PageFile::journalPathOf(ec ? path : (folder / baseOf(path)).string());
-        if (fileExists(journal) && sys().rename(journal, journal + ".unmatched", nullptr) == 0)
+        std::string aside;
+        if (fileExists(journal) && setAside(journal, aside) == 0)
             notice(path + ": the journal " + journal + " of a removed file was not applied; it "
-                   "is kept as " + journal + ".unmatched.");
+                   "is kept as " + aside + ".");
         return;
     }
     file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite);

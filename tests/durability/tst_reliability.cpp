@@ -88,6 +88,23 @@ private slots:
         QCOMPARE(said.count("was not applied"), replacement == "force" ? 0 : 1);
     }
 
+    // A second journal that does not belong to the file is kept beside the
+    // first, never over it: "-journal.unmatched", then ".unmatched.2".
+    void unmatchedJournalsAreAllKept() {
+        QByteArray journals[2];
+        for (int round = 0; round < 2; ++round) {
+            QCOMPARE(tool({"add", path_, "oui", "Code=Z" + QString::number(round)},
+                          {"ZORVANE_CRASH_POINT=5", "ZORVANE_CRASH_TEAR=1"}).status, 77);
+            journals[round] = bytesOf(journalOf(path_));
+            QVERIFY(writeBytes(path_, bytesOf(database(listing_, 150 + round))));
+            const ProcessResult check = tool({"check", path_});
+            QVERIFY2(check.status == 0 && check.err.count('\n') == 1 && check.err.contains("was not applied"), check.err.constData());
+        }
+        QVERIFY(!journals[0].isEmpty() && journals[0] != journals[1]);
+        QCOMPARE(bytesOf(journalOf(path_) + ".unmatched"), journals[0]);
+        QCOMPARE(bytesOf(journalOf(path_) + ".unmatched.2"), journals[1]);
+    }
+
     // The new-file writer's failures are reported: a failed write leaves no
     // file, not even the temporary one; a failed folder sync (points: write,
     // sync, link, folder sync) says the file may not outlast a power cut.

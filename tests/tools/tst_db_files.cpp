@@ -7,6 +7,7 @@
 
 #include <QtTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -162,6 +163,74 @@ private slots:
             QVERIFY(reader.readAllStandardOutput().startsWith(report));
         }
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".changes.csv.").size(), 0);
+    }
+
+    // import --force through a symbolic link replaces the file it leads to;
+    // the link stays a link, and both readers see the new file through it.
+    void importForceThroughALink() {
+        QVERIFY(QDir().mkpath(dir_->filePath("real")));
+        const QString real = vendorDatabase(dir_->filePath("real"), 5), link = dir_->filePath("link.mdb");
+        QVERIFY(QFile::link("real/oui.mdb", link));
+        const ProcessResult r = tool({"import", "--from", listing_, "--force", link});
+        QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
+        QVERIFY(isLink(link));
+        QCOMPARE(QFile::symLinkTarget(link), real);
+        for (const Table& t : {readRecordSet(real, "oui"), readMdbExport(link, "oui"), readMdbReader(link, "oui")}) {
+            QCOMPARE(t.rows.size(), 1);
+            QCOMPARE(t.rows[0][0], Value("00-22-72"));
+        }
+        QCOMPARE(QDir(dir_->filePath("real")).entryList(QDir::Hidden | QDir::Files), QStringList{"oui.mdb"});
+    }
+
+    // A new file gets its name by a rename: killed right after (before the
+    // folder sync), the file has one name and a writer takes it; and no
+    // temporary file is left.
+    void newFileHasOneNameAtOnce() {
+        const QString out = dir_->filePath("new.mdb");
+        // Points: write, sync, naming, folder sync.
+        const ProcessResult r = runProcess(zorvaneDbFaultsPath(), {"import", "--from", listing_, out}, false,
+                                           {"ZORVANE_CRASH_POINT=4"});
+        QCOMPARE(r.status, 77);
+        struct stat st {};
+        QCOMPARE(::stat(qPrintable(out), &st), 0);
+        QCOMPARE(st.st_nlink, nlink_t(1));
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb.").size(), 0);
+        const ProcessResult add = tool({"add", out, "oui", "Code=AB-CD-EF"});
+        QVERIFY2(add.status == 0, add.err.constData());
+        QCOMPARE(readMdbExport(out, "oui").rows.size(), 2);
+    }
+
+    // An import killed while writing leaves its temporary file; the next
+    // import of that name removes it, but not one a live process holds, nor
+    // a file of that name that is not a database.
+    void staleTemporaryFilesAreRemoved() {
+        const QString out = dir_->filePath("new.mdb");
+        QStringList left;  // killed before its write, then before its sync: each run removes the last one's
+        for (const char* point : {"1", "2"}) {
+            const ProcessResult r = runProcess(zorvaneDbFaultsPath(), {"import", "--from", listing_, out}, false,
+                                               {QString("ZORVANE_CRASH_POINT=") + point});
+            QCOMPARE(r.status, 77);
+            const QStringList now = QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb.");
+            QCOMPARE(now.size(), 1);
+            QVERIFY(!left.contains(now[0]));
+            left = now;
+        }
+        const QString held = dir_->filePath(".new.mdb.Held01"), other = dir_->filePath(".new.mdb.Notes1");
+        QVERIFY(writeBytes(held, {}) && writeBytes(other, "my notes"));
+        const int fd = ::open(qPrintable(held), O_RDWR);
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = off_t(1) << 40;  // the byte a writer of a temporary file holds
+        lock.l_len = 1;
+        QCOMPARE(::fcntl(fd, F_OFD_SETLK, &lock), 0);
+        const ProcessResult r = tool({"import", "--from", listing_, out});
+        ::close(fd);
+        QVERIFY2(r.status == 0, r.err.constData());
+        left = QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb.");
+        left.sort();
+        QCOMPARE(left, (QStringList{".new.mdb.Held01", ".new.mdb.Notes1"}));
+        QCOMPARE(readMdbExport(out, "oui").rows.size(), 1);
     }
 };
 
