@@ -13,6 +13,7 @@
 
 #include "records/RecordCursor.h"
 #include "records/jet/Error.h"
+#include "records/jet/PageFile.h"
 #include "records/jet/ValueText.h"
 
 #include <algorithm>
@@ -288,8 +289,11 @@ int runLookup(const Arguments& arguments) {
     }
     if (rest.empty())
         throw UsageError("lookup needs a database file");
-    records::RecordCursor set(rest.front(), "oui");
+    const std::string path = rest.front();
     rest.erase(rest.begin());
+    // Opened before the input is read, so a file that cannot be read is
+    // reported at once.
+    std::optional<records::RecordCursor> opened(std::in_place, path, "oui");
 
     // The items: the arguments, or the lines of standard input.
     const bool fromArguments = !rest.empty();
@@ -311,26 +315,37 @@ int runLookup(const Arguments& arguments) {
             if (!wantAll && !item.token.empty() && item.digits.count >= length)
                 wanted.insert(prefixKey(item.digits, length));
 
-    // One walk: the first record of each usable code.
-    const std::size_t recordCount = std::size_t(set.RecordCount());
-    Answers matches(wantAll ? recordCount : std::min(recordCount, wanted.size()));
-    const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"), address = set.column(u"Address");
-    // A value read stands until the next read; null reads as empty text.
-    const auto text = [&set](std::size_t column) {
-        const std::u16string* value = set.value(column);
-        return value ? jet::toUtf8(*value) : std::string();
-    };
-    for (; !set.Eof(); set.MoveNext()) {
-        const std::u16string* codeValue = set.value(code);
-        const std::optional<Digits> digits = codeValue ? codeDigits(*codeValue) : std::nullopt;
-        if (!digits)
-            continue;
-        const std::uint64_t key = prefixKey(*digits, digits->count);
-        if ((wantAll || wanted.count(key)) && !matches.find(key)) {
-            const std::string codeText = jet::toUtf8(*codeValue), vendorText = text(vendor);
-            matches.add(key, renderMatch(format, codeText, vendorText, text(address), digits->count));
+    // One walk: the first record of each usable code. Another program's
+    // command meanwhile means walking the table again, as export does.
+    const Answers matches = jet::readWhileBusy(path, [&] {
+        if (!opened)
+            opened.emplace(path, "oui");
+        records::RecordCursor& set = *opened;
+        struct Spent {  // a walk that fails opens the file again
+            std::optional<records::RecordCursor>& set;
+            ~Spent() { set.reset(); }
+        } spent{opened};
+        const std::size_t recordCount = std::size_t(set.RecordCount());
+        Answers found(wantAll ? recordCount : std::min(recordCount, wanted.size()));
+        const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"), address = set.column(u"Address");
+        // A value read stands until the next read; null reads as empty text.
+        const auto text = [&set](std::size_t column) {
+            const std::u16string* value = set.value(column);
+            return value ? jet::toUtf8(*value) : std::string();
+        };
+        for (; !set.Eof(); set.MoveNext()) {
+            const std::u16string* codeValue = set.value(code);
+            const std::optional<Digits> digits = codeValue ? codeDigits(*codeValue) : std::nullopt;
+            if (!digits)
+                continue;
+            const std::uint64_t key = prefixKey(*digits, digits->count);
+            if ((wantAll || wanted.count(key)) && !found.find(key)) {
+                const std::string codeText = jet::toUtf8(*codeValue), vendorText = text(vendor);
+                found.add(key, renderMatch(format, codeText, vendorText, text(address), digits->count));
+            }
         }
-    }
+        return found;
+    });
 
     std::string out;
     if (format == Format::Csv)

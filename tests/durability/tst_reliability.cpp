@@ -35,6 +35,20 @@ std::uint32_t zeroDataPage(const QString& path, bool catalog) {
     return writeBytes(path, file) ? p : 0;
 }
 
+// Waits until `process` has the file at `path` open; false when it ended first.
+bool waitUntilOpen(QProcess& process, const QString& path) {
+    const QString fds = QString("/proc/%1/fd").arg(process.processId());
+    auto hasFile = [&] {
+        for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            if (QFile::symLinkTarget(fds + "/" + fd) == path)
+                return true;
+        return false;
+    };
+    while (process.state() == QProcess::Running && !hasFile())
+        QTest::qWait(10);
+    return process.state() == QProcess::Running;
+}
+
 } // namespace
 
 class ReliabilityTest : public QObject {
@@ -173,16 +187,7 @@ private slots:
         writer.start(zorvaneDbFaultsPath(), command);
         QVERIFY(writer.waitForStarted(60000));
         // The writer has the file open (and waits for its lock)...
-        const QString fds = QString("/proc/%1/fd").arg(writer.processId());
-        auto writerHasFile = [&] {
-            for (const QString& fd : QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
-                if (QFile::symLinkTarget(fds + "/" + fd) == path_)
-                    return true;
-            return false;
-        };
-        for (int i = 0; i < 6000 && writer.state() == QProcess::Running && !writerHasFile(); ++i)
-            QTest::qWait(10);
-        QVERIFY2(writer.state() == QProcess::Running, writer.readAllStandardError().constData());
+        QVERIFY2(waitUntilOpen(writer, path_), writer.readAllStandardError().constData());
         // ...when another file takes the name, and the holder lets go.
         QCOMPARE(::rename(qPrintable(backup), qPrintable(path_)), 0);
         holder.kill();
@@ -241,6 +246,30 @@ private slots:
         }
         QVERIFY2(writers[0].exitCode() == 0 && writers[1].exitCode() == 0, writers[0].readAllStandardError().constData());
         QCOMPARE(readRecordSet(path_, "oui").rows.size(), 450);
+    }
+
+    // A reader command whose file another program changes while it reads
+    // reads it again, as export does: lookup opens the file, waits for its
+    // input meanwhile an add lands, then walks the table: it answers from
+    // the file as it is now, not with a failure.
+    void readerCommandsReadAgainWhenTheFileChanges() {
+        std::vector<records::VendorRecord> records;  // addresses long enough for pages of their own
+        for (int i = 0; i < 3000; ++i)
+            records.push_back(test::vendorRecord(QString("AA-%1").arg(i), QString("Vendor %1").arg(i), QString(3000, QChar(u'a' + i % 26))));
+        path_ = test::writeVendorDatabase(dir_->path(), records);
+        QProcess lookup;
+        lookup.start(ZORVANE_DB, {"lookup", path_});
+        QVERIFY(lookup.waitForStarted(60000));
+        QVERIFY(waitUntilOpen(lookup, path_));
+        QCOMPARE(tool({"add", path_, "oui", "Code=AB-CD-EF", "Vendor=Newcomer"}).status, 0);
+        // Many addresses: every record's vendor and address is read.
+        lookup.write(QByteArray("00:11:22:33:44:55\n").repeated(5000) + "ab:cd:ef:01:02:03\n");
+        lookup.closeWriteChannel();
+        QVERIFY(lookup.waitForFinished(180000));
+        const QByteArray err = lookup.readAllStandardError();
+        QVERIFY2(lookup.exitCode() == 0 && err.isEmpty(), err.constData());
+        const QByteArray out = lookup.readAllStandardOutput();
+        QVERIFY2(out.endsWith("\nAB:CD:EF:01:02:03  Newcomer  (MA-L AB-CD-EF)  multicast local\n"), out.right(100).constData());
     }
 
     // A lost data page of the table: reading fails naming table and page,
