@@ -189,15 +189,9 @@ RecordCursor::RecordCursor(const std::string& file, const std::string& table, bo
     : d(std::make_unique<Impl>()) {
     d->file = file;
     d->tableName = table;
-    try {
-        d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
-    } catch (const jet::RefusedError&) {
-        throw;
-    } catch (const jet::Error& e) {
-        if (!forWriting)
-            throw;
-        throw jet::Error(std::string(e.what()) + " Table \"" + d->tableName + "\" cannot be changed.");
-    }
+    // An error names the file and why it cannot be opened (for writing: why
+    // it cannot be changed), in one sentence.
+    d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
     d->writable = forWriting;
     d->tableName = d->table->def().name;
     for (const jet::Column& column : d->table->def().columns) {

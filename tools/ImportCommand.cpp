@@ -45,6 +45,15 @@ ImportArguments parseArguments(const QStringList& arguments) {
 
 } // namespace
 
+void requireListingFolder(const QString& from) {
+    const QFileInfo info(from);
+    if (info.exists() && !info.isDir())
+        throw jet::Error(from.toStdString() + ": this is a file, not a folder; --from names the folder "
+                         "that holds oui.txt, mam.txt, oui36.txt and iab.txt.");
+    if (!info.isDir())
+        throw jet::Error(from.toStdString() + ": no such folder of IEEE listing files.");
+}
+
 void printListingProblem(const ListingProblem& p) {
     const QString where = p.line > 0 ? QStringLiteral("%1:%2").arg(p.file).arg(p.line) : p.file;
     std::fprintf(stderr, "zorvane-db: %s: %s\n", where.toLocal8Bit().constData(),
@@ -80,15 +89,15 @@ int runImport(const QStringList& arguments) {
     if (!args.force && QFileInfo::exists(args.out))
         throw jet::Error(QFileInfo(args.out).filePath().toStdString() +
                          ": the file already exists (use --force to replace it).");
-    if (!QFileInfo(args.from).isDir())
-        throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
+    requireListingFolder(args.from);
 
     const ListingResult listing = readListing(args.from);
-    for (const ListingProblem& p : listing.problems)
-        printListingProblem(p);
+    // Nothing read: one line says so, not one more per file.
     if (listing.filesRead == 0)
         throw jet::Error(args.from.toStdString() +
                          ": none of oui.txt, mam.txt, oui36.txt and iab.txt could be read.");
+    for (const ListingProblem& p : listing.problems)
+        printListingProblem(p);
 
     std::vector<records::VendorRecord> records;
     records.reserve(listing.entries.size());

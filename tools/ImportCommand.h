@@ -22,6 +22,9 @@ int runImport(const QStringList& arguments);
 // Address1 to address5 the first five lines (empty text beyond the last).
 records::VendorRecord vendorRecordOf(const ListingEntry& entry);
 
+// Throws the error line for a --from that is not a folder.
+void requireListingFolder(const QString& from);
+
 // "FILE:LINE: REASON" (or "FILE: REASON") on stderr.
 void printListingProblem(const ListingProblem& problem);
 

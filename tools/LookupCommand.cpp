@@ -44,6 +44,7 @@ struct Item {
     std::string_view token;  // empty: the item holds no address
     Digits digits;
     bool blank = false;  // nothing but white space
+    std::string_view text;  // without an address: the item as given
 };
 
 int hexValue(char c) {
@@ -115,9 +116,9 @@ Item readItem(std::string_view text) {
         while (!token.empty() && enclosing.find(token.back()) != std::string_view::npos)
             token.remove_suffix(1);
         if (const auto digits = readAddress(token))
-            return {token, *digits, false};
+            return {token, *digits, false, {}};
     }
-    return {{}, {}, text.find_first_not_of(" \t\r\v\f") == std::string_view::npos};
+    return {{}, {}, text.find_first_not_of(" \t\r\v\f") == std::string_view::npos, text};
 }
 
 // White space as Unicode has it: the control characters TAB to CR, NEL, and
@@ -357,7 +358,15 @@ int runLookup(const Arguments& arguments) {
         if (item.token.empty()) {
             if (item.blank && !fromArguments)
                 continue;
-            std::fprintf(stderr, "%s %zu: no hardware address\n", fromArguments ? "argument" : "line", number);
+            // One line as for any error: where the item came from, and the
+            // item (its start, on one line).
+            std::string shown(item.text.substr(0, 60));
+            for (char& c : shown)
+                if (c == '\r' || c == '\n')
+                    c = ' ';
+            std::fprintf(stderr, "zorvane-db: %s %zu: \"%s%s\" holds no hardware address.\n",
+                         fromArguments ? "argument" : "standard input, line", number, shown.c_str(),
+                         item.text.size() > 60 ? "..." : "");
             status = 1;
             continue;
         }

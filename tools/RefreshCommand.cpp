@@ -378,8 +378,7 @@ int runRefresh(const QStringList& arguments) {
     std::unique_ptr<ReportFile> csv;
     if (!args.changes.isEmpty())
         csv = std::make_unique<ReportFile>(QFile::encodeName(args.changes).toStdString(), path);
-    if (!QFileInfo(args.from).isDir())
-        throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
+    requireListingFolder(args.from);
     const ListingResult listing = readListing(args.from);
     for (const ListingProblem& p : listing.problems)
         printListingProblem(p);

@@ -4,8 +4,10 @@
 #include "tools/Commands.h"
 
 #include "records/RecordCursor.h"
+#include "records/jet/Error.h"
 #include "records/jet/ValueText.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace zorvane::tools {
@@ -21,13 +23,19 @@ std::int32_t recordNumber(const std::string& text) {
 }
 
 void setFields(records::RecordCursor& set, const Arguments& assignments, std::size_t first) {
+    std::vector<std::size_t> given;
     for (std::size_t i = first; i < assignments.size(); ++i) {
         const std::string& assignment = assignments[i];
         const std::size_t equals = assignment.find('=');
         if (equals == 0 || equals == std::string::npos)
             throw UsageError("\"" + assignment + "\" is not FIELD=VALUE");
-        set.setValue(set.column(jet::fromUtf8(assignment.substr(0, equals))),
-                     jet::fromUtf8(assignment.substr(equals + 1)));
+        const std::size_t column = set.column(jet::fromUtf8(assignment.substr(0, equals)));
+        // A field given twice would keep one value silently.
+        if (std::find(given.begin(), given.end(), column) != given.end())
+            jet::fail(assignments[0], "the field \"" + set.columnNames()[column] +
+                                          "\" is given more than once, so nothing was changed");
+        given.push_back(column);
+        set.setValue(column, jet::fromUtf8(assignment.substr(equals + 1)));
     }
 }
 

@@ -232,6 +232,39 @@ private slots:
         QCOMPARE(left, (QStringList{".new.mdb.Held01", ".new.mdb.Notes1"}));
         QCOMPARE(readMdbExport(out, "oui").rows.size(), 1);
     }
+
+    // Every error is one line, "zorvane-db: FILE: reason.", said once, on
+    // stderr; a field given twice is one of them (nothing is changed).
+    void errorsAreOneLineNamingTheFile() {
+        const QString csvOnly = dir_->filePath("csv"), notDb = dir_->filePath("notes.mdb"), ro = dir_->filePath("ro.mdb");
+        QVERIFY(QDir().mkpath(csvOnly) && writeBytes(csvOnly + "/oui.csv", "a,b\n") && writeBytes(notDb, "notes"));
+        QVERIFY(QFile::copy(db_, ro) && QFile::setPermissions(ro, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QByteArray before = bytesOf(db_);
+        const QList<std::pair<QStringList, QString>> cases = {
+            {{"add", db_, "nosuch", "Code=AB"}, db_ + ": there is no table \"nosuch\"."},
+            {{"add", db_, "oui", "Code=AB", "Vendor=V", "code=CD"},
+             db_ + ": the field \"Code\" is given more than once, so nothing was changed."},
+            {{"update", db_, "oui", "0", "Vendor=V", "Vendor=W"},
+             db_ + ": the field \"Vendor\" is given more than once, so nothing was changed."},
+            {{"check", notDb}, notDb + ": the file is too short to be an Access database (5 bytes)."},
+            {{"import", "--from", listing_ + "/oui.txt", dir_->filePath("n.mdb")},
+             listing_ + "/oui.txt: this is a file, not a folder; --from names the folder that holds oui.txt, mam.txt, "
+                        "oui36.txt and iab.txt."},
+            {{"import", "--from", csvOnly, dir_->filePath("n.mdb")},
+             csvOnly + ": none of oui.txt, mam.txt, oui36.txt and iab.txt could be read."},
+            {{"lookup", db_, "--password"},
+             "--password needs the database password after it (usage: zorvane-db COMMAND ARGUMENTS --password PASSWORD)."},
+        };
+        for (const auto& [command, said] : cases) {
+            const ProcessResult r = tool(command);
+            QVERIFY2(oneErrorLine(r) && r.err == "zorvane-db: " + said.toUtf8() + "\n", qPrintable(command.join(' ') + ": " + r.err));
+        }
+        QVERIFY(QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                        QFile::ReadOther | QFile::ExeOther));
+        const ProcessResult r = runProcess(zorvaneDbPath(), {"add", ro, "oui", "Code=AB"}, true);
+        QVERIFY2(oneErrorLine(r) && r.err == "zorvane-db: " + ro.toUtf8() + ": the file is read-only, so it cannot be changed.\n", r.err.constData());
+        QCOMPARE(bytesOf(db_), before);
+    }
 };
 
 QTEST_GUILESS_MAIN(DbFilesTest)

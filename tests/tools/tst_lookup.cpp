@@ -114,12 +114,13 @@ private slots:
         QCOMPARE(QString::fromUtf8(r.out), "00:1A:2B  " + Quoted + "  (MA-L 00-1A-2B)\n02:00:00:00:00:01  locally administered\n");
         QByteArray expected;
         for (int i = 0; i < bad.size(); ++i)
-            expected += "line " + QByteArray::number(2 + 2 * i) + ": no hardware address\n";
+            expected += "zorvane-db: standard input, line " + QByteArray::number(2 + 2 * i) + ": \"" + bad[i].toUtf8() + "\" holds no hardware address.\n";
         QCOMPARE(r.err, expected);
 
         r = lookup(file, {"--csv", "ac-de-48-00-00-01", "", "nothing here"});
         QCOMPARE(r.status, 1);
-        QCOMPARE(r.err, QByteArray("argument 2: no hardware address\nargument 3: no hardware address\n"));
+        QCOMPARE(r.err, QByteArray("zorvane-db: argument 2: \"\" holds no hardware address.\n"
+                                   "zorvane-db: argument 3: \"nothing here\" holds no hardware address.\n"));
         QCOMPARE(r.out.count("\r\n"), 2);  // the header and one answer
     }
 
