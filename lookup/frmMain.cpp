@@ -119,6 +119,18 @@ frmMain* frmMain::load()
 {
     const QString folder = QDir::toNativeSeparators(QDir::currentPath());
     QString reason;
+    const QString launchProblem = qEnvironmentVariable("ZORVANE_LAUNCH_PROBLEM");
+    if (!launchProblem.isEmpty() && !QFileInfo::exists(DatabaseFile)) {
+        // Started from the menu (zorvane-launch), which could not make it:
+        // its reason, and what a menu user can do.
+        msgBox(nullptr,
+               QStringLiteral("Zorvane has no vendor database to open.\r%1\rOnce that is put right "
+                              "(the IEEE listing comes with the ieee-data package), start Zorvane "
+                              "from the menu again: it then makes the database.")
+                   .arg(launchProblem),
+               MsgButtons::Ok, MsgIcon::Warning);
+        return nullptr;
+    }
     if (!QFileInfo::exists(DatabaseFile)) {
         // Say how to make one: the desktop menu entry does it on its own.
         reason = QStringLiteral("There is no such file. Make one from the IEEE listing with\r"

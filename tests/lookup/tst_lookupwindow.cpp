@@ -509,10 +509,23 @@ private slots:
                      qPrintable(text));
             QCOMPARE(boxes.asked[0].icon, MsgIcon::Warning);
         }
+        // Started by the launcher, which could not make the database: its
+        // reason, and advice for a menu user (no command line).
         QVERIFY(QFile::remove(QStringLiteral("oui.mdb")));
+        qputenv("ZORVANE_LAUNCH_PROBLEM", "The folder /x/zorvane for the vendor database cannot be made (Permission denied).");
+        {
+            ScriptedMessageBoxes boxes;
+            QCOMPARE(frmMain::load(), nullptr);
+            QCOMPARE(boxes.asked.size(), 1);
+            const QString text = boxes.asked[0].text;
+            QVERIFY2(text.contains("The folder /x/zorvane for the vendor database cannot be made (Permission denied).")
+                         && text.contains("start Zorvane from the menu again") && !text.contains("zorvane-db"),
+                     qPrintable(text));
+        }
         QVERIFY(QFile::copy(database, QStringLiteral("oui.mdb")));
         ScriptedMessageBoxes boxes;
         std::unique_ptr<frmMain> loaded(frmMain::load());
+        qunsetenv("ZORVANE_LAUNCH_PROBLEM");
         QVERIFY(loaded);
         QCOMPARE(boxes.asked.size(), 0);
         QVERIFY(loaded->testAttribute(Qt::WA_DeleteOnClose));
