@@ -6,6 +6,8 @@
 #include "records/jet/ValueText.h"
 
 #include <algorithm>
+#include <array>
+#include <sys/stat.h>
 #include <clocale>
 #include <cstring>
 #include <functional>
@@ -90,7 +92,24 @@ struct RecordCursor::Impl {
     }
     // Opens the file anew, waiting while another program's command changes it.
     void reopen(jet::PageFile::Mode mode) {
-        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode)); });
+        jet::readWhileBusy(file, [&] {
+            // Noted before the read: a change while it reads shows as a
+            // change the next time, never as none.
+            const Stamp before = stampOf(file);
+            open(std::make_unique<jet::Database>(file, mode));
+            stamp = before;
+        });
+    }
+    // What changes when another program changes or replaces the file: its
+    // device, inode, size and modification time.
+    using Stamp = std::array<std::int64_t, 5>;
+    Stamp stamp{};
+    static Stamp stampOf(const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return {};
+        return {std::int64_t(st.st_dev), std::int64_t(st.st_ino), std::int64_t(st.st_size),
+                std::int64_t(st.st_mtim.tv_sec), std::int64_t(st.st_mtim.tv_nsec)};
     }
     // Reads the set again from the pages in memory.
     void rescan() {
@@ -102,6 +121,7 @@ struct RecordCursor::Impl {
     // After a write command or its rollback: only the pages it changed are
     // read again (the whole set when an earlier refresh failed).
     void refreshAfterCommand() {
+        stamp = stampOf(file);  // this set's own change (it holds the writer lock)
         if (!tableCurrent) {
             rescan();
             return;
@@ -325,6 +345,17 @@ void RecordCursor::Delete() {
     // No current record until the cursor moves; MoveNext reaches the record
     // that followed the deleted one.
     d->currentDeleted = true;
+}
+
+bool RecordCursor::ReadAgainIfChanged() {
+    // A set open for writing holds the writer lock: no other program
+    // changes the file meanwhile.
+    if (d->writable || d->pending != Impl::Pending::None || Impl::stampOf(d->file) == d->stamp)
+        return false;
+    d->currentDeleted = false;
+    d->reopen(jet::PageFile::Mode::Read);
+    d->position = std::min(d->position, d->count);
+    return true;
 }
 
 void RecordCursor::Requery() {

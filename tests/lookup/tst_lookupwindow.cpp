@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 #include "tests/lookup/LookupWindowDriver.h"
+#include "tests/support/EngineReaders.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 #include "ui/Twips.h"
 
@@ -484,6 +485,35 @@ private slots:
         QVERIFY(test::clickEntry(cmbCode(), Records - 1));
         QCOMPARE(cmbCode()->currentText(), QStringLiteral("AB-32999"));
         verifyShown("Street 32999", 32999);
+    }
+
+    // Another program changes the file while the window is open (zorvane-db
+    // renames a vendor and deletes the first record, so every later record
+    // moves up one): choosing a code of the last search shows the record as
+    // the file holds it now, and so does the next search.
+    void readsTheFileAgainWhenAnotherProgramChangedIt()
+    {
+        const QString copy = folder.filePath("changed.mdb");
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(database, copy));
+        QVERIFY(open(copy));
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "11-22-3");
+        QCOMPARE(entries(cmbCode()), (QStringList{"11-22-33", "11-22-34"}));
+        for (const QStringList& change : {QStringList{"update", copy, "oui", "9", "Vendor=FOONET RENAMED", "Address=8 New St"},
+                                          QStringList{"delete", copy, "oui", "0"}}) {
+            const test::ProcessResult r = test::runProcess(test::zorvaneDbPath(), change);
+            QVERIFY2(r.status == 0, r.err.constData());
+        }
+        QVERIFY(test::clickEntry(cmbCode(), 0));
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("11-22-33"));
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("FOONET RENAMED"));
+        verifyShown("8 New St", 8);
+        QVERIFY(test::clickEntry(cmbCode(), 1));
+        verifyShown("9 Foo St", 9);
+        searchAfresh(cmbVendor(), "foonet");
+        QCOMPARE(entries(cmbVendor()), QStringList{"FOONET RENAMED"});
+        QCOMPARE(boxes.asked.size(), 0);
     }
 
     void openingWithoutADatabase()
