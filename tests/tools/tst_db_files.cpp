@@ -217,7 +217,7 @@ private slots:
         }
         const QString held = dir_->filePath(".new.mdb.Held01"), other = dir_->filePath(".new.mdb.Notes1");
         QVERIFY(writeBytes(held, {}) && writeBytes(other, "my notes"));
-        const int fd = ::open(qPrintable(held), O_RDWR);
+        const int fd = ::open(qPrintable(held), O_RDWR | O_CLOEXEC);
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
