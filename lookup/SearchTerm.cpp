@@ -13,7 +13,7 @@ void upperInto(QStringView text, QString& out)
         if (u < 0x80)
             *to++ = QChar(u >= u'a' && u <= u'z' ? char16_t(u - 0x20) : u);
         else
-            *to++ = c.toUpper();
+            *to++ = QChar(upperChar(u));
     }
 }
 
@@ -27,24 +27,10 @@ QString upperCase(QStringView text)
 }
 
 SearchTerm::SearchTerm(const QString& term)
+    : rule_(std::u16string_view(reinterpret_cast<const char16_t*>(term.utf16()), std::size_t(term.size()))),
+      kind_(rule_.kind()),
+      inner_(QString::fromStdU16String(rule_.inner()))
 {
-    const bool starFirst = term.startsWith(QLatin1Char('*'));
-    const bool starLast = term.endsWith(QLatin1Char('*'));
-    const qsizetype length = term.size();
-    if (starFirst && starLast) {
-        // "*" alone has nothing inside it; like "**" it can match nothing.
-        kind_ = Kind::Inside;
-        inner_ = length >= 2 ? upperCase(QStringView(term).mid(1, length - 2)) : QString();
-    } else if (starFirst) {
-        kind_ = Kind::EndsWith;
-        inner_ = upperCase(QStringView(term).mid(1));
-    } else if (starLast) {
-        kind_ = Kind::StartsWith;
-        inner_ = upperCase(QStringView(term).left(length - 1));
-    } else {
-        kind_ = Kind::Contains;
-        inner_ = upperCase(term);
-    }
     matcher_.setPattern(inner_);
     matcher_.setCaseSensitivity(Qt::CaseSensitive);
 }
@@ -57,19 +43,7 @@ bool SearchTerm::matches(const std::optional<QString>& value, qint32& intPos)
     }
     upperInto(*value, upper_);
     intPos = static_cast<qint32>(matcher_.indexIn(QStringView(upper_)) + 1);
-    // Where the inner term would have to begin to end with the value.
-    const qint32 end = static_cast<qint32>(upper_.size() - inner_.size() + 1);
-    switch (kind_) {
-    case Kind::Contains:
-        return intPos > 0;
-    case Kind::StartsWith:
-        return intPos == 1;
-    case Kind::EndsWith:
-        return intPos > 0 && intPos == end;
-    case Kind::Inside:
-        return intPos != 0 && intPos != 1 && intPos != end;
-    }
-    return false;
+    return rule_.decide(intPos, static_cast<std::size_t>(upper_.size()));
 }
 
 } // namespace zorvane::lookup

@@ -1,4 +1,6 @@
 #pragma once
+#include "lookup/SearchRule.h"
+
 #include <QString>
 #include <QStringMatcher>
 #include <QtGlobal>
@@ -10,10 +12,11 @@ namespace zorvane::lookup {
 // A search term with its wildcards: a star at the start means "ends with", at
 // the end "starts with", at both ends "strictly inside"; otherwise the term may
 // stand anywhere. A star elsewhere is an ordinary character. Texts are compared
-// upper-cased, character by character.
+// upper-cased, character by character. The rules are SearchRule's (shared with
+// zorvane-db search); this adds Qt's strings and a matcher for the walk.
 class SearchTerm {
 public:
-    enum class Kind { Contains, StartsWith, EndsWith, Inside };
+    using Kind = MatchKind;
 
     explicit SearchTerm(const QString& term);
 
@@ -28,6 +31,7 @@ public:
     bool matches(const std::optional<QString>& value, qint32& intPos);
 
 private:
+    SearchRule rule_;
     Kind kind_;
     QString inner_;
     QStringMatcher matcher_;

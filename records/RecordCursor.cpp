@@ -2,7 +2,11 @@
 
 #include "records/jet/Database.h"
 #include "records/jet/Error.h"
+#include "records/jet/IndexKey.h"
+#include "records/jet/IndexTree.h"
+#include "records/jet/Row.h"
 #include "records/jet/TableWriter.h"
+#include "records/jet/UsageMap.h"
 #include "records/jet/ValueText.h"
 
 #include <algorithm>
@@ -39,6 +43,23 @@ std::u16string lowerCase(std::u16string_view text) {
     }
     return out;
 }
+
+// Equal texts, letters of ASCII compared without regard to case (as an
+// index key of Access's General order compares them, and more strictly).
+bool sameText(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char16_t x = a[i], y = b[i];
+        if (x >= u'a' && x <= u'z')
+            x = static_cast<char16_t>(x - 0x20);
+        if (y >= u'a' && y <= u'z')
+            y = static_cast<char16_t>(y - 0x20);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
 } // namespace
 
 // The set is the table's rows, located once when it opens; the cursor is an
@@ -72,6 +93,10 @@ struct RecordCursor::Impl {
     Pending pending = Pending::None;
     std::vector<std::optional<jet::FieldChange>> values;  // by column, while pending
     jet::RowPlace editPlace;
+    std::vector<jet::RowPlace> editPlaces;  // EditAll: every record being edited
+    std::int32_t added = -1;                // position of the record last added
+    // holdReading's scope on the file; goes before the database does.
+    std::unique_ptr<jet::PageFile::ReadScope> held;
 
     [[noreturn]] void fail(const std::string& reason) const {
         throw jet::Error(file + ": table \"" + tableName + "\" " + reason + ".");
@@ -86,6 +111,7 @@ struct RecordCursor::Impl {
     }
 
     void open(std::unique_ptr<jet::Database> db) {
+        held.reset();
         table.reset();
         database = std::move(db);
         rescan();
@@ -139,7 +165,10 @@ struct RecordCursor::Impl {
     void cancelPending() {
         pending = Pending::None;
         values.clear();
+        editPlaces.clear();
     }
+    std::optional<std::vector<std::size_t>> rowsByIndex(const std::vector<Condition>& conditions);
+    std::size_t rowOfPointer(std::uint32_t pointer) const;
     void ensureWritable();
     void runCommand(const std::function<void(jet::TableWriter&)>& change);
 };
@@ -280,7 +309,10 @@ std::size_t RecordCursor::column(std::u16string_view name) const {
         if (d->lowerNames[i] == lower)
             return i;
     }
-    d->fail("has no field \"" + jet::toUtf8(std::u16string(name)) + "\"");
+    std::string fields;
+    for (const std::string& n : d->names)
+        fields += (fields.empty() ? "" : ", ") + n;
+    d->fail("has no field \"" + jet::toUtf8(std::u16string(name)) + "\" (its fields: " + fields + ")");
 }
 
 const std::vector<std::string>& RecordCursor::columnNames() const { return d->names; }
@@ -314,7 +346,22 @@ void RecordCursor::Update() {
         if (value)
             changes.push_back(*value);
     }
-    if (d->pending == Impl::Pending::Edit) {
+    if (d->pending == Impl::Pending::Edit && !d->editPlaces.empty()) {
+        if (!changes.empty()) {
+            const std::vector<jet::RowPlace> places = d->editPlaces;
+            jet::RowPlace first;
+            d->runCommand([&](jet::TableWriter& w) {
+                for (std::size_t i = 0; i < places.size(); ++i) {
+                    const jet::RowPlace now = w.update(places[i], changes);
+                    if (i == 0)
+                        first = now;
+                }
+            });
+            const std::size_t at = d->table->find(first.page, first.slot);
+            if (at < d->table->rowCount())
+                d->position = static_cast<std::int32_t>(at);
+        }
+    } else if (d->pending == Impl::Pending::Edit) {
         if (!changes.empty()) {
             jet::RowPlace now;
             const jet::RowPlace place = d->editPlace;
@@ -327,7 +374,10 @@ void RecordCursor::Update() {
     } else {
         // The new record goes after every other; the current record stays.
         const bool wasEof = d->eof();
-        d->runCommand([&](jet::TableWriter& w) { w.insert(changes); });
+        jet::RowPlace place;
+        d->runCommand([&](jet::TableWriter& w) { place = w.insert(changes); });
+        const std::size_t at = d->table->find(place.page, place.slot);
+        d->added = at < d->table->rowCount() ? static_cast<std::int32_t>(at) : -1;
         if (wasEof)
             d->position = d->count;
     }
@@ -356,6 +406,356 @@ bool RecordCursor::ReadAgainIfChanged() {
     d->reopen(jet::PageFile::Mode::Read);
     d->position = std::min(d->position, d->count);
     return true;
+}
+
+// The row an index entry's pointer names: the row living there, or the row
+// that moved away from there (its home slot keeps only a pointer to it).
+std::size_t RecordCursor::Impl::rowOfPointer(std::uint32_t pointer) const {
+    const std::uint32_t page = jet::format::pointerPage(pointer);
+    const std::uint8_t slot = jet::format::pointerRow(pointer);
+    const std::size_t at = table->find(page, slot);
+    if (at < table->rowCount())
+        return at;
+    for (std::size_t i = 0; i < table->rowCount(); ++i) {
+        const jet::RowPlace& p = table->place(i);
+        if (p.homePage == page && p.homeSlot == slot)
+            return i;
+    }
+    fail("has an index entry for a record it does not hold (page " + std::to_string(page) + ", row " +
+         std::to_string(slot) + "); zorvane-db check names the damage");
+}
+
+namespace {
+
+// The index whose first fields are most of the conditions' fields (text
+// fields, keys encodable), with the key of their values and whether that is
+// the whole key (else a prefix of the entries' keys); none when no index
+// begins with a field of the conditions. A row whose values meet the
+// conditions has that key (letter case, accents and trailing blanks do not
+// all change a key, so rows of the key may not meet them).
+struct IndexChoice {
+    std::size_t real = 0;
+    jet::Bytes key;
+    bool whole = false;
+};
+std::optional<IndexChoice> chooseIndex(const jet::TableDef& def,
+                                       const std::vector<RecordCursor::Condition>& conditions) {
+    std::optional<IndexChoice> best;
+    std::size_t bestFields = 0;
+    for (std::size_t r = 0; r < def.realIndexDefs.size(); ++r) {
+        const jet::RealIndexDef& real = def.realIndexDefs[r];
+        if (!jet::indexkey::checkIndex(def, real).empty())
+            continue;
+        jet::Bytes key;
+        std::size_t fields = 0;
+        for (; fields < real.columns.size(); ++fields) {
+            const int column = def.columnOfNumber(real.columns[fields]);
+            const auto condition = std::find_if(conditions.begin(), conditions.end(), [&](const auto& c) {
+                return static_cast<int>(c.column) == column;
+            });
+            const std::uint8_t type = column < 0 ? 0 : def.columns[static_cast<std::size_t>(column)].type;
+            if (condition == conditions.end() || condition->value.empty() ||
+                (type != jet::format::TypeText && type != jet::format::TypeMemo) ||
+                !jet::indexkey::appendText(condition->value, real.isDescending(fields), key).empty())
+                break;
+        }
+        if (fields > bestFields) {
+            bestFields = fields;
+            best = IndexChoice{r, std::move(key), fields == real.columns.size()};
+        }
+    }
+    return best;
+}
+
+std::vector<std::uint32_t> entriesOf(jet::PageFile& pages, const jet::TableDef& def, const IndexChoice& index) {
+    return index.whole ? jet::findByKey(pages, def, index.real, index.key)
+                       : jet::findByKeyPrefix(pages, def, index.real, index.key);
+}
+
+} // namespace
+
+// The candidate rows for `conditions` through chooseIndex's index; none
+// when there is no such index. The caller checks each candidate.
+std::optional<std::vector<std::size_t>> RecordCursor::Impl::rowsByIndex(const std::vector<Condition>& conditions) {
+    const std::optional<IndexChoice> index = chooseIndex(table->def(), conditions);
+    if (!index)
+        return std::nullopt;
+    std::vector<std::size_t> rows;
+    for (const std::uint32_t pointer : entriesOf(database->file(), table->def(), *index))
+        rows.push_back(rowOfPointer(pointer));
+    return rows;
+}
+
+namespace {
+
+// A record found through an index: where it lives (a moved one: where its
+// home slot points) and its row.
+struct KeyedRow {
+    jet::RowPlace place;
+    jet::RowSpan row;
+};
+
+// The keyed commands' common part: table `tableName` of `database`, the
+// fields of `where` and of `changes` by name, the records where every
+// condition holds, found through chooseIndex's index. None when the table,
+// a field or such an index is missing, or a field is named twice.
+struct KeyedMatch {
+    jet::TableDef def;
+    std::vector<jet::FieldChange> changes;
+    std::vector<KeyedRow> rows;
+};
+std::optional<KeyedMatch> matchThroughIndex(jet::Database& database, const std::string& tableName,
+                                            const std::vector<RecordCursor::NamedValue>& where,
+                                            const std::vector<RecordCursor::NamedValue>* changes) {
+    jet::PageFile& pages = database.file();
+    const auto entry = std::find_if(database.tables().begin(), database.tables().end(),
+                                    [&](const jet::Database::TableEntry& e) { return jet::sameName(e.name, tableName); });
+    if (entry == database.tables().end())
+        return std::nullopt;
+    KeyedMatch match{jet::readTableDef(pages, entry->page, entry->name), {}, {}};
+    const jet::TableDef& def = match.def;
+    const std::string label = def.label();
+    std::vector<std::size_t> used;
+    const auto columnOf = [&](const RecordCursor::NamedValue& v) -> std::optional<std::size_t> {
+        for (std::size_t c = 0; c < def.columns.size(); ++c)
+            if (jet::sameName(def.columns[c].name, v.field)) {
+                if (std::find(used.begin(), used.end(), c) != used.end())
+                    return std::nullopt;
+                used.push_back(c);
+                return c;
+            }
+        return std::nullopt;
+    };
+    std::vector<RecordCursor::Condition> conditions;
+    for (const RecordCursor::NamedValue& w : where) {
+        const auto column = columnOf(w);
+        if (!column)
+            return std::nullopt;
+        conditions.push_back({*column, w.value});
+    }
+    used.clear();
+    if (changes)
+        for (const RecordCursor::NamedValue& c : *changes) {
+            const auto column = columnOf(c);
+            if (!column)
+                return std::nullopt;
+            match.changes.push_back({*column, c.value});
+        }
+    const std::optional<IndexChoice> index = chooseIndex(def, conditions);
+    if (!index)
+        return std::nullopt;
+    std::vector<std::uint8_t> scratch;
+    std::u16string text;
+    for (const std::uint32_t pointer : entriesOf(pages, def, *index)) {
+        jet::RowPlace place{jet::format::pointerPage(pointer), jet::format::pointerRow(pointer),
+                            jet::format::pointerPage(pointer), jet::format::pointerRow(pointer)};
+        jet::RowSpan row = jet::rowAtPointer(pages, pointer, label);
+        if (row.flags == jet::format::RowOverflowFlag && row.data && row.length >= 4) {
+            const std::uint32_t moved = jet::format::le32(row.data);
+            place.page = jet::format::pointerPage(moved);
+            place.slot = jet::format::pointerRow(moved);
+            row = jet::rowAtPointer(pages, moved, label);
+        } else if (row.flags & jet::format::RowOverflowFlag) {
+            throw jet::Error(database.path() + ": " + label + " has an index entry for a record it does not hold (page " +
+                             std::to_string(place.page) + ", row " + std::to_string(place.slot) +
+                             "); zorvane-db check names the damage.");
+        }
+        bool holds = true;
+        for (const RecordCursor::Condition& c : conditions) {
+            text.clear();
+            const bool present = jet::appendColumnText(pages, def, def.columns[c.column], row, text, scratch, label);
+            holds = present ? sameText(text, c.value) : c.value.empty();
+            if (!holds)
+                break;
+        }
+        if (holds)
+            match.rows.push_back({place, row});
+    }
+    return match;
+}
+
+} // namespace
+
+std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const std::string& file,
+                                                                           const std::string& tableName,
+                                                                           const std::vector<NamedValue>& where,
+                                                                           const std::vector<NamedValue>* changes,
+                                                                           bool all) {
+    jet::Database database(file, jet::PageFile::Mode::ReadWrite);
+    jet::PageFile& pages = database.file();
+    const std::optional<KeyedMatch> match = matchThroughIndex(database, tableName, where, changes);
+    if (!match)
+        return std::nullopt;
+    const std::size_t matched = match->rows.size();
+    if (matched == 0 || (matched > 1 && !all))
+        return KeyedOutcome{matched, match->def.name};
+    for (const jet::FieldChange& c : match->changes)
+        jet::TableWriter::checkValue(pages, match->def, c.column, c.value);
+    pages.begin();
+    try {
+        jet::TableWriter writer(pages, match->def);
+        for (const KeyedRow& r : match->rows) {
+            if (changes)
+                writer.update(r.place, match->changes);
+            else
+                writer.remove(r.place);
+        }
+        writer.finish();
+        pages.commit();
+    } catch (...) {
+        if (pages.inCommand())
+            pages.rollback();
+        throw;
+    }
+    return KeyedOutcome{matched, match->def.name};
+}
+
+std::optional<RecordCursor::FoundRecords> RecordCursor::findThroughIndex(const std::string& file,
+                                                                         const std::string& tableName,
+                                                                         const std::vector<NamedValue>& where) {
+    jet::Database database(file);
+    jet::PageFile& pages = database.file();
+    // One state of the file for the whole search.
+    jet::PageFile::ReadScope scope(pages);
+    std::optional<KeyedMatch> match = matchThroughIndex(database, tableName, where, nullptr);
+    if (!match)
+        return std::nullopt;
+    const jet::TableDef& def = match->def;
+    FoundRecords found;
+    for (const jet::Column& c : def.columns)
+        found.names.push_back(c.name);
+    std::sort(match->rows.begin(), match->rows.end(), [](const KeyedRow& a, const KeyedRow& b) {
+        return std::pair(a.place.page, a.place.slot) < std::pair(b.place.page, b.place.slot);
+    });
+    // A record's position: the live rows before it in the set's order (the
+    // map's pages ascending, on each its slots; deleted rows and the slots
+    // of moved rows, which keep only a pointer, do not count).
+    const std::string label = def.label();
+    const auto live = [](const std::uint8_t* bytes, std::size_t s) {
+        return (jet::format::le16(bytes + jet::format::DataRowTableOffset + 2 * s) & jet::format::RowOverflowFlag) == 0;
+    };
+    std::size_t next = 0, before = 0;
+    std::vector<std::uint8_t> scratch;
+    for (const std::uint32_t number : jet::UsageMap::at(pages, def.usedPages, label).pages()) {
+        if (next == match->rows.size())
+            break;
+        const std::uint8_t* bytes = pages.page(number, label.c_str());
+        if (!jet::datapage::ownedBy(bytes, def.page))
+            continue;
+        const std::uint16_t slots = jet::rowSlotCount(pages, bytes, number, label);
+        std::size_t liveBefore = 0;
+        for (std::uint16_t s = 0; s < slots; ++s) {
+            for (; next < match->rows.size() && match->rows[next].place.page == number &&
+                   match->rows[next].place.slot == s;
+                 ++next) {
+                FoundRecord record;
+                record.position = static_cast<std::int32_t>(before + liveBefore);
+                for (const jet::Column& c : def.columns) {
+                    std::u16string text;
+                    if (jet::appendColumnText(pages, def, c, match->rows[next].row, text, scratch, label))
+                        record.values.emplace_back(std::move(text));
+                    else
+                        record.values.emplace_back(std::nullopt);
+                }
+                found.records.push_back(std::move(record));
+            }
+            liveBefore += live(bytes, s);
+        }
+        before += liveBefore;
+    }
+    if (next != match->rows.size())
+        throw jet::Error(file + ": " + label + " has an index entry for a record its pages do not list; "
+                         "zorvane-db check names the damage.");
+    return found;
+}
+
+std::vector<std::int32_t> RecordCursor::positionsWhere(const std::vector<Condition>& conditions,
+                                                       bool* throughIndex) const {
+    Impl& s = *d;
+    std::u16string text;
+    const auto holds = [&](std::size_t row) {
+        for (const Condition& c : conditions) {
+            text.clear();
+            if (!s.table->appendText(row, c.column, text)) {
+                if (!c.value.empty())
+                    return false;
+            } else if (!sameText(text, c.value))
+                return false;
+        }
+        return true;
+    };
+    std::vector<std::int32_t> out;
+    const std::optional<std::vector<std::size_t>> candidates = s.rowsByIndex(conditions);
+    if (throughIndex)
+        *throughIndex = candidates.has_value();
+    if (candidates) {
+        for (const std::size_t row : *candidates)
+            if (holds(row))
+                out.push_back(static_cast<std::int32_t>(row));
+        std::sort(out.begin(), out.end());
+        out.erase(std::unique(out.begin(), out.end()), out.end());
+        return out;
+    }
+    for (std::size_t row = 0; row < s.table->rowCount(); ++row)
+        if (holds(row))
+            out.push_back(static_cast<std::int32_t>(row));
+    return out;
+}
+
+void RecordCursor::EditAll(const std::vector<std::int32_t>& positions) {
+    if (positions.empty())
+        d->fail("has no record to edit");
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    d->cancelPending();
+    for (const std::int32_t at : positions) {
+        if (at < 0 || at >= d->count)
+            d->fail("has no record " + std::to_string(at));
+        d->editPlaces.push_back(d->table->place(static_cast<std::size_t>(at)));
+    }
+    d->position = positions.front();
+    d->currentDeleted = false;
+    d->values.resize(d->names.size());
+    d->pending = Impl::Pending::Edit;
+}
+
+void RecordCursor::DeleteAll(const std::vector<std::int32_t>& positions) {
+    d->cancelPending();
+    if (positions.empty())
+        d->fail("has no record to delete");
+    jet::TableWriter::requireWritable(d->database->file(), d->table->def());
+    d->ensureWritable();
+    std::vector<jet::RowPlace> places;
+    for (const std::int32_t at : positions) {
+        if (at < 0 || at >= d->count)
+            d->fail("has no record " + std::to_string(at));
+        places.push_back(d->table->place(static_cast<std::size_t>(at)));
+    }
+    d->runCommand([&](jet::TableWriter& w) {
+        for (const jet::RowPlace& place : places)
+            w.remove(place);
+    });
+    d->position = std::min(positions.front(), d->count);
+    d->currentDeleted = true;
+}
+
+std::int32_t RecordCursor::AddedPosition() const { return d->added; }
+
+const std::u16string* RecordCursor::valueAt(std::int32_t position, std::size_t column) const {
+    Impl& s = *d;
+    if (position < 0 || position >= s.count)
+        s.fail("has no record " + std::to_string(position));
+    s.buffer.clear();
+    if (!s.table->appendText(static_cast<std::size_t>(position), column, s.buffer))
+        return nullptr;
+    return &s.buffer;
+}
+
+const std::string& RecordCursor::tableName() const { return d->tableName; }
+
+void RecordCursor::holdReading() {
+    if (!d->held && !d->writable)
+        d->held = std::make_unique<jet::PageFile::ReadScope>(d->database->file());
 }
 
 void RecordCursor::Requery() {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,7 +45,8 @@ public:
     std::int32_t RecordCount() const;
 
     // The column of the field named `name`, found without regard to case
-    // (Unicode lower case); throws jet::Error when the table has none.
+    // (Unicode lower case); throws jet::Error naming the table's fields when
+    // the table has none.
     std::size_t column(std::u16string_view name) const;
     // The table's field names (UTF-8) in its column order, spelled as the
     // table does.
@@ -83,6 +85,81 @@ public:
     // returns true. A set open for writing holds the writer lock, so for it
     // nothing changes.
     bool ReadAgainIfChanged();
+
+    // Records by their values. A condition holds when the field's text
+    // equals `value`, letters of ASCII compared without regard to case (an
+    // empty value: the empty text or null).
+    struct Condition {
+        std::size_t column;
+        std::u16string value;
+    };
+    // The positions (ascending) of the records where every condition holds.
+    // They are found through an index whose first fields are fields of the
+    // conditions when the table has one that can take the values (the one
+    // with most such fields; `throughIndex` tells), else by reading every
+    // record.
+    std::vector<std::int32_t> positionsWhere(const std::vector<Condition>& conditions,
+                                             bool* throughIndex = nullptr) const;
+    // Edit for the records at `positions` at once: the values then set
+    // apply to each of them, and Update saves all in one command. The
+    // cursor stands on the first of them afterwards.
+    void EditAll(const std::vector<std::int32_t>& positions);
+    // Deletes the records at `positions` in one command; then as Delete.
+    void DeleteAll(const std::vector<std::int32_t>& positions);
+    // The position of the record the last AddNew and Update added; -1
+    // when there is none.
+    std::int32_t AddedPosition() const;
+    // The value of `column` in the record at `position` (0 to
+    // RecordCount() - 1), as value() gives it, without moving the cursor.
+    const std::u16string* valueAt(std::int32_t position, std::size_t column) const;
+    // The table's name as the database spells it.
+    const std::string& tableName() const;
+    // update and delete by key without reading the whole table: the records
+    // of `table` in `file` where every condition of `where` holds (fields
+    // by name, letter case aside; values as positionsWhere compares them),
+    // found through an index whose first fields are fields of the
+    // conditions. With `changes` they are changed, else deleted, in one
+    // command, when exactly one matches, or with `all` every match;
+    // otherwise nothing is changed. The outcome says how many matched and
+    // the table's name as the database spells it. No outcome: the table has
+    // no such index, or a field is not the table's or named twice (the
+    // cursor then does the work and says what is wrong). Throws jet::Error
+    // as Update and Delete do.
+    struct NamedValue {
+        std::string field;  // UTF-8
+        std::u16string value;
+    };
+    struct KeyedOutcome {
+        std::size_t matched = 0;
+        std::string table;
+    };
+    static std::optional<KeyedOutcome> changeThroughIndex(const std::string& file, const std::string& table,
+                                                          const std::vector<NamedValue>& where,
+                                                          const std::vector<NamedValue>* changes, bool all);
+
+    // find by key without reading the whole table: the records of `table`
+    // in `file` where every condition holds, found as changeThroughIndex
+    // finds them, with their positions in the set's order (the row tables
+    // of the pages before theirs are read for those) and their values as
+    // value() gives them; the table's field names too. No outcome as for
+    // changeThroughIndex. Throws jet::ChangedError when another program
+    // changes the file meanwhile (readWhileBusy reads it again).
+    struct FoundRecord {
+        std::int32_t position = 0;
+        std::vector<std::optional<std::u16string>> values;
+    };
+    struct FoundRecords {
+        std::vector<std::string> names;
+        std::vector<FoundRecord> records;  // by position
+    };
+    static std::optional<FoundRecords> findThroughIndex(const std::string& file, const std::string& table,
+                                                        const std::vector<NamedValue>& where);
+
+    // Keeps the file as it is now for as long as the set lives (or until
+    // it is opened for writing): another program's command waits meanwhile.
+    // Throws jet::ChangedError when the file changed since the set read it
+    // (readWhileBusy reads it again then).
+    void holdReading();
 
 private:
     struct Impl;

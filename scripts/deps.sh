@@ -8,7 +8,8 @@ packages=(build-essential cmake ninja-build pkg-config
           ieee-data fonts-liberation2 hardinfo)
 if [ "${1:-}" = "--test" ]; then
   packages+=(mdbtools xvfb xauth clang libclang-rt-14-dev nodejs npm
-             dpkg-dev desktop-file-utils lintian imagemagick sqlite3 man-db)
+             dpkg-dev desktop-file-utils lintian imagemagick sqlite3 man-db
+             tshark wireshark-common arp-scan nmap iproute2)
 fi
 
 missing=()

@@ -44,6 +44,8 @@ int runUpdate(const Arguments& arguments);
 int runDelete(const Arguments& arguments);
 int runCheck(const Arguments& arguments);
 int runLookup(const Arguments& arguments);
+int runFind(const Arguments& arguments);
+int runSearch(const Arguments& arguments);
 
 // For add and update: sets every FIELD=VALUE of `assignments` from `first`
 // on, in order, on the record being edited or added (VALUE may be empty; it
@@ -55,6 +57,8 @@ std::int32_t recordNumber(const std::string& text);
 // Appends UTF-8 `text` as one CSV field (RFC 4180): quoted when it is empty
 // or holds a comma, a quote, CR or LF.
 void appendCsvField(std::string& out, std::string_view text);
+// Appends UTF-8 `text` as a JSON string, quotes included.
+void appendJsonString(std::string& out, std::string_view text);
 
 // Writes UTF-8 text to stdout; flushOut() sends what is buffered. Both throw
 // jet::Error ("standard output: writing failed (REASON).") when a write fails.

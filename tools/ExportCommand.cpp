@@ -1,14 +1,25 @@
-// zorvane-db export FILE TABLE: the table as CSV (RFC 4180): a header line of
-// the column names, then one line per record in record-set order, lines ended
-// by CR LF. A field is quoted when it is empty or holds a comma, a quote, CR
-// or LF (quotes doubled); a null is an empty, unquoted field, so null and the
-// empty text stay apart.
+// zorvane-db export FILE TABLE [--format FORMAT] [--to DIR]: the table as
+// CSV (RFC 4180), or table "oui" in the file format of a program that names
+// vendors (ExportFormats.h), or any table as JSON Lines.
+//
+// CSV: a header line of the column names, then one line per record in
+// record-set order, lines ended by CR LF. A field is quoted when it is empty
+// or holds a comma, a quote, CR or LF (quotes doubled); a null is an empty,
+// unquoted field, so null and the empty text stay apart.
 #include "tools/Commands.h"
 
 #include "records/RecordCursor.h"
+#include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
+#include "records/jet/Table.h"
 #include "records/jet/ValueText.h"
+#include "tools/ExportFormats.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace zorvane::tools {
@@ -28,19 +39,97 @@ void appendCsvField(std::string& out, std::string_view text) {
     out += '"';
 }
 
+namespace {
+
+const char* const Formats[] = {"csv", "json", "wireshark", "nmap", "arp-scan", "ieee"};
+
+// Writes `text` to `path` whole, or throws naming it.
+void writeFile(const std::string& path, const std::string& text) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    bool ok = f != nullptr;
+    int error = errno;
+    if (ok) {
+        ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        error = errno;
+        ok = std::fclose(f) == 0 && ok;
+        if (!ok && !error)
+            error = errno;
+    }
+    if (!ok)
+        throw jet::Error(path + ": the file could not be written (" + std::strerror(error ? error : EIO) + ").");
+}
+
+} // namespace
+
 int runExport(const Arguments& arguments) {
-    if (arguments.size() != 2)
+    std::vector<std::string> plain;
+    std::string format = "csv", to;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        std::string* option = a == "--format" || a.starts_with("--format=") ? &format
+                              : a == "--to" || a.starts_with("--to=")       ? &to
+                                                                            : nullptr;
+        if (!option) {
+            plain.push_back(a);
+            continue;
+        }
+        const std::size_t equals = a.find('=');
+        if (equals != std::string::npos)
+            *option = a.substr(equals + 1);
+        else if (i + 1 < arguments.size())
+            *option = arguments[++i];
+        else
+            throw UsageError(a + " needs a value");
+    }
+    if (plain.size() != 2)
         throw UsageError("export needs a database file and a table name");
+    if (std::find(std::begin(Formats), std::end(Formats), format) == std::end(Formats))
+        throw UsageError("there is no format \"" + format + "\" (csv, json, wireshark, nmap, arp-scan or ieee)");
+    if ((format == "ieee") != !to.empty())
+        throw UsageError(format == "ieee" ? "--format ieee writes four files: it needs --to DIR"
+                                          : "--to goes with --format ieee");
+    const bool vendorFormat = format != "csv" && format != "json";
+    const std::string& path = plain[0];
     // The whole table is read before anything is written, so another
     // program's command meanwhile means reading it again, not a torn output.
     std::string out;
-    const std::string& path = arguments[0];
+    std::vector<VendorRow> rows;
     jet::readWhileBusy(path, [&] {
         out.clear();
-        records::RecordCursor set(path, arguments[1]);
+        rows.clear();
+        records::RecordCursor set(path, plain[1]);
+        const std::vector<std::string>& names = set.columnNames();
+        if (vendorFormat) {
+            if (!jet::sameName(set.tableName(), "oui"))
+                throw jet::Error(path + ": --format " + format + " is made from the vendor table oui, not " +
+                                 set.tableName() + ".");
+            const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"),
+                              address = set.column(u"Address");
+            const auto text = [&](std::int32_t at, std::size_t column) -> std::optional<std::string> {
+                const std::u16string* v = set.valueAt(at, column);
+                return v ? std::optional<std::string>(jet::toUtf8(*v)) : std::nullopt;
+            };
+            for (std::int32_t at = 0; at < set.RecordCount(); ++at)
+                rows.push_back({text(at, code), text(at, vendor), text(at, address)});
+            return;
+        }
+        if (format == "json") {
+            for (; !set.Eof(); set.MoveNext()) {
+                for (std::size_t i = 0; i < names.size(); ++i) {
+                    out += i ? "," : "{";
+                    appendJsonString(out, names[i]);
+                    out += ':';
+                    if (const std::u16string* value = set.value(i))
+                        appendJsonString(out, jet::toUtf8(*value));
+                    else
+                        out += "null";
+                }
+                out += "}\n";
+            }
+            return;
+        }
         // The header comes from the set's own fields, so the names keep the
         // table's spelling and order.
-        const std::vector<std::string>& names = set.columnNames();
         for (std::size_t i = 0; i < names.size(); ++i) {
             if (i)
                 out += ',';
@@ -58,6 +147,20 @@ int runExport(const Arguments& arguments) {
             set.MoveNext();
         }
     });
+    const std::string from = std::filesystem::path(path).filename().string();
+    if (format == "wireshark")
+        out = wiresharkManuf(rows, from);
+    else if (format == "nmap")
+        out = nmapPrefixes(rows, from);
+    else if (format == "arp-scan")
+        out = arpScanOuiFile(rows, from);
+    else if (format == "ieee") {
+        if (!std::filesystem::is_directory(to))
+            throw jet::Error(to + ": no such folder.");
+        for (const auto& [name, text] : ieeeListing(rows))
+            writeFile((std::filesystem::path(to) / name).string(), text);
+        return 0;
+    }
     writeOut(out);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QStringDecoder>
 
 #include <optional>
@@ -128,21 +129,72 @@ QString codeOf(const QByteArray& prefix, const QByteArray& first, const QByteArr
     return dashed(prefix + first.left(fixedDigits));
 }
 
-// Valid UTF-8 without control characters (tabs aside), which no field holds.
-bool validText(QByteArrayView bytes) {
+// The text of `bytes` as UTF-8; bytes that are no UTF-8 text and control
+// characters (tabs aside), which no field holds, become U+FFFD, and
+// `repaired` says whether any did.
+QString decodeText(QByteArrayView bytes, bool& repaired) {
+    repaired = false;
+    bool plain = true;
     for (const char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\t') || u == 0x7F)
-            return false;
-    }
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            QStringDecoder decoder(QStringDecoder::Utf8);
-            const QString ignored = decoder(bytes);
-            return !decoder.hasError();
+        if (u >= 0x80 || (u < 0x20 && c != '\t') || u == 0x7F) {
+            plain = false;
+            break;
         }
     }
-    return true;
+    if (plain)
+        return QString::fromLatin1(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder(bytes);
+    repaired = decoder.hasError();
+    for (QChar& c : text) {
+        if ((c.unicode() < 0x20 && c != QLatin1Char('\t')) || c.unicode() == 0x7F) {
+            c = QChar::ReplacementCharacter;
+            repaired = true;
+        }
+    }
+    return text;
+}
+
+// Why `text` cannot be a registry file at all, or an empty string.
+QString notAListing(QByteArrayView text) {
+    if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF"))
+        return QStringLiteral("the file is UTF-16 text, not the UTF-8 text of the IEEE listing");
+    const QByteArrayView head = text.first(std::min<qsizetype>(text.size(), 4096));
+    if (head.count('\0') * 8 > head.size())
+        return QStringLiteral("the file holds NUL bytes (UTF-16 text or binary data), not the UTF-8 text of the "
+                              "IEEE listing");
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    while (!text.isEmpty() && (isSpace(text.front()) || text.front() == '\r' || text.front() == '\n'))
+        text = text.sliced(1);
+    if (text.isEmpty())
+        return QStringLiteral("the file is empty");
+    if (text.front() == '<')
+        return QStringLiteral("the file is an HTML page, not the IEEE listing");
+    return {};
+}
+
+// Where the line starting `rest` ends (`end`) and the next starts (`next`):
+// LF, CR LF, CR alone, and CR CR LF (CR LF text whose ends gained a CR) each
+// end one line.
+void lineBounds(QByteArrayView rest, qsizetype& end, qsizetype& next) {
+    const char* data = rest.data();
+    const qsizetype size = rest.size();
+    end = 0;
+    while (end < size && data[end] != '\n' && data[end] != '\r')
+        ++end;
+    next = end;
+    if (next >= size)
+        return;
+    if (data[next] == '\n')
+        next += 1;
+    else if (next + 1 < size && data[next + 1] == '\n')
+        next += 2;
+    else if (next + 2 < size && data[next + 1] == '\r' && data[next + 2] == '\n')
+        next += 3;
+    else
+        next += 1;
 }
 
 class Parser {
@@ -187,15 +239,17 @@ public:
         }
         if (hexLine) {
             finish();
-            if (!validText(text))
-                return fail(number, QStringLiteral("the line is not valid UTF-8 text or holds control characters"), 1);
             state_ = State::AfterHex;
             pendingEmptyLines_ = 0;
             entryLine_ = number;
             entry_ = ListingEntry{};
             entry_.registry = registry_.registry;
             entry_.line = number;
-            entry_.vendor = QString::fromUtf8(name);
+            repairs_.clear();
+            bool repaired = false;
+            entry_.vendor = decodeText(name, repaired);
+            if (repaired)
+                repairs_.push_back(badText(QStringLiteral("the organization name")));
             prefix_ = digits_;
             lines_ = 1;
             return;
@@ -213,8 +267,12 @@ public:
             entry_.code = codeOf(prefix_, first, last, registry_.codeBits, why);
             if (entry_.code.isEmpty())
                 return fail(number, why, lines_ + 1);
-            if (entry_.vendor.isEmpty() && validText(base16Name))
-                entry_.vendor = QString::fromUtf8(base16Name);
+            if (entry_.vendor.isEmpty()) {
+                bool repaired = false;
+                entry_.vendor = decodeText(base16Name, repaired);
+                if (repaired)
+                    repairs_.push_back(badText(QStringLiteral("the organization name")));
+            }
             ++lines_;
             state_ = State::Address;
             return;
@@ -223,13 +281,15 @@ public:
             if (!isSpace(text.front()))
                 return fail(number, QStringLiteral("expected an address line or a blank line"),
                             lines_ + 1);
-            if (!validText(text))
-                return fail(number, QStringLiteral("the line is not valid UTF-8 text or holds control characters"), lines_ + 1);
             for (; pendingEmptyLines_ > 0; --pendingEmptyLines_) {
                 entry_.addressLines.append(QString());
                 ++lines_;
             }
-            entry_.addressLines.append(QString::fromUtf8(trimmed(text)));
+            bool repaired = false;
+            entry_.addressLines.append(decodeText(trimmed(text), repaired));
+            if (repaired)
+                repairs_.push_back(
+                    badText(QStringLiteral("address line %1 (line %2)").arg(entry_.addressLines.size()).arg(number)));
             ++lines_;
             return;
         }
@@ -269,17 +329,26 @@ private:
         pendingEmptyLines_ = 0;
         if (entry_.vendor.isEmpty())
             return drop(QStringLiteral("the entry has no organization name"));
-        if (entry_.vendor.size() > ListingFieldMaxChars)
-            return drop(QStringLiteral("the organization name has %1 characters, more than %2")
-                            .arg(entry_.vendor.size())
-                            .arg(ListingFieldMaxChars));
-        for (qsizetype i = 0; i < entry_.addressLines.size(); ++i) {
-            if (entry_.addressLines[i].size() > ListingFieldMaxChars)
-                return drop(QStringLiteral("address line %1 has %2 characters, more than %3")
-                                .arg(i + 1)
-                                .arg(entry_.addressLines[i].size())
-                                .arg(ListingFieldMaxChars));
+        // Text too long for its field is cut to it; Address, a memo, keeps
+        // whole lines (vendorRecordOf cuts Address1 to address5).
+        if (entry_.vendor.size() > ListingFieldMaxChars) {
+            repairs_.push_back(QStringLiteral("the organization name has %1 characters, more than the %2 field "
+                                              "Vendor takes: kept its first %2")
+                                   .arg(entry_.vendor.size())
+                                   .arg(ListingFieldMaxChars));
+            entry_.vendor = cutToField(entry_.vendor);
         }
+        for (qsizetype i = 0; i < std::min<qsizetype>(entry_.addressLines.size(), 5); ++i) {
+            if (entry_.addressLines[i].size() > ListingFieldMaxChars)
+                repairs_.push_back(QStringLiteral("address line %1 has %2 characters, more than the %3 field "
+                                                  "Address%1 takes: Address keeps it whole, Address%1 its first %3")
+                                       .arg(i + 1)
+                                       .arg(entry_.addressLines[i].size())
+                                       .arg(ListingFieldMaxChars));
+        }
+        for (const QString& repair : repairs_)
+            result_.problems.push_back({fileName_, entryLine_, entry_.code + QStringLiteral(": ") + repair, 0, true});
+        repairs_.clear();
         ++result_.perRegistry[static_cast<std::size_t>(registry_.registry)];
         result_.entries.push_back(std::move(entry_));
     }
@@ -287,6 +356,11 @@ private:
     void drop(const QString& reason) {
         result_.problems.push_back({fileName_, entryLine_, reason, lines_});
         result_.skippedLines += lines_;
+    }
+
+    static QString badText(const QString& what) {
+        return what + QStringLiteral(" holds bytes that are no UTF-8 text or control characters: each replaced "
+                                     "by U+FFFD");
     }
 
     const RegistryFile& registry_;
@@ -301,9 +375,19 @@ private:
     int entryLine_ = 0;
     int lines_ = 0;
     int pendingEmptyLines_ = 0;
+    std::vector<QString> repairs_;  // of the entry being read, reported when it is kept
 };
 
 } // namespace
+
+QString cutToField(const QString& text) {
+    if (text.size() <= ListingFieldMaxChars)
+        return text;
+    // Never half of a surrogate pair.
+    const qsizetype keep = text[ListingFieldMaxChars - 1].isHighSurrogate() ? ListingFieldMaxChars - 1
+                                                                             : ListingFieldMaxChars;
+    return text.left(keep);
+}
 
 void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
                        const QString& fileName, ListingResult& result) {
@@ -311,16 +395,26 @@ void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
     QByteArrayView rest(text);
     if (rest.startsWith("\xEF\xBB\xBF"))
         rest = rest.sliced(3);
+    if (const QString why = notAListing(rest); !why.isEmpty()) {
+        if (result.refused.isEmpty())
+            result.refused = fileName + QStringLiteral(": ") + why;
+        return;
+    }
+    const std::size_t index = static_cast<std::size_t>(registry.registry);
+    const int before = result.perRegistry[index];
     // The column titles at the top start with "OUI" ("OUI/MA-L ...", "OUI ...").
     Parser parser(registry, fileName, rest.startsWith("OUI"), result);
     int number = 0;
     while (!rest.isEmpty()) {
-        const qsizetype newline = rest.indexOf('\n');
-        const QByteArrayView line = newline < 0 ? rest : rest.first(newline);
-        rest = newline < 0 ? QByteArrayView() : rest.sliced(newline + 1);
-        parser.line(line, ++number);
+        qsizetype end = 0, next = 0;
+        lineBounds(rest, end, next);
+        parser.line(rest.first(end), ++number);
+        rest = rest.sliced(next);
     }
     parser.end();
+    if (result.perRegistry[index] == before && result.refused.isEmpty())
+        result.refused = fileName + QStringLiteral(": the file holds no %1 entries of the IEEE listing")
+                                        .arg(QString::fromLatin1(registry.label));
 }
 
 ListingResult readListing(const QString& folder) {
@@ -331,17 +425,64 @@ ListingResult readListing(const QString& folder) {
         const QString path = dir.filePath(name);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            result.problems.push_back(
-                {path, 0,
-                 QStringLiteral("cannot be read (%1); no %2 entries")
-                     .arg(file.errorString(), QString::fromLatin1(registry.label)),
-                 0});
-            continue;
+            result.refused = path + QStringLiteral(": the %1 registry file cannot be read (%2)")
+                                        .arg(QString::fromLatin1(registry.label), file.errorString());
+            return result;
         }
         ++result.filesRead;
         parseRegistryText(file.readAll(), registry, path, result);
+        if (!result.refused.isEmpty())
+            return result;
     }
     return result;
+}
+
+ListingFloors replacingFloors(const std::array<int, 4>& entries) {
+    ListingFloors floors;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        floors.least[i] = std::max(1, static_cast<int>((static_cast<long long>(entries[i]) * ReplacingEntryPercent + 99) / 100));
+        floors.replaced[i] = entries[i];
+    }
+    return floors;
+}
+
+ListingFloors fixedFloors(int least) {
+    ListingFloors floors;
+    floors.least.fill(std::max(1, least));
+    return floors;
+}
+
+QString floorRefusal(const ListingResult& result, const QString& folder, const ListingFloors& floors) {
+    const QLocale english(QLocale::English);
+    for (std::size_t i = 0; i < RegistryFiles.size(); ++i) {
+        const int entries = result.perRegistry[i];
+        if (entries >= floors.least[i])
+            continue;
+        const QString file = QDir(folder).filePath(QString::fromLatin1(RegistryFiles[i].fileName));
+        const QString label = QString::fromLatin1(RegistryFiles[i].label);
+        if (floors.replaced[i] >= 0)
+            return QStringLiteral("%1: holds %2 %3 entries, the listing it would replace %4 (at least %5% are "
+                                  "needed)")
+                .arg(file, english.toString(entries), label, english.toString(floors.replaced[i]))
+                .arg(ReplacingEntryPercent);
+        return QStringLiteral("%1: holds %2 %3 entries, fewer than the %4 a complete listing holds")
+            .arg(file, english.toString(entries), label, english.toString(floors.least[i]));
+    }
+    return {};
+}
+
+int registryOfCode(QStringView code) {
+    switch (code.size()) {
+    case 8:
+        return static_cast<int>(Registry::MaL);
+    case 10:
+        return static_cast<int>(Registry::MaM);
+    case 13:
+        return code.startsWith(u"00-50-C2") || code.startsWith(u"40-D8-55") ? static_cast<int>(Registry::Iab)
+                                                                             : static_cast<int>(Registry::MaS);
+    default:
+        return -1;
+    }
 }
 
 } // namespace zorvane::tools

@@ -46,12 +46,13 @@ struct ListingEntry {
     int line = 0;              // of its (hex) line in the registry's file
 };
 
-// Input that was left out (or, for a note, taken with a remark).
+// Input that was left out, or (a warning) taken with a repair.
 struct ListingProblem {
     QString file;
     int line = 0;         // 1-based; 0 when it concerns the whole file
     QString reason;
     int skippedLines = 0; // input lines left out because of it
+    bool warning = false; // the entry was kept, repaired as the reason says
 };
 
 struct ListingResult {
@@ -60,19 +61,56 @@ struct ListingResult {
     std::array<int, 4> perRegistry{};        // entries per registry, by RegistryFiles order
     int skippedLines = 0;
     int filesRead = 0;
+    // "FILE: reason" for the first registry file that cannot be the listing
+    // (missing, empty, UTF-16, an HTML page, no entries): nothing may be
+    // built from the result then.
+    QString refused;
 };
 
-// Parses the text of one registry file (UTF-8, lines ended by CR LF or LF),
-// appending its entries and problems to `result`. `fileName` names it in
-// problems.
+// Parses the text of one registry file (UTF-8, with or without a byte order
+// mark; lines ended by LF, CR LF, CR alone or CR CR LF), appending its
+// entries and problems to `result`. `fileName` names it in problems. A text
+// that cannot be a registry file at all (empty, UTF-16, an HTML page) or
+// that yields no entry sets `result.refused` instead.
 void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
                        const QString& fileName, ListingResult& result);
 
-// Reads the four registry files from `folder`. A missing or unreadable file is
-// a problem of its own (line 0); the others are still read.
+// Reads the four registry files from `folder`. A missing or unreadable file
+// sets `refused`; the others are still read.
 ListingResult readListing(const QString& folder);
 
-// Longest text the vendor name and each address line may have.
+// Longest text the vendor name and each address field may have.
 inline constexpr int ListingFieldMaxChars = 255;
+// `text` cut to ListingFieldMaxChars (never inside a surrogate pair).
+QString cutToField(const QString& text);
+
+// The fewest entries a complete registry file of a first import holds, by
+// RegistryFiles order: far below what the IEEE lists (over 30,000 MA-L and
+// 4,000 of each other), far above what a cut-off or wrong file yields.
+inline constexpr std::array<int, 4> ImportEntryFloor = {20000, 2000, 2000, 2000};
+// A new listing that replaces one holds at least this share (percent) of
+// its entries, registry by registry.
+inline constexpr int ReplacingEntryPercent = 90;
+
+// The fewest entries each registry file must yield, and (for the message)
+// how many the copy it would replace holds (-1: it replaces none).
+struct ListingFloors {
+    std::array<int, 4> least = ImportEntryFloor;
+    std::array<int, 4> replaced = {-1, -1, -1, -1};
+};
+// The floors of a listing that replaces one of `entries` per registry: 90% of
+// each, at least one.
+ListingFloors replacingFloors(const std::array<int, 4>& entries);
+// The same floor for every registry (at least 1): a small listing of one's own.
+ListingFloors fixedFloors(int least);
+
+// "FILE: reason" for the first registry of `result` (read from `folder`)
+// that yields fewer entries than `floors` allow, or an empty string.
+QString floorRefusal(const ListingResult& result, const QString& folder, const ListingFloors& floors);
+
+// The registry a vendor code of table "oui" comes from, by its form: 6, 7
+// or 9 digits; of the 9-digit ones, IAB blocks lie in 00-50-C2 and 40-D8-55
+// (the IAB registry is closed), the others are MA-S. -1: no listing code.
+int registryOfCode(QStringView code);
 
 } // namespace zorvane::tools

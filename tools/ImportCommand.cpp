@@ -15,6 +15,7 @@ namespace {
 struct ImportArguments {
     QString from = QString::fromLatin1(DefaultListingFolder);
     bool force = false;
+    int minEntries = 0;  // 0: the floors of a complete listing
     QString out;
 };
 
@@ -30,6 +31,8 @@ ImportArguments parseArguments(const QStringList& arguments) {
             parsed.from = arguments[++i];
         } else if (a.startsWith(QLatin1String("--from="))) {
             parsed.from = a.mid(7);
+        } else if (a == QLatin1String("--min-entries") || a.startsWith(QLatin1String("--min-entries="))) {
+            parsed.minEntries = minEntriesOption(arguments, i);
         } else if (a.startsWith(QLatin1Char('-')) && a.size() > 1) {
             throw UsageError("unknown option \"" + a.toStdString() + "\"");
         } else if (parsed.out.isEmpty()) {
@@ -54,9 +57,26 @@ void requireListingFolder(const QString& from) {
         throw jet::Error(from.toStdString() + ": no such folder of IEEE listing files.");
 }
 
+int minEntriesOption(const QStringList& arguments, qsizetype& i) {
+    const QString& a = arguments[i];
+    QString value;
+    if (a.contains(QLatin1Char('='))) {
+        value = a.section(QLatin1Char('='), 1);
+    } else {
+        if (i + 1 >= arguments.size())
+            throw UsageError("--min-entries needs a number");
+        value = arguments[++i];
+    }
+    bool ok = false;
+    const int n = value.toInt(&ok);
+    if (!ok || n < 1)
+        throw UsageError("--min-entries needs a number of at least 1, not \"" + value.toStdString() + "\"");
+    return n;
+}
+
 void printListingProblem(const ListingProblem& p) {
     const QString where = p.line > 0 ? QStringLiteral("%1:%2").arg(p.file).arg(p.line) : p.file;
-    std::fprintf(stderr, "zorvane-db: %s: %s\n", where.toLocal8Bit().constData(),
+    std::fprintf(stderr, "zorvane-db: %s: %s%s\n", where.toLocal8Bit().constData(), p.warning ? "warning: " : "",
                  p.reason.toLocal8Bit().constData());
 }
 
@@ -67,7 +87,7 @@ records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
     record.fields[2] = entry.addressLines.join(QStringLiteral("\r\n"));
     for (qsizetype i = 0; i < 5; ++i)
         record.fields[static_cast<std::size_t>(3 + i)] =
-            i < entry.addressLines.size() ? entry.addressLines[i] : QString(QLatin1String(""));
+            i < entry.addressLines.size() ? cutToField(entry.addressLines[i]) : QString(QLatin1String(""));
     return record;
 }
 
@@ -92,12 +112,16 @@ int runImport(const QStringList& arguments) {
     requireListingFolder(args.from);
 
     const ListingResult listing = readListing(args.from);
-    // Nothing read: one line says so, not one more per file.
-    if (listing.filesRead == 0)
-        throw jet::Error(args.from.toStdString() +
-                         ": none of oui.txt, mam.txt, oui36.txt and iab.txt could be read.");
     for (const ListingProblem& p : listing.problems)
         printListingProblem(p);
+    // A file that is no listing, or holds too few entries to be a whole one
+    // (cut off, or the wrong file), makes no database and replaces none.
+    const QString file = QFileInfo(args.out).filePath();
+    QString refused = listing.refused;
+    if (refused.isEmpty())
+        refused = floorRefusal(listing, args.from, args.minEntries ? fixedFloors(args.minEntries) : ListingFloors{});
+    if (!refused.isEmpty())
+        throw jet::Error(refused.toStdString() + "; " + file.toStdString() + " was not written.");
 
     std::vector<records::VendorRecord> records;
     records.reserve(listing.entries.size());
@@ -114,8 +138,6 @@ int runImport(const QStringList& arguments) {
                           0});
         }
     }
-    // No records (an empty listing, one whose lines end in CR alone) make no
-    // database, and never replace one.
     if (records.empty())
         throw jet::Error(args.from.toStdString() +
                          ": the listing holds no records, so no database was written.");

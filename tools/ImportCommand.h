@@ -25,7 +25,12 @@ records::VendorRecord vendorRecordOf(const ListingEntry& entry);
 // Throws the error line for a --from that is not a folder.
 void requireListingFolder(const QString& from);
 
-// "FILE:LINE: REASON" (or "FILE: REASON") on stderr.
+// The value of --min-entries N (or --min-entries=N) at arguments[i]; moves
+// i past it. The floor every registry file of the listing must reach in
+// place of the usual ones (a small listing of one's own).
+int minEntriesOption(const QStringList& arguments, qsizetype& i);
+
+// "FILE:LINE: REASON" (or "FILE: REASON", "FILE:LINE: warning: REASON") on stderr.
 void printListingProblem(const ListingProblem& problem);
 
 // "46524 records: MA-L 32530, MA-M 4390, MA-S 5029, IAB 4575; 0 lines skipped"

@@ -15,7 +15,8 @@
 //   user's change and the listing's change agree: nothing to do
 //
 // then the base becomes the new listing. A code listed more than once is
-// matched occurrence by occurrence, in order. A file without the base (made
+// matched occurrence by occurrence: a record equal to an occurrence is that
+// occurrence, the rest go in order. A file without the base (made
 // by Access or by an older import) only gets the codes it lacks; every other
 // difference is reported as kept.
 //
@@ -84,6 +85,7 @@ struct RefreshArguments {
     QString from = QString::fromLatin1(DefaultListingFolder);
     QString changes;
     bool dryRun = false;
+    int minEntries = 0;  // 0: the floors the database's own listing sets
 };
 
 RefreshArguments parseArguments(const QStringList& arguments) {
@@ -105,6 +107,8 @@ RefreshArguments parseArguments(const QStringList& arguments) {
         };
         if (a == QLatin1String("--dry-run"))
             parsed.dryRun = true;
+        else if (a == QLatin1String("--min-entries") || a.startsWith(QLatin1String("--min-entries=")))
+            parsed.minEntries = minEntriesOption(arguments, i);
         else if (valueOf("--from", parsed.from) || valueOf("--changes", parsed.changes))
             continue;
         else if (a.startsWith(QLatin1Char('-')) && a.size() > 1)
@@ -231,50 +235,118 @@ private:
 
     void merge(std::u16string_view code, const Group& g) {
         const std::size_t nb = g.base.size(), nu = g.user.size(), nn = g.listing.size();
-        const bool repeated = std::max({nb, nu, nn}) > 1;
-        bool baseChanged = nb != nn;
-        for (std::size_t k = 0; k < std::min(nb, nn); ++k)
-            baseChanged = baseChanged || base_->records[g.base[k]] != listing_[g.listing[k]];
-        if (base_ && baseChanged) {
-            // The base becomes the new listing: row by row, except that a
-            // repeated code is written anew as a whole, so that its order
-            // (which the matching goes by) stays the listing's.
-            if (repeated) {
-                for (std::size_t k = 0; k < nb; ++k)
-                    listed.removed.push_back(g.base[k]);
-                for (std::size_t k = 0; k < nn; ++k)
-                    listed.added.push_back(&listing_[g.listing[k]]);
-            } else if (nb == 0) {
-                listed.added.push_back(&listing_[g.listing[0]]);
-            } else if (nn == 0) {
+        if (std::max({nb, nu, nn}) > 1)
+            return mergeRepeated(code, g);
+        // One record a side at most.
+        const Record* b = nb ? &base_->records[g.base[0]] : nullptr;
+        const Record* n = nn ? &listing_[g.listing[0]] : nullptr;
+        if (base_ && (!b != !n || (b && *b != *n))) {
+            if (!b)
+                listed.added.push_back(n);
+            else if (!n)
                 listed.removed.push_back(g.base[0]);
-            } else {
-                listed.updated.push_back({g.base[0], &listing_[g.listing[0]]});
-            }
+            else
+                listed.updated.push_back({g.base[0], n});
         }
+        mergeOne(code, b, nu ? &user_.records[g.user[0]] : nullptr, nu ? g.user[0] : 0, n);
+    }
+
+    // The occurrences of one code on two sides paired: a record equal to one
+    // on the other side is that occurrence (the first such, in order); the
+    // rest pair up in order. ofA[i]: the index on side b of a's i-th, or -1.
+    struct Pairing {
+        std::vector<int> ofA, ofB;
+    };
+    template <typename A, typename B> static Pairing pairUp(std::size_t na, A a, std::size_t nb, B b) {
+        Pairing p{std::vector<int>(na, -1), std::vector<int>(nb, -1)};
+        for (std::size_t i = 0; i < na; ++i)
+            for (std::size_t j = 0; j < nb; ++j)
+                if (p.ofB[j] < 0 && a(i) == b(j)) {
+                    p.ofA[i] = static_cast<int>(j);
+                    p.ofB[j] = static_cast<int>(i);
+                    break;
+                }
+        std::size_t j = 0;
+        for (std::size_t i = 0; i < na; ++i) {
+            if (p.ofA[i] >= 0)
+                continue;
+            while (j < nb && p.ofB[j] >= 0)
+                ++j;
+            if (j == nb)
+                break;
+            p.ofA[i] = static_cast<int>(j);
+            p.ofB[j] = static_cast<int>(i);
+        }
+        return p;
+    }
+
+    // A code listed more than once: the occurrences are matched by content
+    // first, so a record the user edited (which may have moved to the end of
+    // the table) does not shift the others onto the wrong occurrences.
+    void mergeRepeated(std::u16string_view code, const Group& g) {
+        const std::size_t nb = g.base.size(), nu = g.user.size(), nn = g.listing.size();
+        auto base = [&](std::size_t k) -> const Record& { return base_->records[g.base[k]]; };
+        auto user = [&](std::size_t k) -> const Record& { return user_.records[g.user[k]]; };
+        auto listing = [&](std::size_t k) -> const Record& { return listing_[g.listing[k]]; };
+        const Pairing toListing = pairUp(nb, base, nn, listing);
+        const Pairing toUser = pairUp(nb, base, nu, user);
+        bool baseChanged = nb != nn;
         bool untouched = base_ && nu == nb;
-        for (std::size_t k = 0; untouched && k < nu; ++k)
-            untouched = user_.records[g.user[k]] == base_->records[g.base[k]];
-        if (repeated && untouched && baseChanged) {
+        for (std::size_t k = 0; k < nb; ++k) {
+            baseChanged = baseChanged || toListing.ofA[k] < 0 || base(k) != listing(std::size_t(toListing.ofA[k]));
+            untouched = untouched && toUser.ofA[k] >= 0 && base(k) == user(std::size_t(toUser.ofA[k]));
+        }
+        if (base_ && baseChanged) {
+            // The base becomes the new listing, written anew as a whole so
+            // that its order (which the matching of the rest goes by) stays
+            // the listing's.
+            for (std::size_t k = 0; k < nb; ++k)
+                listed.removed.push_back(g.base[k]);
+            for (std::size_t k = 0; k < nn; ++k)
+                listed.added.push_back(&listing(k));
+        }
+        if (untouched && baseChanged) {
             // A repeated code the user left alone goes in anew, in order.
-            for (std::size_t k = 0; k < std::max(nb, nn); ++k) {
-                const Record* b = k < nb ? &user_.records[g.user[k]] : nullptr;
-                const Record* n = k < nn ? &listing_[g.listing[k]] : nullptr;
-                if (!b || !n || *b != *n)
-                    report(!b ? Change::Added : !n ? Change::Removed : Change::Updated, code, b, n);
+            for (std::size_t k = 0; k < nb; ++k) {
+                const int n = toListing.ofA[k];
+                if (n < 0)
+                    report(Change::Removed, code, &base(k), nullptr);
+                else if (base(k) != listing(std::size_t(n)))
+                    report(Change::Updated, code, &base(k), &listing(std::size_t(n)));
             }
+            for (std::size_t k = 0; k < nn; ++k)
+                if (toListing.ofB[k] < 0)
+                    report(Change::Added, code, nullptr, &listing(k));
             for (std::size_t k = 0; k < nu; ++k)
                 oui.removed.push_back(g.user[k]);
             for (std::size_t k = 0; k < nn; ++k)
-                oui.added.push_back(&listing_[g.listing[k]]);
+                oui.added.push_back(&listing(k));
             return;
         }
-        for (std::size_t k = 0; k < std::max({nb, nu, nn}); ++k) {
-            const Record* b = k < nb ? &base_->records[g.base[k]] : nullptr;
-            const Record* u = k < nu ? &user_.records[g.user[k]] : nullptr;
-            const Record* n = k < nn ? &listing_[g.listing[k]] : nullptr;
-            mergeOne(code, b, u, k < nu ? g.user[k] : 0, n);
+        for (std::size_t k = 0; k < nb; ++k) {
+            const int u = toUser.ofA[k], n = toListing.ofA[k];
+            mergeOne(code, &base(k), u < 0 ? nullptr : &user(std::size_t(u)), u < 0 ? 0 : g.user[std::size_t(u)],
+                     n < 0 ? nullptr : &listing(std::size_t(n)));
         }
+        // The user's records and the listing's without a base: paired the same way.
+        std::vector<std::size_t> users, listings;
+        for (std::size_t k = 0; k < nu; ++k)
+            if (toUser.ofB[k] < 0)
+                users.push_back(k);
+        for (std::size_t k = 0; k < nn; ++k)
+            if (toListing.ofB[k] < 0)
+                listings.push_back(k);
+        const Pairing rest = pairUp(
+            users.size(), [&](std::size_t i) -> const Record& { return user(users[i]); }, listings.size(),
+            [&](std::size_t j) -> const Record& { return listing(listings[j]); });
+        for (std::size_t i = 0; i < users.size(); ++i) {
+            const int n = rest.ofA[i];
+            mergeOne(code, nullptr, &user(users[i]), g.user[users[i]],
+                     n < 0 ? nullptr : &listing(listings[std::size_t(n)]));
+        }
+        for (std::size_t j = 0; j < listings.size(); ++j)
+            if (rest.ofB[j] < 0)
+                mergeOne(code, nullptr, nullptr, 0, &listing(listings[j]));
     }
 
     void mergeOne(std::u16string_view code, const Record* b, const Record* u, std::size_t userRow,
@@ -336,12 +408,22 @@ void write(jet::PageFile& file, const TableRows& rows, const TableEdits& edits) 
     if (edits.empty())
         return;
     jet::TableWriter writer(file, *rows.def);
+    // New and moved rows take the room that removed and moved rows leave, so
+    // that refreshing again and again does not grow the file; the records of
+    // a code added together keep their order (which the matching of repeated
+    // codes goes by).
+    writer.setPlacement(jet::TableWriter::Placement::AnyRoom);
     for (const std::size_t i : edits.removed)
         writer.remove(rows.places[i]);
     for (const auto& [i, record] : edits.updated)
         writer.update(rows.places[i], changesTo(rows, *record, &rows.records[i]));
-    for (const Record* record : edits.added)
-        writer.insert(changesTo(rows, *record, nullptr));
+    jet::RowPlace last{};
+    const Record* previous = nullptr;
+    for (const Record* record : edits.added) {
+        const bool sameCode = previous && fieldOf(*previous, 0) == fieldOf(*record, 0);
+        last = writer.insert(changesTo(rows, *record, nullptr), sameCode ? &last : nullptr);
+        previous = record;
+    }
     writer.finish();
 }
 
@@ -382,13 +464,10 @@ int runRefresh(const QStringList& arguments) {
     const ListingResult listing = readListing(args.from);
     for (const ListingProblem& p : listing.problems)
         printListingProblem(p);
-    // A registry file missing would read as every one of its codes withdrawn.
-    if (listing.filesRead != static_cast<int>(RegistryFiles.size()))
-        throw jet::Error(args.from.toStdString() + ": refresh needs all of oui.txt, mam.txt, oui36.txt and "
-                         "iab.txt, so " + path + " was not changed.");
-    if (listing.entries.empty())
-        throw jet::Error(args.from.toStdString() + ": the listing holds no records, so " + path +
-                         " was not changed.");
+    // A registry file missing, empty or not the listing would read as every
+    // one of its codes withdrawn.
+    if (!listing.refused.isEmpty())
+        throw jet::Error(listing.refused.toStdString() + "; " + path + " was not changed.");
     // The new listing's records, as import writes them.
     std::vector<Record> fresh(listing.entries.size());
     for (std::size_t i = 0; i < fresh.size(); ++i) {
@@ -417,6 +496,20 @@ int runRefresh(const QStringList& arguments) {
     const TableRows user = readRows(*userTable);
     const std::optional<TableRows> base =
         baseTable ? std::optional<TableRows>(readRows(*baseTable)) : std::nullopt;
+    // A listing much smaller than the one the database was last brought up
+    // to (registry by registry) is a cut-off or wrong file, not the IEEE's.
+    ListingFloors floors;
+    if (args.minEntries) {
+        floors = fixedFloors(args.minEntries);
+    } else if (base) {
+        std::array<int, 4> entries{};
+        for (const Record& record : base->records)
+            if (const int r = registryOfCode(qstring(fieldOf(record, 0))); r >= 0)
+                ++entries[static_cast<std::size_t>(r)];
+        floors = replacingFloors(entries);
+    }
+    if (const QString refused = floorRefusal(listing, args.from, floors); !refused.isEmpty())
+        throw jet::Error(refused.toStdString() + "; " + path + " was not changed.");
     const Merge merge(user, base ? &*base : nullptr, fresh);
 
     // The changes file is written first and put in place after the commit,

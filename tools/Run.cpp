@@ -23,20 +23,50 @@ struct Command {
 // One line per command; a new command is one more line here.
 const Command commands[] = {
     {"tables", "FILE", "list the user tables, one name a line", runTables},
-    {"export", "FILE TABLE", "write the table as CSV, one line per record", runExport},
-    {"import", "[--from DIR] [--force] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
-    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv]",
+    {"export", "FILE TABLE [--format FORMAT] [--to DIR]",
+     "write the table as CSV, one line per record (FORMAT csv, the default), or as JSON Lines\n"
+     "      (json); for table oui also the vendor file of another program, to standard output:\n"
+     "        wireshark  Wireshark's manuf (24-, 28- and 36-bit prefixes, short and long name);\n"
+     "                   Wireshark 4.0 reads it from its data folder only: /usr/share/wireshark,\n"
+     "                   or the folder WIRESHARK_DATA_DIR names (for a user without special\n"
+     "                   privileges); newer versions also from the personal configuration\n"
+     "                   folder (~/.config/wireshark)\n"
+     "        nmap       nmap-mac-prefixes, 24-bit prefixes; nmap reads it from the folder given\n"
+     "                   with --datadir (else NMAPDIR, ~/.nmap, /usr/share/nmap)\n"
+     "        arp-scan   the vendor file of arp-scan --ouifile=FILE (default ieee-oui.txt in the\n"
+     "                   working folder, then /usr/share/arp-scan/ieee-oui.txt)\n"
+     "        ieee       the IEEE's oui.txt, mam.txt, oui36.txt and iab.txt, written into --to DIR,\n"
+     "                   which import --from DIR and refresh --from DIR read (as do other\n"
+     "                   readers of the IEEE's files)",
+     runExport},
+    {"import", "[--from DIR] [--force] [--min-entries N] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
+    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv] [--min-entries N]",
      "bring the vendor database up to date with the IEEE listing, keeping the user's changes", nullptr},
-    {"add", "FILE TABLE FIELD=VALUE...", "add a record after every other, the fields given set", runAdd},
-    {"update", "FILE TABLE N FIELD=VALUE...", "change fields of record N (0 = the first)", runUpdate},
-    {"delete", "FILE TABLE N", "delete record N (0 = the first)", runDelete},
+    {"add", "FILE TABLE [--allow-duplicate] FIELD=VALUE...",
+     "add a record after every other, the fields given set, and print its number; in table oui\n"
+     "      the Code must be a vendor code (any notation; stored as 00-1A-2B, 20-85-93-B or\n"
+     "      70-B3-D5-F2-F) that the table does not hold yet (--allow-duplicate: held or not)", runAdd},
+    {"update", "FILE TABLE (N | --where FIELD=VALUE... [--all]) FIELD=VALUE...",
+     "change fields of record N (0 = the first), or of the one record where every --where\n"
+     "      FIELD=VALUE holds (--all: of every such record), found through an index when one fits", runUpdate},
+    {"delete", "FILE TABLE (N | --where FIELD=VALUE... [--all])",
+     "delete record N (0 = the first), or the one record where every --where FIELD=VALUE holds\n"
+     "      (--all: every such record)",
+     runDelete},
+    {"find", "FILE TABLE [--where FIELD=VALUE]... [--like FIELD=PATTERN]...",
+     "the records where every condition holds, as CSV with their numbers first (column record);\n"
+     "      VALUE: the field's text, letter case aside; PATTERN: * any characters, ? one", runFind},
+    {"search", "FILE (--code TERM | --vendor TERM) [--json]",
+     "search the vendor table as the lookup window does (a * at the start of TERM: ends with,\n"
+     "      at the end: begins with, at both: inside); code, vendor and address as CSV, or JSON Lines", runSearch},
     {"lookup", "FILE [--csv | --json] [ADDRESS...]",
      "name the vendor of each hardware address (or prefix), given or one a line on stdin", runLookup},
     {"check", "FILE", "check the file's structure; one line per problem, status 0 when sound", runCheck},
 };
 
 void printUsage(std::FILE* to) {
-    std::fputs("usage: zorvane-db COMMAND ARGUMENTS [--password PASSWORD]\n", to);
+    std::fputs("usage: zorvane-db COMMAND ARGUMENTS [--password PASSWORD]\n"
+               "       zorvane-db --version\n", to);
     for (const Command& c : commands)
         std::fprintf(to, "  zorvane-db %s %s\n      %s\n", c.name, c.arguments, c.summary);
 }
@@ -98,6 +128,10 @@ int dispatch(int argc, char** argv, OtherCommand other) {
             return 1;
         }
         return 0;
+    }
+    if (name == "--version" || name == "version") {
+        std::fputs("zorvane-db " ZORVANE_VERSION "\n", stdout);
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
     jet::setNoticeHandler([](const std::string& line) { printError(line); });
     for (const Command& command : commands) {

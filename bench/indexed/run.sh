@@ -40,7 +40,7 @@ pair() {  # NAME "ARGUMENTS, FILE as \$f"
 }
 bench_n=0
 pair update "update \"\$f\" oui 10 \"Vendor=Bench run \$((++bench_n))\""
-pair add "add \"\$f\" oui Code=ZZ-ZZ-ZZ 'Vendor=Bench run'"
+pair add "add --allow-duplicate \"\$f\" oui Code=0A-0B-0C 'Vendor=Bench run'"
 pair delete "delete \"\$f\" oui 100"
 for f in "$plain" "$indexed"; do
   "$db_tool" check "$f" >/dev/null || { echo "check failed on $f after the benchmark" >&2; exit 1; }

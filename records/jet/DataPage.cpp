@@ -127,6 +127,17 @@ std::uint8_t SlottedPage::append(std::uint16_t flags, Bytes data) {
     return static_cast<std::uint8_t>(rows.size() - 1);
 }
 
+std::uint8_t SlottedPage::reuseOrAppend(std::uint16_t flags, Bytes data, std::size_t from) {
+    for (std::size_t s = from; s < rows.size(); ++s) {
+        if (rows[s].flags == RowDeletedRow && rows[s].data.empty()) {
+            rows[s] = {flags, std::move(data)};
+            changed = true;
+            return static_cast<std::uint8_t>(s);
+        }
+    }
+    return append(flags, std::move(data));
+}
+
 void SlottedPage::erase(std::uint16_t slot) {
     Slot& s = rows.at(slot);
     s.flags = RowDeletedRow;

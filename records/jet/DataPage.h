@@ -96,6 +96,9 @@ struct SlottedPage {
     bool fitsNewRow(std::size_t length) const;
     // Adds a row in a new slot at the end; returns the slot.
     std::uint8_t append(std::uint16_t flags, Bytes data);
+    // Adds a row in the first slot from `from` on that a deleted row left
+    // (nothing points to one), or else in a new slot at the end.
+    std::uint8_t reuseOrAppend(std::uint16_t flags, Bytes data, std::size_t from);
     // Marks slot `slot` deleted; its bytes give their room back to the page.
     void erase(std::uint16_t slot);
 };

@@ -133,7 +133,13 @@ IndexTree readIndexTree(PageFile& file, const TableDef& def, std::size_t real) {
     return tree;
 }
 
-std::vector<std::uint32_t> findByKey(PageFile& file, const TableDef& def, std::size_t real, const Bytes& key) {
+namespace {
+
+// The rows of the entries `take` accepts among those from the first whose
+// key is not below `key` on, until `past` says an entry lies beyond them.
+template <typename Take, typename Past>
+std::vector<std::uint32_t> walkFrom(PageFile& file, const TableDef& def, std::size_t real, const Bytes& key,
+                                    Take take, Past past) {
     const std::string who = def.label() + "'s " + def.indexLabel(real);
     std::vector<std::uint32_t> rows;
     std::uint32_t number = def.realIndexDefs[real].rootPage;
@@ -150,12 +156,12 @@ std::vector<std::uint32_t> findByKey(PageFile& file, const TableDef& def, std::s
             }
         page = IndexPage::decode(file.page(number, who.c_str()), number, who);
     }
-    // Equal keys may run on over the next leaves.
+    // Entries that belong may run on over the next leaves.
     for (std::size_t hops = 0; hops < file.pageCount(); ++hops) {
         for (const IndexEntry& e : page.entries) {
-            if (e.key == key)
+            if (take(e.key))
                 rows.push_back(entryRow(e));
-            else if (!std::lexicographical_compare(e.key.begin(), e.key.end(), key.begin(), key.end()))
+            else if (past(e.key))
                 return rows;
         }
         if (page.next == 0)
@@ -164,6 +170,24 @@ std::vector<std::uint32_t> findByKey(PageFile& file, const TableDef& def, std::s
         page = IndexPage::decode(file.page(number, who.c_str()), number, who);
     }
     fail(file.path(), who + " is damaged: its leaves form a loop");
+}
+
+} // namespace
+
+std::vector<std::uint32_t> findByKey(PageFile& file, const TableDef& def, std::size_t real, const Bytes& key) {
+    return walkFrom(
+        file, def, real, key, [&](const Bytes& k) { return k == key; },
+        [&](const Bytes& k) { return !std::lexicographical_compare(k.begin(), k.end(), key.begin(), key.end()); });
+}
+
+std::vector<std::uint32_t> findByKeyPrefix(PageFile& file, const TableDef& def, std::size_t real,
+                                           const Bytes& prefix) {
+    const auto begins = [&](const Bytes& k) {
+        return k.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), k.begin());
+    };
+    return walkFrom(file, def, real, prefix, begins, [&](const Bytes& k) {
+        return !begins(k) && !std::lexicographical_compare(k.begin(), k.end(), prefix.begin(), prefix.end());
+    });
 }
 
 } // namespace zorvane::jet

@@ -30,5 +30,9 @@ bool entryBefore(const IndexEntry& a, const IndexEntry& b);
 // The rows (row pointers) whose entries in index `real` hold exactly `key`,
 // found by walking down from the root. Throws Error on a damaged page.
 std::vector<std::uint32_t> findByKey(PageFile& file, const TableDef& def, std::size_t real, const Bytes& key);
+// The rows whose entries' keys begin with `prefix` (the keys of an index's
+// first fields), in key order, found the same way.
+std::vector<std::uint32_t> findByKeyPrefix(PageFile& file, const TableDef& def, std::size_t real,
+                                           const Bytes& prefix);
 
 } // namespace zorvane::jet

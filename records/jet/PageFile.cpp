@@ -37,6 +37,7 @@ constexpr int ReopenLimit = 5;
 
 std::chrono::milliseconds busyTimeoutValue{3000};
 bool mapWhenWriting = false;
+bool mapWhenReading = false;
 
 os::FileSystem& sys() { return os::fileSystem(); }
 
@@ -135,15 +136,18 @@ void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pau
 std::chrono::milliseconds PageFile::busyTimeout() { return busyTimeoutValue; }
 void PageFile::setBusyTimeout(std::chrono::milliseconds timeout) { busyTimeoutValue = timeout; }
 void PageFile::setMapWhenWriting(bool map) { mapWhenWriting = map; }
+void PageFile::setMapWhenReading(bool map) { mapWhenReading = map; }
 
 std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
-    if (!mapWhenWriting || mode_ != Mode::ReadWrite || state_ == State::Image || number >= committedPages_)
+    const bool map = mode_ == Mode::ReadWrite ? mapWhenWriting : mapWhenReading && state_ == State::Reading;
+    if (!map || state_ == State::Image || number >= committedPages_)
         return nullptr;
     if (!mapping_) {
         // The pages the file has now: later commands append past them, and
         // nothing this writer does makes the file shorter than that.
         const std::size_t bytes = std::size_t(committedPages_) * PageSize;
-        void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE, fd_.get(), 0);
+        void* memory = ::mmap(nullptr, bytes, mode_ == Mode::ReadWrite ? PROT_READ | PROT_WRITE : PROT_READ,
+                              MAP_PRIVATE, fd_.get(), 0);
         if (memory == MAP_FAILED)
             return nullptr;  // read by copying, as without the mapping
         mapping_ = {static_cast<std::uint8_t*>(memory), [bytes](std::uint8_t* start) { ::munmap(start, bytes); }};
@@ -449,6 +453,10 @@ const std::uint8_t* PageFile::page(std::uint32_t number, const char* what) {
 void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
     if (state_ == State::Image)
         return;
+    // A reader's mapped pages too are taken under its scope's lock and checks.
+    std::optional<ReadScope> mappedScope;
+    if (state_ == State::Reading && mapWhenReading)
+        mappedScope.emplace(*this);
     std::vector<std::uint32_t> wanted;
     std::uint8_t* run = nullptr;  // mapped pages wanted, one after another
     std::size_t runPages = 0;

@@ -189,6 +189,13 @@ public:
     // Error. For short commands (zorvane-db's), not for a window that keeps
     // a file open for hours.
     static void setMapWhenWriting(bool map);
+    // The same for a file open for reading: its pages are read through a
+    // private, read-only mapping. The mapping shows what the file holds now,
+    // not a copy made when a page was first read, so a program that sets this
+    // holds a ReadScope for as long as it uses the pages (no command of
+    // another program can commit meanwhile); the SIGBUS caveat above holds
+    // too. For zorvane-db's short reading commands.
+    static void setMapWhenReading(bool map);
 
     // One command of a reader (see above): the shared commit lock and one
     // check of the journal and of the file, for as long as it lives. Scopes

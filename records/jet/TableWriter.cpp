@@ -72,6 +72,10 @@ struct TableWriter::Impl {
     std::vector<std::int64_t> entryDelta, keyDelta;
     std::uint32_t autoNumber = 0;
     bool autoNumberChanged = false;
+    // AnyRoom: the table's pages that may have room for a row, lowest first
+    // (those its free-space map lists, and those the command freed room on).
+    Placement placement = Placement::AtEnd;
+    std::set<std::uint32_t> roomy;
 
     Impl(PageFile& f, const TableDef& d)
         : file(f), def(d), what(d.label()), shape(shapeOf(d)),
@@ -332,6 +336,40 @@ struct TableWriter::Impl {
         return {target, slot, target, slot};
     }
 
+    // Puts a row where placement says (AnyRoom: after `after`, when given).
+    RowPlace place(Bytes row, std::uint16_t flags, const RowPlace* after) {
+        if (placement == Placement::AnyRoom) {
+            for (auto it = roomy.lower_bound(after ? after->page : 0); it != roomy.end();) {
+                const SlottedPage* page = pages.readIfData(*it);
+                if (!page || page->owner() != def.page) {
+                    it = roomy.erase(it);
+                    continue;
+                }
+                if (!page->fitsNewRow(row.size())) {
+                    // Kept for a smaller row, unless hardly any room is left.
+                    it = page->rows.size() >= datapage::MaxRows || page->freeSpace() < writer::RoomWorthListing
+                             ? roomy.erase(it)
+                             : std::next(it);
+                    continue;
+                }
+                // A slot a deleted row left is taken again: the row table
+                // does not grow with every row that comes and goes.
+                const std::uint32_t target = *it;
+                const std::size_t from = after && after->page == target ? after->slot + 1u : 0;
+                const std::uint8_t slot = pages.change(target).reuseOrAppend(flags, std::move(row), from);
+                touchedData.insert(target);
+                return {target, slot, target, slot};
+            }
+        }
+        return placeAtEnd(std::move(row), flags);
+    }
+
+    // Notes that page `number` of the table gained room.
+    void gainedRoom(std::uint32_t number) {
+        if (placement == Placement::AnyRoom)
+            roomy.insert(number);
+    }
+
     // The bytes of the row at `place`, after checking that the table's pages
     // still hold it there.
     Bytes rowAtPlace(const RowPlace& place) {
@@ -408,14 +446,24 @@ TableWriter::TableWriter(PageFile& file, const TableDef& def) {
 
 TableWriter::~TableWriter() = default;
 
-RowPlace TableWriter::insert(const std::vector<FieldChange>& given) {
+void TableWriter::setPlacement(Placement placement) {
+    if (placement == d->placement)
+        return;
+    d->placement = placement;
+    d->roomy.clear();
+    if (placement == Placement::AnyRoom && d->def.freePages != 0)
+        for (const std::uint32_t p : d->pages.map(d->def.freePages).pages())
+            d->roomy.insert(p);
+}
+
+RowPlace TableWriter::insert(const std::vector<FieldChange>& given, const RowPlace* after) {
     std::vector<FieldChange> values = given;
     d->numberAutomatically(values);
     RowBuild b = d->build(nullptr, values, nullptr);
     const std::vector<std::optional<Bytes>> keys = d->keysOf(writer::encodeRow(b.image), true);
     for (std::size_t i = 0; i < keys.size(); ++i)
         d->checkUnique(i, keys[i]);
-    const RowPlace place = d->placeAtEnd(d->encodeForAnyPage(b), 0);
+    const RowPlace place = d->place(d->encodeForAnyPage(b), 0, after);
     for (std::size_t i = 0; i < keys.size(); ++i)
         if (keys[i])
             d->addEntry(i, *keys[i], Impl::home(place));
@@ -447,11 +495,12 @@ RowPlace TableWriter::update(const RowPlace& place, const std::vector<FieldChang
         d->pages.change(place.page).rows[place.slot].data = std::move(row);
         d->touchedData.insert(place.page);
     } else {
-        // Moved to the end; the home slot points there.
-        const RowPlace target = d->placeAtEnd(d->encodeForAnyPage(b), RowDeletedFlag);
+        // Moved to the end (AnyRoom: where there is room); the home slot points there.
+        const RowPlace target = d->place(d->encodeForAnyPage(b), RowDeletedFlag, nullptr);
         if (place.moved()) {
             d->pages.change(place.page).erase(place.slot);
             d->touchedData.insert(place.page);
+            d->gainedRoom(place.page);
         }
         Slot& home = d->pages.changeRow(Impl::home(place));
         home.flags = RowOverflowFlag;
@@ -488,9 +537,11 @@ void TableWriter::remove(const RowPlace& place) {
     }
     d->pages.change(place.page).erase(place.slot);
     d->touchedData.insert(place.page);
+    d->gainedRoom(place.page);
     if (place.moved()) {
         d->pages.change(place.homePage).erase(place.homeSlot);
         d->touchedData.insert(place.homePage);
+        d->gainedRoom(place.homePage);
     }
     for (std::size_t i = 0; i < keys.size(); ++i)
         if (keys[i])

@@ -20,6 +20,13 @@
 //    stays, so row pointers to later slots stay valid. Long values of the row
 //    are deleted with it. Data pages are never given back to the file (index
 //    pages that empty are: records/jet/IndexWriter.h).
+//  - With Placement::AnyRoom (for a writer that does not need its new rows
+//    last, such as refresh), a new or moved row goes instead onto the first
+//    page of the table with room for it (as Access places rows), in the
+//    first slot a deleted row left there: the room deleted and moved rows
+//    left, on earlier pages too, is used again, so a table rewritten over
+//    and over keeps its size. Only when no page has room does it go to the
+//    end. Rows then come in the table's order where they landed, not last.
 //
 // All changes go into the file's current command (PageFile::begin()); the
 // caller commits, or rolls back on an Error. Indexes and fields the engine
@@ -42,6 +49,11 @@ struct FieldChange {
 
 class TableWriter {
 public:
+    enum class Placement {
+        AtEnd,    // new and moved rows after every row of the table
+        AnyRoom,  // on the first page with room (after a given row)
+    };
+
     // Throws Error when this engine cannot write rows of `def` (an index it
     // cannot keep up to date, a field it cannot number). Changes nothing.
     static void requireWritable(PageFile& file, const TableDef& def);
@@ -56,9 +68,14 @@ public:
     TableWriter(const TableWriter&) = delete;
     TableWriter& operator=(const TableWriter&) = delete;
 
-    // Adds a row after every row of the table; fields not given are null
-    // (Boolean fields false). Returns where it lives.
-    RowPlace insert(const std::vector<FieldChange>& values);
+    // How new and moved rows are placed from now on (AtEnd at first).
+    void setPlacement(Placement placement);
+
+    // Adds a row after every row of the table (AnyRoom: on the first page
+    // with room, after `after` when given, so that rows added in order keep
+    // it); fields not given are null (Boolean fields false). Returns where it
+    // lives.
+    RowPlace insert(const std::vector<FieldChange>& values, const RowPlace* after = nullptr);
     // Rewrites the row at `place` (as the table scan found it) with `changes`
     // applied; returns where the row lives now.
     RowPlace update(const RowPlace& place, const std::vector<FieldChange>& changes);

@@ -268,12 +268,18 @@ private slots:
         samples::writeSamples(locked.path(), "oui.mdb");
         const QByteArray before = bytesOf(path);
         const bool root = ::geteuid() == 0;
+        if (root) {
+            const ProcessResult probe = runProcess("true", {}, true);
+            if (probe.status != 0)
+                QSKIP(qPrintable("a child of root cannot give up its rights here, so permissions cannot be tried: " +
+                                 QString::fromUtf8(probe.err).trimmed()));
+        }
         auto run = [&](const QStringList& arguments, const QStringList& env = {}) {
             return runProcess(Driver, arguments, env.isEmpty(), env);  // crashes run as the owner
         };
         setMode(path);
         ProcessResult r = run({"open", path, "write"});
-        QCOMPARE(r.status, 1);
+        QVERIFY2(r.status == 1, qPrintable(QString("status %1: %2").arg(r.status).arg(QString::fromUtf8(r.err))));
         QCOMPARE(QString::fromUtf8(r.err).trimmed(), path + ": the file is read-only, so it cannot be changed.");
         QCOMPARE(run({"open", path, "read"}).status, 0);
 

@@ -3,6 +3,7 @@
 // database writer's own edges (nulls, long memos, characters that cannot be
 // compressed, refusals) through createVendorDatabase.
 #include "tests/import/VendorReadBack.h"
+#include "tests/support/SmallListing.h"
 
 #include <QRegularExpression>
 
@@ -71,14 +72,14 @@ private slots:
                                 // input that does not parse: a stray line, an entry without its base 16 line
                                 QStringList{"this line is not part of any entry", "", "12-34-56   (hex)\t\tBroken Entry",
                                             "not a base 16 line", Indent + "an address line of the broken entry", ""} +
-                                entry("00-55-DB", longName + "x", {"Somewhere"}) +  // one character too long
+                                entry("00-55-DB", longName + "x", {"Somewhere"}) +  // one character too long: cut
                                 entry("00-00-0D", "Four Lines", four) + entry("00-00-0E", "Six Lines", six) +
                                 QStringList{"FC-FF-AA   (hex)\t\tTruncated Corp"};  // the file ends mid-entry
         write(dir->filePath("oui.txt"), oui, "\r\n", false);
         const QStringList mam = {"74-1A-E0   (hex)\t\tPrivate", "900000-9FFFFF     (base 16)\t\tPrivate", "",
                                  "7C-00-00   (hex)\t\tWrong Range", "120000-1FFFFF     (base 16)\t\tWrong Range", ""};
         write(dir->filePath("mam.txt"), mam, "\n");  // LF line ends, no header
-        {  // bytes that are no UTF-8 text: the entry is left out
+        {  // bytes that are no UTF-8 text: replaced, the entry kept
             QFile f(dir->filePath("mam.txt"));
             QVERIFY(f.open(QIODevice::Append));
             f.write("7C-00-01   (hex)\t\tBad \xff Bytes\n100000-1FFFFF     (base 16)\t\tBad\n\n");
@@ -94,7 +95,7 @@ private slots:
                                          pad + pad + "Paffrather Strasse 140" + pad, pad + pad + "DE" + pad});
 
         const QString out = dir->filePath("oui.mdb");
-        const ProcessResult r = runProcess(zorvaneDbPath(), {"import", "--from", dir->path(), out});
+        const ProcessResult r = runProcess(zorvaneDbPath(), {"import", "--min-entries", "1", "--from", dir->path(), out});
         QCOMPARE(r.status, 0);
         const QString err = QString::fromUtf8(r.err);
         for (const char* start : {"this line", "not a base 16", "00-55-DB", "FC-FF-AA", "00-00-0E"})
@@ -102,10 +103,13 @@ private slots:
         for (const int line : {lineOf(mam, "120000"), int(mam.size()) + 1})
             QVERIFY2(err.contains(QString("%1:%2: ").arg(dir->filePath("mam.txt")).arg(line)), qPrintable(err));
         QCOMPARE(err.count('\n'), 7);
-        // Left out: the stray line; the broken entry's three lines; the long
-        // entry's three; the truncated entry's one; the wrong range's two; the
-        // bad bytes' two.
-        QCOMPARE(QString::fromUtf8(r.out).trimmed(), out + ": 11 records: MA-L 7, MA-M 1, MA-S 2, IAB 1; 12 lines skipped");
+        QVERIFY2(err.contains(": warning: 00-55-DB: the organization name has 256 characters, more than the 255 field "
+                              "Vendor takes: kept its first 255\n") &&
+                     err.contains(": warning: 7C-00-01-1: the organization name holds bytes that are no UTF-8 text"),
+                 qPrintable(err));
+        // Left out: the stray line; the broken entry's three lines; the
+        // truncated entry's one; the wrong range's two.
+        QCOMPARE(QString::fromUtf8(r.out).trimmed(), out + ": 13 records: MA-L 8, MA-M 2, MA-S 2, IAB 1; 7 lines skipped");
 
         const QString schema = QString::fromUtf8(runProcess("mdb-schema", {"-T", "oui", out}).out);
         QVERIFY2(schema.contains("CREATE TABLE [oui]"), qPrintable(schema));
@@ -120,8 +124,10 @@ private slots:
         const QList<Row> expected = {record("00-00-0C", "Cisco Systems, Inc", {"170 West Tasman Drive", "San Jose  CA  94568", "US"}),
                            record("AC-DE-48", "Private", {}), record("00-1B-C5", zurich, zurichAddress),
                            record("00-55-DA", longName, {"Single line"}), record("08-00-20", cjk, cjkAddress),
+                           record("00-55-DB", longName, {"Somewhere"}),
                            record("00-00-0D", "Four Lines", four), record("00-00-0E", "Six Lines", six),
                            record("74-1A-E0-9", "Private", {}),
+                           record("7C-00-01-1", "Bad " + QString(QChar(QChar::ReplacementCharacter)) + " Bytes", {}),
                            record("70-B3-D5-F2-F", "TELEPLATFORMS", {"Polbina st., 3/1", "Moscow    109388", "RU"}),
                            record("70-B3-D5-AB-C", "lower case digits", {}),
                            record("00-50-C2-7D-5", "DEUTA-WERKE GmbH", {"Paffrather Strasse 140", "DE"})};
@@ -134,19 +140,31 @@ private slots:
     void existingFileNeedsForce() {
         const auto dir = scratchDir();
         write(dir->filePath("oui.txt"), entry("00-00-01", "One", {"Here"}));
+        QVERIFY(writeOtherRegistries(dir->path()));
         const QString out = dir->filePath("oui.mdb");
         QVERIFY(writeBytes(out, "precious"));
-        ProcessResult r = runProcess(zorvaneDbPath(), {"import", "--from", dir->path(), out});
+        ProcessResult r = runProcess(zorvaneDbPath(), {"import", "--min-entries", "1", "--from", dir->path(), out});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains("already exists") && r.err.contains("--force"), r.err.constData());
         QCOMPARE(bytesOf(out), QByteArray("precious"));
 
-        r = runProcess(zorvaneDbPath(), {"import", "--force", "--from", dir->path(), out});
+        r = runProcess(zorvaneDbPath(), {"import", "--force", "--min-entries", "1", "--from", dir->path(), out});
         QCOMPARE(r.status, 0);
-        // The three missing registry files are reported, the one present imported.
-        QCOMPARE(r.err.count('\n'), 3);
-        QVERIFY(r.out.contains("1 records: MA-L 1, MA-M 0, MA-S 0, IAB 0; 0 lines skipped"));
-        checkReaders(out, {record("00-00-01", "One", {"Here"})});
+        QCOMPARE(r.err, QByteArray());
+        QVERIFY(r.out.contains("4 records: MA-L 1, MA-M 1, MA-S 1, IAB 1; 0 lines skipped"));
+        QList<Row> expected = {record("00-00-01", "One", {"Here"})};
+        for (const QStringList& other : otherRegistryRecords())
+            expected << Row(other.begin(), other.end());
+        checkReaders(out, expected);
+
+        // Without the option, a listing of a few entries is refused as cut
+        // off (a complete one holds tens of thousands), the file kept.
+        const QByteArray before = bytesOf(out);
+        r = runProcess(zorvaneDbPath(), {"import", "--force", "--from", dir->path(), out});
+        QCOMPARE(QString::fromUtf8(r.err), "zorvane-db: " + dir->filePath("oui.txt") + ": holds 1 MA-L entries, fewer than "
+                                           "the 20,000 a complete listing holds; " + out + " was not written.\n");
+        QCOMPARE(bytesOf(out), before);
+        QCOMPARE(runProcess(zorvaneDbPath(), {"import", "--min-entries", "0", "--from", dir->path(), out}).status, 1);
 
         // Usage errors and an empty folder fail without creating anything.
         const auto empty = scratchDir();

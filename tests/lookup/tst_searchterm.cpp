@@ -1,3 +1,4 @@
+#include "lookup/SearchRule.h"
 #include "lookup/SearchTerm.h"
 
 #include <QtTest>
@@ -41,6 +42,26 @@ private slots:
         qint32 intPos = -7;
         QCOMPARE(t.matches(value, intPos), match);
         QCOMPARE(intPos, pos);
+        // zorvane-db search's rule, without Qt, decides alike.
+        zorvane::lookup::SearchRule rule(term.toStdU16String());
+        std::int32_t rulePos = -7;
+        QCOMPARE(rule.matches(value.toStdU16String(), rulePos), match);
+        QCOMPARE(rulePos, pos);
+        QCOMPARE(rule.kind(), t.kind());
+    }
+
+    // The upper case both share is Qt's, unit by unit, over the whole Basic
+    // Multilingual Plane: the window compares as it always has.
+    void upperCaseIsQts()
+    {
+        int differ = 0;
+        QString first;
+        for (char32_t c = 0; c <= 0xFFFF; ++c) {
+            const char16_t unit = char16_t(c);
+            if (zorvane::lookup::upperChar(unit) != QChar(unit).toUpper().unicode() && differ++ == 0)
+                first = QString::number(c, 16);
+        }
+        QVERIFY2(differ == 0, qPrintable(QString("%1 units differ, the first U+%2").arg(differ).arg(first)));
     }
 
     void nullNeverMatches()

@@ -7,12 +7,14 @@
 #include "records/jet/Error.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -88,9 +90,53 @@ struct ProcessResult {
     QByteArray err;
 };
 
+// Whether a user who is neither owner nor group can run `path`: every folder
+// on the way lets others through, and the file lets others run it.
+inline bool othersCanRun(const QString& path) {
+    QFileInfo info(path);
+    if (!info.exists() || !(info.permissions() & QFileDevice::ExeOther))
+        return false;
+    for (QDir dir = info.absoluteDir();; dir.cdUp()) {
+        if (!(QFileInfo(dir.absolutePath()).permissions() & QFileDevice::ExeOther))
+            return false;
+        if (dir.isRoot())
+            return true;
+    }
+}
+
+// `program` as a child without root rights can start it: the program itself
+// when that user can reach it, else a copy in a folder under /tmp that
+// everyone may enter (a clone in root's home or in a `mktemp -d` folder is
+// closed to others). One copy per program for the test process's lifetime.
+inline QString reachableProgram(const QString& program) {
+    const QString path = QFileInfo(program).isAbsolute() ? program : QStandardPaths::findExecutable(program);
+    if (path.isEmpty() || othersCanRun(path))
+        return program;
+    static std::unique_ptr<QTemporaryDir> folder;
+    static QHash<QString, QString> copies;
+    if (const auto it = copies.constFind(path); it != copies.cend())
+        return *it;
+    if (!folder) {
+        folder = std::make_unique<QTemporaryDir>(QStringLiteral("/tmp/zorvane-unprivileged-XXXXXX"));
+        QFile::setPermissions(folder->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                                  QFileDevice::ReadGroup | QFileDevice::ExeGroup |
+                                                  QFileDevice::ReadOther | QFileDevice::ExeOther);
+    }
+    const QString copy = folder->filePath(QString::number(copies.size()) + "-" + QFileInfo(path).fileName());
+    if (!folder->isValid() || !QFile::copy(path, copy))
+        return program;  // the child then fails to start, and says why
+    QFile::setPermissions(copy, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                    QFileDevice::ExeOther);
+    copies.insert(path, copy);
+    return copy;
+}
+
 // With `unprivileged` a child of root gives up root first (uid/gid 65534), so
-// file permissions hold for it. `environment` entries (NAME=VALUE) are added
-// to the test's own; `input` is all the child reads on standard input.
+// file permissions hold for it; it runs a copy of the program that user can
+// reach (reachableProgram). `environment` entries (NAME=VALUE) are added to
+// the test's own; `input` is all the child reads on standard input. A child
+// that could not be started has status -1 and the reason in `err`; one that
+// could not give up root exits 120 and says so on its standard error.
 inline ProcessResult runProcess(const QString& program, const QStringList& arguments, bool unprivileged = false,
                                 const QStringList& environment = {}, const QByteArray& input = {}) {
     QProcess p;
@@ -100,15 +146,25 @@ inline ProcessResult runProcess(const QString& program, const QStringList& argum
             env.insert(entry.section('=', 0, 0), entry.section('=', 1));
         p.setProcessEnvironment(env);
     }
-    if (unprivileged && ::geteuid() == 0)
+    const bool dropRoot = unprivileged && ::geteuid() == 0;
+    if (dropRoot)
         p.setChildProcessModifier([] {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+                static const char message[] = "the child could not give up root (setgid/setuid to 65534 failed)\n";
+                [[maybe_unused]] const auto written = ::write(2, message, sizeof message - 1);
                 ::_exit(120);
+            }
         });
-    p.start(program, arguments);
+    p.start(dropRoot ? reachableProgram(program) : program, arguments);
+    ProcessResult r;
+    if (!p.waitForStarted(180000)) {
+        r.err = QStringLiteral("%1 could not be started%2: %3")
+                    .arg(program, dropRoot ? QStringLiteral(" as uid 65534") : QString(), p.errorString())
+                    .toUtf8();
+        return r;
+    }
     p.write(input);
     p.closeWriteChannel();
-    ProcessResult r;
     if (!p.waitForFinished(180000)) {
         p.kill();
         p.waitForFinished();

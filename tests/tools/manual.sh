@@ -14,7 +14,8 @@ for c in $commands; do
   grep -qx "\.B $c" "$page" || grep -qx "\.BR $c .*" "$page" || fail "no entry for the command $c"
   grep -q "^zorvane\\\\-db $c\b" "$page" || fail "no example of $c"
 done
-options=$(printf '%s\n' "$usage" | grep -o -- '--[a-z-]*' | sort -u)
+# The options of the usage lines (the summaries also name other programs' options).
+options=$(printf '%s\n' "$usage" | grep -E '^ *(usage: )?zorvane-db ' | grep -o -- '--[a-z-]*' | sort -u)
 [ -n "$options" ] || fail "no options found in the usage"
 for o in $options; do
   roff=${o//-/\\\\-}

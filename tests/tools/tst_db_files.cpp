@@ -242,10 +242,9 @@ private slots:
         const QByteArray before = bytesOf(db_);
         const QList<std::pair<QStringList, QString>> cases = {
             {{"add", db_, "nosuch", "Code=AB"}, db_ + ": there is no table \"nosuch\"."},
-            {{"add", db_, "oui", "Code=AB", "Vendor=V", "code=CD"},
-             db_ + ": the field \"Code\" is given more than once, so nothing was changed."},
-            {{"update", db_, "oui", "0", "Vendor=V", "Vendor=W"},
-             db_ + ": the field \"Vendor\" is given more than once, so nothing was changed."},
+            {{"add", db_, "oui", "Code=AB-CD-EF", "Vendor=V", "code=CD"},
+             db_ + ": field \"Code\" is given twice (Code=AB-CD-EF, code=CD)."},
+            {{"update", db_, "oui", "0", "Vendor=V", "Vendor=W"}, db_ + ": field \"Vendor\" is given twice (Vendor=V, Vendor=W)."},
             {{"check", notDb}, notDb + ": the file is too short to be an Access database (5 bytes)."},
             {{"import", "--from", listing_ + "/oui.txt", dir_->filePath("n.mdb")},
              listing_ + "/oui.txt: this is a file, not a folder; --from names the folder that holds oui.txt, mam.txt, "

@@ -44,7 +44,7 @@ private slots:
         });
         for (const QStringList& fields : {QStringList{"Code=02-AB-CD", "Vendor=User Added Ltd"},
                                           QStringList{"Code=AC-DE-48-1", "Vendor=User Block"},
-                                          QStringList{"Code=70-B3-D5-F2-F", "Vendor=Added Too Late"}})
+                                          QStringList{"--allow-duplicate", "Code=70-B3-D5-F2-F", "Vendor=Added Too Late"}})
             QCOMPARE(runProcess(zorvaneDbPath(), QStringList{"add", file, "oui"} + fields).status, 0);
     }
 
