@@ -165,14 +165,12 @@ private slots:
         QTest::newRow("add") << QStringList{"add", "oui", "Code=FE-ED-21"} << 151 << "FE-ED-21";
         QTest::newRow("update") << QStringList{"update", "oui", "3", "Code=FE-ED-22"} << 150 << "FE-ED-22";
         QTest::newRow("delete") << QStringList{"delete", "oui", "0"} << 149 << "AA-0";
-        QTest::newRow("refresh") << QStringList{"refresh", "--from", "LISTING"} << 151 << "00-22-72";
+        QTest::newRow("refresh") << QStringList{"refresh", "--min-entries", "1", "--from", "LISTING"} << 154 << "00-22-72";
     }
     void waitingWriterFollowsTheName() {
         QFETCH(QStringList, command);
         QFETCH(int, rows);
         QFETCH(QString, code);
-        for (const char* name : {"mam.txt", "oui36.txt", "iab.txt"})
-            QVERIFY(writeBytes(listing_ + "/" + name, ""));
         command.replaceInStrings("LISTING", listing_);
         command.insert(1, path_);
         const QString other = dir_->filePath("other");

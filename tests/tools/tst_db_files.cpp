@@ -3,6 +3,7 @@
 // and FIFOs written in place), import --force through a symbolic link, the
 // temporary files a killed import leaves, and output that cannot be written.
 #include "tests/support/EngineReaders.h"
+#include "tests/support/SmallListing.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QtTest>
@@ -21,14 +22,10 @@ ProcessResult tool(const QStringList& arguments, const QStringList& env = {}) {
     return runProcess(zorvaneDbPath(), arguments, false, env);
 }
 
-// A listing folder with one MA-L entry and the other three registry files empty.
-QString writeListing(const QString& dir, const QString& code = "00-22-72", const QString& vendor = "Fuel") {
-    QDir().mkpath(dir);
-    for (const char* name : {"mam.txt", "oui36.txt", "iab.txt"})
-        writeBytes(dir + "/" + name, {});
-    writeBytes(dir + "/oui.txt", (code + "   (hex)\t\t" + vendor + "\n" + QString(code).remove('-') +
-                                  "     (base 16)\t\t" + vendor + "\n\t\t\t\tUS\n\n").toUtf8());
-    return dir;
+// A listing folder with one MA-L entry and one of each other registry
+// (import and refresh take it with --min-entries 1).
+QString writeListing(const QString& dir) {
+    return writeSmallListing(dir, "00-22-72   (hex)\t\tFuel\n002272     (base 16)\t\tFuel\n\t\t\t\tUS\n\n");
 }
 
 QString vendorDatabase(const QString& folder, int records) {
@@ -93,7 +90,7 @@ private slots:
         name.replace("DIR", dir_->path()).replace("JLINK", journalLink).replace("LINK", link)
             .replace("HARD", dir_->filePath("hard.csv")).replace("DB", db_);
         const QByteArray before = bytesOf(db_);
-        QStringList command{"refresh", db_, "--from", listing_, "--changes", name};
+        QStringList command{"refresh", db_, "--min-entries", "1", "--from", listing_, "--changes", name};
         if (dryRun)
             command << "--dry-run";
         const ProcessResult r = tool(command);
@@ -140,7 +137,7 @@ private slots:
             QCOMPARE(::mknod(qPrintable(name), S_IFCHR | 0666, makedev(1, kind == "null" ? 3 : 7)), 0);
         }
         const mode_t type = typeOf(name);
-        const ProcessResult r = tool({"refresh", db_, "--from", listing_, "--changes", name});
+        const ProcessResult r = tool({"refresh", db_, "--min-entries", "1", "--from", listing_, "--changes", name});
         if (kind == "full") {
             QVERIFY2(oneErrorLine(r) && r.err.contains(db_.toUtf8() + ": the database was refreshed, but " + name.toUtf8() +
                                                        ": the report could not be written (No space left on device)."),
@@ -149,7 +146,7 @@ private slots:
             QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         }
         QCOMPARE(typeOf(name), type);  // the name stays what it was
-        QCOMPARE(readRecordSet(db_, "oui").rows.size(), 21);
+        QCOMPARE(readRecordSet(db_, "oui").rows.size(), 24);
         const QByteArray report = "change,code,field,before,after\r\nadded,00-22-72,Code,,00-22-72\r\n";
         if (kind == "file") {
             QVERIFY(bytesOf(name).startsWith(report));
@@ -171,12 +168,12 @@ private slots:
         QVERIFY(QDir().mkpath(dir_->filePath("real")));
         const QString real = vendorDatabase(dir_->filePath("real"), 5), link = dir_->filePath("link.mdb");
         QVERIFY(QFile::link("real/oui.mdb", link));
-        const ProcessResult r = tool({"import", "--from", listing_, "--force", link});
+        const ProcessResult r = tool({"import", "--min-entries", "1", "--from", listing_, "--force", link});
         QVERIFY2(r.status == 0 && r.err.isEmpty(), r.err.constData());
         QVERIFY(isLink(link));
         QCOMPARE(QFile::symLinkTarget(link), real);
         for (const Table& t : {readRecordSet(real, "oui"), readMdbExport(link, "oui"), readMdbReader(link, "oui")}) {
-            QCOMPARE(t.rows.size(), 1);
+            QCOMPARE(t.rows.size(), 4);
             QCOMPARE(t.rows[0][0], Value("00-22-72"));
         }
         QCOMPARE(QDir(dir_->filePath("real")).entryList(QDir::Hidden | QDir::Files), QStringList{"oui.mdb"});
@@ -188,7 +185,7 @@ private slots:
     void newFileHasOneNameAtOnce() {
         const QString out = dir_->filePath("new.mdb");
         // Points: write, sync, naming, folder sync.
-        const ProcessResult r = runProcess(zorvaneDbFaultsPath(), {"import", "--from", listing_, out}, false,
+        const ProcessResult r = runProcess(zorvaneDbFaultsPath(), {"import", "--min-entries", "1", "--from", listing_, out}, false,
                                            {"ZORVANE_CRASH_POINT=4"});
         QCOMPARE(r.status, 77);
         struct stat st {};
@@ -197,7 +194,7 @@ private slots:
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb.").size(), 0);
         const ProcessResult add = tool({"add", out, "oui", "Code=AB-CD-EF"});
         QVERIFY2(add.status == 0, add.err.constData());
-        QCOMPARE(readMdbExport(out, "oui").rows.size(), 2);
+        QCOMPARE(readMdbExport(out, "oui").rows.size(), 5);
     }
 
     // An import killed while writing leaves its temporary file; the next
@@ -207,7 +204,7 @@ private slots:
         const QString out = dir_->filePath("new.mdb");
         QStringList left;  // killed before its write, then before its sync: each run removes the last one's
         for (const char* point : {"1", "2"}) {
-            const ProcessResult r = runProcess(zorvaneDbFaultsPath(), {"import", "--from", listing_, out}, false,
+            const ProcessResult r = runProcess(zorvaneDbFaultsPath(), {"import", "--min-entries", "1", "--from", listing_, out}, false,
                                                {QString("ZORVANE_CRASH_POINT=") + point});
             QCOMPARE(r.status, 77);
             const QStringList now = QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb.");
@@ -224,13 +221,13 @@ private slots:
         lock.l_start = off_t(1) << 40;  // the byte a writer of a temporary file holds
         lock.l_len = 1;
         QCOMPARE(::fcntl(fd, F_OFD_SETLK, &lock), 0);
-        const ProcessResult r = tool({"import", "--from", listing_, out});
+        const ProcessResult r = tool({"import", "--min-entries", "1", "--from", listing_, out});
         ::close(fd);
         QVERIFY2(r.status == 0, r.err.constData());
         left = QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb.");
         left.sort();
         QCOMPARE(left, (QStringList{".new.mdb.Held01", ".new.mdb.Notes1"}));
-        QCOMPARE(readMdbExport(out, "oui").rows.size(), 1);
+        QCOMPARE(readMdbExport(out, "oui").rows.size(), 4);
     }
 
     // Every error is one line, "zorvane-db: FILE: reason.", said once, on
@@ -246,11 +243,12 @@ private slots:
              db_ + ": field \"Code\" is given twice (Code=AB-CD-EF, code=CD)."},
             {{"update", db_, "oui", "0", "Vendor=V", "Vendor=W"}, db_ + ": field \"Vendor\" is given twice (Vendor=V, Vendor=W)."},
             {{"check", notDb}, notDb + ": the file is too short to be an Access database (5 bytes)."},
-            {{"import", "--from", listing_ + "/oui.txt", dir_->filePath("n.mdb")},
+            {{"import", "--min-entries", "1", "--from", listing_ + "/oui.txt", dir_->filePath("n.mdb")},
              listing_ + "/oui.txt: this is a file, not a folder; --from names the folder that holds oui.txt, mam.txt, "
                         "oui36.txt and iab.txt."},
             {{"import", "--from", csvOnly, dir_->filePath("n.mdb")},
-             csvOnly + ": none of oui.txt, mam.txt, oui36.txt and iab.txt could be read."},
+             csvOnly + "/oui.txt: the MA-L registry file cannot be read (No such file or directory); " +
+                 dir_->filePath("n.mdb") + " was not written."},
             {{"lookup", db_, "--password"},
              "--password needs the database password after it (usage: zorvane-db COMMAND ARGUMENTS --password PASSWORD)."},
         };
