@@ -102,6 +102,29 @@ private slots:
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".csv.").size(), 0);
     }
 
+    // export --format ieee --to DIR follows the same rule for its four
+    // files: one that leads to the database is refused before any is
+    // written; a link to a file of its own is followed.
+    void ieeeFilesNeverReplaceTheDatabase() {
+        const QString to = dir_->filePath("out"), kept = dir_->filePath("kept.txt");
+        QVERIFY(QDir().mkpath(to) && writeBytes(kept, "old"));
+        QVERIFY(QFile::link(kept, to + "/oui.txt") && QFile::link(db_, to + "/iab.txt"));
+        const QByteArray before = bytesOf(db_);
+        ProcessResult r = tool({"export", db_, "oui", "--format", "ieee", "--to", to});
+        QVERIFY2(oneErrorLine(r) && r.err.startsWith("zorvane-db: " + to.toUtf8() + "/iab.txt: this is the database itself"), r.err.constData());
+        QCOMPARE(bytesOf(db_), before);
+        QCOMPARE(bytesOf(kept), QByteArray("old"));
+        QVERIFY(QFile::remove(to + "/iab.txt"));
+        r = tool({"export", db_, "oui", "--format", "ieee", "--to", to});
+        QVERIFY2(r.status == 0, r.err.constData());
+        const QString plain = dir_->filePath("plain");
+        QVERIFY(QDir().mkpath(plain));
+        QCOMPARE(tool({"export", db_, "oui", "--format", "ieee", "--to", plain}).status, 0);
+        QVERIFY(isLink(to + "/oui.txt"));
+        QCOMPARE(bytesOf(kept), bytesOf(plain + "/oui.txt"));
+        QCOMPARE(bytesOf(db_), before);
+    }
+
     // A link's target gets the report (the link stays a link), a FIFO is
     // written in place (a reader gets it), a device is written and stays a
     // device (a full one fails after the refresh, saying so), a regular file
