@@ -47,6 +47,9 @@ signals:
     void DownloadComplete();
     // A page has been reached; URL is its address.
     void NavigateComplete2(const QString& URL);
+    // The page at URL could not be loaded (the site unreachable, refused);
+    // DownloadComplete follows.
+    void LoadFailed(const QString& URL);
 };
 
 } // namespace zorvane

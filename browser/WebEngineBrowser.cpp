@@ -112,7 +112,9 @@ void WebEngineBrowser::loadingChanged(const QWebEngineLoadingInfo& info)
         emit NavigateComplete2(LocationURL());
         break;
     case QWebEngineLoadingInfo::LoadStoppedStatus:
+        break;
     case QWebEngineLoadingInfo::LoadFailedStatus:
+        emit LoadFailed(info.url().toString());
         break;
     }
     emit DownloadComplete();

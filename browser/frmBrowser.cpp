@@ -2,7 +2,12 @@
 
 #include "browser/WebBrowser.h"
 #include "browser/WebEngineBrowser.h"
+#include "listing/ListingFolders.h"
 #include "ui/Twips.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -18,10 +23,20 @@
 
 namespace zorvane {
 
+namespace {
+QString addressOr(const char* variable, const char* address)
+{
+    const QString given = qEnvironmentVariable(variable);
+    return given.isEmpty() ? QString::fromLatin1(address) : given;
+}
+} // namespace
+
+// Where the IEEE keeps them today (the listing moved from
+// standards.ieee.org/regauth/oui/ to a site of its own).
 const QString frmBrowser::ListingAddress =
-    QStringLiteral("http://standards.ieee.org/regauth/oui/oui.txt");
+    addressOr("ZORVANE_LISTING_ADDRESS", "https://standards-oui.ieee.org/oui/oui.txt");
 const QString frmBrowser::SearchAddress =
-    QStringLiteral("http://standards.ieee.org/regauth/oui/index.shtml");
+    addressOr("ZORVANE_SEARCH_ADDRESS", "https://regauth.standards.ieee.org/standards-ra-web/pub/view.html#registries");
 
 namespace {
 
@@ -30,6 +45,7 @@ constexpr int ClientWidth = 6540, ClientHeight = 5130;
 constexpr int ToolBarHeight = 540;
 constexpr int AddressTop = 540, AddressHeight = 675;
 constexpr int Margin = 100;   // kept free right of the box and browser, and below the browser
+constexpr int LocalCopyLeft = 1500;   // the local copy's line, right of the address label's text
 
 // The toolbar's buttons in order; each one's key and tooltip, and its picture's
 // number in the image list (its position).
@@ -132,6 +148,13 @@ void frmBrowser::createControls(const BrowserFactory& makeBrowser)
             &frmBrowser::brwWebBrowser_DownloadComplete);
     connect(brwWebBrowser, &WebBrowser::NavigateComplete2, this,
             &frmBrowser::brwWebBrowser_NavigateComplete2);
+    connect(brwWebBrowser, &WebBrowser::LoadFailed, this, &frmBrowser::brwWebBrowser_LoadFailed);
+
+    // Right of the address label, over the strip the address box lies in.
+    lblLocalCopy = new QLabel(picAddress);
+    lblLocalCopy->setObjectName(QStringLiteral("lblLocalCopy"));
+    lblLocalCopy->setGeometry(twipRect(LocalCopyLeft, 60, ClientWidth - LocalCopyLeft - Margin, 255));
+    lblLocalCopy->hide();
 
     timTimer = new QTimer(this);
     timTimer->setObjectName(QStringLiteral("timTimer"));
@@ -233,10 +256,41 @@ void frmBrowser::brwWebBrowser_DownloadComplete()
     showAddressReached();
 }
 
-void frmBrowser::brwWebBrowser_NavigateComplete2(const QString& /*URL*/)
+void frmBrowser::brwWebBrowser_NavigateComplete2(const QString& URL)
 {
+    // Elsewhere than the local copy, its line goes.
+    if (!QUrl(URL).isLocalFile())
+        lblLocalCopy->hide();
     passOver([&] { setWindowTitle(brwWebBrowser->LocationName()); });
     showAddressReached();
+}
+
+// The listing cannot be reached: the newest local copy is shown instead (the
+// download folder's, else update-ieee-data's), with one line saying so.
+void frmBrowser::brwWebBrowser_LoadFailed(const QString& URL)
+{
+    if (QUrl(URL).adjusted(QUrl::StripTrailingSlash) != QUrl(ListingAddress).adjusted(QUrl::StripTrailingSlash))
+        return;
+    QString folder;
+    for (const QString& candidate : {listing::downloadFolder(), listing::systemListingFolder()}) {
+        if (QFileInfo(QDir(candidate).filePath(QStringLiteral("oui.txt"))).isFile()) {
+            folder = candidate;
+            break;
+        }
+    }
+    if (folder.isEmpty())
+        return;
+    const QString file = QDir(folder).filePath(QStringLiteral("oui.txt"));
+    QDateTime fetched = listing::fetchedAt(folder);
+    if (!fetched.isValid())
+        fetched = QFileInfo(file).lastModified();
+    const QString date = QLocale(QLocale::English).toString(fetched.toLocalTime().date(), QStringLiteral("d MMM yyyy"));
+    lblLocalCopy->setText(QStringLiteral("Local copy of %1").arg(date));
+    lblLocalCopy->setToolTip(QStringLiteral("The IEEE's site could not be reached: this is the listing kept in %1, "
+                                            "fetched %2.").arg(folder, date));
+    lblLocalCopy->show();
+    timTimer->start();
+    passOver([&] { brwWebBrowser->Navigate(QUrl::fromLocalFile(file).toString()); });
 }
 
 void frmBrowser::showAddressReached()

@@ -22,9 +22,11 @@ class WebBrowser;
 class frmBrowser : public QWidget {
     Q_OBJECT
 public:
-    // The public listing, the page the window opens with and the browser's home page.
+    // The public listing, the page the window opens with and the browser's home
+    // page (ZORVANE_LISTING_ADDRESS names another: a mirror, a test's server).
     static const QString ListingAddress;
-    // The registration authority's public search page, the browser's search page.
+    // The registration authority's public search page, the browser's search
+    // page (ZORVANE_SEARCH_ADDRESS names another).
     static const QString SearchAddress;
 
     // Makes the embedded browser inside the window `host`.
@@ -46,6 +48,9 @@ public:
     WebBrowser* brwWebBrowser;
     QTimer* timTimer;
     ImageList imlIcons;
+    // One line over the page when the listing could not be reached and the
+    // local copy is shown instead: that it is the local copy, and its date.
+    QLabel* lblLocalCopy;
 
     // The toolbar button with this key ("Back" ... "Search"), or nullptr.
     QAction* toolbarButton(const QString& key) const;
@@ -60,6 +65,7 @@ public slots:
     void tbToolBar_ButtonClick(QAction* Button);
     void brwWebBrowser_DownloadComplete();
     void brwWebBrowser_NavigateComplete2(const QString& URL);
+    void brwWebBrowser_LoadFailed(const QString& URL);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,6 +1,7 @@
 // zorvane-listing: the listing browser window on its own. No window of the
 // lookup program opens it; this small program does.
 #include "browser/frmBrowser.h"
+#include "ui/CommandLine.h"
 #include "ui/Pictures.h"
 
 #include <QApplication>
@@ -9,6 +10,14 @@
 
 int main(int argc, char* argv[])
 {
+    const int answered = zorvane::answerHelpOrVersion(
+        argc, argv, "zorvane-listing",
+        "usage: zorvane-listing\n"
+        "A browser window on the IEEE public listing of Ethernet vendor codes.\n"
+        "  -h, --help     this text\n"
+        "  --version      the version\n");
+    if (answered >= 0)
+        return answered;
     // Chromium cannot set up its sandbox for the root user and refuses to start
     // with it there; only then do pages run without one.
     if (::geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) {

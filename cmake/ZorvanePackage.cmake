@@ -11,7 +11,7 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "ieee-data")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ieee-data, ca-certificates")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
@@ -23,8 +23,9 @@ corrected and deleted.
 .
 The package holds the lookup window (zorvane, with zorvane-launch, which
 makes the user's database from the IEEE listing on the first start), a
-browser window on the IEEE listing (zorvane-listing) and the command-line
-companion zorvane-db.")
+browser window on the IEEE listing (zorvane-listing), the Addresses window
+that names the vendor and kind of every hardware address in a pasted text
+(zorvane-addresses) and the command-line companion zorvane-db.")
 # A package holds what the programs need, not every target built.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 include(CPack)

@@ -1,5 +1,6 @@
 #include "lookup/frmMain.h"
 #include "about/frmAbout.h"
+#include "lookup/CodeNotation.h"
 #include "lookup/ResultCombo.h"
 #include "lookup/SearchTerm.h"
 #include "lookup/WalkDisplay.h"
@@ -118,12 +119,14 @@ void endProgram()
 
 } // namespace
 
-frmMain* frmMain::load()
+frmMain* frmMain::load(const QString& path)
 {
-    const QString folder = QDir::toNativeSeparators(QDir::currentPath());
+    const QString file = path.isEmpty() ? DatabaseFile : path;
+    const QFileInfo info(file);
+    const QString folder = QDir::toNativeSeparators(path.isEmpty() ? QDir::currentPath() : info.absolutePath());
     QString reason;
     const QString launchProblem = qEnvironmentVariable("ZORVANE_LAUNCH_PROBLEM");
-    if (!launchProblem.isEmpty() && !QFileInfo::exists(DatabaseFile)) {
+    if (!launchProblem.isEmpty() && path.isEmpty() && !info.exists()) {
         // Started from the menu (zorvane-launch), which could not make it:
         // its reason, and what a menu user can do.
         msgBox(nullptr,
@@ -134,15 +137,16 @@ frmMain* frmMain::load()
                MsgButtons::Ok, MsgIcon::Warning);
         return nullptr;
     }
-    if (!QFileInfo::exists(DatabaseFile)) {
+    if (!info.exists()) {
         // Say how to make one: the desktop menu entry does it on its own.
-        reason = QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
-                                "zorvane-db import oui.mdb\r"
-                                "in that folder, or start Zorvane from the desktop menu, which\r"
-                                "keeps its database in ~/.local/share/zorvane.");
+        reason = path.isEmpty() ? QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
+                                                 "zorvane-db import oui.mdb\r"
+                                                 "in that folder, or start Zorvane from the desktop menu, which\r"
+                                                 "keeps its database in ~/.local/share/zorvane.")
+                                : QStringLiteral("There is no such file.");
     } else {
         try {
-            auto* window = new frmMain(DatabaseFile);
+            auto* window = new frmMain(file);
             window->setAttribute(Qt::WA_DeleteOnClose);
             return window;
         } catch (const std::exception& error) {
@@ -151,7 +155,7 @@ frmMain* frmMain::load()
     }
     msgBox(nullptr,
            QStringLiteral("The vendor database \"%1\" in the folder \"%2\" cannot be opened.\r%3")
-               .arg(DatabaseFile, folder, reason),
+               .arg(info.fileName(), folder, reason),
            MsgButtons::Ok, MsgIcon::Warning);
     return nullptr;
 }
@@ -743,7 +747,43 @@ void frmMain::showEngineError(const std::exception& error)
 
 // ---- The search ------------------------------------------------------------
 
-void frmMain::SearchCode() { walkTable(SearchBy::Code); }
+void frmMain::SearchCode()
+{
+    codeBoxAsStored();
+    walkTable(SearchBy::Code);
+}
+
+// A hardware address or prefix typed in another notation than the stored
+// code form is searched for as the stored code it could match: the longest
+// code of the table (9, then 7, then 6 digits; the first of equal ones) that
+// begins it, spelled as the table has it, else its first six digits in the
+// code form. The code box shows the term as searched; the search itself is
+// the same as for a typed code.
+void frmMain::codeBoxAsStored()
+{
+    const std::optional<zorvane::addresses::Address> address = zorvane::lookup::addressInCodeBox(cmbCode->fieldText());
+    if (!address)
+        return;
+    QString term = QString::fromStdString(zorvane::addresses::codeText(*address, 6));
+    try {
+        const zorvane::records::Field& field = (*fields_)[CodeField];
+        int longest = 0;
+        if (Data1->RecordCount() > 0)
+            Data1->MoveFirst();
+        for (; longest < 9 && Data1->RecordCount() > 0 && !Data1->Eof(); Data1->MoveNext()) {
+            const std::optional<QString> value = field.Value();
+            const auto code = value ? zorvane::lookup::storedCodeDigits(*value) : std::nullopt;
+            if (code && code->nibbles > longest && code->nibbles <= address->nibbles &&
+                code->value == address->first(code->nibbles)) {
+                longest = code->nibbles;
+                term = *value;
+            }
+        }
+    } catch (const std::exception&) {
+        // The search reads the table again and reports what fails.
+    }
+    cmbCode->setFieldText(term);
+}
 
 void frmMain::SearchVendor() { walkTable(SearchBy::Vendor); }
 

@@ -31,11 +31,12 @@ class WalkDisplay;
 class frmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // Creates and loads the lookup window over table "oui" of "oui.mdb" in the
-    // working directory; the caller shows it. The window deletes itself when it
-    // is closed. When the database cannot be opened, says so in one message box
-    // that names the file, the folder and the reason, and returns nullptr.
-    static frmMain* load();
+    // Creates and loads the lookup window over table "oui" of `path`, by
+    // default "oui.mdb" in the working directory; the caller shows it. The
+    // window deletes itself when it is closed. When the database cannot be
+    // opened, says so in one message box that names the file, the folder and
+    // the reason, and returns nullptr.
+    static frmMain* load(const QString& path = QString());
 
     // The lookup window over table "oui" of the database file at `databasePath`.
     // Throws zorvane::jet::Error when the file or the table cannot be opened.
@@ -96,6 +97,7 @@ private:
 
     // The search.
     void SearchCode();
+    void codeBoxAsStored();
     void SearchVendor();
     enum class SearchBy { Code, Vendor };
     void walkTable(SearchBy by);

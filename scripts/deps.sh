@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config
           qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-webengine-dev libgl-dev
-          ieee-data fonts-liberation2 hardinfo)
+          ieee-data ca-certificates fonts-liberation2 hardinfo)
 if [ "${1:-}" = "--test" ]; then
   packages+=(mdbtools xvfb xauth clang libclang-rt-14-dev nodejs npm
              dpkg-dev desktop-file-utils lintian imagemagick sqlite3 man-db
-             tshark wireshark-common arp-scan nmap iproute2)
+             tshark wireshark-common arp-scan nmap iproute2 python3 openssl)
 fi
 
 missing=()

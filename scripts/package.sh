@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ "${1:-}" != "--no-build" ]; then
-  scripts/build.sh zorvane zorvane-db zorvane-listing zorvane_desktop
+  scripts/build.sh zorvane zorvane-db zorvane-listing zorvane-addresses zorvane_desktop
 fi
 cd build
 rm -rf package/_CPack_Packages

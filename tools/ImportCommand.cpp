@@ -1,5 +1,6 @@
 #include "tools/ImportCommand.h"
 
+#include "listing/ListingFolders.h"
 #include "records/jet/Error.h"
 #include "tools/QtCommands.h"
 
@@ -10,10 +11,12 @@
 
 namespace zorvane::tools {
 
+using namespace listing;
+
 namespace {
 
 struct ImportArguments {
-    QString from = QString::fromLatin1(DefaultListingFolder);
+    QString from;  // none: the newer of the download folder and the system's
     bool force = false;
     int minEntries = 0;  // 0: the floors of a complete listing
     QString out;
@@ -80,17 +83,6 @@ void printListingProblem(const ListingProblem& p) {
                  p.reason.toLocal8Bit().constData());
 }
 
-records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
-    records::VendorRecord record;
-    record.fields[0] = entry.code;
-    record.fields[1] = entry.vendor;
-    record.fields[2] = entry.addressLines.join(QStringLiteral("\r\n"));
-    for (qsizetype i = 0; i < 5; ++i)
-        record.fields[static_cast<std::size_t>(3 + i)] =
-            i < entry.addressLines.size() ? cutToField(entry.addressLines[i]) : QString(QLatin1String(""));
-    return record;
-}
-
 QString importSummary(const ListingResult& result) {
     QStringList parts;
     for (std::size_t i = 0; i < RegistryFiles.size(); ++i)
@@ -104,7 +96,9 @@ QString importSummary(const ListingResult& result) {
 
 int runImport(const QStringList& arguments) {
     preferHugePagesForTheHeap();
-    const ImportArguments args = parseArguments(arguments);
+    ImportArguments args = parseArguments(arguments);
+    if (args.from.isEmpty())
+        args.from = newestListingFolder();
     // Refused before the listing is read, so the answer comes at once.
     if (!args.force && QFileInfo::exists(args.out))
         throw jet::Error(QFileInfo(args.out).filePath().toStdString() +

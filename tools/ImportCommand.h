@@ -1,10 +1,10 @@
 #pragma once
 // zorvane-db import [--from DIR] [--force] OUT.mdb: a new vendor database built
-// from the IEEE listing (default folder /var/lib/ieee-data), with table "oui"
+// from the IEEE listing (by default the newer of the download folder and
+// /var/lib/ieee-data: listing/ListingFolders.h), with table "oui"
 // and, beside it, the listing as imported (records::ListingTableName).
 
-#include "records/VendorDatabase.h"
-#include "tools/IeeeListing.h"
+#include "listing/IeeeListing.h"
 
 #include <QStringList>
 
@@ -12,15 +12,10 @@
 
 namespace zorvane::tools {
 
-// Where Debian's update-ieee-data keeps the newest listing (until it first
-// runs, its files link to those of the ieee-data package).
-inline constexpr char DefaultListingFolder[] = "/var/lib/ieee-data";
+using listing::ListingProblem;
+using listing::ListingResult;
 
 int runImport(const QStringList& arguments);
-
-// One record of table "oui" per entry: Address holds the lines joined by CR LF,
-// Address1 to address5 the first five lines (empty text beyond the last).
-records::VendorRecord vendorRecordOf(const ListingEntry& entry);
 
 // Throws the error line for a --from that is not a folder.
 void requireListingFolder(const QString& from);

@@ -12,6 +12,7 @@ namespace zorvane::tools {
 
 int runImport(const QStringList& arguments);
 int runRefresh(const QStringList& arguments);
+int runDownload(const QStringList& arguments);
 
 inline void appendCsvField(QByteArray& out, const QString& text) {
     std::string field;

@@ -18,6 +18,8 @@ int runQtCommand(std::string_view name, const Arguments& arguments, int, char**)
         return runImport(list);
     if (name == "refresh")
         return runRefresh(list);
+    if (name == "download")
+        return runDownload(list);
     throw std::logic_error("no command " + std::string(name));
 }
 

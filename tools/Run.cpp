@@ -40,8 +40,10 @@ const Command commands[] = {
      "                   readers of the IEEE's files)",
      runExport},
     {"import", "[--from DIR] [--force] [--min-entries N] OUT.mdb", "build a new vendor database from the IEEE listing", nullptr},
-    {"refresh", "FILE [--from DIR] [--dry-run] [--changes OUT.csv] [--min-entries N]",
+    {"refresh", "FILE [--from DIR | --download [--url BASE]] [--dry-run] [--changes OUT.csv] [--min-entries N]",
      "bring the vendor database up to date with the IEEE listing, keeping the user's changes", nullptr},
+    {"download", "[--url BASE] [--to DIR] [--quiet] [--timeout SECONDS] [--min-entries N]",
+     "fetch the IEEE listing into DIR (default ~/.cache/zorvane/ieee-data), replacing it only when whole", nullptr},
     {"add", "FILE TABLE [--allow-duplicate] FIELD=VALUE...",
      "add a record after every other, the fields given set, and print its number; in table oui\n"
      "      the Code must be a vendor code (any notation; stored as 00-1A-2B, 20-85-93-B or\n"
@@ -59,8 +61,8 @@ const Command commands[] = {
     {"search", "FILE (--code TERM | --vendor TERM) [--json]",
      "search the vendor table as the lookup window does (a * at the start of TERM: ends with,\n"
      "      at the end: begins with, at both: inside); code, vendor and address as CSV, or JSON Lines", runSearch},
-    {"lookup", "FILE [--csv | --json] [ADDRESS...]",
-     "name the vendor of each hardware address (or prefix), given or one a line on stdin", runLookup},
+    {"lookup", "FILE [--csv | --json] [--strict] [ADDRESS...]",
+     "name the vendor of each hardware address (or prefix), given or found in the lines of stdin", runLookup},
     {"check", "FILE", "check the file's structure; one line per problem, status 0 when sound", runCheck},
 };
 

@@ -82,6 +82,15 @@ QIcon Pictures::listingIcon()
     return icon;
 }
 
+QIcon Pictures::addressesIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addPixmap(QPixmap::fromImage(render(QStringLiteral(":/pictures/zorvane-addresses.svg"),
+                                                 QSize(size, size), QImage::Format_ARGB32)));
+    return icon;
+}
+
 QIcon Pictures::programIcon()
 {
     QIcon icon;

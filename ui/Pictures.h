@@ -16,6 +16,8 @@ struct Pictures {
     static QIcon programIcon();
     // The listing browser's icon: a page of the listing and a globe.
     static QIcon listingIcon();
+    // The Addresses window's icon: a page of text and a magnifying glass over its addresses.
+    static QIcon addressesIcon();
 
     static constexpr int CardWidth = 99;
     static constexpr int CardHeight = 62;

@@ -41,6 +41,14 @@ public:
         emit DownloadComplete();
     }
 
+    // The load of `url` fails, as the real one reports it; nothing is reached.
+    void failLoad(const QString& url)
+    {
+        busy = false;
+        emit LoadFailed(url);
+        emit DownloadComplete();
+    }
+
 private:
     void check(const QString& op) const
     {

@@ -4,7 +4,12 @@
 #include "tests/browser/ScriptedBrowser.h"
 #include "tests/support/WidgetDriving.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QTimer>
 #include <QToolBar>
 #include <memory>
@@ -27,6 +32,69 @@ private slots:
         form = std::make_unique<frmBrowser>([this](QWidget* host) { return browser = new ScriptedBrowser(host); });
     }
     void cleanup() { form.reset(); }
+
+    // The listing's address today, on the IEEE's site of its own.
+    void opensTheListingWhereItIsNow()
+    {
+        QCOMPARE(frmBrowser::ListingAddress, QStringLiteral("https://standards-oui.ieee.org/oui/oui.txt"));
+        form->Form_Load();
+        QCOMPARE(browser->calls, QStringList{"Navigate " + frmBrowser::ListingAddress});
+        QVERIFY(!form->lblLocalCopy->isVisible());
+    }
+
+    // When the listing cannot be reached, the newest local copy is shown,
+    // with one line saying so and its date: the download folder's, else
+    // update-ieee-data's; never for another address, nor without a copy.
+    void unreachableListingShowsTheLocalCopy()
+    {
+        QTemporaryDir dir;
+        const QString cache = dir.filePath("cache"), system = dir.filePath("system");
+        const QString downloaded = cache + "/zorvane/ieee-data";
+        QVERIFY(QDir().mkpath(downloaded) && QDir().mkpath(system));
+        qputenv("XDG_CACHE_HOME", cache.toUtf8());
+        qputenv("ZORVANE_IEEE_DATA_DIR", system.toUtf8());
+        auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile f(path);
+            return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(system + "/oui.txt", "OUI/MA-L\n"));
+        QVERIFY(write(system + "/.lastupdate", "1661630937\n"));
+        form->Form_Load();
+        browser->calls.clear();
+        browser->failLoad("https://elsewhere.example/page.html");   // not the listing: nothing else happens
+        QCOMPARE(browser->calls, QStringList());
+        browser->failLoad(frmBrowser::ListingAddress);
+        QCOMPARE(browser->calls, QStringList{"Navigate " + QUrl::fromLocalFile(system + "/oui.txt").toString()});
+        QVERIFY(form->lblLocalCopy->isVisible());
+        QCOMPARE(form->lblLocalCopy->text(), QStringLiteral("Local copy of 27 Aug 2022"));
+        QVERIFY(form->lblLocalCopy->toolTip().contains(system));
+        // The copy reached; then a page of the web: the line goes.
+        browser->reach(QUrl::fromLocalFile(system + "/oui.txt").toString(), "oui.txt");
+        QVERIFY(form->lblLocalCopy->isVisible());
+        browser->reach("https://elsewhere.example/", "Elsewhere");
+        QVERIFY(!form->lblLocalCopy->isVisible());
+
+        // A download there is: it is the newer copy.
+        QVERIFY(write(downloaded + "/oui.txt", "OUI/MA-L\n"));
+        QVERIFY(write(downloaded + "/.download.json", "{\"fetched\": \"2026-12-01T10:00:00Z\"}"));
+        browser->calls.clear();
+        browser->failLoad(frmBrowser::ListingAddress);
+        QCOMPARE(browser->calls, QStringList{"Navigate " + QUrl::fromLocalFile(downloaded + "/oui.txt").toString()});
+        QCOMPARE(form->lblLocalCopy->text(), QStringLiteral("Local copy of 1 Dec 2026"));
+
+        // No copy at all: the failed page stays, without the line.
+        form.reset();
+        init();
+        qputenv("XDG_CACHE_HOME", dir.filePath("none").toUtf8());
+        qputenv("ZORVANE_IEEE_DATA_DIR", dir.filePath("none").toUtf8());
+        form->Form_Load();
+        browser->calls.clear();
+        browser->failLoad(frmBrowser::ListingAddress);
+        QCOMPARE(browser->calls, QStringList());
+        QVERIFY(!form->lblLocalCopy->isVisible());
+        qunsetenv("XDG_CACHE_HOME");
+        qunsetenv("ZORVANE_IEEE_DATA_DIR");
+    }
 
     void failingStepsArePassedOver()
     {

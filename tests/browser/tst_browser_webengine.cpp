@@ -9,6 +9,10 @@
 #include "ui/Twips.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -74,6 +78,8 @@ private:
     std::unique_ptr<frmBrowser> form;
 
     WebEngineBrowser* browser() const { return qobject_cast<WebEngineBrowser*>(form->brwWebBrowser); }
+    // The listing's address is not the test server's: the run without it.
+    static bool offline() { return QUrl(frmBrowser::ListingAddress).host() != Host; }
     QString listingName() const
     {
         const QString title = browser()->view()->title();
@@ -112,6 +118,11 @@ private slots:
     void cleanupTestCase()
     {
         QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(nullptr);
+        if (offline()) {   // only the listing was asked for, and blocked
+            for (const QUrl& url : guard.blocked)
+                QCOMPARE(url, QUrl(frmBrowser::ListingAddress));
+            return;
+        }
         QVERIFY2(guard.blocked.isEmpty(), qPrintable(guard.blocked.value(0).toString()));
         QVERIFY(!server.requests.isEmpty());
         for (const auto& request : server.requests)
@@ -220,6 +231,34 @@ private slots:
         clickButton("Refresh");
         QTRY_VERIFY_WITH_TIMEOUT(server.count(ListingPath) > again, Timeout);
         WAIT_LISTING();
+    }
+
+    // Run as tst_browser_webengine_offline, at the listing's own address,
+    // which cannot be reached here: the window shows the local copy instead,
+    // with its line.
+    void unreachableListingShowsTheLocalCopy()
+    {
+        if (!offline())
+            QSKIP("run by tst_browser_webengine_offline, at the listing's own address");
+        QTemporaryDir cache;
+        const QString folder = cache.filePath("zorvane/ieee-data");
+        QVERIFY(QDir().mkpath(folder));
+        QFile copy(folder + "/oui.txt"), record(folder + "/.download.json");
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(Listing) == Listing.size());
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write("{\"fetched\": \"2026-12-01T10:00:00Z\"}") > 0);
+        copy.close();
+        record.close();
+        qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+        form->Form_Load();
+        const QString local = QUrl::fromLocalFile(folder + "/oui.txt").toString();
+        QTRY_COMPARE_WITH_TIMEOUT(form->brwWebBrowser->LocationURL(), local, Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(!form->timTimer->isActive(), Timeout);
+        QVERIFY(form->lblLocalCopy->isVisible());
+        QCOMPARE(form->lblLocalCopy->text(), QStringLiteral("Local copy of 1 Dec 2026"));
+        QCOMPARE(form->cboAddress->currentText(), local);
+        if (const QString shots = qEnvironmentVariable("ZORVANE_SCREENSHOT_DIR"); !shots.isEmpty())
+            form->grab().save(shots + "/browser-local.png");
+        qunsetenv("XDG_CACHE_HOME");
     }
 
     void resizingKeepsTheMarginsAndSurvivesTinyAndMinimised()

@@ -559,6 +559,16 @@ private slots:
         QVERIFY(loaded);
         QCOMPARE(boxes.asked.size(), 0);
         QVERIFY(loaded->testAttribute(Qt::WA_DeleteOnClose));
+        // A file given by name (zorvane FILE): that file, wherever it is.
+        const QString missing = work.filePath(QStringLiteral("sub/given.mdb"));
+        QCOMPARE(frmMain::load(missing), nullptr);
+        QCOMPARE(boxes.asked.size(), 1);
+        QCOMPARE(boxes.asked[0].text, QStringLiteral("The vendor database \"given.mdb\" in the folder \"%1\" cannot be "
+                                                     "opened.\rThere is no such file.")
+                                          .arg(QDir::toNativeSeparators(work.filePath(QStringLiteral("sub")))));
+        std::unique_ptr<frmMain> given(frmMain::load(database));
+        QVERIFY(given);
+        QCOMPARE(boxes.asked.size(), 1);
         QVERIFY(QDir::setCurrent(before));
     }
 

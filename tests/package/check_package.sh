@@ -10,10 +10,10 @@ for tool in dpkg-deb desktop-file-validate lintian; do
 done
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | sed 's#^\./#/#')
-expected=(/usr/bin/zorvane /usr/bin/zorvane-db /usr/bin/zorvane-listing /usr/bin/zorvane-launch
-          /usr/libexec/zorvane/zorvane-db-full
+expected=(/usr/bin/zorvane /usr/bin/zorvane-db /usr/bin/zorvane-listing /usr/bin/zorvane-launch /usr/bin/zorvane-addresses
+          /usr/libexec/zorvane/zorvane-db-full /usr/libexec/zorvane/zorvane-update
           /usr/share/man/man1/zorvane-db.1.gz /usr/share/doc/zorvane/copyright)
-for entry in zorvane zorvane-listing; do
+for entry in zorvane zorvane-listing zorvane-addresses; do
   expected+=(/usr/share/applications/$entry.desktop /usr/share/icons/hicolor/scalable/apps/$entry.svg)
   for size in 16 22 24 32 48 64 128 256; do
     expected+=(/usr/share/icons/hicolor/${size}x$size/apps/$entry.png)
@@ -22,23 +22,26 @@ done
 for path in "${expected[@]}"; do
   grep -qx -- "$path" <<<"$contents" || fail "$path is missing from the package"
 done
-[ "$(grep -c '^/usr/bin/.' <<<"$contents")" -eq 4 ] || fail "unexpected programs: $(grep '^/usr/bin/.' <<<"$contents")"
+[ "$(grep -c '^/usr/bin/.' <<<"$contents")" -eq 5 ] || fail "unexpected programs: $(grep '^/usr/bin/.' <<<"$contents")"
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in ieee-data libqt6widgets6 libqt6svg6 libqt6webenginewidgets6; do
   grep -q "\b$dep\b" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 
 root=$(mktemp -d)
-trap 'kill "${pid:-0}" 2>/dev/null || true; rm -rf "$root"' EXIT
+pid=
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null || true; rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root"/usr/share/applications/*.desktop
 # Each entry's icon, and its window class: the program it starts names it.
-for entry in zorvane zorvane-listing; do
+for entry in zorvane zorvane-listing zorvane-addresses; do
   file=$root/usr/share/applications/$entry.desktop
   grep -qx "Icon=$entry" "$file" || fail "$entry.desktop: wrong icon"
   grep -qx "StartupWMClass=$entry" "$file" || fail "$entry.desktop: wrong window class"
 done
 grep -qx "Exec=zorvane-launch" "$root"/usr/share/applications/zorvane.desktop || fail "the menu entry bypasses the launcher"
+grep -qx "Exec=zorvane-launch --update" "$root"/usr/share/applications/zorvane.desktop &&
+  grep -qx "Name=Update Vendor List" "$root"/usr/share/applications/zorvane.desktop || fail "no Update Vendor List action"
 # Every gzipped manual page is whole.
 for page in "$root"/usr/share/man/man1/*.gz; do gzip -t "$page"; done
 

@@ -1,4 +1,4 @@
-#include "tools/IeeeListing.h"
+#include "listing/IeeeListing.h"
 
 #include <QByteArrayView>
 #include <QDir>
@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace zorvane::tools {
+namespace zorvane::listing {
 
 namespace {
 
@@ -417,10 +417,25 @@ void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
                                         .arg(QString::fromLatin1(registry.label));
 }
 
-ListingResult readListing(const QString& folder) {
+ListingResult readListing(const QString& folder) { return readListing(folder, {}); }
+
+ListingResult readListing(const QString& folder, const std::array<const ListingResult*, 4>& known) {
     ListingResult result;
     const QDir dir(folder);
-    for (const RegistryFile& registry : RegistryFiles) {
+    for (std::size_t i = 0; i < RegistryFiles.size(); ++i) {
+        const RegistryFile& registry = RegistryFiles[i];
+        if (const ListingResult* read = known[i]) {
+            result.entries.insert(result.entries.end(), read->entries.begin(), read->entries.end());
+            result.problems.insert(result.problems.end(), read->problems.begin(), read->problems.end());
+            result.perRegistry[i] += read->perRegistry[i];
+            result.skippedLines += read->skippedLines;
+            result.filesRead += read->filesRead;
+            if (!read->refused.isEmpty()) {
+                result.refused = read->refused;
+                return result;
+            }
+            continue;
+        }
         const QString name = QString::fromLatin1(registry.fileName);
         const QString path = dir.filePath(name);
         QFile file(path);
@@ -435,6 +450,17 @@ ListingResult readListing(const QString& folder) {
             return result;
     }
     return result;
+}
+
+records::VendorRecord vendorRecordOf(const ListingEntry& entry) {
+    records::VendorRecord record;
+    record.fields[0] = entry.code;
+    record.fields[1] = entry.vendor;
+    record.fields[2] = entry.addressLines.join(QStringLiteral("\r\n"));
+    for (qsizetype i = 0; i < 5; ++i)
+        record.fields[static_cast<std::size_t>(3 + i)] =
+            i < entry.addressLines.size() ? cutToField(entry.addressLines[i]) : QString(QLatin1String(""));
+    return record;
 }
 
 ListingFloors replacingFloors(const std::array<int, 4>& entries) {
@@ -485,4 +511,4 @@ int registryOfCode(QStringView code) {
     }
 }
 
-} // namespace zorvane::tools
+} // namespace zorvane::listing

@@ -13,13 +13,15 @@
 // MA-L assignments give 24 bits ("00-22-72"), MA-M ranges 28 bits
 // ("74-1A-E0-9"), MA-S and IAB ranges 36 bits ("70-B3-D5-F2-F").
 
+#include "records/VendorDatabase.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <vector>
 
-namespace zorvane::tools {
+namespace zorvane::listing {
 
 enum class Registry { MaL, MaM, MaS, Iab };
 
@@ -78,6 +80,9 @@ void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
 // Reads the four registry files from `folder`. A missing or unreadable file
 // sets `refused`; the others are still read.
 ListingResult readListing(const QString& folder);
+// The same, taking the registries already read (`known`, by RegistryFiles
+// order; none: read from the folder) as they are.
+ListingResult readListing(const QString& folder, const std::array<const ListingResult*, 4>& known);
 
 // Longest text the vendor name and each address field may have.
 inline constexpr int ListingFieldMaxChars = 255;
@@ -108,9 +113,14 @@ ListingFloors fixedFloors(int least);
 // that yields fewer entries than `floors` allow, or an empty string.
 QString floorRefusal(const ListingResult& result, const QString& folder, const ListingFloors& floors);
 
+// One record of table "oui" per entry: Address holds the lines joined by CR
+// LF, Address1 to address5 the first five lines (cut to their field; empty
+// text beyond the last).
+records::VendorRecord vendorRecordOf(const ListingEntry& entry);
+
 // The registry a vendor code of table "oui" comes from, by its form: 6, 7
 // or 9 digits; of the 9-digit ones, IAB blocks lie in 00-50-C2 and 40-D8-55
 // (the IAB registry is closed), the others are MA-S. -1: no listing code.
 int registryOfCode(QStringView code);
 
-} // namespace zorvane::tools
+} // namespace zorvane::listing

@@ -1,0 +1,510 @@
+// The refresh of a vendor database: brings
+// table "oui" up to date with a newer IEEE listing and keeps what the user
+// changed. Per vendor code it compares three records: the listing as last
+// imported or refreshed (table "ouiListing", the base), the user's ("oui" as
+// it is now) and the new listing's:
+//
+//   base  user            new              outcome
+//   -     -               present          added
+//   B     equal to B      differs from B   updated to the new values
+//   B     equal to B      gone             removed (withdrawn)
+//   B     differs from B  equal to B       kept (the user's change)
+//   -     present         -                kept (the user's addition)
+//   B     deleted         equal to B       kept (the user's deletion)
+//   user's change and the listing's change differ: conflict, kept as the user has it
+//   user's change and the listing's change agree: nothing to do
+//
+// then the base becomes the new listing. A code listed more than once is
+// matched occurrence by occurrence: a record equal to an occurrence is that
+// occurrence, the rest go in order. A file without the base (made
+// by Access or by an older import) only gets the codes it lacks; every other
+// difference is reported as kept.
+//
+// Everything is written in one command of the file (under its writer lock,
+// all or nothing); with --changes, every change and kept difference goes to
+// a CSV file ("change,code,field,before,after"): for a conflict "before" is
+// the user's value, which stays, and "after" the new listing's.
+#include "listing/Refresh.h"
+
+#include "records/VendorDatabase.h"
+#include "records/jet/Database.h"
+#include "records/jet/Error.h"
+#include "records/jet/TableWriter.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <unordered_map>
+
+namespace zorvane::listing {
+
+namespace {
+
+
+using records::VendorFieldNames;
+constexpr std::size_t FieldCount = VendorFieldNames.size();
+
+// A record: its eight fields packed in one string, each as its length (two
+// units) and its text, a null as the empty text. One allocation a record, and
+// two records are alike when their strings are.
+using Record = std::u16string;
+
+void setLength(Record& record, std::size_t at) {
+    const std::size_t length = record.size() - at - 2;
+    record[at] = static_cast<char16_t>(length >> 16);
+    record[at + 1] = static_cast<char16_t>(length & 0xFFFF);
+}
+
+void appendField(Record& record, const QString& text) {
+    const std::size_t at = record.size();
+    record.append(2, u'\0');
+    record.append(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+    setLength(record, at);
+}
+
+std::u16string_view fieldOf(const Record& record, std::size_t field) {
+    std::size_t at = 0;
+    for (;; --field) {
+        const std::size_t length = (std::size_t(record[at]) << 16) | record[at + 1];
+        if (field == 0)
+            return std::u16string_view(record).substr(at + 2, length);
+        at += 2 + length;
+    }
+}
+
+QString qstring(std::u16string_view text) {
+    return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+// A vendor table's records, where each lives, and which column holds each of
+// the eight fields (-1: the table has no such field).
+struct TableRows {
+    std::vector<Record> records;
+    std::vector<jet::RowPlace> places;
+    std::array<int, FieldCount> columns{};
+    const jet::TableDef* def = nullptr;
+};
+
+TableRows readRows(jet::Table& table) {
+    TableRows rows;
+    rows.def = &table.def();
+    for (std::size_t f = 0; f < FieldCount; ++f)
+        rows.columns[f] = table.columnIndex(VendorFieldNames[f]);
+    rows.records.resize(table.rowCount());
+    rows.places.reserve(table.rowCount());
+    for (std::size_t i = 0; i < table.rowCount(); ++i) {
+        rows.places.push_back(table.place(i));
+        Record& record = rows.records[i];
+        for (std::size_t f = 0; f < FieldCount; ++f) {
+            const std::size_t at = record.size();
+            record.append(2, u'\0');
+            if (rows.columns[f] >= 0)
+                table.appendText(i, static_cast<std::size_t>(rows.columns[f]), record);
+            setLength(record, at);
+        }
+    }
+    return rows;
+}
+
+constexpr const char* ChangeNames[] = {"added", "updated", "removed", "kept", "conflict"};
+
+// A field of a CSV line (RFC 4180), as zorvane-db export writes it: quoted
+// when empty (an empty text, not a null) or holding a comma, a quote or a
+// line end.
+void appendCsvField(QByteArray& out, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    if (!bytes.isEmpty() && !bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
+        !bytes.contains('\r')) {
+        out.append(bytes);
+        return;
+    }
+    out.append('"').append(QByteArray(bytes).replace("\"", "\"\"")).append('"');
+}
+
+// One record's outcome, with the record before and after (none: absent).
+struct Report {
+    Change change;
+    std::u16string_view code;
+    const Record* before;
+    const Record* after;
+};
+
+// The writes one table gets: rows to remove or rewrite (by index into its
+// TableRows) and records to add at the end, in order.
+struct TableEdits {
+    std::vector<std::size_t> removed;
+    std::vector<std::pair<std::size_t, const Record*>> updated;
+    std::vector<const Record*> added;
+    bool empty() const { return removed.empty() && updated.empty() && added.empty(); }
+};
+
+// The rows of one side that carry one code, in table order: nearly always
+// one, held without an allocation of its own.
+class RowList {
+public:
+    void push_back(std::size_t row) {
+        if (count_++ == 0)
+            first_ = row;
+        else
+            more_.push_back(row);
+    }
+    std::size_t size() const { return count_; }
+    std::size_t operator[](std::size_t k) const { return k == 0 ? first_ : more_[k - 1]; }
+
+private:
+    std::size_t count_ = 0, first_ = 0;
+    std::vector<std::size_t> more_;
+};
+
+// The rows of the three sides that carry one code.
+struct Group {
+    RowList base, user, listing;
+};
+
+class Merge {
+public:
+    Merge(const TableRows& user, const TableRows* base, const std::vector<Record>& listing)
+        : user_(user), base_(base), listing_(listing) {
+        groups_.reserve(listing.size() + 1000);
+        for (std::size_t i = 0; i < listing.size(); ++i)
+            groupOf(listing[i]).listing.push_back(i);
+        if (base) {
+            for (std::size_t i = 0; i < base->records.size(); ++i)
+                groupOf(base->records[i]).base.push_back(i);
+        }
+        for (std::size_t i = 0; i < user.records.size(); ++i)
+            groupOf(user.records[i]).user.push_back(i);
+        for (const std::u16string_view code : order_)
+            merge(code, groups_[code]);
+        std::stable_sort(reports_.begin(), reports_.end(),
+                         [](const Report& a, const Report& b) { return a.code < b.code; });
+    }
+
+    std::array<int, 5> counts{};
+    TableEdits oui, listed;
+    const std::vector<Report>& reports() const { return reports_; }
+
+private:
+    Group& groupOf(const Record& record) {
+        const std::u16string_view code = fieldOf(record, 0);
+        const auto [found, added] = groups_.try_emplace(code);
+        if (added)
+            order_.push_back(code);
+        return found->second;
+    }
+
+    void report(Change change, std::u16string_view code, const Record* before, const Record* after) {
+        ++counts[static_cast<std::size_t>(change)];
+        reports_.push_back({change, code, before, after});
+    }
+
+    void merge(std::u16string_view code, const Group& g) {
+        const std::size_t nb = g.base.size(), nu = g.user.size(), nn = g.listing.size();
+        if (std::max({nb, nu, nn}) > 1)
+            return mergeRepeated(code, g);
+        // One record a side at most.
+        const Record* b = nb ? &base_->records[g.base[0]] : nullptr;
+        const Record* n = nn ? &listing_[g.listing[0]] : nullptr;
+        if (base_ && (!b != !n || (b && *b != *n))) {
+            if (!b)
+                listed.added.push_back(n);
+            else if (!n)
+                listed.removed.push_back(g.base[0]);
+            else
+                listed.updated.push_back({g.base[0], n});
+        }
+        mergeOne(code, b, nu ? &user_.records[g.user[0]] : nullptr, nu ? g.user[0] : 0, n);
+    }
+
+    // The occurrences of one code on two sides paired: a record equal to one
+    // on the other side is that occurrence (the first such, in order); the
+    // rest pair up in order. ofA[i]: the index on side b of a's i-th, or -1.
+    struct Pairing {
+        std::vector<int> ofA, ofB;
+    };
+    template <typename A, typename B> static Pairing pairUp(std::size_t na, A a, std::size_t nb, B b) {
+        Pairing p{std::vector<int>(na, -1), std::vector<int>(nb, -1)};
+        for (std::size_t i = 0; i < na; ++i)
+            for (std::size_t j = 0; j < nb; ++j)
+                if (p.ofB[j] < 0 && a(i) == b(j)) {
+                    p.ofA[i] = static_cast<int>(j);
+                    p.ofB[j] = static_cast<int>(i);
+                    break;
+                }
+        std::size_t j = 0;
+        for (std::size_t i = 0; i < na; ++i) {
+            if (p.ofA[i] >= 0)
+                continue;
+            while (j < nb && p.ofB[j] >= 0)
+                ++j;
+            if (j == nb)
+                break;
+            p.ofA[i] = static_cast<int>(j);
+            p.ofB[j] = static_cast<int>(i);
+        }
+        return p;
+    }
+
+    // A code listed more than once: the occurrences are matched by content
+    // first, so a record the user edited (which may have moved to the end of
+    // the table) does not shift the others onto the wrong occurrences.
+    void mergeRepeated(std::u16string_view code, const Group& g) {
+        const std::size_t nb = g.base.size(), nu = g.user.size(), nn = g.listing.size();
+        auto base = [&](std::size_t k) -> const Record& { return base_->records[g.base[k]]; };
+        auto user = [&](std::size_t k) -> const Record& { return user_.records[g.user[k]]; };
+        auto listing = [&](std::size_t k) -> const Record& { return listing_[g.listing[k]]; };
+        const Pairing toListing = pairUp(nb, base, nn, listing);
+        const Pairing toUser = pairUp(nb, base, nu, user);
+        bool baseChanged = nb != nn;
+        bool untouched = base_ && nu == nb;
+        for (std::size_t k = 0; k < nb; ++k) {
+            baseChanged = baseChanged || toListing.ofA[k] < 0 || base(k) != listing(std::size_t(toListing.ofA[k]));
+            untouched = untouched && toUser.ofA[k] >= 0 && base(k) == user(std::size_t(toUser.ofA[k]));
+        }
+        if (base_ && baseChanged) {
+            // The base becomes the new listing, written anew as a whole so
+            // that its order (which the matching of the rest goes by) stays
+            // the listing's.
+            for (std::size_t k = 0; k < nb; ++k)
+                listed.removed.push_back(g.base[k]);
+            for (std::size_t k = 0; k < nn; ++k)
+                listed.added.push_back(&listing(k));
+        }
+        if (untouched && baseChanged) {
+            // A repeated code the user left alone goes in anew, in order.
+            for (std::size_t k = 0; k < nb; ++k) {
+                const int n = toListing.ofA[k];
+                if (n < 0)
+                    report(Change::Removed, code, &base(k), nullptr);
+                else if (base(k) != listing(std::size_t(n)))
+                    report(Change::Updated, code, &base(k), &listing(std::size_t(n)));
+            }
+            for (std::size_t k = 0; k < nn; ++k)
+                if (toListing.ofB[k] < 0)
+                    report(Change::Added, code, nullptr, &listing(k));
+            for (std::size_t k = 0; k < nu; ++k)
+                oui.removed.push_back(g.user[k]);
+            for (std::size_t k = 0; k < nn; ++k)
+                oui.added.push_back(&listing(k));
+            return;
+        }
+        for (std::size_t k = 0; k < nb; ++k) {
+            const int u = toUser.ofA[k], n = toListing.ofA[k];
+            mergeOne(code, &base(k), u < 0 ? nullptr : &user(std::size_t(u)), u < 0 ? 0 : g.user[std::size_t(u)],
+                     n < 0 ? nullptr : &listing(std::size_t(n)));
+        }
+        // The user's records and the listing's without a base: paired the same way.
+        std::vector<std::size_t> users, listings;
+        for (std::size_t k = 0; k < nu; ++k)
+            if (toUser.ofB[k] < 0)
+                users.push_back(k);
+        for (std::size_t k = 0; k < nn; ++k)
+            if (toListing.ofB[k] < 0)
+                listings.push_back(k);
+        const Pairing rest = pairUp(
+            users.size(), [&](std::size_t i) -> const Record& { return user(users[i]); }, listings.size(),
+            [&](std::size_t j) -> const Record& { return listing(listings[j]); });
+        for (std::size_t i = 0; i < users.size(); ++i) {
+            const int n = rest.ofA[i];
+            mergeOne(code, nullptr, &user(users[i]), g.user[users[i]],
+                     n < 0 ? nullptr : &listing(listings[std::size_t(n)]));
+        }
+        for (std::size_t j = 0; j < listings.size(); ++j)
+            if (rest.ofB[j] < 0)
+                mergeOne(code, nullptr, nullptr, 0, &listing(listings[j]));
+    }
+
+    void mergeOne(std::u16string_view code, const Record* b, const Record* u, std::size_t userRow,
+                  const Record* n) {
+        if (!base_) {
+            // No base: what the user has stays; only missing codes come in.
+            if (!u) {
+                report(Change::Added, code, nullptr, n);
+                oui.added.push_back(n);
+            } else if (!n || *u != *n) {
+                report(Change::Kept, code, n, u);
+            }
+            return;
+        }
+        if (!b && !u) {
+            report(Change::Added, code, nullptr, n);
+            oui.added.push_back(n);
+            return;
+        }
+        const bool userChanged = !b || !u || *u != *b;
+        const bool listingChanged = !b != !n || (b && n && *n != *b);
+        if (!userChanged) {
+            if (!n) {
+                report(Change::Removed, code, u, nullptr);
+                oui.removed.push_back(userRow);
+            } else if (listingChanged) {
+                report(Change::Updated, code, u, n);
+                oui.updated.push_back({userRow, n});
+            }
+        } else if (!listingChanged) {
+            report(Change::Kept, code, b, u);
+        } else if (u ? !n || *u != *n : n != nullptr) {
+            report(Change::Conflict, code, u, n);
+        }
+    }
+
+    const TableRows& user_;
+    const TableRows* base_;
+    const std::vector<Record>& listing_;
+    std::unordered_map<std::u16string_view, Group> groups_;  // by code
+    std::vector<std::u16string_view> order_;                 // the codes in the order first met
+    std::vector<Report> reports_;
+};
+
+std::vector<jet::FieldChange> changesTo(const TableRows& rows, const Record& record,
+                                        const Record* from) {
+    std::vector<jet::FieldChange> changes;
+    for (std::size_t f = 0; f < FieldCount; ++f) {
+        const int column = rows.columns[f];
+        if (column < 0 || (from && fieldOf(*from, f) == fieldOf(record, f)))
+            continue;
+        changes.push_back({static_cast<std::size_t>(column), std::u16string(fieldOf(record, f))});
+    }
+    return changes;
+}
+
+// Applies `edits` to a table through the current command.
+void write(jet::PageFile& file, const TableRows& rows, const TableEdits& edits) {
+    if (edits.empty())
+        return;
+    jet::TableWriter writer(file, *rows.def);
+    // New and moved rows take the room that removed and moved rows leave, so
+    // that refreshing again and again does not grow the file; the records of
+    // a code added together keep their order (which the matching of repeated
+    // codes goes by).
+    writer.setPlacement(jet::TableWriter::Placement::AnyRoom);
+    for (const std::size_t i : edits.removed)
+        writer.remove(rows.places[i]);
+    for (const auto& [i, record] : edits.updated)
+        writer.update(rows.places[i], changesTo(rows, *record, &rows.records[i]));
+    jet::RowPlace last{};
+    const Record* previous = nullptr;
+    for (const Record* record : edits.added) {
+        const bool sameCode = previous && fieldOf(*previous, 0) == fieldOf(*record, 0);
+        last = writer.insert(changesTo(rows, *record, nullptr), sameCode ? &last : nullptr);
+        previous = record;
+    }
+    writer.finish();
+}
+
+QByteArray changesCsv(const std::vector<Report>& reports) {
+    QByteArray out("change,code,field,before,after\r\n");
+    for (const Report& r : reports) {
+        for (std::size_t f = 0; f < FieldCount; ++f) {
+            const std::u16string_view before = r.before ? fieldOf(*r.before, f) : std::u16string_view();
+            const std::u16string_view after = r.after ? fieldOf(*r.after, f) : std::u16string_view();
+            if (before == after)
+                continue;
+            out.append(ChangeNames[static_cast<std::size_t>(r.change)]).append(',');
+            appendCsvField(out, qstring(r.code));
+            out.append(',').append(VendorFieldNames[f]).append(',');
+            // A side without the record gives an empty field, unquoted.
+            if (r.before)
+                appendCsvField(out, qstring(before));
+            out.append(',');
+            if (r.after)
+                appendCsvField(out, qstring(after));
+            out.append("\r\n");
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing, const QString& folder,
+                               const RefreshOptions& options) {
+    const std::string path = QFile::encodeName(file).toStdString();
+    // A registry file missing, empty or not the listing would read as every
+    // one of its codes withdrawn.
+    if (!listing.refused.isEmpty())
+        throw jet::Error(listing.refused.toStdString() + "; " + path + " was not changed.");
+    // The new listing's records, as import writes them.
+    std::vector<Record> fresh(listing.entries.size());
+    for (std::size_t i = 0; i < fresh.size(); ++i) {
+        for (const std::optional<QString>& field : vendorRecordOf(listing.entries[i]).fields)
+            appendField(fresh[i], field.value_or(QString()));
+    }
+
+    // Opened for writing, the file is held (its writer lock) from the reading
+    // of its tables to the commit; a dry run only reads it.
+    std::unique_ptr<jet::Database> database;
+    std::unique_ptr<jet::Table> userTable, baseTable;
+    auto open = [&](jet::PageFile::Mode mode) {
+        baseTable.reset();
+        userTable.reset();
+        database = std::make_unique<jet::Database>(path, mode);
+        userTable = database->openTable("oui");
+        for (const jet::Database::TableEntry& t : database->tables()) {
+            if (jet::sameName(t.name, records::ListingTableName))
+                baseTable = database->openTable(t.name);
+        }
+    };
+    if (options.dryRun)
+        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); });
+    else
+        open(jet::PageFile::Mode::ReadWrite);
+    const TableRows user = readRows(*userTable);
+    const std::optional<TableRows> base =
+        baseTable ? std::optional<TableRows>(readRows(*baseTable)) : std::nullopt;
+    // A listing much smaller than the one the database was last brought up
+    // to (registry by registry) is a cut-off or wrong file, not the IEEE's.
+    ListingFloors floors;
+    if (options.minEntries) {
+        floors = fixedFloors(options.minEntries);
+    } else if (base) {
+        std::array<int, 4> entries{};
+        for (const Record& record : base->records)
+            if (const int r = registryOfCode(qstring(fieldOf(record, 0))); r >= 0)
+                ++entries[static_cast<std::size_t>(r)];
+        floors = replacingFloors(entries);
+    }
+    if (const QString refused = floorRefusal(listing, folder, floors); !refused.isEmpty())
+        throw jet::Error(refused.toStdString() + "; " + path + " was not changed.");
+    const Merge merge(user, base ? &*base : nullptr, fresh);
+    if (options.report)
+        options.report(changesCsv(merge.reports()));
+
+    RefreshOutcome outcome;
+    outcome.counts = merge.counts;
+    outcome.hadBase = base.has_value();
+    outcome.written = !options.dryRun && !(merge.oui.empty() && merge.listed.empty());
+    if (outcome.written) {
+        jet::PageFile& pageFile = database->file();
+        try {
+            pageFile.begin();
+            write(pageFile, user, merge.oui);
+            if (base)
+                write(pageFile, *base, merge.listed);
+            pageFile.commit();
+        } catch (...) {
+            if (pageFile.inCommand())
+                pageFile.rollback();
+            throw;
+        }
+    }
+    return outcome;
+}
+
+QString refreshSummary(const QString& file, const RefreshOutcome& outcome, bool dryRun) {
+    const auto& c = outcome.counts;
+    QString line = QStringLiteral("%1: %2 added, %3 updated, %4 removed, %5 kept, %6 conflicts")
+                       .arg(file)
+                       .arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]).arg(c[4]);
+    if (!outcome.hadBase)
+        line += QStringLiteral("; the file keeps no imported listing, so only new codes were added");
+    if (dryRun)
+        line += QStringLiteral(" (dry run: nothing written)");
+    return line;
+}
+
+} // namespace zorvane::listing

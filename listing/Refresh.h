@@ -1,0 +1,42 @@
+#pragma once
+// A vendor database brought up to date with a newer IEEE listing, keeping
+// what the user changed (the three-way merge of Refresh.cpp), in one command
+// of the file: all or nothing, under its writer lock.
+
+#include "listing/IeeeListing.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace zorvane::listing {
+
+enum class Change { Added, Updated, Removed, Kept, Conflict };
+
+struct RefreshOptions {
+    bool dryRun = false;
+    int minEntries = 0;  // 0: the floors the database's own listing sets
+    // Given the report of changes (CSV: change,code,field,before,after)
+    // before anything is written; what it throws leaves the file as it was.
+    std::function<void(const QByteArray& csv)> report;
+};
+
+struct RefreshOutcome {
+    std::array<int, 5> counts{};  // by Change
+    bool hadBase = false;         // the file keeps the listing it was last brought up to
+    bool written = false;         // the file was changed
+};
+
+// Refreshes `file` from `listing` (read from `folder`). Throws jet::Error,
+// the file unchanged, when the listing is refused (not whole, or below the
+// floors) or the file cannot be written.
+RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing, const QString& folder,
+                               const RefreshOptions& options);
+
+// "FILE: 1 added, 2 updated, 0 removed, 3 kept, 0 conflicts", with the notes
+// of a file without its listing and of a dry run.
+QString refreshSummary(const QString& file, const RefreshOutcome& outcome, bool dryRun);
+
+} // namespace zorvane::listing
