@@ -268,30 +268,6 @@ private slots:
         QCOMPARE(readRecordSet(path_, "oui").rows.size(), 450);
     }
 
-    // A reader command whose file another program changes while it reads
-    // reads it again, as export does: lookup opens the file, waits for its
-    // input meanwhile an add lands, then walks the table: it answers from
-    // the file as it is now, not with a failure.
-    void readerCommandsReadAgainWhenTheFileChanges() {
-        std::vector<records::VendorRecord> records;  // addresses long enough for pages of their own
-        for (int i = 0; i < 3000; ++i)
-            records.push_back(test::vendorRecord(QString("AA-%1").arg(i), QString("Vendor %1").arg(i), QString(3000, QChar(u'a' + i % 26))));
-        path_ = test::writeVendorDatabase(dir_->path(), records);
-        QProcess lookup;
-        lookup.start(ZORVANE_DB, {"lookup", path_});
-        QVERIFY(lookup.waitForStarted(60000));
-        QVERIFY(waitUntilOpen(lookup, path_));
-        QCOMPARE(tool({"add", path_, "oui", "Code=AB-CD-EF", "Vendor=Newcomer"}).status, 0);
-        // Many addresses: every record's vendor and address is read.
-        lookup.write(QByteArray("00:11:22:33:44:55\n").repeated(5000) + "ab:cd:ef:01:02:03\n");
-        lookup.closeWriteChannel();
-        QVERIFY(lookup.waitForFinished(180000));
-        const QByteArray err = lookup.readAllStandardError();
-        QVERIFY2(lookup.exitCode() == 0 && err.isEmpty(), err.constData());
-        const QByteArray out = lookup.readAllStandardOutput();
-        QVERIFY2(out.endsWith("\nAB:CD:EF:01:02:03  Newcomer  (MA-L AB-CD-EF)  multicast local\n"), out.right(100).constData());
-    }
-
     // A lost data page of the table: reading fails naming table and page,
     // and no write reaches the table. A lost page of the catalog: `tables`
     // fails, `check` names it and the pages no table owns any more.
