@@ -222,10 +222,11 @@ const Vendor* VendorIndex::find(const Address& address) const {
     return nullptr;
 }
 
-VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted) {
+VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted,
+                              const jet::Options& options) {
     return jet::readWhileBusy(path, [&] {
         VendorIndex index;
-        jet::Database database(path);
+        jet::Database database(path, jet::PageFile::Mode::Read, options);
         TableReader oui(database, "oui", VendorColumns);
         if (oui.columns[0] < 0)
             throw jet::Error(path + ": table \"oui\" has no field \"Code\".");
@@ -299,7 +300,7 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
             }
         }
         return index;
-    });
+    }, options.busyTimeout);
 }
 
 } // namespace zorvane::addresses

@@ -9,6 +9,7 @@
 // fields) also names ELI addresses by their company ID.
 
 #include "addresses/AddressText.h"
+#include "records/jet/Options.h"
 
 #include <cstdint>
 #include <string>
@@ -33,7 +34,8 @@ public:
     // commands change it (up to the engine's bound); throws jet::Error. With
     // `wanted`, only codes whose key() is in it are kept (for a few
     // addresses: only their texts are read).
-    static VendorIndex read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted = nullptr);
+    static VendorIndex read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted = nullptr,
+                            const jet::Options& options = {});
 
     // The record of the longest code that begins `address` (of a CID for an
     // ELI address that no code of table "oui" begins), or null.

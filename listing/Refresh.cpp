@@ -442,7 +442,7 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
     auto open = [&](jet::PageFile::Mode mode) {
         baseTable.reset();
         userTable.reset();
-        database = std::make_unique<jet::Database>(path, mode);
+        database = std::make_unique<jet::Database>(path, mode, options.engine);
         userTable = database->openTable("oui");
         for (const jet::Database::TableEntry& t : database->tables()) {
             if (jet::sameName(t.name, records::ListingTableName))
@@ -450,7 +450,7 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
         }
     };
     if (options.dryRun)
-        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); });
+        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); }, options.engine.busyTimeout);
     else
         open(jet::PageFile::Mode::ReadWrite);
     const TableRows user = readRows(*userTable);

@@ -4,6 +4,7 @@
 // of the file: all or nothing, under its writer lock.
 
 #include "listing/IeeeListing.h"
+#include "records/jet/Options.h"
 
 #include <QByteArray>
 #include <QString>
@@ -21,6 +22,8 @@ struct RefreshOptions {
     // Given the report of changes (CSV: change,code,field,before,after)
     // before anything is written; what it throws leaves the file as it was.
     std::function<void(const QByteArray& csv)> report;
+    // What the file is opened with (records/jet/Options.h).
+    jet::Options engine;
 };
 
 struct RefreshOutcome {

@@ -77,6 +77,7 @@ bool sameText(std::u16string_view a, std::u16string_view b) {
 // at the end at once, as a re-read would find it.
 struct RecordCursor::Impl {
     std::string file;  // as given, for error sentences
+    jet::Options options;
     std::string tableName;
     std::unique_ptr<jet::Database> database;
     std::unique_ptr<jet::Table> table;
@@ -122,17 +123,17 @@ struct RecordCursor::Impl {
             // Noted before the read: a change while it reads shows as a
             // change the next time, never as none.
             const Stamp before = stampOf(file);
-            open(std::make_unique<jet::Database>(file, mode));
+            open(std::make_unique<jet::Database>(file, mode, options));
             stamp = before;
-        });
+        }, options.busyTimeout);
     }
     // What changes when another program changes or replaces the file: its
     // device, inode, size and modification time.
     using Stamp = std::array<std::int64_t, 5>;
     Stamp stamp{};
-    static Stamp stampOf(const std::string& path) {
+    Stamp stampOf(const std::string& path) const {
         struct stat st {};
-        if (::stat(path.c_str(), &st) != 0)
+        if (options.system().stat(path, st) != 0)
             return {};
         return {std::int64_t(st.st_dev), std::int64_t(st.st_ino), std::int64_t(st.st_size),
                 std::int64_t(st.st_mtim.tv_sec), std::int64_t(st.st_mtim.tv_nsec)};
@@ -181,7 +182,7 @@ void RecordCursor::Impl::ensureWritable() {
         return;
     std::unique_ptr<jet::Database> rw;
     try {
-        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite);
+        rw = std::make_unique<jet::Database>(file, jet::PageFile::Mode::ReadWrite, options);
     } catch (const jet::Error& e) {
         throw jet::Error(std::string(e.what()) + " Table \"" + tableName +
                          "\" cannot be changed.");
@@ -234,8 +235,10 @@ void RecordCursor::Impl::runCommand(const std::function<void(jet::TableWriter&)>
     refreshAfterCommand();
 }
 
-RecordCursor::RecordCursor(const std::string& file, const std::string& table, bool forWriting)
+RecordCursor::RecordCursor(const std::string& file, const std::string& table, bool forWriting,
+                           jet::Options options)
     : d(std::make_unique<Impl>()) {
+    d->options = std::move(options);
     d->file = file;
     d->tableName = table;
     // An error names the file and why it cannot be opened (for writing: why
@@ -400,7 +403,7 @@ void RecordCursor::Delete() {
 bool RecordCursor::ReadAgainIfChanged() {
     // A set open for writing holds the writer lock: no other program
     // changes the file meanwhile.
-    if (d->writable || d->pending != Impl::Pending::None || Impl::stampOf(d->file) == d->stamp)
+    if (d->writable || d->pending != Impl::Pending::None || d->stampOf(d->file) == d->stamp)
         return false;
     d->currentDeleted = false;
     d->reopen(jet::PageFile::Mode::Read);
@@ -580,8 +583,8 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
                                                                            const std::string& tableName,
                                                                            const std::vector<NamedValue>& where,
                                                                            const std::vector<NamedValue>* changes,
-                                                                           bool all) {
-    jet::Database database(file, jet::PageFile::Mode::ReadWrite);
+                                                                           bool all, const jet::Options& options) {
+    jet::Database database(file, jet::PageFile::Mode::ReadWrite, options);
     jet::PageFile& pages = database.file();
     const std::optional<KeyedMatch> match = matchThroughIndex(database, tableName, where, changes);
     if (!match)
@@ -612,8 +615,9 @@ std::optional<RecordCursor::KeyedOutcome> RecordCursor::changeThroughIndex(const
 
 std::optional<RecordCursor::FoundRecords> RecordCursor::findThroughIndex(const std::string& file,
                                                                          const std::string& tableName,
-                                                                         const std::vector<NamedValue>& where) {
-    jet::Database database(file);
+                                                                         const std::vector<NamedValue>& where,
+                                                                         const jet::Options& options) {
+    jet::Database database(file, jet::PageFile::Mode::Read, options);
     jet::PageFile& pages = database.file();
     // One state of the file for the whole search.
     jet::PageFile::ReadScope scope(pages);

@@ -3,6 +3,8 @@
 // values): the one implementation behind records::RecordSet, which adds Qt
 // strings, and behind zorvane-db's record commands, which run without Qt.
 
+#include "records/jet/Options.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,8 +24,10 @@ public:
     // record (or at EOF for an empty table). While another program's command
     // is under way the open waits for it (up to a few seconds; after that the
     // file is "in use"). `forWriting` opens the file for writing at once, as
-    // the first Edit, AddNew or Delete otherwise does.
-    RecordCursor(const std::string& file, const std::string& table, bool forWriting = false);
+    // the first Edit, AddNew or Delete otherwise does. Every open of the file
+    // is made with `options` (records/jet/Options.h).
+    RecordCursor(const std::string& file, const std::string& table, bool forWriting = false,
+                 jet::Options options = {});
     ~RecordCursor();
     RecordCursor(const RecordCursor&) = delete;
     RecordCursor& operator=(const RecordCursor&) = delete;
@@ -56,8 +60,9 @@ public:
     // added, the value assigned so far.
     const std::u16string* value(std::size_t column) const;
     // Field assignment; only between Edit/AddNew and Update. Throws
-    // jet::Error when the field cannot take the text (too long, not a text
-    // or memo field).
+    // jet::Error when the field cannot take the text (too long, not a
+    // number the field can hold, a field of a type that is not written:
+    // jet::TableWriter::checkValue).
     void setValue(std::size_t column, std::u16string text);
 
     // Write side. Edit starts changing the current record, AddNew a new,
@@ -72,8 +77,10 @@ public:
     // the first record current. Moving the cursor drops a pending Edit or
     // AddNew. The first of Edit, AddNew and Delete opens the file for writing
     // and keeps it so (no other program can write it meanwhile); a read-only
-    // file, an indexed table, a value the field cannot take and every other
-    // failure throw jet::Error, and the file stays as it was.
+    // file, a table with an index or field this engine cannot keep
+    // (jet::TableWriter::requireWritable), a value the field cannot take and
+    // every other failure throw jet::Error, and the file stays as it was.
+    // Every index of the table is kept up to date.
     void Edit();
     void AddNew();
     void Update();
@@ -135,7 +142,8 @@ public:
     };
     static std::optional<KeyedOutcome> changeThroughIndex(const std::string& file, const std::string& table,
                                                           const std::vector<NamedValue>& where,
-                                                          const std::vector<NamedValue>* changes, bool all);
+                                                          const std::vector<NamedValue>* changes, bool all,
+                                                          const jet::Options& options = {});
 
     // find by key without reading the whole table: the records of `table`
     // in `file` where every condition holds, found as changeThroughIndex
@@ -153,7 +161,8 @@ public:
         std::vector<FoundRecord> records;  // by position
     };
     static std::optional<FoundRecords> findThroughIndex(const std::string& file, const std::string& table,
-                                                        const std::vector<NamedValue>& where);
+                                                        const std::vector<NamedValue>& where,
+                                                        const jet::Options& options = {});
 
     // Keeps the file as it is now for as long as the set lives (or until
     // it is opened for writing): another program's command waits meanwhile.

@@ -4,8 +4,8 @@
 
 namespace zorvane::records {
 
-RecordSet::RecordSet(const QString& file, const QString& table, bool forWriting)
-    : RecordCursor(QFile::encodeName(file).toStdString(), table.toStdString(), forWriting) {}
+RecordSet::RecordSet(const QString& file, const QString& table, bool forWriting, jet::Options options)
+    : RecordCursor(QFile::encodeName(file).toStdString(), table.toStdString(), forWriting, std::move(options)) {}
 
 Field RecordSet::Fields(const QString& name) { return Field(this, column(name.toStdU16String())); }
 

@@ -19,9 +19,8 @@ public:
     // The value as text, or no value for a database null.
     std::optional<QString> Value() const;
     // Field assignment; only between Edit/AddNew and Update. Throws
-    // jet::Error when the field cannot take the text (too long, not a text
-    // or memo field). While a record is edited or added, Value() shows what
-    // was assigned.
+    // jet::Error when the field cannot take the text (RecordCursor::setValue).
+    // While a record is edited or added, Value() shows what was assigned.
     void setValue(const QString& text);
     QString name() const;
 
@@ -35,7 +34,7 @@ private:
 class RecordSet : public RecordCursor {
 public:
     // `file` goes to the system encoded as QFile does.
-    RecordSet(const QString& file, const QString& table, bool forWriting = false);
+    RecordSet(const QString& file, const QString& table, bool forWriting = false, jet::Options options = {});
 
     Field Fields(const QString& name);
     // The table's field names in its column order, spelled as the table does.

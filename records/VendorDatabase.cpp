@@ -48,7 +48,7 @@ std::vector<jet::NewRow> rowsOf(const std::vector<VendorRecord>& records) {
 
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite, const QString& password,
-                          const std::vector<VendorRecord>* listing) {
+                          const std::vector<VendorRecord>* listing, const jet::Options& engine) {
     const jet::NewTable oui = vendorTable("oui"), listed = vendorTable(ListingTableName);
     const std::vector<jet::NewRow> ouiRows = rowsOf(records);
     std::vector<jet::NewRow> listedRows;
@@ -62,7 +62,7 @@ void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& 
     jet::CreateOptions options;
     options.overwrite = overwrite;
     options.password = password.toStdU16String();
-    jet::createDatabase(QFile::encodeName(path).toStdString(), tables, options);
+    jet::createDatabase(QFile::encodeName(path).toStdString(), tables, options, engine);
 }
 
 } // namespace zorvane::records

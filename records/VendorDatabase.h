@@ -1,4 +1,6 @@
 #pragma once
+#include "records/jet/Options.h"
+
 #include <QString>
 
 #include <array>
@@ -25,9 +27,11 @@ inline constexpr char ListingTableName[] = "ouiListing";
 // records in the given order, and, given `listing`, table "ouiListing" with
 // those. Writes a temporary file beside `path` and renames it into place;
 // refuses an existing `path` unless `overwrite`. A `password` protects the new
-// database as Access does. Throws jet::Error.
+// database as Access does. `engine`: as for jet::createDatabase. Throws
+// jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite = false, const QString& password = {},
-                          const std::vector<VendorRecord>* listing = nullptr);
+                          const std::vector<VendorRecord>* listing = nullptr,
+                          const jet::Options& engine = {});
 
 } // namespace zorvane::records

@@ -22,7 +22,7 @@ int runAdd(const Arguments& arguments) {
         throw UsageError("add needs a database file, a table and at least one FIELD=VALUE");
     const std::string file = choice.rest[0];
     Arguments fields(choice.rest.begin() + 2, choice.rest.end());
-    records::RecordCursor set(file, choice.rest[1], true);
+    records::RecordCursor set(file, choice.rest[1], true, engineOptions());
     requireDistinctFields(set, file, fields);
     const std::vector<std::string>& names = set.columnNames();
     std::size_t codeColumn = 0;

@@ -19,7 +19,7 @@ int runCheck(const Arguments& arguments) {
     std::vector<std::string> problems;
     std::uint32_t pages = 0;
     jet::readWhileBusy(path, [&] {
-        jet::PageFile file(path);
+        jet::PageFile file(path, jet::PageFile::Mode::Read, engineOptions());
         jet::PageFile::ReadScope scope(file);
         // A file that is no database at all is an error, as for every
         // command; the problems below are those of a database.
@@ -29,7 +29,7 @@ int runCheck(const Arguments& arguments) {
         file.preload(all);
         problems = jet::checkDatabase(file);
         pages = file.pageCount();
-    });
+    }, engineOptions().busyTimeout);
     std::string out;
     for (std::string line : problems) {
         for (char& c : line)

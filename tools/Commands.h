@@ -6,6 +6,8 @@
 // no Qt; import and refresh do (tools/QtCommands.h), and zorvane-db runs them
 // in its companion zorvane-db-full.
 
+#include "records/jet/Options.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -68,5 +70,8 @@ void flushOut();
 void preferHugePagesForTheHeap();
 // The database password given with --password, as given (empty: none).
 const std::string& givenPassword();
+// What every command opens its files with: dispatch() sets the password, the
+// mapping switch and the notice lines; a test build sets more before.
+jet::Options& engineOptions();
 
 } // namespace zorvane::tools

@@ -20,7 +20,7 @@ int runDelete(const Arguments& arguments) {
     const std::int32_t n = choice.where.empty() ? recordNumber(choice.rest[2]) : -1;
     if (n < 0 && changedThroughIndex(file, choice.rest[1], choice, nullptr))
         return 0;
-    records::RecordCursor set(file, choice.rest[1], true);
+    records::RecordCursor set(file, choice.rest[1], true, engineOptions());
     if (n >= 0) {
         requireRecord(set, file, n);
         set.MoveFirst();

@@ -85,7 +85,7 @@ int runExport(const Arguments& arguments) {
     jet::readWhileBusy(path, [&] {
         out.clear();
         rows.clear();
-        records::RecordCursor set(path, plain[1]);
+        records::RecordCursor set(path, plain[1], false, engineOptions());
         const std::vector<std::string>& names = set.columnNames();
         if (vendorFormat) {
             if (!jet::sameName(set.tableName(), "oui"))
@@ -134,7 +134,7 @@ int runExport(const Arguments& arguments) {
             out += "\r\n";
             set.MoveNext();
         }
-    });
+    }, engineOptions().busyTimeout);
     const std::string from = std::filesystem::path(path).filename().string();
     if (format == "wireshark")
         out = wiresharkManuf(rows, from);

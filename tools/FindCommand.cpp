@@ -19,7 +19,8 @@ int runFind(const Arguments& arguments) {
     if (choice.rest.size() > 2)
         throw UsageError("\"" + choice.rest[2] + "\" is neither --where FIELD=VALUE nor --like FIELD=PATTERN");
     // Pages are read through a mapping, the file held for the whole command.
-    jet::PageFile::setMapWhenReading(true);
+    jet::Options options = engineOptions();
+    options.mapWhenReading = true;
     std::string out;
     const std::string path = choice.rest[0], table = choice.rest[1];
     jet::readWhileBusy(path, [&] {
@@ -29,7 +30,7 @@ int runFind(const Arguments& arguments) {
             std::vector<records::RecordCursor::NamedValue> where;
             for (const FieldText& w : choice.where)
                 where.push_back({w.field, jet::fromUtf8(w.value)});
-            found = records::RecordCursor::findThroughIndex(path, table, where);
+            found = records::RecordCursor::findThroughIndex(path, table, where, options);
         }
         if (found) {
             out = "record";
@@ -50,7 +51,7 @@ int runFind(const Arguments& arguments) {
             return;
         }
         out = "record";
-        records::RecordCursor set(path, table);
+        records::RecordCursor set(path, table, false, options);
         set.holdReading();
         const std::vector<std::string>& names = set.columnNames();
         for (const std::string& name : names) {
@@ -67,7 +68,7 @@ int runFind(const Arguments& arguments) {
             }
             out += "\r\n";
         }
-    });
+    }, options.busyTimeout);
     writeOut(out);
     return 0;
 }

@@ -136,7 +136,8 @@ int runImport(const QStringList& arguments) {
         throw jet::Error(args.from.toStdString() +
                          ": the listing holds no records, so no database was written.");
     // Table "oui" and the listing as imported start out the same.
-    records::createVendorDatabase(args.out, records, args.force, givenPasswordText(), &records);
+    records::createVendorDatabase(args.out, records, args.force, givenPasswordText(), &records,
+                                  engineOptions());
     // The database stands; a summary that cannot be written still fails the
     // run, saying the file was made.
     try {

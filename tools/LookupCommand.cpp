@@ -307,7 +307,7 @@ int runLookup(const Arguments& arguments) {
     for (const Item& item : first)
         for (const Found& f : item.found)
             VendorIndex::keysOf(f.address, wanted);
-    const VendorIndex index = VendorIndex::read(path, more ? nullptr : &wanted);
+    const VendorIndex index = VendorIndex::read(path, more ? nullptr : &wanted, engineOptions());
 
     Answering answers(format, index);
     const auto take = [&](std::string_view text, std::size_t number, const std::vector<Found>& items) {

@@ -113,6 +113,7 @@ int runRefresh(const QStringList& arguments) {
     listing::RefreshOptions options;
     options.dryRun = args.dryRun;
     options.minEntries = args.minEntries;
+    options.engine = engineOptions();
     if (csv) {
         options.report = [&](const QByteArray& bytes) {
             try {

@@ -1,7 +1,6 @@
 // zorvane-db's commands by name, its options and its error lines.
 #include "tools/Commands.h"
 
-#include "records/jet/Catalog.h"
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
 #include "records/jet/ValueText.h"
@@ -90,9 +89,14 @@ std::string& password() {
 
 const std::string& givenPassword() { return password(); }
 
+jet::Options& engineOptions() {
+    static jet::Options options;
+    return options;
+}
+
 int dispatch(int argc, char** argv, OtherCommand other) {
     // Each command lasts a moment: a writer reads its pages from a mapping.
-    jet::PageFile::setMapWhenWriting(true);
+    engineOptions().mapWhenWriting = true;
     Arguments arguments(argv + 1, argv + argc);
     // --password PW (or --password=PW), before or after the command: the
     // database password, for opening a protected file (and for import, the
@@ -113,7 +117,7 @@ int dispatch(int argc, char** argv, OtherCommand other) {
             ++i;
             continue;
         }
-        jet::setGivenPassword(jet::fromUtf8(password()));
+        engineOptions().password = jet::fromUtf8(password());
     }
     if (arguments.empty()) {
         printUsage(stderr);
@@ -135,7 +139,7 @@ int dispatch(int argc, char** argv, OtherCommand other) {
         std::fputs("zorvane-db " ZORVANE_VERSION "\n", stdout);
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     }
-    jet::setNoticeHandler([](const std::string& line) { printError(line); });
+    engineOptions().notice = [](const std::string& line) { printError(line); };
     for (const Command& command : commands) {
         if (name != command.name)
             continue;

@@ -39,11 +39,12 @@ int runSearch(const Arguments& arguments) {
     if (file.empty() || field.empty() || term.empty())
         throw UsageError("search needs a database file and a term");
     // Pages are read through a mapping, the file held for the whole command.
-    jet::PageFile::setMapWhenReading(true);
+    jet::Options options = engineOptions();
+    options.mapWhenReading = true;
     std::string out;
     jet::readWhileBusy(file, [&] {
         out = json ? "" : "code,vendor,address\r\n";
-        records::RecordCursor set(file, "oui");
+        records::RecordCursor set(file, "oui", false, options);
         set.holdReading();
         const std::size_t code = set.column(u"Code"), vendor = set.column(u"Vendor"), address = set.column(u"Address");
         const std::size_t searched = field == "code" ? code : vendor;
@@ -74,7 +75,7 @@ int runSearch(const Arguments& arguments) {
             }
             out += json ? "}\n" : "\r\n";
         }
-    });
+    }, options.busyTimeout);
     writeOut(out);
     return 0;
 }

@@ -13,13 +13,13 @@ int runTables(const Arguments& arguments) {
     const std::string& path = arguments[0];
     std::string out;
     jet::readWhileBusy(path, [&] {
-        jet::Database database(path);
+        jet::Database database(path, jet::PageFile::Mode::Read, engineOptions());
         out.clear();
         for (const auto& table : database.tables()) {
             out += table.name;
             out += '\n';
         }
-    });
+    }, engineOptions().busyTimeout);
     writeOut(out);
     return 0;
 }

@@ -52,7 +52,8 @@ bool changedThroughIndex(const std::string& file, const std::string& table, cons
             changes.push_back({f.field, jet::fromUtf8(f.value)});
         }
     const auto outcome =
-        records::RecordCursor::changeThroughIndex(file, table, where, assignments ? &changes : nullptr, choice.all);
+        records::RecordCursor::changeThroughIndex(file, table, where, assignments ? &changes : nullptr, choice.all,
+                                                    engineOptions());
     if (!outcome)
         return false;
     const std::string what = "table " + outcome->table + " where " + describe(choice.where);
@@ -98,7 +99,7 @@ int runUpdate(const Arguments& arguments) {
         throw UsageError("update needs at least one FIELD=VALUE");
     if (n < 0 && changedThroughIndex(file, table, choice, &rest))
         return 0;
-    records::RecordCursor set(file, table, true);
+    records::RecordCursor set(file, table, true, engineOptions());
     requireDistinctFields(set, file, rest);
     if (n >= 0) {
         requireRecord(set, file, n);

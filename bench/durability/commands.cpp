@@ -109,7 +109,8 @@ std::vector<double> baselineRounds(const std::string& path, int rounds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    zorvane::os::setFileSystem(&counting);
+    zorvane::jet::Options options;
+    options.fileSystem = &counting;
     if (argc != 3) {
         std::fprintf(stderr, "usage: bench_durability_commands FILE.mdb ROUNDS\n");
         return 2;
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
             [&](int) {
                 if (!pages)
                     pages = std::make_unique<zorvane::jet::PageFile>(
-                        file, zorvane::jet::PageFile::Mode::ReadWrite);
+                        file, zorvane::jet::PageFile::Mode::ReadWrite, options);
             },
             [&](int) {
                 pages->begin();
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
             "first: the same, first after opening", rounds,
             [&](int) {
                 pages = std::make_unique<zorvane::jet::PageFile>(
-                    file, zorvane::jet::PageFile::Mode::ReadWrite);
+                    file, zorvane::jet::PageFile::Mode::ReadWrite, options);
             },
             [&](int) {
                 pages->begin();
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
         auto open = [&] {
             if (set)
                 return;
-            set = std::make_unique<zorvane::records::RecordSet>(qfile, "oui");
+            set = std::make_unique<zorvane::records::RecordSet>(qfile, "oui", false, options);
             target = set->RecordCount() / 2;
             set->MoveFirst();
             set->Move(target);

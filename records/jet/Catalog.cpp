@@ -16,7 +16,6 @@ using namespace format;
 using namespace writer;
 
 namespace {
-std::u16string givenPassword;  // as setGivenPassword set it
 
 // The database password (empty: none) in `h`, the header's masked stretch
 // unmasked: 40 bytes at 0x42, UCS-2 under a mask of the creation date's days.
@@ -31,8 +30,6 @@ std::u16string databasePassword(std::uint8_t* h) {
     return password;
 }
 } // namespace
-
-void setGivenPassword(const std::u16string& password) { givenPassword = password; }
 
 void maskPassword(std::uint8_t* password, double created) {
     std::uint8_t mask[4] = {};
@@ -67,9 +64,10 @@ void checkHeader(PageFile& file) {
     if (le32(masked + (HeaderDatabaseKeyOffset - HeaderMaskOffset)) != 0)
         file.fail("the database is encrypted, which is not supported");
     const std::u16string password = databasePassword(masked);
-    if (!password.empty() && password != givenPassword)
+    const std::u16string& given = file.options().password;
+    if (!password.empty() && password != given)
         throw RefusedError(file.path() + ": " +
-                           (givenPassword.empty()
+                           (given.empty()
                                 ? "the database is protected by a password, so it cannot be opened "
                                   "without it."
                                 : "the password given is not the database's password."));

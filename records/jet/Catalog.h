@@ -16,11 +16,10 @@ namespace zorvane::jet {
 // Throws Error naming what the file is instead (not a database, Access 97,
 // Access 2007 or later, encrypted).
 // A database whose header holds a password opens only when it is the one
-// given with setGivenPassword; otherwise the Error says it is protected.
+// the file's options give (Options::password); otherwise it is a
+// RefusedError saying that it is protected.
 void checkHeader(PageFile& file);
 
-// The database password given for this run (empty: none).
-void setGivenPassword(const std::u16string& password);
 // Masks (or unmasks) the 40 password bytes of a header with the mask made
 // from the whole days of the creation date `created`.
 void maskPassword(std::uint8_t* password, double created);

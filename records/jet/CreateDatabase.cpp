@@ -233,7 +233,7 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
         } else if (nc.type == TypeBoolean) {
             c.length = 1;
             c.flags = ColumnFlagFixed;
-        } else if (const std::size_t size = nc.type <= TypeDateTime ? fixedSizeOf(nc.type) : 0) {
+        } else if (const std::size_t size = factsOf(nc.type).created ? fixedSizeOf(nc.type) : 0) {
             c.length = static_cast<std::uint16_t>(size);
             c.flags = static_cast<std::uint8_t>(ColumnFlagFixed | ColumnFlagNullable |
                                                 (nc.autoNumber ? ColumnFlagAutoLong : 0));
@@ -245,34 +245,39 @@ RowShape rowShape(const std::string& label, const NewTable& table) {
     return shape;
 }
 
-// The entries of `index` (Long, Text, Byte and Yes/No fields) for the rows at `rowPlaces`;
-// `distinct` gets the count of distinct keys, which Access keeps.
+// The entries of `index` (Long, Text, Byte and Yes/No fields; `real` in
+// `def`) for the rows at `rowPlaces`; `distinct` gets the count of distinct
+// keys, which Access keeps.
 std::vector<Bytes> indexEntries(const std::string& label, const NewTableRows& input, const NewIndex& index,
+                                const TableDef& def, const RealIndexDef& real,
                                 const std::vector<std::uint32_t>& rowPlaces, std::size_t* distinct) {
     const NewTable& table = input.table;
     const std::string where = "index " + quoted(index.name) + " of table " + quoted(table.name);
     std::vector<Bytes> entries;
     std::vector<Bytes> keys;
+    Bytes value;
     for (std::size_t r = 0; r < input.rows.size(); ++r) {
+        const NewRow& row = input.rows[r];
         Bytes key;
-        for (const std::size_t c : index.columns) {
-            const NewValue& v = input.rows[r][c];
-            if (!v)
+        indexkey::KeyReport report;
+        const std::string reason = indexkey::appendKey(def, real, [&](std::size_t c, std::u16string& text, ColumnBytes& bytes) {
+            if (!row[c])
                 fail(label, where + " needs a value in every record");
             const std::uint8_t type = table.columns[c].type;
-            Bytes value;
-            std::string reason;
             if (type == TypeText)
-                reason = indexkey::appendText(*v, index.descending, key);
+                text = *row[c];
             else if (type == TypeBoolean)
-                indexkey::appendBoolean(*v == u"True", index.descending, key);
-            else if (appendFixedValueBytes(type, *v, value))  // checked with the rows
-                reason = indexkey::appendFixed(type, value.data(), value.size(), index.descending, key);
-            if (!reason.empty())
-                fail(label, where + " cannot hold \"" + toUtf8(*v) + "\": " + reason);
-        }
-        if (const std::string reason = checkWrittenKeyLength(key); !reason.empty())
-            fail(label, where + " cannot hold the key of record " + std::to_string(r + 1) + ", which is " + reason);
+                bytes.hasValue = *row[c] == u"True";
+            else if (value.clear(); appendFixedValueBytes(type, *row[c], value))  // checked with the rows
+                bytes = {true, value.data(), value.size()};
+            return true;
+        }, key, report);
+        if (!reason.empty() && report.failed < 0)
+            fail(label, where + " is " + reason);
+        if (!reason.empty())
+            fail(label, where + " cannot hold \"" + toUtf8(*row[static_cast<std::size_t>(report.failed)]) + "\": " + reason);
+        if (const std::string tooLong = checkWrittenKeyLength(key); !tooLong.empty())
+            fail(label, where + " cannot hold the key of record " + std::to_string(r + 1) + ", which is " + tooLong);
         keys.push_back(key);
         entries.push_back(indexEntry(key, pointerPage(rowPlaces[r]), pointerRow(rowPlaces[r])));
     }
@@ -413,14 +418,14 @@ void writeUserTable(Image& image, MapPage& maps, const std::string& label, const
         RealIndexDef real;
         for (const std::size_t c : index.columns) {
             const std::uint8_t type = c < table.columns.size() ? table.columns[c].type : 0;
-            if (type != TypeLong && type != TypeText && type != TypeByte && type != TypeBoolean)
+            if (!factsOf(type).createdIndex)
                 fail(label, "index " + quoted(index.name) + " may only cover Long, Text, Byte and Yes/No fields");
             real.columns.push_back(static_cast<std::uint16_t>(c));
             real.descending.push_back(index.descending);
         }
         real.rootPage = image.allocate();
         std::size_t distinct = 0;
-        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, rowPlaces, &distinct)))
+        if (!buildIndexLeaf(image[real.rootPage], defPage, indexEntries(label, input, index, def, real, rowPlaces, &distinct)))
             fail(label, "index " + quoted(index.name) + " of table " + quoted(table.name) +
                             " does not fit one index page");
         real.usageMap = maps.add({real.rootPage});
@@ -506,8 +511,9 @@ void writeGlobalMap(Image& image, const CreateOptions& options, const std::strin
     b.append(0, Bytes(UsageMapRowSize, 0));
 }
 
-// The file as bytes; `label` names it in error sentences.
-std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
+// The file as bytes, created now as `system` tells it; `label` names it in
+// error sentences.
+std::vector<std::uint8_t> buildDatabaseImage(os::FileSystem& system, const std::string& label,
                                              const std::vector<NewTableRows>& tables,
                                              const CreateOptions& options) {
     std::vector<Bytes> nameKeys;
@@ -523,7 +529,7 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
             fail(label, "table " + quoted(t.table.name) + " needs at least one field");
     }
 
-    const double created = dateValueNow();
+    const double created = dateValueNow(system);
     Image image(FirstFreePage);
 
     // The user tables first: they decide how many pages there are.
@@ -699,19 +705,20 @@ std::vector<std::uint8_t> buildDatabaseImage(const std::string& label,
 } // namespace
 
 void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
-                    const CreateOptions& options) {
-    if (!options.overwrite && fileExists(path))
+                    const CreateOptions& options, const Options& engine) {
+    os::FileSystem& sys = engine.system();
+    if (!options.overwrite && fileExists(sys, path))
         fail(path, "the file already exists");
     // The file replaced is no other program's to write meanwhile, and no
     // journal of it is left for the new one. (A folder is refused below.)
     struct stat st {};
     std::optional<ReplaceLock> lock;
-    if (!path.empty() && (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
-        lock.emplace(path);
+    if (!path.empty() && (sys.stat(path, st) != 0 || !S_ISDIR(st.st_mode)))
+        lock.emplace(path, engine);
     if (options.password.size() > HeaderPasswordLength / 2)
         fail(path, "a database password has at most 20 characters");
-    const Bytes bytes = buildDatabaseImage(path, tables, options);
-    writeFileAtomically(path, bytes, options.overwrite);
+    const Bytes bytes = buildDatabaseImage(sys, path, tables, options);
+    writeFileAtomically(sys, path, bytes, options.overwrite);
 }
 
 } // namespace zorvane::jet

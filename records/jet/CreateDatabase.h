@@ -6,6 +6,7 @@
 // given order.
 
 #include "records/jet/Format.h"
+#include "records/jet/Options.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,8 +24,9 @@ struct NewColumn {
     bool autoNumber = false;       // Long: numbered by the database (AutoNumber)
 };
 
-// An index over Long and Text fields, kept in one index page (a few hundred
-// rows); a text Access's keys have not shown how to encode is refused.
+// An index over Long, Text, Byte and Yes/No fields (format::TypeTable's
+// createdIndex), kept in one index page (a few hundred rows); a text
+// Access's keys have not shown how to encode is refused.
 struct NewIndex {
     std::string name;                 // UTF-8
     std::vector<std::size_t> columns; // indexes into NewTable::columns
@@ -62,8 +64,9 @@ struct CreateOptions {
 // Writes the database to a temporary file beside `path`, flushes it to disk and
 // renames it into place. Throws Error (naming `path`) when the file exists and
 // `overwrite` is off, when a value does not fit its column, or when writing
-// fails; nothing is left behind then.
+// fails; nothing is left behind then. `engine` is what the file replaced is
+// opened with (its lock) and the file system the new one is written through.
 void createDatabase(const std::string& path, const std::vector<NewTableRows>& tables,
-                    const CreateOptions& options = {});
+                    const CreateOptions& options = {}, const Options& engine = {});
 
 } // namespace zorvane::jet

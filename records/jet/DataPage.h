@@ -1,12 +1,8 @@
 #pragma once
 // Data pages (table rows, long values, usage-map rows): the one codec of
-// their header, row table and slot flags. The row table follows the 14-byte
-// header, one 2-byte entry per slot: the row's start, with the deleted and
-// moved flags (format::RowDeletedFlag / RowOverflowFlag) in its high bits.
-// Rows lie from the end of the page backwards in slot order, each running to
-// the start of the one before (slot 0: to the page end). The reader takes a
-// row where it lies (rowAt); the writers hold a page's rows in memory
-// (SlottedPage) and write them back packed.
+// their header, row table and slot flags (docs/jet4-format.md, "Data pages
+// and rows"). The reader takes a row where it lies (rowAt); the writers hold
+// a page's rows in memory (SlottedPage) and write them back packed.
 
 #include "records/jet/Format.h"
 #include "records/jet/PageFile.h"

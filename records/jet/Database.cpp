@@ -8,8 +8,8 @@ namespace zorvane::jet {
 
 using namespace format;
 
-Database::Database(std::string path, PageFile::Mode mode)
-    : file_(std::make_unique<PageFile>(std::move(path), mode)) {
+Database::Database(std::string path, PageFile::Mode mode, Options options)
+    : file_(std::make_unique<PageFile>(std::move(path), mode, std::move(options))) {
     readCatalog();
 }
 

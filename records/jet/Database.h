@@ -14,9 +14,10 @@ namespace zorvane::jet {
 
 class Database {
 public:
-    // Opens `path` (read-only unless `mode` says otherwise). Throws Error
-    // naming the file and the reason.
-    explicit Database(std::string path, PageFile::Mode mode = PageFile::Mode::Read);
+    // Opens `path` (read-only unless `mode` says otherwise) with `options`
+    // (Options.h). Throws Error naming the file and the reason.
+    explicit Database(std::string path, PageFile::Mode mode = PageFile::Mode::Read,
+                      Options options = {});
     // Reads a database image held in memory (tests, fuzzing).
     Database(std::string name, std::vector<std::uint8_t> image);
 

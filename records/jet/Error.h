@@ -33,9 +33,7 @@ public:
     using Error::Error;
 };
 
-// A line for the user that reports no failure (a journal set aside, say).
-// By default it goes to stderr as it is; a program may route it elsewhere.
-void notice(const std::string& line);
-void setNoticeHandler(void (*handler)(const std::string& line));
+// A line for the user that reports no failure (a journal set aside, say) is
+// no Error: it goes where the file's Options (Options.h) send it.
 
 } // namespace zorvane::jet

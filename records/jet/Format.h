@@ -1,12 +1,10 @@
 #pragma once
-// Layout of an Access 2000 (Jet 4) database file: page size, page types, the
-// offsets inside each kind of page, column types and the little-endian helpers
-// every layer of the engine reads and writes with. Only constants and inline
-// helpers live here, so both the reader and the writer share one definition.
-//
-// All multi-byte integers in the file are little-endian. A "row pointer"
-// (used for usage maps, overflow rows and long values) is 4 bytes: the low
-// byte is the row number on its page, the upper 3 bytes the page number.
+// Layout of an Access 2000 (Jet 4) database file as constants: page size,
+// page types, the offsets inside each kind of page, column types (and what
+// the engine knows of each, TypeTable) and the little-endian helpers every
+// layer reads and writes with, so that reader and writer share one
+// definition. What each structure is, what Access does and what we do, and
+// which test checks it: docs/jet4-format.md.
 
 #include <cstddef>
 #include <cstdint>
@@ -141,28 +139,64 @@ enum ColumnType : std::uint8_t {
     TypeNumeric = 0x10,   // 17 bytes: sign, 16 bytes magnitude
 };
 
-// Bytes a value of a fixed-size type takes in a row's fixed area; 0 for the
-// other types (a Boolean lives in the null mask).
-inline std::size_t fixedSizeOf(std::uint8_t type) {
-    switch (type) {
-    case TypeByte: return 1;
-    case TypeInteger: return 2;
-    case TypeLong:
-    case TypeSingle: return 4;
-    case TypeCurrency:
-    case TypeDouble:
-    case TypeDateTime: return 8;
-    case TypeGuid: return 16;
-    case TypeNumeric: return 17;
-    default: return 0;
-    }
+// How an index key holds a value of a type (records/jet/IndexKey.h).
+enum class KeyForm : std::uint8_t {
+    None,      // no key is made (a writer refuses an index over it)
+    Unsigned,  // most significant byte first
+    Signed,    // most significant byte first, sign bit flipped
+    Floating,  // most significant byte first; positive: sign bit set, negative: inverted
+    Boolean,   // 0x00 Yes, 0xFF No
+    Binary,    // the bytes, zeros up to 8, then their count
+    Text,      // the General sort order's codes
+};
+
+// What the engine knows of each column type, one row a type: the bytes a
+// value takes in a row's fixed area (0: variable, or for Yes/No the null
+// mask), how its index key is made, whether the table writer writes it
+// (TableWriter::checkValue), whether a new database holds it
+// (CreateDatabase.h), and whether a new database's index may cover it. How a
+// value reads as text and is parsed from it: ValueText.cpp and WriterText.cpp.
+struct TypeFacts {
+    std::uint8_t type = 0;
+    std::uint8_t fixedSize = 0;
+    KeyForm key = KeyForm::None;
+    bool updated = false;
+    bool created = false;
+    bool createdIndex = false;
+};
+inline constexpr TypeFacts TypeTable[] = {
+    // type          size key                updated created createdIndex
+    {TypeBoolean,    0,  KeyForm::Boolean,  false,  true,   true},
+    {TypeByte,       1,  KeyForm::Unsigned, true,   true,   true},
+    {TypeInteger,    2,  KeyForm::Signed,   true,   true,   false},
+    {TypeLong,       4,  KeyForm::Signed,   true,   true,   true},
+    {TypeCurrency,   8,  KeyForm::Signed,   true,   true,   false},
+    {TypeSingle,     4,  KeyForm::Floating, true,   true,   false},
+    {TypeDouble,     8,  KeyForm::Floating, true,   true,   false},
+    {TypeDateTime,   8,  KeyForm::Floating, true,   true,   false},
+    {TypeBinary,     0,  KeyForm::Binary,   false,  false,  false},
+    {TypeText,       0,  KeyForm::Text,     true,   true,   true},
+    {TypeOle,        0,  KeyForm::None,     false,  false,  false},
+    {TypeMemo,       0,  KeyForm::Text,     true,   true,   false},
+    {TypeGuid,       16, KeyForm::None,     false,  false,  false},
+    {TypeNumeric,    17, KeyForm::None,     false,  false,  false},
+};
+
+// The row of `type`; a type the table lacks has the facts of none (size 0,
+// no key, not written).
+inline constexpr TypeFacts factsOf(std::uint8_t type) {
+    for (const TypeFacts& facts : TypeTable)
+        if (facts.type == type)
+            return facts;
+    return {type};
 }
 
+// Bytes a value of a fixed-size type takes in a row's fixed area; 0 for the
+// other types (a Boolean lives in the null mask).
+inline constexpr std::size_t fixedSizeOf(std::uint8_t type) { return factsOf(type).fixedSize; }
+
 // ---------------------------------------------------------------------------
-// Rows (Jet 4): 2-byte column count; fixed area; variable values; then from
-// the row's end backwards: null mask ((count + 7) / 8 bytes, bit set = has a
-// value), 2-byte var count, var table (2 bytes each, entry 0 nearest the
-// count), 2-byte end-of-data offset.
+// Rows (Jet 4; docs/jet4-format.md, "Data pages and rows").
 inline constexpr std::size_t RowColumnCountSize = 2;
 
 // Text stored compressed starts with this marker; a 0x00 byte then toggles

@@ -204,7 +204,8 @@ void appendBoolean(bool value, bool descending, Bytes& out) {
 
 std::string appendFixed(std::uint8_t type, const std::uint8_t* data, std::size_t length, bool descending,
                         Bytes& out) {
-    if (type == TypeBinary) {
+    const KeyForm form = factsOf(type).key;
+    if (form == KeyForm::Binary) {
         if (length != BinaryKeyLength)
             return "not encodable: a Binary value of " + std::to_string(length) + " bytes";
         const std::size_t from = out.size();
@@ -216,9 +217,9 @@ std::string appendFixed(std::uint8_t type, const std::uint8_t* data, std::size_t
         return {};
     }
     const std::size_t size = fixedSizeOf(type);
-    if (type == TypeBoolean)
+    if (form == KeyForm::Boolean)
         return "not encodable: a Yes/No value is no byte";  // see appendBoolean
-    if (size == 0 || type == TypeGuid || type == TypeNumeric)
+    if (size == 0 || form == KeyForm::None || form == KeyForm::Text)
         return "not encodable: fields of type " + std::to_string(type) + " are not handled";
     if (length < size)
         return "not encodable: the value is cut short";
@@ -226,11 +227,10 @@ std::string appendFixed(std::uint8_t type, const std::uint8_t* data, std::size_t
     out.push_back(FlagValue);
     for (std::size_t i = 0; i < size; ++i)
         out.push_back(data[size - 1 - i]);  // most significant byte first
-    const bool floating = type == TypeSingle || type == TypeDouble || type == TypeDateTime;
-    if (floating && (out[from + 1] & 0x80))
+    if (form == KeyForm::Floating && (out[from + 1] & 0x80))
         for (std::size_t i = from + 1; i < out.size(); ++i)
             out[i] = static_cast<std::uint8_t>(~out[i]);
-    else if (type != TypeByte)
+    else if (form != KeyForm::Unsigned)
         out[from + 1] ^= 0x80;
     finish(descending, from, out);
     return {};
@@ -258,43 +258,59 @@ std::string checkIndex(const TableDef& def, const RealIndexDef& real) {
     return {};
 }
 
-std::string rowKey(Table& table, std::size_t row, const RealIndexDef& real, Bytes& out, bool* allNull) {
-    const TableDef& def = table.def();
-    if (allNull)
-        *allNull = true;
+std::string appendKey(const TableDef& def, const RealIndexDef& real, const KeyFieldSource& field, Bytes& out,
+                      KeyReport& report) {
+    report = {};
     std::u16string text;
     for (std::size_t i = 0; i < real.columns.size(); ++i) {
         const int c = def.columnOfNumber(real.columns[i]);
         if (c < 0)
             return "not encodable: the index names a field the table lacks";
-        const auto column = static_cast<std::size_t>(c);
-        const Column& col = def.columns[column];
+        const Column& col = def.columns[static_cast<std::size_t>(c)];
         const bool descending = real.isDescending(i);
-        std::string reason;
-        if (col.type == TypeText || col.type == TypeMemo) {
-            text.clear();
-            if (!table.appendText(row, column, text)) {
-                appendNull(descending, out);
-                continue;
-            }
-            reason = appendText(text, descending, out);
-        } else {
-            const ColumnBytes bytes = table.bytes(row, column);
-            if (!bytes.hasValue && col.type != TypeBoolean) {
-                appendNull(descending, out);
-                continue;
-            }
-            if (col.type == TypeBoolean)
-                appendBoolean(bytes.hasValue, descending, out);
-            else
-                reason = appendFixed(col.type, bytes.data, bytes.length, descending, out);
+        const bool isText = col.type == TypeText || col.type == TypeMemo;
+        text.clear();
+        ColumnBytes bytes;
+        if (!field(static_cast<std::size_t>(c), text, bytes)) {
+            if (report.firstNull < 0)
+                report.firstNull = c;
+            appendNull(descending, out);
+            continue;
         }
-        if (!reason.empty())
-            return reason + " (field \"" + col.name + "\")";
-        if (allNull)
-            *allNull = false;
+        std::string reason;
+        if (col.type == TypeBoolean)
+            appendBoolean(bytes.hasValue, descending, out);
+        else
+            reason = isText ? appendText(text, descending, out)
+                            : appendFixed(col.type, bytes.data, bytes.length, descending, out);
+        if (!reason.empty()) {
+            report.failed = c;
+            return reason;
+        }
+        report.allNull = false;
     }
     return {};
+}
+
+std::string rowKey(Table& table, std::size_t row, const RealIndexDef& real, Bytes& out, bool* allNull) {
+    const TableDef& def = table.def();
+    KeyReport report;
+    const std::string reason = appendKey(def, real, [&](std::size_t column, std::u16string& text, ColumnBytes& bytes) {
+        const std::uint8_t type = def.columns[column].type;
+        if (type == TypeText || type == TypeMemo)
+            return table.appendText(row, column, text);
+        bytes = table.bytes(row, column);
+        return bytes.hasValue || type == TypeBoolean;
+    }, out, report);
+    if (allNull)
+        *allNull = report.allNull;
+    return withField(def, report, std::move(reason));
+}
+
+std::string withField(const TableDef& def, const KeyReport& report, std::string reason) {
+    if (!reason.empty() && report.failed >= 0)
+        reason += " (field \"" + def.columns[static_cast<std::size_t>(report.failed)].name + "\")";
+    return reason;
 }
 
 } // namespace zorvane::jet::indexkey

@@ -1,14 +1,8 @@
 #pragma once
 // Index pages (Jet 4): the one codec of leaf (type 0x04) and node (0x03)
-// pages. After a 27-byte header comes a bitmap of entry ends (bit n set: an
-// entry ends n bytes into the entries) and, from 0x1E0, the entries in key
-// order. An entry is its key, then the row it stands for (3-byte page, most
-// significant byte first, and 1-byte slot); a node entry then names its
-// child page (4 bytes, most significant first) and holds that child's last
-// key. A node's last child has no entry: the page's tail pointer names it.
-// Every entry but the first leaves out the first `prefixLength` bytes of
-// its key, which all keys of the page share (Access chooses that length;
-// pages it has just made often have 0).
+// pages. The layout (header, bitmap of entry ends, entries from 0x1E0, the
+// shared prefix, a node's tail) and what Access does with it are in
+// docs/jet4-format.md ("Index pages").
 
 #include "records/jet/DataPage.h"
 

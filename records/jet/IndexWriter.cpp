@@ -11,7 +11,6 @@ namespace zorvane::jet {
 namespace {
 constexpr std::size_t MaxDepth = 32;
 constexpr std::size_t WholeRoom = format::PageSize - writer::IndexEntriesOffset;
-std::size_t roomForTests = 0;
 
 std::size_t entrySize(const IndexPage& p, const IndexEntry& e) { return e.key.size() + (p.leaf ? 4 : 8); }
 
@@ -38,8 +37,6 @@ void takeRow(IndexEntry& to, const IndexEntry& from) {
 }
 bool sameRow(const IndexEntry& a, const IndexEntry& b) { return a.key == b.key && entryRow(a) == entryRow(b); }
 } // namespace
-
-void IndexWriter::setPageRoomForTests(std::size_t bytes) { roomForTests = std::min(bytes, WholeRoom); }
 
 IndexWriter::IndexWriter(PageSet& pages, const TableDef& def, std::size_t real)
     : pages_(pages), def_(def), index_(def.realIndexDefs.at(real)), who_(def.label() + "'s " + def.indexLabel(real)) {}
@@ -74,7 +71,8 @@ bool IndexWriter::fits(IndexPage& page, std::size_t room) {
         shared = static_cast<std::size_t>(a - page.entries.front().key.begin());
     }
     page.prefixLength = static_cast<std::uint16_t>(shared);
-    return page.entryBytes() <= (room ? room : roomForTests ? roomForTests : WholeRoom);
+    const std::size_t chosen = pages_.file().options().indexPageRoom;
+    return page.entryBytes() <= (room ? room : chosen ? std::min(chosen, WholeRoom) : WholeRoom);
 }
 
 std::uint32_t IndexWriter::descend(const IndexEntry& target, std::vector<Step>& path) {
@@ -330,39 +328,19 @@ namespace zorvane::jet {
 
 std::string rowIndexKey(PageFile& file, const TableDef& def, const RealIndexDef& real, const Bytes& row,
                         Bytes& out, int& firstNull, bool& allNull) {
-    firstNull = -1;
-    allNull = true;
     const RowSpan span{row.data(), row.size(), 0};
     std::vector<std::uint8_t> scratch;
-    std::u16string text;
-    for (std::size_t i = 0; i < real.columns.size(); ++i) {
-        const int c = def.columnOfNumber(real.columns[i]);
-        if (c < 0)
-            return "not encodable: the index names a field the table lacks";
-        const Column& col = def.columns[static_cast<std::size_t>(c)];
-        const bool descending = real.isDescending(i);
-        std::string reason;
-        text.clear();
-        const bool text_ = col.type == format::TypeText || col.type == format::TypeMemo;
-        const ColumnBytes bytes = text_ ? ColumnBytes{} : locateColumn(file, def, col, span, def.label());
-        const bool present = text_ ? appendColumnText(file, def, col, span, text, scratch, def.label())
-                                   : bytes.hasValue || col.type == format::TypeBoolean;
-        if (!present) {
-            if (firstNull < 0)
-                firstNull = c;
-            indexkey::appendNull(descending, out);
-            continue;
-        }
-        if (col.type == format::TypeBoolean)
-            indexkey::appendBoolean(bytes.hasValue, descending, out);
-        else
-            reason = text_ ? indexkey::appendText(text, descending, out)
-                           : indexkey::appendFixed(col.type, bytes.data, bytes.length, descending, out);
-        if (!reason.empty())
-            return reason + " (field \"" + col.name + "\")";
-        allNull = false;
-    }
-    return checkWrittenKeyLength(out);
+    indexkey::KeyReport report;
+    const std::string reason = indexkey::appendKey(def, real, [&](std::size_t column, std::u16string& text, ColumnBytes& bytes) {
+        const Column& col = def.columns[column];
+        if (col.type == format::TypeText || col.type == format::TypeMemo)
+            return appendColumnText(file, def, col, span, text, scratch, def.label());
+        bytes = locateColumn(file, def, col, span, def.label());
+        return bytes.hasValue || col.type == format::TypeBoolean;
+    }, out, report);
+    firstNull = report.firstNull;
+    allNull = report.allNull;
+    return reason.empty() ? checkWrittenKeyLength(out) : indexkey::withField(def, report, reason);
 }
 
 std::string checkWrittenKeyLength(const Bytes& key) {

@@ -47,10 +47,6 @@ public:
     // Writes every changed page into the command.
     void flush();
 
-    // Bytes an index page offers its entries; tests lower it so that a few
-    // thousand rows split leaves and nodes. 0: the whole page.
-    static void setPageRoomForTests(std::size_t bytes);
-
 private:
     struct Step {
         std::uint32_t page;

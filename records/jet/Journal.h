@@ -3,38 +3,11 @@
 // ("<file>-journal") before it touches the file, and how a journal read back
 // is checked.
 //
-//   header (64 bytes)
-//     0  magic "ZVJOURNL"
-//     8  u32 layout version (2)      12  u32 page size
-//    16  u64 file size before        24  u64 file size after the command
-//    32  u32 number of entries       36  u32 flags (1: undo whatever was written)
-//    40  u64 digest of the pages after the command (see afterDigest)
-//    48  u64 salt of this command    56  u64 digest of bytes 0..55
-//   entries, one per page the command changes that existed before it,
-//   in ascending page order:
-//     u32 page number, u32 zero, the page's bytes before the command,
-//     8 x u64 digests of the page's eight 512-byte sectors after the command,
-//     u64 digest of the salt and the preceding 4168 bytes
-//   then possibly bytes of earlier commands, which count for nothing.
-//
-// A writer keeps one journal file for as long as it has the database open and
-// writes each command's journal over the last one's, so the salt, new with
-// every command, tells this command's entries from older ones a cut-off write
-// left in place. At commit the header is zeroed, which ends the journal.
-//
-// Pages the command appends have no entry: cutting the file back to its size
-// before the command removes them. The digest of the pages after the command
-// tells a journal left behind by a finished command (its pages are all
-// written and synced) from one whose command was cut off.
-//
-// The journal is bound to the file it was written for: at a crash every
-// sector of a page the command writes holds either its bytes from before
-// (which the entry keeps) or those from after (whose digest the entry keeps),
-// and the file is no shorter than before the command nor longer than after
-// it. A file that does not fit that (rebuilt, replaced by a copy, changed
-// through another name) is not the journal's: matches() says so, and the
-// journal is set aside instead of applied. (A journal of layout 1, left by an
-// older build, is read too; it holds no digests of sectors and is applied.)
+// The layout (a 64-byte header, then one entry per page the command changes
+// that existed before it), the salt that tells this command's entries from an
+// earlier one's, and how a journal is bound to the file it was written for
+// (matches(): a journal that does not fit the file is set aside, never
+// applied) are in docs/jet4-format.md ("The rollback journal").
 
 #include <cstdint>
 #include <optional>

@@ -1,8 +1,6 @@
 #pragma once
-// Long values (memo, OLE), the write side: a 12-byte reference in the row,
-// the value itself after it (inline), in one row of a long-value page, or in
-// a chain of rows, one page each, every row a 4-byte pointer to the next
-// (0: the last) and its part. (The reader's side is Row.h's readLongValue.)
+// Long values (memo, OLE), the write side (docs/jet4-format.md, "Long
+// values"). The reader's side is Row.h's readLongValue.
 
 #include "records/jet/DataPage.h"
 

@@ -12,17 +12,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
-#include <random>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <thread>
-#include <unistd.h>
 
 namespace zorvane::jet {
 
-namespace fs = std::filesystem;
 using format::PageSize;
 
 namespace {
@@ -35,49 +29,38 @@ constexpr std::uint64_t CommitLockByte = WriterLockByte + 1;
 // the name while it waited for the lock.
 constexpr int ReopenLimit = 5;
 
-std::chrono::milliseconds busyTimeoutValue{3000};
-bool mapWhenWriting = false;
-bool mapWhenReading = false;
-
-os::FileSystem& sys() { return os::fileSystem(); }
-
 std::string reasonOf(int error) { return std::strerror(error); }
 
 // Memory for `count` pages read together. From 2 MiB on it asks for huge
 // pages: where a first touch of each small page is costly (as in some virtual
 // machines), that halves the time to open a large table.
-std::shared_ptr<std::uint8_t[]> pageBlock(std::size_t count) {
+std::shared_ptr<std::uint8_t[]> pageBlock(os::FileSystem& sys, std::size_t count) {
     const std::size_t huge = std::size_t(2) << 20;
-    const std::size_t bytes = (count * PageSize + huge - 1) / huge * huge, mapped = bytes + huge;
-    if (count * PageSize >= huge) {
-        void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory != MAP_FAILED) {
-            auto* start = reinterpret_cast<std::uint8_t*>(
-                (reinterpret_cast<std::uintptr_t>(memory) + huge - 1) & ~(huge - 1));
-            ::madvise(start, bytes, MADV_HUGEPAGE);  // only a hint
-            return {start, [memory, mapped](std::uint8_t*) { ::munmap(memory, mapped); }};
-        }
-    }
+    const std::size_t bytes = (count * PageSize + huge - 1) / huge * huge;
+    void* memory = nullptr;
+    if (count * PageSize >= huge && sys.mapMemory(bytes, huge, memory) == 0)
+        return {static_cast<std::uint8_t*>(memory), [&sys, bytes](std::uint8_t* start) { sys.unmap(start, bytes); }};
     return std::make_unique_for_overwrite<std::uint8_t[]>(count * PageSize);
 }
 
 // Removes a file; one that is gone already counts as removed. 0 or errno.
-int removeFile(const std::string& path, const char* point) {
-    const int error = sys().unlink(path, point);
+int removeFile(os::FileSystem& sys, const std::string& path, const char* point) {
+    const int error = sys.unlink(path, point);
     return error == ENOENT ? 0 : error;
 }
 
 // Reads the file at `path` into `bytes`: its first `limit` bytes, or all of
 // it. 0 or errno.
-int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::size_t limit = SIZE_MAX) {
+int readFile(os::FileSystem& sys, const std::string& path, std::vector<std::uint8_t>& bytes,
+             std::size_t limit = SIZE_MAX) {
     os::Fd fd;
     struct stat st {};
-    if (const int error = sys().open(path, O_RDONLY, 0, fd))
+    if (const int error = sys.open(path, O_RDONLY, 0, fd))
         return error;
-    if (const int error = sys().fstat(fd.get(), st))
+    if (const int error = sys.fstat(fd.get(), st))
         return error;
     bytes.resize(std::min(static_cast<std::size_t>(st.st_size), limit));
-    const long long got = sys().readAt(fd.get(), bytes.data(), bytes.size(), 0);
+    const long long got = sys.readAt(fd.get(), bytes.data(), bytes.size(), 0);
     if (got < 0)
         return static_cast<int>(-got);
     bytes.resize(static_cast<std::size_t>(got));
@@ -88,17 +71,17 @@ int readFile(const std::string& path, std::vector<std::uint8_t>& bytes, std::siz
 // (not zeroed at a commit) and so is the rest (not cut off while it was
 // written, when the file was not touched yet). One that cannot be read is
 // not passed over.
-bool journalIsLive(const std::string& path) {
+bool journalIsLive(os::FileSystem& sys, const std::string& path) {
     struct stat st {};
-    if (sys().stat(path, st) != 0 || st.st_size < off_t(journal::HeaderSize))
+    if (sys.stat(path, st) != 0 || st.st_size < off_t(journal::HeaderSize))
         return false;
     std::vector<std::uint8_t> bytes;
-    if (const int error = readFile(path, bytes, journal::HeaderSize))
+    if (const int error = readFile(sys, path, bytes, journal::HeaderSize))
         return error != ENOENT;
     if (bytes.size() < journal::HeaderSize || !journal::headerIsValid(bytes.data()))
         return false;
     // Only after a crash: the whole journal is read.
-    return readFile(path, bytes) != 0 || journal::decode(bytes).has_value();
+    return readFile(sys, path, bytes) != 0 || journal::decode(bytes).has_value();
 }
 
 // What changes when the file's contents change: its size and modification time.
@@ -110,47 +93,47 @@ std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
 // Renames a journal that must not be applied to "<journal>.unmatched", or,
 // where one lies already, the first free of "<journal>.unmatched.2", ".3"...
 // (never over an earlier one); `aside` gets the name. 0 or errno.
-int setAside(const std::string& journal, std::string& aside) {
+int setAside(os::FileSystem& sys, const std::string& journal, std::string& aside) {
     for (int n = 1;; ++n) {
         aside = journal + ".unmatched" + (n > 1 ? "." + std::to_string(n) : std::string());
-        int error = sys().renameNoReplace(journal, aside, nullptr);
+        int error = sys.renameNoReplace(journal, aside, nullptr);
         if (error == EINVAL)  // a file system that cannot: a look first
-            error = fileExists(aside) ? EEXIST : sys().rename(journal, aside, nullptr);
+            error = fileExists(sys, aside) ? EEXIST : sys.rename(journal, aside, nullptr);
         if (error != EEXIST || n == 1000)
             return error;
     }
 }
 
-void printNotice(const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); }
-void (*noticeHandler)(const std::string&) = printNotice;
-
 } // namespace
 
-void notice(const std::string& line) { noticeHandler(line); }
-void setNoticeHandler(void (*handler)(const std::string& line)) {
-    noticeHandler = handler ? handler : printNotice;
+void Options::tell(const std::string& line) const {
+    if (notice)
+        notice(line);
+    else
+        std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
 
-std::chrono::milliseconds PageFile::busyTimeout() { return busyTimeoutValue; }
-void PageFile::setBusyTimeout(std::chrono::milliseconds timeout) { busyTimeoutValue = timeout; }
-void PageFile::setMapWhenWriting(bool map) { mapWhenWriting = map; }
-void PageFile::setMapWhenReading(bool map) { mapWhenReading = map; }
-
 std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
-    const bool map = mode_ == Mode::ReadWrite ? mapWhenWriting : mapWhenReading && state_ == State::Reading;
+    const bool map = mode_ == Mode::ReadWrite ? options_.mapWhenWriting
+                                              : options_.mapWhenReading && state_ == State::Reading;
     if (!map || state_ == State::Image || number >= committedPages_)
         return nullptr;
     if (!mapping_) {
         // The pages the file has now: later commands append past them, and
-        // nothing this writer does makes the file shorter than that.
+        // nothing this writer does makes the file shorter than that. Asked
+        // for once: where it fails, pages are read by copying, as without it.
+        if (mappingTried_)
+            return nullptr;
+        mappingTried_ = true;
         const std::size_t bytes = std::size_t(committedPages_) * PageSize;
-        void* memory = ::mmap(nullptr, bytes, mode_ == Mode::ReadWrite ? PROT_READ | PROT_WRITE : PROT_READ,
-                              MAP_PRIVATE, fd_.get(), 0);
-        if (memory == MAP_FAILED)
-            return nullptr;  // read by copying, as without the mapping
-        mapping_ = {static_cast<std::uint8_t*>(memory), [bytes](std::uint8_t* start) { ::munmap(start, bytes); }};
+        void* memory = nullptr;
+        if (sys().mapFile(fd_.get(), bytes, mode_ == Mode::ReadWrite, memory) != 0)
+            return nullptr;
+        os::FileSystem& system = sys();
+        mapping_ = {static_cast<std::uint8_t*>(memory),
+                    [&system, bytes](std::uint8_t* start) { system.unmap(start, bytes); }};
         mappedPages_ = committedPages_;
     }
     return number < mappedPages_ ? mapping_.get() + std::size_t(number) * PageSize : nullptr;
@@ -163,14 +146,15 @@ std::string folderOf(const std::string& path) {
 
 std::string baseOf(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
-bool fileExists(const std::string& path) {
+bool fileExists(os::FileSystem& sys, const std::string& path) {
     struct stat st {};
-    return sys().lstat(path, st) == 0;
+    return sys.lstat(path, st) == 0;
 }
 
 std::string PageFile::journalPathOf(const std::string& path) { return path + "-journal"; }
 
-PageFile::PageFile(std::string path, Mode mode) : path_(std::move(path)), mode_(mode) {
+PageFile::PageFile(std::string path, Mode mode, Options options)
+    : options_(std::move(options)), path_(std::move(path)), mode_(mode) {
     if (path_.empty())
         throw Error("No database file was named.");
     struct stat st {};
@@ -207,8 +191,8 @@ PageFile::~PageFile() {
     // A writer's ended journal goes with it, before the lock is let go (after
     // that it could be another writer's). One that failed to undo leaves it
     // for the next open (J7).
-    if (state_ != State::Broken && journal_ != JournalFile::None && fileExists(journalPath_))
-        removeFile(journalPath_, "journal remove");
+    if (state_ != State::Broken && journal_ != JournalFile::None && fileExists(sys(), journalPath_))
+        removeFile(sys(), journalPath_, "journal remove");
 }
 
 // The page file's legal state changes, all in one place.
@@ -237,13 +221,12 @@ void PageFile::openFile(Mode mode) {
     // A writer may wait for the lock while another file takes the name (mv,
     // an import over it): the change then goes to the file now at the name,
     // opened again, never to the one taken away, which nobody sees any more.
-    const auto deadline = std::chrono::steady_clock::now() + busyTimeout();
+    const auto deadline = std::chrono::steady_clock::now() + options_.busyTimeout;
     for (int attempt = 1;; ++attempt) {
         // The journal lies beside the file itself, whatever link or name it
         // was opened by, so every opener finds the same journal.
-        std::error_code ec;
-        const fs::path real = fs::canonical(path_, ec);
-        const std::string where = ec ? path_ : real.string();
+        std::string real;
+        const std::string where = sys().realPath(path_, real) == 0 ? real : path_;
         journalPath_ = journalPathOf(where);
         folder_ = folderOf(where);
         if (const int error = sys().open(path_, writing ? O_RDWR : O_RDONLY, 0, fd_)) {
@@ -255,10 +238,10 @@ void PageFile::openFile(Mode mode) {
                 fail("the file was removed while this change waited for it, so nothing was changed");
             fail("the file cannot be opened (" + reasonOf(error) + ")");
         }
-        readLock_.emplace(fd_.get(), CommitLockByte);
+        readLock_.emplace(sys(), fd_.get(), CommitLockByte);
         if (!writing)
             return;
-        writerLock_.emplace(fd_.get(), WriterLockByte);
+        writerLock_.emplace(sys(), fd_.get(), WriterLockByte);
         const auto left = std::max(deadline - std::chrono::steady_clock::now(),
                                    std::chrono::steady_clock::duration::zero());
         const int error = writerLock_->acquire(os::LockType::Exclusive, left);
@@ -283,13 +266,10 @@ void PageFile::openFile(Mode mode) {
     // Each command's salt differs from every earlier one's, in this open and
     // in earlier ones, whose journals this one writes over.
     salt_ = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-            (std::uint64_t(::getpid()) << 40);
-    try {
-        std::random_device random;
-        salt_ ^= (std::uint64_t(random()) << 32) ^ random();
-    } catch (const std::exception&) {
-        // The clock and the process number alone then.
-    }
+            (std::uint64_t(sys().processId()) << 40);
+    std::uint64_t random = 0;
+    if (sys().randomBytes(&random, sizeof random) == 0)  // else the clock and the process number alone
+        salt_ ^= random;
     if (const int folderError = sys().open(folder_, O_RDONLY | O_DIRECTORY, 0, folderFd_))
         fail("its folder " + folder_ + " cannot be opened (" + reasonOf(folderError) + ")");
 }
@@ -314,13 +294,13 @@ void PageFile::readSize() {
 // read; a reader leaves the commit lock free again.
 void PageFile::recoverIfNeeded() {
     if (mode_ == Mode::ReadWrite) {
-        os::FileLock commitLock(fd_.get(), CommitLockByte);
-        const int error = commitLock.acquire(os::LockType::Exclusive, busyTimeout());
+        os::FileLock commitLock(sys(), fd_.get(), CommitLockByte);
+        const int error = commitLock.acquire(os::LockType::Exclusive, options_.busyTimeout);
         if (os::heldElsewhere(error))
             fail("the file is in use by another program");
         if (error)
             fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
-        if (fileExists(journalPath_))
+        if (fileExists(sys(), journalPath_))
             recover(fd_.get());
         readSize();
         return;
@@ -339,19 +319,19 @@ void PageFile::recoverIfNeeded() {
 // which takes write access and the commit lock to itself (J5).
 void PageFile::lockForReading() {
     for (;;) {
-        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, busyTimeout())))
+        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, options_.busyTimeout)))
             fail("the file cannot be read: another program keeps it busy writing");
-        if (!journalIsLive(journalPath_))
+        if (!journalIsLive(sys(), journalPath_))
             return;
         readLock_->release();
         os::Fd writer;
         if (const int error = sys().open(path_, O_RDWR, 0, writer))
             fail("the file cannot be read: a change to it was cut off and must be undone "
                  "first, but the file cannot be written (" + reasonOf(error) + ")");
-        os::FileLock lock(writer.get(), CommitLockByte);
-        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, busyTimeout())))
+        os::FileLock lock(sys(), writer.get(), CommitLockByte);
+        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, options_.busyTimeout)))
             fail("the file cannot be read: another program keeps it busy writing");
-        if (journalIsLive(journalPath_))
+        if (journalIsLive(sys(), journalPath_))
             recover(writer.get());
     }
 }
@@ -359,7 +339,7 @@ void PageFile::lockForReading() {
 // Called with the commit lock held exclusively and a journal beside the file.
 void PageFile::recover(int fd) {
     std::vector<std::uint8_t> bytes;
-    if (const int error = readFile(journalPath_, bytes)) {
+    if (const int error = readFile(sys(), journalPath_, bytes)) {
         if (error == ENOENT)
             return;
         fail("a change to the file was cut off, and its journal " + journalPath_ +
@@ -368,7 +348,7 @@ void PageFile::recover(int fd) {
     const std::optional<journal::Contents> contents = journal::decode(bytes);
     if (!contents) {
         // Cut off while it was written: the file itself was not touched yet.
-        if (const int error = removeFile(journalPath_, "journal remove"))
+        if (const int error = removeFile(sys(), journalPath_, "journal remove"))
             fail("an unfinished journal " + journalPath_ + " cannot be removed (" +
                  reasonOf(error) + ")");
         return;
@@ -419,7 +399,7 @@ void PageFile::recover(int fd) {
         error = sys().syncData(fd, "restore sync");
     if (error)
         fail("a change to the file was cut off and cannot be undone (" + reasonOf(error) + ")");
-    if (const int removeError = removeFile(journalPath_, "journal remove"))
+    if (const int removeError = removeFile(sys(), journalPath_, "journal remove"))
         fail("a change to the file that was cut off was undone, but its journal " +
              journalPath_ + " cannot be removed (" + reasonOf(removeError) + ")");
 }
@@ -428,7 +408,7 @@ void PageFile::recover(int fd) {
 // changed through another name since) is kept aside, never applied.
 void PageFile::setJournalAside() {
     std::string aside;
-    if (const int error = setAside(journalPath_, aside))
+    if (const int error = setAside(sys(), journalPath_, aside))
         fail("a journal " + journalPath_ + " that does not belong to the file as it is now "
              "cannot be set aside (" + reasonOf(error) + ")");
     notice(path_ + ": the journal " + journalPath_ + " does not belong to the file as it is "
@@ -455,37 +435,22 @@ void PageFile::preload(const std::vector<std::uint32_t>& numbers) {
         return;
     // A reader's mapped pages too are taken under its scope's lock and checks.
     std::optional<ReadScope> mappedScope;
-    if (state_ == State::Reading && mapWhenReading)
+    if (state_ == State::Reading && options_.mapWhenReading)
         mappedScope.emplace(*this);
     std::vector<std::uint32_t> wanted;
-    std::uint8_t* run = nullptr;  // mapped pages wanted, one after another
-    std::size_t runPages = 0;
-    auto populate = [&] {
-        // Mapped in one call rather than one fault each (only a hint; kernels
-        // before 5.14 take the faults). A single page may as well fault.
-        if (runPages > 1)
-            ::madvise(run, runPages * PageSize, MADV_POPULATE_READ);
-        runPages = 0;
-    };
     for (const std::uint32_t number : numbers) {
         if (number >= pageCount_ || cache_[number])
             continue;
         if (std::uint8_t* mapped = mappedPage(number)) {
-            if (mapped != run + runPages * PageSize)
-                populate();
-            if (!runPages)
-                run = mapped;
-            ++runPages;
             cache_[number] = std::shared_ptr<std::uint8_t[]>(mapping_, mapped);
             ++diskReads_;
         } else {
             wanted.push_back(number);
         }
     }
-    populate();
     if (wanted.empty())
         return;
-    const std::shared_ptr<std::uint8_t[]> block = pageBlock(wanted.size());
+    const std::shared_ptr<std::uint8_t[]> block = pageBlock(sys(), wanted.size());
     {
         ReadScope scope(*this);
         for (std::size_t i = 0, run = 1; i < wanted.size(); i += run, run = 1) {
@@ -640,7 +605,7 @@ PageFile::Undo PageFile::restoreOriginals(std::vector<std::uint8_t>& journalByte
         return failed;
     if (sys().syncData(fd_.get(), "restore sync"))
         return failed;
-    return removeFile(journalPath_, "journal remove") == 0 ? Undo::Done : failed;
+    return removeFile(sys(), journalPath_, "journal remove") == 0 ? Undo::Done : failed;
 }
 
 void PageFile::commit() {
@@ -660,8 +625,8 @@ void PageFile::commit() {
         fail("another file was put at its name, or it was removed, since it was opened, so the "
              "change was not saved; open it again");
     }
-    os::FileLock commitLock(fd_.get(), CommitLockByte);
-    if (const int error = commitLock.acquire(os::LockType::Exclusive, busyTimeout())) {
+    os::FileLock commitLock(sys(), fd_.get(), CommitLockByte);
+    if (const int error = commitLock.acquire(os::LockType::Exclusive, options_.busyTimeout)) {
         dropCommand();
         moveTo(State::Ready);
         if (os::heldElsewhere(error))
@@ -765,20 +730,23 @@ void PageFile::commit() {
     lastCommitSyncs_ = syncs;
 }
 
-ReplaceLock::ReplaceLock(const std::string& path) {
+ReplaceLock::ReplaceLock(const std::string& path, const Options& options) {
+    os::FileSystem& sys = options.system();
     struct stat st {};
-    if (sys().stat(path, st) == ENOENT) {  // no file, or a link to none
+    if (sys.stat(path, st) == ENOENT) {  // no file, or a link to none
         // The file went; a journal of it must not be applied to the new one.
-        std::error_code ec;
-        const fs::path folder = fs::canonical(folderOf(path), ec);
-        const std::string journal = PageFile::journalPathOf(ec ? path : (folder / baseOf(path)).string());
+        std::string folder;
+        const std::string journal = PageFile::journalPathOf(
+            sys.realPath(folderOf(path), folder) != 0 ? path
+            : folder == "/"                           ? folder + baseOf(path)
+                                                      : folder + "/" + baseOf(path));
         std::string aside;
-        if (fileExists(journal) && setAside(journal, aside) == 0)
-            notice(path + ": the journal " + journal + " of a removed file was not applied; it "
+        if (fileExists(sys, journal) && setAside(sys, journal, aside) == 0)
+            options.tell(path + ": the journal " + journal + " of a removed file was not applied; it "
                    "is kept as " + aside + ".");
         return;
     }
-    file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite);
+    file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite, options);
 }
 
 ReplaceLock::~ReplaceLock() = default;

@@ -30,9 +30,10 @@
 // and a notice line says so.
 //
 // Waiting: a writer waits for another writer's lock, and a reader for a
-// command in progress, up to busyTimeout() (3 seconds unless a program sets
-// another); only then is the file "in use". The same bound holds for a
-// commit waiting for readers' scopes. readWhileBusy() reads a file anew
+// command in progress, up to the busy timeout of its options (Options.h: 3
+// seconds unless the program chose another); only then is the file "in use".
+// The same bound holds for a commit waiting for readers' scopes.
+// readWhileBusy() reads a file anew
 // while another program's commands keep changing it under the reader, within
 // the same bound. A writer that got the lock after another file took the
 // name (mv, an import over it) opens the file at the name again (a few
@@ -105,6 +106,7 @@
 #include <vector>
 
 #include "records/jet/Error.h"
+#include "records/jet/Options.h"
 #include "records/os/FileSystem.h"
 
 namespace zorvane::jet {
@@ -119,8 +121,9 @@ public:
     // cannot be opened or read; for ReadWrite also when it is read-only or
     // another process writes it ("in use"). Rolls back a command that was cut
     // off (see above); for a Read open that cannot write the file, a journal
-    // left behind is an Error.
-    explicit PageFile(std::string path, Mode mode = Mode::Read);
+    // left behind is an Error. The file keeps `options` (Options.h) for
+    // everything done with it.
+    explicit PageFile(std::string path, Mode mode = Mode::Read, Options options = {});
     // A file image held in memory (for tests and fuzzing); `name` stands for
     // the file in error sentences. It is read-only.
     PageFile(std::string name, std::vector<std::uint8_t> image);
@@ -129,6 +132,7 @@ public:
     PageFile& operator=(const PageFile&) = delete;
 
     const std::string& path() const { return path_; }
+    const Options& options() const { return options_; }
     // Whole pages in the file (a trailing partial page is not counted),
     // counting the pages appended by the current command.
     std::uint32_t pageCount() const { return pageCount_; }
@@ -173,29 +177,6 @@ public:
 
     // "<path>-journal" (the journal lies beside the file a link leads to).
     static std::string journalPathOf(const std::string& path);
-    // How long a writer waits for another writer, and a reader for a command
-    // (3 seconds); a program may set another for all its files.
-    static std::chrono::milliseconds busyTimeout();
-    static void setBusyTimeout(std::chrono::milliseconds timeout);
-    // Whether a file open for writing reads its pages through a private
-    // mapping of the file instead of copying them into memory of its own
-    // (off unless asked for; the setting is the process's). The writer lock
-    // keeps every cooperating program from changing the file under the
-    // mapping, and a page the command changes becomes private to this process
-    // on its first change, as a copied page is; a read of a large table then
-    // costs neither zeroed memory nor copies. The price: should a program
-    // that ignores the lock cut the file short while it is open, or the disk
-    // fail on a mapped page, the process ends with SIGBUS instead of an
-    // Error. For short commands (zorvane-db's), not for a window that keeps
-    // a file open for hours.
-    static void setMapWhenWriting(bool map);
-    // The same for a file open for reading: its pages are read through a
-    // private, read-only mapping. The mapping shows what the file holds now,
-    // not a copy made when a page was first read, so a program that sets this
-    // holds a ReadScope for as long as it uses the pages (no command of
-    // another program can commit meanwhile); the SIGBUS caveat above holds
-    // too. For zorvane-db's short reading commands.
-    static void setMapWhenReading(bool map);
 
     // One command of a reader (see above): the shared commit lock and one
     // check of the journal and of the file, for as long as it lives. Scopes
@@ -242,7 +223,10 @@ private:
     [[noreturn]] void failCommit(const std::string& reason, int error, Undo undo);
     Undo restoreOriginals(std::vector<std::uint8_t>& journalBytes);
     void noteCommandPages();
+    os::FileSystem& sys() const { return options_.system(); }
+    void notice(const std::string& line) const { options_.tell(line); }
 
+    Options options_;
     std::string path_;
     std::string journalPath_;
     std::string folder_;
@@ -261,6 +245,7 @@ private:
     std::vector<std::shared_ptr<std::uint8_t[]>> cache_;  // pages preloaded together share a block
     std::shared_ptr<std::uint8_t[]> mapping_;  // the file's first mappedPages_ pages, mapped privately
     std::uint32_t mappedPages_ = 0;
+    bool mappingTried_ = false;
     // The page's bytes in the mapping (made on first use), or nullptr where
     // pages are read by copying.
     std::uint8_t* mappedPage(std::uint32_t number);
@@ -279,7 +264,7 @@ private:
 // The folder part of `path` ("." when it has none), and the rest.
 std::string folderOf(const std::string& path);
 std::string baseOf(const std::string& path);
-bool fileExists(const std::string& path);
+bool fileExists(os::FileSystem& sys, const std::string& path);
 
 // Holds the writer lock of the database file at `path` (waiting up to the busy
 // timeout, then "in use") while a new file is put in its place; a command cut
@@ -287,7 +272,7 @@ bool fileExists(const std::string& path);
 // at `path`: a journal left there (its file was removed) is set aside.
 class ReplaceLock {
 public:
-    explicit ReplaceLock(const std::string& path);
+    explicit ReplaceLock(const std::string& path, const Options& options = {});
     ~ReplaceLock();
     ReplaceLock(const ReplaceLock&) = delete;
     ReplaceLock& operator=(const ReplaceLock&) = delete;
@@ -297,11 +282,13 @@ private:
 };
 
 // Runs `read` (which opens the file and reads it from the start) again while
-// another program's command changes the file under it, for up to the busy
-// timeout; after that the file at `path` is "in use by another program".
+// another program's command changes the file under it, for up to `patience`
+// (the busy timeout of the options the file is opened with); after that the
+// file at `path` is "in use by another program".
 template <class Read>
-auto readWhileBusy(const std::string& path, Read read) -> decltype(read()) {
-    const auto deadline = std::chrono::steady_clock::now() + PageFile::busyTimeout();
+auto readWhileBusy(const std::string& path, Read read,
+                   std::chrono::milliseconds patience = Options{}.busyTimeout) -> decltype(read()) {
+    const auto deadline = std::chrono::steady_clock::now() + patience;
     for (auto pause = std::chrono::milliseconds(1);;
          pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
         try {

@@ -4,23 +4,10 @@
 #include "records/jet/UsageMap.h"
 
 #include <algorithm>
-#include <sys/mman.h>
 
 namespace zorvane::jet {
 
 using namespace format;
-
-namespace {
-// Asks the kernel to back `bytes` at `data` with memory now, in one call:
-// where each first touch of a page traps (virtual machines), filling a large
-// table's row vectors one fault at a time costs more than reading its rows.
-void populate(const void* data, std::size_t bytes) {
-    const std::uintptr_t page = 4096, start = reinterpret_cast<std::uintptr_t>(data);
-    const std::uintptr_t begin = (start + page - 1) & ~(page - 1), end = (start + bytes) & ~(page - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);  // only a hint
-}
-} // namespace
 
 bool sameName(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -96,8 +83,6 @@ void Table::load(std::vector<std::uint32_t> pages) {
     const std::size_t expected = std::min<std::size_t>(def_.storedRows, pages.size() * datapage::MaxRows);
     rows.reserve(expected + 1024);
     places.reserve(expected + 1024);
-    populate(rows.data(), rows.capacity() * sizeof(RowSpan));
-    populate(places.data(), places.capacity() * sizeof(RowPlace));
     for (const std::uint32_t number : pages) {
         starts.push_back(rows.size());
         scanPage(number, rows, places, pointers);

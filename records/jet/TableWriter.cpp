@@ -422,8 +422,8 @@ void TableWriter::requireWritable(PageFile& file, const TableDef& def) {
 void TableWriter::checkValue(PageFile& file, const TableDef& def, std::size_t column,
                              const std::optional<std::u16string>& value) {
     const Column& c = def.columns.at(column);
-    const bool number = c.fixed() && c.type != TypeBoolean && c.type <= TypeDateTime;
-    if (c.type != TypeText && c.type != TypeMemo && !number)
+    const bool number = c.fixed() && fixedSizeOf(c.type) > 0;
+    if (!factsOf(c.type).updated || (!number && c.type != TypeText && c.type != TypeMemo))
         refuse(file, def, fieldLabel(c) + " is not a text, memo or number field; only those can be written");
     if (!value)
         return;

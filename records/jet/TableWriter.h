@@ -57,8 +57,10 @@ public:
     // Throws Error when this engine cannot write rows of `def` (an index it
     // cannot keep up to date, a field it cannot number). Changes nothing.
     static void requireWritable(PageFile& file, const TableDef& def);
-    // Throws Error when `value` cannot be stored in column `column` (a field
-    // of a type other than text and memo, text longer than the field takes).
+    // Throws Error when `value` cannot be stored in column `column`: a field
+    // of a type the writer does not write (it writes Text, Memo and the
+    // numbers Byte to Date/Time: format::TypeTable), text longer than the
+    // field takes, a number it cannot read (given as ValueText.h writes it).
     static void checkValue(PageFile& file, const TableDef& def, std::size_t column,
                            const std::optional<std::u16string>& value);
 

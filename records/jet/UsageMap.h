@@ -1,13 +1,8 @@
 #pragma once
-// Page usage maps: the one codec of both kinds. A map is a row whose first
-// byte gives its kind:
-//  - inline: a 4-byte first page, then a bitmap; bit n stands for page first + n;
-//  - reference: 4-byte numbers of usage-map pages (type 5), entry e's page
-//    holding the bits of pages from e * UsageMapPagePages after a 4-byte
-//    header; 0 for none.
-// A table's maps mark the pages it uses (or those with room). The database's
-// page map (page 1, row 0) marks the pages that are free; it may start past
-// page 0, and pages outside its reach are in use.
+// Page usage maps: the one codec of both kinds, inline and reference. The
+// layout, the maps a table has and the database's page map (page 1, row 0,
+// marking the pages that are free) are in docs/jet4-format.md ("Page map and
+// usage maps").
 
 #include "records/jet/DataPage.h"
 #include "records/jet/PageFile.h"

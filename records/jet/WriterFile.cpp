@@ -28,10 +28,10 @@ constexpr std::size_t RandomPartLength = 6;  // mkstemp's XXXXXX
 // Removes the temporary file unless released.
 class TemporaryFile {
 public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    TemporaryFile(os::FileSystem& sys, std::string path) : sys_(sys), path_(std::move(path)) {}
     ~TemporaryFile() {
         if (!path_.empty())
-            os::fileSystem().unlink(path_, nullptr);
+            sys_.unlink(path_, nullptr);
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -39,6 +39,7 @@ public:
     void release() { path_.clear(); }
 
 private:
+    os::FileSystem& sys_;
     std::string path_;
 };
 
@@ -54,8 +55,7 @@ bool looksLikeOurs(const std::uint8_t* bytes, long long got, std::uint64_t size)
 // Removes the temporary files a killed writer of `base` left in `folder`:
 // named as ours, owned by this user, a database or empty, and held by no
 // process (their lock is free). Best effort: what cannot be removed stays.
-void removeStaleTemporaries(const std::string& folder, const std::string& base) {
-    os::FileSystem& sys = os::fileSystem();
+void removeStaleTemporaries(os::FileSystem& sys, const std::string& folder, const std::string& base) {
     const std::string prefix = "." + base + ".";
     DIR* dir = ::opendir(folder.c_str());
     if (!dir)
@@ -74,7 +74,7 @@ void removeStaleTemporaries(const std::string& folder, const std::string& base) 
         if (sys.open(path, O_RDWR | O_NOFOLLOW | O_NONBLOCK, 0, fd) != 0 || sys.fstat(fd.get(), st) != 0 ||
             !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1)
             continue;
-        os::FileLock lock(fd.get(), TemporaryLockByte);
+        os::FileLock lock(sys, fd.get(), TemporaryLockByte);
         if (lock.acquire(os::LockType::Exclusive, std::chrono::seconds(0)) != 0)
             continue;  // its writer is at work
         std::uint8_t head[32] = {};
@@ -88,12 +88,12 @@ void removeStaleTemporaries(const std::string& folder, const std::string& base) 
 
 } // namespace
 
-std::string linkTarget(const std::string& path) {
+std::string linkTarget(os::FileSystem& sys, const std::string& path) {
     namespace fs = std::filesystem;
     std::string target = path;
     for (int links = 0;; ++links) {
         struct stat st {};
-        if (os::fileSystem().lstat(target, st) != 0 || !S_ISLNK(st.st_mode))
+        if (sys.lstat(target, st) != 0 || !S_ISLNK(st.st_mode))
             return target;
         if (links == 40)
             fail(path, "the name leads through too many symbolic links");
@@ -105,19 +105,18 @@ std::string linkTarget(const std::string& path) {
     }
 }
 
-void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
-                         bool replace) {
+void writeFileAtomically(os::FileSystem& sys, const std::string& path,
+                         const std::vector<std::uint8_t>& bytes, bool replace) {
     if (path.empty())
         throw Error("No database file name was given.");
-    os::FileSystem& sys = os::fileSystem();
     // Replacing through a symbolic link replaces the file it leads to; the
     // link stays. (A new file never follows a link: the name is taken.)
-    const std::string target = replace ? linkTarget(path) : path;
+    const std::string target = replace ? linkTarget(sys, path) : path;
     struct stat existing {};
     if (sys.stat(target, existing) == 0 && S_ISDIR(existing.st_mode))
         fail(path, "it is a folder");
     const std::string folder = folderOf(target);
-    removeStaleTemporaries(folder, baseOf(target));
+    removeStaleTemporaries(sys, folder, baseOf(target));
 
     // The temporary file, locked from the start: a writer that removes
     // stale ones between its making and its lock is noticed, and it is made
@@ -129,7 +128,7 @@ void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
         std::string pattern = folder + "/." + baseOf(target) + ".XXXXXX";
         if (const int error = sys.createTemporary(pattern, fd))
             fail(path, "cannot create a temporary file in " + folder + " (" + systemReason(error) + ")");
-        lock.emplace(fd.get(), TemporaryLockByte);
+        lock.emplace(sys, fd.get(), TemporaryLockByte);
         struct stat held {}, named {};
         if (lock->acquire(os::LockType::Exclusive, std::chrono::seconds(0)) == 0 &&
             sys.fstat(fd.get(), held) == 0 && sys.lstat(pattern, named) == 0 &&
@@ -142,11 +141,9 @@ void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t
         if (attempt == 5)
             fail(path, "cannot keep a temporary file in " + folder + ": another program keeps removing it");
     }
-    TemporaryFile temp(made);
+    TemporaryFile temp(sys, made);
     // A temporary file is private; a database is as readable as any new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (const int error = sys.chmod(fd.get(), 0666 & ~mask))
+    if (const int error = sys.chmod(fd.get(), 0666 & ~sys.creationMask()))
         fail(path, "cannot set the new file's permissions (" + systemReason(error) + ")");
     if (const int error = sys.writeAt(fd.get(), bytes.data(), bytes.size(), 0, "new file write"))
         fail(path, "writing failed (" + systemReason(error) + ")");

@@ -9,19 +9,21 @@
 // exists; one left by a writer that was killed is no longer locked, and the
 // next writer of the same name removes it.
 
+#include "records/os/FileSystem.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zorvane::jet {
 
-// Throws Error naming `path`; with `replace` off an existing file is refused,
-// also when it appears while the bytes are being written.
-void writeFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes,
+// Through `sys`. Throws Error naming `path`; with `replace` off an existing
+// file is refused, also when it appears while the bytes are being written.
+void writeFileAtomically(os::FileSystem& sys, const std::string& path, const std::vector<std::uint8_t>& bytes,
                          bool replace);
 
 // The file `path` leads to: its symbolic links followed (also to a target
 // that does not exist yet). Throws Error when the links go round.
-std::string linkTarget(const std::string& path);
+std::string linkTarget(os::FileSystem& sys, const std::string& path);
 
 } // namespace zorvane::jet

@@ -1,8 +1,9 @@
 #pragma once
-// Layout values that only the writer needs: what Access puts into the parts of
-// a new file that a reader can skip (the header's fixed words, index pages,
-// the magic numbers in table and index definitions, the catalog's own ids).
-// The shared offsets and types live in Format.h.
+// Layout values of the parts of a file that a plain row reader can skip: what
+// Access puts into the header's fixed words, index pages, the magic numbers in
+// table and index definitions and the catalog's own ids. The writer builds
+// them; the reader's index and definition code (IndexPage, IndexKey, Catalog)
+// reads them too. The offsets and types every layer shares live in Format.h.
 
 #include "records/jet/Format.h"
 

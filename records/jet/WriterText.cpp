@@ -12,7 +12,6 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
-#include <ctime>
 #include <optional>
 #include <type_traits>
 
@@ -102,10 +101,9 @@ double dateValue(int year, int month, int day, int hour, int minute, int second)
     return days < 0 ? static_cast<double>(days) - fraction : static_cast<double>(days) + fraction;
 }
 
-double dateValueNow() {
-    const std::time_t now = std::time(nullptr);
+double dateValueNow(os::FileSystem& sys) {
     std::tm local{};
-    localtime_r(&now, &local);
+    sys.now(local);
     return dateValue(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
                      local.tm_min, local.tm_sec);
 }

@@ -2,6 +2,8 @@
 // Text as the writer stores it: column values (plain UCS-2 or the compressed
 // form), index keys of names in the "General" sort order, and date values.
 
+#include "records/os/FileSystem.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,7 +35,7 @@ bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
 // A calendar date and time as a date value: days since 1899-12-30, the time of
 // day as the fraction's magnitude (so 1899-12-29 06:00 is -1.25).
 double dateValue(int year, int month, int day, int hour, int minute, int second);
-// The current local time as a date value.
-double dateValueNow();
+// The current local time as a date value, as `sys` tells it.
+double dateValueNow(os::FileSystem& sys);
 
 } // namespace zorvane::jet

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/random.h>
 #include <thread>
 #include <unistd.h>
 
@@ -110,6 +112,59 @@ public:
         return setLock(fd, type == LockType::Shared ? F_RDLCK : F_WRLCK, byte);
     }
     int unlock(int fd, std::uint64_t byte) override { return setLock(fd, F_UNLCK, byte); }
+    int realPath(const std::string& path, std::string& out) override {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (!real)
+            return errno;
+        out = real;
+        std::free(real);
+        return 0;
+    }
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override {
+        out = ::mmap(nullptr, length, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_PRIVATE, fd, 0);
+        return out == MAP_FAILED ? errno : 0;
+    }
+    // Mapped with room to spare, so that an aligned stretch lies inside; the
+    // spare ends go back at once.
+    int mapMemory(std::size_t length, std::size_t alignment, void*& out) override {
+        const std::size_t mapped = length + alignment;
+        void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            return errno;
+        const auto first = reinterpret_cast<std::uintptr_t>(memory);
+        const auto start = (first + alignment - 1) & ~(alignment - 1);
+        if (start > first)
+            ::munmap(memory, start - first);
+        if (const std::size_t after = first + mapped - (start + length))
+            ::munmap(reinterpret_cast<void*>(start + length), after);
+        out = reinterpret_cast<void*>(start);
+        ::madvise(out, length, MADV_HUGEPAGE);  // only a hint
+        return 0;
+    }
+    int unmap(void* start, std::size_t length) override {
+        return ::munmap(start, length) == 0 ? 0 : errno;
+    }
+    int processId() override { return static_cast<int>(::getpid()); }
+    int randomBytes(void* data, std::size_t length) override {
+        auto* bytes = static_cast<std::uint8_t*>(data);
+        for (std::size_t done = 0; done < length;) {
+            const ssize_t n = ::getrandom(bytes + done, length - done, 0);
+            if (n < 0 && errno != EINTR)
+                return errno;
+            done += n > 0 ? static_cast<std::size_t>(n) : 0;
+        }
+        return 0;
+    }
+    std::time_t now(std::tm& local) override {
+        const std::time_t seconds = std::time(nullptr);
+        localtime_r(&seconds, &local);
+        return seconds;
+    }
+    mode_t creationMask() override {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mask;
+    }
 
 private:
     static int setLock(int fd, short type, std::uint64_t byte) {
@@ -125,8 +180,6 @@ private:
 #endif
     }
 };
-
-FileSystem* installed = nullptr;
 
 } // namespace
 
@@ -162,8 +215,6 @@ FileSystem& posixFileSystem() {
     return posix;
 }
 
-FileSystem& fileSystem() { return installed ? *installed : posixFileSystem(); }
-void setFileSystem(FileSystem* system) { installed = system; }
 
 int ForwardingFileSystem::open(const std::string& path, int flags, mode_t mode, Fd& out) {
     return inner_.open(path, flags, mode, out);
@@ -203,12 +254,28 @@ int ForwardingFileSystem::lock(int fd, LockType type, std::uint64_t byte) {
     return inner_.lock(fd, type, byte);
 }
 int ForwardingFileSystem::unlock(int fd, std::uint64_t byte) { return inner_.unlock(fd, byte); }
+int ForwardingFileSystem::realPath(const std::string& path, std::string& out) {
+    return inner_.realPath(path, out);
+}
+int ForwardingFileSystem::mapFile(int fd, std::size_t length, bool writable, void*& out) {
+    return inner_.mapFile(fd, length, writable, out);
+}
+int ForwardingFileSystem::mapMemory(std::size_t length, std::size_t alignment, void*& out) {
+    return inner_.mapMemory(length, alignment, out);
+}
+int ForwardingFileSystem::unmap(void* start, std::size_t length) { return inner_.unmap(start, length); }
+int ForwardingFileSystem::processId() { return inner_.processId(); }
+int ForwardingFileSystem::randomBytes(void* data, std::size_t length) {
+    return inner_.randomBytes(data, length);
+}
+std::time_t ForwardingFileSystem::now(std::tm& local) { return inner_.now(local); }
+mode_t ForwardingFileSystem::creationMask() { return inner_.creationMask(); }
 
 int FileLock::acquire(LockType type, std::chrono::steady_clock::duration patience) {
     const auto deadline = std::chrono::steady_clock::now() + patience;
     auto pause = std::chrono::microseconds(100);
     for (;;) {
-        const int error = fileSystem().lock(fd_, type, byte_);
+        const int error = system_.lock(fd_, type, byte_);
         held_ = error == 0;
         if (!heldElsewhere(error) || std::chrono::steady_clock::now() >= deadline)
             return error;
@@ -219,7 +286,7 @@ int FileLock::acquire(LockType type, std::chrono::steady_clock::duration patienc
 
 void FileLock::release() {
     if (held_)
-        fileSystem().unlock(fd_, byte_);
+        system_.unlock(fd_, byte_);
     held_ = false;
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 // The operating system as the engine sees it: one interface for every file
-// operation the page file, its journal and the new-file writer make, and
-// owners for what they hold (descriptors, locks). The engine never calls the
-// system directly; the interface's default implementation is POSIX, and a
-// test can install one that decorates it (tests/faults: numbered crash and
-// failure points).
+// operation the page file, its journal and the new-file writer make, for the
+// memory they map, and for the few facts they ask of the system (the process
+// number, random bytes, the clock, the file-creation mask); and owners for
+// what they hold (descriptors, locks). The engine never calls the system
+// directly; the interface's default implementation is POSIX, and a file can
+// be opened with one that decorates it (records/jet/Options.h; tests/faults:
+// numbered crash and failure points).
 //
 // Every call returns 0 or an errno value (readAt: the bytes read, or
 // -errno). `point` names what an operation that changes a file or makes it
 // durable is for ("journal write", "file sync"); operations passed no point
-// are not hooks for a decorator.
+// are not hooks for a decorator's numbered points.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -17,6 +19,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace zorvane::os {
@@ -82,13 +85,30 @@ public:
     // exclude each other as two processes do), without waiting.
     virtual int lock(int fd, LockType type, std::uint64_t byte) = 0;
     virtual int unlock(int fd, std::uint64_t byte) = 0;
+    // The file's path with every symbolic link resolved and made absolute.
+    virtual int realPath(const std::string& path, std::string& out) = 0;
+
+    // The first `length` bytes of an open file, mapped privately: readable,
+    // and where `writable` writable without the writes reaching the file.
+    virtual int mapFile(int fd, std::size_t length, bool writable, void*& out) = 0;
+    // `length` bytes of fresh zeroed memory, aligned to `alignment` (a power
+    // of two); backed by huge pages where the kernel has them (only a hint).
+    virtual int mapMemory(std::size_t length, std::size_t alignment, void*& out) = 0;
+    // Gives back what mapFile or mapMemory returned (the same length).
+    virtual int unmap(void* start, std::size_t length) = 0;
+
+    virtual int processId() = 0;
+    // Fills `data` with random bytes from the system.
+    virtual int randomBytes(void* data, std::size_t length) = 0;
+    // Seconds since 1970 and the local time they are.
+    virtual std::time_t now(std::tm& local) = 0;
+    // The mask new files' permissions are created under.
+    virtual mode_t creationMask() = 0;
 };
 
-// The file system in use: POSIX unless another was installed.
-FileSystem& fileSystem();
+// The system's own file operations (POSIX). Which file system a file is
+// reached through is chosen per open file (records/jet/Options.h).
 FileSystem& posixFileSystem();
-// Installs `system` for the whole process (nullptr: POSIX again).
-void setFileSystem(FileSystem* system);
 
 // Passes every call on to another file system; a decorator overrides the
 // calls it changes.
@@ -113,17 +133,24 @@ public:
     int fstat(int fd, struct stat& out) override;
     int lock(int fd, LockType type, std::uint64_t byte) override;
     int unlock(int fd, std::uint64_t byte) override;
+    int realPath(const std::string& path, std::string& out) override;
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override;
+    int mapMemory(std::size_t length, std::size_t alignment, void*& out) override;
+    int unmap(void* start, std::size_t length) override;
+    int processId() override;
+    int randomBytes(void* data, std::size_t length) override;
+    std::time_t now(std::tm& local) override;
+    mode_t creationMask() override;
 
 protected:
     FileSystem& inner_;
 };
 
 // Holds one lock byte of an open file and lets it go when it goes (or when
-// released). The descriptor must outlive it.
+// released). The descriptor and the file system must outlive it.
 class FileLock {
 public:
-    FileLock() = default;
-    FileLock(int fd, std::uint64_t byte) : fd_(fd), byte_(byte) {}
+    FileLock(FileSystem& system, int fd, std::uint64_t byte) : system_(system), fd_(fd), byte_(byte) {}
     ~FileLock() { release(); }
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -135,6 +162,7 @@ public:
     bool held() const { return held_; }
 
 private:
+    FileSystem& system_;
     int fd_ = -1;
     std::uint64_t byte_ = 0;
     bool held_ = false;

@@ -23,7 +23,7 @@
 using zorvane::jet::PageFile;
 
 int main(int argc, char** argv) {
-    zorvane::test::fault::installFromEnvironment();
+    const zorvane::jet::Options options = zorvane::test::fault::optionsFromEnvironment();
     if (argc < 4) {
         std::fprintf(stderr, "usage: durability_driver pages|open|hold FILE ARG...\n");
         return 2;
@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
     const std::string file = argv[2];
     try {
         if (command == "pages") {
-            PageFile pages(file, PageFile::Mode::ReadWrite);
+            PageFile pages(file, PageFile::Mode::ReadWrite, options);
             pages.begin();
             for (int i = 4; i < argc; ++i) {
                 const auto number = static_cast<std::uint32_t>(std::strtoul(argv[i], nullptr, 10));
@@ -47,13 +47,13 @@ int main(int argc, char** argv) {
         }
         if (command == "open") {
             PageFile pages(file, std::string(argv[3]) == "write" ? PageFile::Mode::ReadWrite
-                                                                 : PageFile::Mode::Read);
+                                                                 : PageFile::Mode::Read, options);
             if (pages.pageCount() > 0)
                 pages.page(pages.pageCount() - 1);
             return 0;
         }
         if (command == "hold") {
-            PageFile pages(file, PageFile::Mode::ReadWrite);
+            PageFile pages(file, PageFile::Mode::ReadWrite, options);
             std::puts("holding");
             std::fflush(stdout);
             std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[3])));

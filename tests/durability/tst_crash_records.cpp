@@ -152,10 +152,11 @@ private slots:
         const jet::NewTable table{"Deep", {{"ID", jet::format::TypeLong, 255, true}, {"Label"}}, {{"PrimaryKey", {0}, true}}};
         jet::createDatabase(path.toStdString(), {{table, {}}});
         qputenv("ZORVANE_INDEX_PAGE_ROOM", "60");
-        jet::IndexWriter::setPageRoomForTests(60);
+        jet::Options small;
+        small.indexPageRoom = 60;
         int rows = 0;
         for (;; ++rows) {  // one command a record, up to the add that splits a leaf and a node (not the root leaf)
-            jet::Database db(path.toStdString(), jet::PageFile::Mode::ReadWrite);
+            jet::Database db(path.toStdString(), jet::PageFile::Mode::ReadWrite, small);
             const jet::TableDef def = db.openTable("Deep")->def();
             const std::size_t pages = jet::readIndexTree(db.file(), def, 0).pages.size();
             db.file().begin();
@@ -166,7 +167,6 @@ private slots:
                 break;  // that command is dropped
             db.file().commit();
         }
-        jet::IndexWriter::setPageRoomForTests(0);
         const QStringList add{"add", path, "Deep", "Label=y"}, remove{"delete", path, "Deep", QString::number(rows)};
         const qsizetype growth[] = {2, 0, 0};  // pages
         for (int step = 0; step < 3; ++step) {

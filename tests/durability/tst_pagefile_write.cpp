@@ -139,7 +139,7 @@ private slots:
         // Journal write and sync, folder sync, three page writes, file sync;
         // point 8, ending the journal, comes after the commit is made.
         for (int failAt = 1; failAt < 8; ++failAt) {
-            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
+            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite, fault::faultyOptions());
             changeThreeAndFiveAndAppend(file);
             fault::configure(0, false, std::to_string(failAt).c_str(), error);
             const QString text = errorOf([&] { file.commit(); });
@@ -179,7 +179,7 @@ private slots:
         const QByteArray before = bytesOf(path);
         QByteArray written;
         {
-            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
+            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite, fault::faultyOptions());
             changeThreeAndFiveAndAppend(file);
             fault::configure(0, false, failing.toLatin1().constData(), EIO);
             const QString text = errorOf([&] { file.commit(); });
@@ -241,14 +241,15 @@ private slots:
             int locks = 0, stats = 0;
         } counting;
         const QString path = copy();
-        PageFile reader(path.toStdString());
-        zorvane::os::setFileSystem(&counting);
+        zorvane::jet::Options options;
+        options.fileSystem = &counting;
+        PageFile reader(path.toStdString(), PageFile::Mode::Read, options);
+        counting.locks = counting.stats = 0;
         {
             PageFile::ReadScope scope(reader);
             for (std::uint32_t n = 0; n < reader.pageCount(); ++n)
                 reader.page(n);
         }
-        zorvane::os::setFileSystem(nullptr);
         QCOMPARE(reader.diskReads(), std::uint64_t(reader.pageCount()));
         QCOMPARE(counting.locks, 1);
         QCOMPARE(counting.stats, 1);

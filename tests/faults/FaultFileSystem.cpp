@@ -1,6 +1,5 @@
 #include "tests/faults/FaultFileSystem.h"
 
-#include "records/jet/PageFile.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -23,6 +22,7 @@ void FaultFileSystem::configure(std::uint64_t crashAt, bool tear, const char* fa
     tear_ = tear;
     failError_ = failError ? failError : ENOSPC;
     count_ = 0;
+    mappings_ = 0;
     failing_.clear();
     std::istringstream list(failPoints ? failPoints : "");
     for (std::string item; std::getline(list, item, ',');) {
@@ -64,19 +64,27 @@ int FaultFileSystem::writeAt(int fd, const void* data, std::size_t length, std::
     return fault ? fault : inner_.writeAt(fd, data, length, offset, point);
 }
 
+int FaultFileSystem::mapFile(int fd, std::size_t length, bool writable, void*& out) {
+    ++mappings_;  // not a numbered point: the crash tests' numbers stay
+    return mapError_ ? mapError_ : inner_.mapFile(fd, length, writable, out);
+}
+
 FaultFileSystem& installed() {
     static FaultFileSystem faults;
-    os::setFileSystem(&faults);
     return faults;
 }
 
-void installFromEnvironment() {
+jet::Options optionsFromEnvironment() {
     installed().configure(number("ZORVANE_CRASH_POINT"), number("ZORVANE_CRASH_TEAR") != 0,
                           std::getenv("ZORVANE_FAIL_POINT"), static_cast<int>(number("ZORVANE_FAIL_ERRNO")));
     if (const char* log = std::getenv("ZORVANE_FAULT_LOG"))
         installed().setLog(log);
+    installed().failMapping(static_cast<int>(number("ZORVANE_FAIL_MAP")));
+    jet::Options options = faultyOptions();
     if (const std::uint64_t timeout = number("ZORVANE_BUSY_TIMEOUT_MS"))
-        jet::PageFile::setBusyTimeout(std::chrono::milliseconds(timeout));
+        options.busyTimeout = std::chrono::milliseconds(timeout);
+    options.indexPageRoom = number("ZORVANE_INDEX_PAGE_ROOM");
+    return options;
 }
 
 } // namespace zorvane::test::fault

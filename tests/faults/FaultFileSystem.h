@@ -6,8 +6,13 @@
 // failing points ("7", "7,10-12", "10-") fail with an errno (default ENOSPC);
 // a log gets "N name" per point. From the environment: ZORVANE_CRASH_POINT,
 // ZORVANE_CRASH_TEAR=1, ZORVANE_FAIL_POINT, ZORVANE_FAIL_ERRNO,
-// ZORVANE_FAULT_LOG, and ZORVANE_BUSY_TIMEOUT_MS for the page file.
+// ZORVANE_FAULT_LOG; ZORVANE_FAIL_MAP (an errno) fails every mapping of a file
+// (the engine then reads the file by copying); for the engine's options
+// ZORVANE_BUSY_TIMEOUT_MS and
+// ZORVANE_INDEX_PAGE_ROOM. The engine passes the faults only for files opened
+// with options that name this file system (faultyOptions()).
 
+#include "records/jet/Options.h"
 #include "records/os/FileSystem.h"
 
 #include <cstdint>
@@ -25,6 +30,10 @@ public:
     // 0 and nullptr switch the faults off; the count starts again.
     void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError);
     void setLog(std::string path) { log_ = std::move(path); }
+    // Every mapping of a file fails with `error` (0: none fails).
+    void failMapping(int error) { mapError_ = error; }
+    // How many mappings of a file were asked for since the last configure().
+    std::uint64_t mappings() const { return mappings_; }
 
     int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset, const char* point) override;
     int syncData(int fd, const char* point) override { return pass(point, &FileSystem::syncData, fd, point); }
@@ -44,6 +53,7 @@ public:
     int unlink(const std::string& path, const char* point) override {
         return pass(point, &FileSystem::unlink, path, point);
     }
+    int mapFile(int fd, std::size_t length, bool writable, void*& out) override;
 
 private:
     // Passes a point (none: no point): 0, or the errno to fail with; -1 for
@@ -59,14 +69,22 @@ private:
     bool tear_ = false;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> failing_;  // inclusive ranges
     int failError_ = 0;
+    int mapError_ = 0;
+    std::uint64_t mappings_ = 0;
     std::string log_;
 };
 
-// The process's fault file system, installed for the engine.
+// The process's fault file system.
 FaultFileSystem& installed();
-// Installs it with the settings of the environment (see above).
-void installFromEnvironment();
-// For tests inside one process: installs it and configures it.
+// `base` with the fault file system as its file system.
+inline jet::Options faultyOptions(jet::Options base = {}) {
+    base.fileSystem = &installed();
+    return base;
+}
+// Configures it from the environment (see above); the options that use it,
+// with the busy timeout and index page room the environment gives.
+jet::Options optionsFromEnvironment();
+// For tests inside one process.
 inline void configure(std::uint64_t crashAt, bool tear, const char* failPoints, int failError) {
     installed().configure(crashAt, tear, failPoints, failError);
 }

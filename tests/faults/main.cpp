@@ -1,15 +1,10 @@
-// zorvane-db-faults: zorvane-db for the tests, with the fault points and the
-// busy timeout of tests/faults/FaultFileSystem.h taken from the environment,
-// and ZORVANE_INDEX_PAGE_ROOM as IndexWriter::setPageRoomForTests.
-#include "records/jet/IndexWriter.h"
+// zorvane-db-faults: zorvane-db for the tests, its files opened with the
+// options of tests/faults/FaultFileSystem.h taken from the environment (the
+// fault points, the busy timeout, the index page room).
 #include "tests/faults/FaultFileSystem.h"
 #include "tools/Commands.h"
 
-#include <cstdlib>
-
 int main(int argc, char** argv) {
-    zorvane::test::fault::installFromEnvironment();
-    if (const char* room = std::getenv("ZORVANE_INDEX_PAGE_ROOM"))
-        zorvane::jet::IndexWriter::setPageRoomForTests(std::strtoul(room, nullptr, 10));
+    zorvane::tools::engineOptions() = zorvane::test::fault::optionsFromEnvironment();
     return zorvane::tools::run(argc, argv);
 }

@@ -360,14 +360,15 @@ private slots:
         createDatabase(path.toStdString(), {{table, model0}, {required, required0}},
                        {.overwrite = false, .password = {}, .referencePageMap = reference, .pageMapStart = mapStart});
         const std::uint32_t created = PageFile(path.toStdString()).pageCount();
-        IndexWriter::setPageRoomForTests(150);
+        Options small;
+        small.indexPageRoom = 150;
         struct Rec { int num; std::u16string label; RowPlace place; };
         std::map<int, Rec> model;
         std::mt19937 rng(13);
         int lastId = 3, ops = 0;
         auto u16 = [](long long v) { return fromUtf8(std::to_string(v)); };
         auto run = [&](const std::function<void(TableWriter&)>& change) {
-            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
+            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite, small);
             file.begin();
             const TableDef def = tableNamed(open(path.toStdString()), "Model");
             TableWriter w(file, def);
@@ -442,7 +443,6 @@ private slots:
         QCOMPARE(bytesOf(path), before);
         run([&](TableWriter& w) { model[lastId + 5] = {7, u"", w.insert({{0, u16(lastId + 5)}, {1, u"7"}})}; });
         lastId += 5;
-        IndexWriter::setPageRoomForTests(0);
         QCOMPARE(problemsOf(path), QString());
 
         Opened o = open(path.toStdString());
