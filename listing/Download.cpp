@@ -79,9 +79,7 @@ bool hasHeader(QByteArrayView text) {
     return text.startsWith("OUI") || text.startsWith("CID");
 }
 
-// The registry file the CID listing is read as: its entries have the form of
-// MA-L ones.
-constexpr RegistryFile CidRegistry = {Registry::MaL, "CID", "cid.txt", 24};
+constexpr const RegistryFile& CidRegistry = CidRegistryFile;
 
 // Entries of the copy of `name` in `folder`, by the record or by reading it
 // (-1: there is none).

@@ -402,8 +402,9 @@ void parseRegistryText(const QByteArray& text, const RegistryFile& registry,
     }
     const std::size_t index = static_cast<std::size_t>(registry.registry);
     const int before = result.perRegistry[index];
-    // The column titles at the top start with "OUI" ("OUI/MA-L ...", "OUI ...").
-    Parser parser(registry, fileName, rest.startsWith("OUI"), result);
+    // The column titles at the top start with "OUI" ("OUI/MA-L ...", "OUI
+    // ..."), those of the CID registry with "CID".
+    Parser parser(registry, fileName, rest.startsWith("OUI") || rest.startsWith("CID"), result);
     int number = 0;
     while (!rest.isEmpty()) {
         qsizetype end = 0, next = 0;
@@ -449,6 +450,21 @@ ListingResult readListing(const QString& folder, const std::array<const ListingR
         if (!result.refused.isEmpty())
             return result;
     }
+    return result;
+}
+
+std::optional<ListingResult> readCidListing(const QString& folder) {
+    const QString path = QDir(folder).filePath(QString::fromLatin1(CidRegistryFile.fileName));
+    QFile file(path);
+    if (!file.exists())
+        return std::nullopt;
+    ListingResult result;
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.refused = path + QStringLiteral(": the CID registry file cannot be read (%1)").arg(file.errorString());
+        return result;
+    }
+    ++result.filesRead;
+    parseRegistryText(file.readAll(), CidRegistryFile, path, result);
     return result;
 }
 

@@ -19,6 +19,7 @@
 #include <QStringList>
 
 #include <array>
+#include <optional>
 #include <vector>
 
 namespace zorvane::listing {
@@ -39,6 +40,10 @@ inline constexpr std::array<RegistryFile, 4> RegistryFiles = {{
     {Registry::MaS, "MA-S", "oui36.txt", 36},
     {Registry::Iab, "IAB", "iab.txt", 36},
 }};
+
+// The IEEE's CID registry (company IDs, the first 24 bits of ELI addresses):
+// optional beside the four, its entries in the form of MA-L ones.
+inline constexpr RegistryFile CidRegistryFile = {Registry::MaL, "CID", "cid.txt", 24};
 
 struct ListingEntry {
     Registry registry = Registry::MaL;
@@ -83,6 +88,11 @@ ListingResult readListing(const QString& folder);
 // The same, taking the registries already read (`known`, by RegistryFiles
 // order; none: read from the folder) as they are.
 ListingResult readListing(const QString& folder, const std::array<const ListingResult*, 4>& known);
+
+// The CID registry file of `folder`: none when the folder has no cid.txt
+// (the listing is read as without it); otherwise its entries, or `refused`
+// set when it cannot be read or is no registry file.
+std::optional<ListingResult> readCidListing(const QString& folder);
 
 // Longest text the vendor name and each address field may have.
 inline constexpr int ListingFieldMaxChars = 255;

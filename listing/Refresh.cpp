@@ -31,7 +31,9 @@
 #include "records/jet/Error.h"
 #include "records/jet/TableWriter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLocale>
 
 #include <algorithm>
 #include <array>
@@ -428,18 +430,26 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
     // one of its codes withdrawn.
     if (!listing.refused.isEmpty())
         throw jet::Error(listing.refused.toStdString() + "; " + path + " was not changed.");
+    if (options.cids && !options.cids->refused.isEmpty())
+        throw jet::Error(options.cids->refused.toStdString() + "; " + path + " was not changed.");
     // The new listing's records, as import writes them.
-    std::vector<Record> fresh(listing.entries.size());
-    for (std::size_t i = 0; i < fresh.size(); ++i) {
-        for (const std::optional<QString>& field : vendorRecordOf(listing.entries[i]).fields)
-            appendField(fresh[i], field.value_or(QString()));
-    }
+    auto recordsOf = [](const ListingResult& from) {
+        std::vector<Record> records(from.entries.size());
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            for (const std::optional<QString>& field : vendorRecordOf(from.entries[i]).fields)
+                appendField(records[i], field.value_or(QString()));
+        }
+        return records;
+    };
+    const std::vector<Record> fresh = recordsOf(listing);
+    const std::vector<Record> freshCids = options.cids ? recordsOf(*options.cids) : std::vector<Record>();
 
     // Opened for writing, the file is held (its writer lock) from the reading
     // of its tables to the commit; a dry run only reads it.
     std::unique_ptr<jet::Database> database;
-    std::unique_ptr<jet::Table> userTable, baseTable;
+    std::unique_ptr<jet::Table> userTable, baseTable, cidTable;
     auto open = [&](jet::PageFile::Mode mode) {
+        cidTable.reset();
         baseTable.reset();
         userTable.reset();
         database = std::make_unique<jet::Database>(path, mode, options.engine);
@@ -447,6 +457,8 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
         for (const jet::Database::TableEntry& t : database->tables()) {
             if (jet::sameName(t.name, records::ListingTableName))
                 baseTable = database->openTable(t.name);
+            else if (options.cids && jet::sameName(t.name, records::CidTableName))
+                cidTable = database->openTable(t.name);
         }
     };
     if (options.dryRun)
@@ -470,14 +482,39 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
     }
     if (const QString refused = floorRefusal(listing, folder, floors); !refused.isEmpty())
         throw jet::Error(refused.toStdString() + "; " + path + " was not changed.");
+    // Table "cid" holds the registry as last imported or refreshed and
+    // nothing else, so it is its own base: it becomes the new registry. A
+    // registry much smaller than the one it replaces is refused as the
+    // others are.
+    const std::optional<TableRows> cids = cidTable ? std::optional<TableRows>(readRows(*cidTable)) : std::nullopt;
+    if (cids) {
+        const int held = static_cast<int>(cids->records.size());
+        const int least = replacingFloors({held, 0, 0, 0}).least[0];
+        if (static_cast<int>(freshCids.size()) < least) {
+            const QLocale english(QLocale::English);
+            throw jet::Error(QStringLiteral("%1: holds %2 CID entries, the listing it would replace %3 (at least "
+                                            "%4% are needed); %5 was not changed.")
+                                 .arg(QDir(folder).filePath(QString::fromLatin1(CidRegistryFile.fileName)),
+                                      english.toString(qsizetype(freshCids.size())), english.toString(held))
+                                 .arg(ReplacingEntryPercent)
+                                 .arg(QString::fromStdString(path))
+                                 .toStdString());
+        }
+    }
     const Merge merge(user, base ? &*base : nullptr, fresh);
+    const std::optional<Merge> cidMerge = cids ? std::optional<Merge>(std::in_place, *cids, &*cids, freshCids)
+                                               : std::nullopt;
     if (options.report)
         options.report(changesCsv(merge.reports()));
 
     RefreshOutcome outcome;
     outcome.counts = merge.counts;
     outcome.hadBase = base.has_value();
-    outcome.written = !options.dryRun && !(merge.oui.empty() && merge.listed.empty());
+    outcome.cidGiven = options.cids != nullptr;
+    outcome.cidTable = cids.has_value();
+    if (cidMerge)
+        outcome.cidCounts = {cidMerge->counts[0], cidMerge->counts[1], cidMerge->counts[2]};
+    outcome.written = !options.dryRun && !(merge.oui.empty() && merge.listed.empty() && (!cidMerge || cidMerge->oui.empty()));
     if (outcome.written) {
         jet::PageFile& pageFile = database->file();
         try {
@@ -485,6 +522,8 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
             write(pageFile, user, merge.oui);
             if (base)
                 write(pageFile, *base, merge.listed);
+            if (cidMerge)
+                write(pageFile, *cids, cidMerge->oui);
             pageFile.commit();
         } catch (...) {
             if (pageFile.inCommand())
@@ -502,6 +541,11 @@ QString refreshSummary(const QString& file, const RefreshOutcome& outcome, bool 
                        .arg(c[0]).arg(c[1]).arg(c[2]).arg(c[3]).arg(c[4]);
     if (!outcome.hadBase)
         line += QStringLiteral("; the file keeps no imported listing, so only new codes were added");
+    if (outcome.cidTable)
+        line += QStringLiteral("; CID: %1 added, %2 updated, %3 removed")
+                    .arg(outcome.cidCounts[0]).arg(outcome.cidCounts[1]).arg(outcome.cidCounts[2]);
+    else if (outcome.cidGiven)
+        line += QStringLiteral("; the file has no table \"cid\" (a new import makes one)");
     if (dryRun)
         line += QStringLiteral(" (dry run: nothing written)");
     return line;

@@ -22,6 +22,10 @@ struct RefreshOptions {
     // Given the report of changes (CSV: change,code,field,before,after)
     // before anything is written; what it throws leaves the file as it was.
     std::function<void(const QByteArray& csv)> report;
+    // The CID registry of the listing (none: the listing has no cid.txt, and
+    // table "cid" is left as it is). Table "cid" becomes this registry, in the
+    // same command; it must hold at least 90% of the entries the table holds.
+    const ListingResult* cids = nullptr;
     // What the file is opened with (records/jet/Options.h).
     jet::Options engine;
 };
@@ -30,6 +34,11 @@ struct RefreshOutcome {
     std::array<int, 5> counts{};  // by Change
     bool hadBase = false;         // the file keeps the listing it was last brought up to
     bool written = false;         // the file was changed
+    // With a CID registry given: the CIDs added, updated and removed, or
+    // (cidTable false) the file has no table "cid" to keep current.
+    bool cidGiven = false;
+    bool cidTable = false;
+    std::array<int, 3> cidCounts{};
 };
 
 // Refreshes `file` from `listing` (read from `folder`). Throws jet::Error,

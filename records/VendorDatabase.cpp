@@ -48,16 +48,22 @@ std::vector<jet::NewRow> rowsOf(const std::vector<VendorRecord>& records) {
 
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite, const QString& password,
-                          const std::vector<VendorRecord>* listing, const jet::Options& engine) {
-    const jet::NewTable oui = vendorTable("oui"), listed = vendorTable(ListingTableName);
+                          const std::vector<VendorRecord>* listing, const jet::Options& engine,
+                          const std::vector<VendorRecord>* cids) {
+    const jet::NewTable oui = vendorTable("oui"), listed = vendorTable(ListingTableName),
+                        cid = vendorTable(CidTableName);
     const std::vector<jet::NewRow> ouiRows = rowsOf(records);
-    std::vector<jet::NewRow> listedRows;
+    std::vector<jet::NewRow> listedRows, cidRows;
     std::vector<jet::NewTableRows> tables{{oui, ouiRows}};
     if (listing == &records) {
         tables.push_back({listed, ouiRows});  // both start out the same
     } else if (listing) {
         listedRows = rowsOf(*listing);
         tables.push_back({listed, listedRows});
+    }
+    if (cids) {
+        cidRows = rowsOf(*cids);
+        tables.push_back({cid, cidRows});
     }
     jet::CreateOptions options;
     options.overwrite = overwrite;

@@ -23,15 +23,22 @@ struct VendorRecord {
 // listing's.
 inline constexpr char ListingTableName[] = "ouiListing";
 
+// The IEEE's company IDs (the CID registry), with the fields of table "oui":
+// the holders of ELI addresses. It holds the registry as last imported or
+// refreshed; nothing else writes it.
+inline constexpr char CidTableName[] = "cid";
+
 // Writes a new Access 2000 database at `path` holding table "oui" with the
-// records in the given order, and, given `listing`, table "ouiListing" with
-// those. Writes a temporary file beside `path` and renames it into place;
+// records in the given order, given `listing`, table "ouiListing" with
+// those, and given `cids`, table "cid" with those. Writes a temporary file
+// beside `path` and renames it into place;
 // refuses an existing `path` unless `overwrite`. A `password` protects the new
 // database as Access does. `engine`: as for jet::createDatabase. Throws
 // jet::Error.
 void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
                           bool overwrite = false, const QString& password = {},
                           const std::vector<VendorRecord>* listing = nullptr,
-                          const jet::Options& engine = {});
+                          const jet::Options& engine = {},
+                          const std::vector<VendorRecord>* cids = nullptr);
 
 } // namespace zorvane::records

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <optional>
 
 namespace zorvane::tools {
 
@@ -114,34 +115,51 @@ int runImport(const QStringList& arguments) {
     QString refused = listing.refused;
     if (refused.isEmpty())
         refused = floorRefusal(listing, args.from, args.minEntries ? fixedFloors(args.minEntries) : ListingFloors{});
+    // The CID registry is optional; one that is there must be a whole one
+    // (it is small, so any number of entries will do on a first import).
+    const std::optional<ListingResult> cids = refused.isEmpty() ? readCidListing(args.from) : std::nullopt;
+    if (cids) {
+        for (const ListingProblem& p : cids->problems)
+            printListingProblem(p);
+        refused = cids->refused;
+    }
     if (!refused.isEmpty())
         throw jet::Error(refused.toStdString() + "; " + file.toStdString() + " was not written.");
 
-    std::vector<records::VendorRecord> records;
-    records.reserve(listing.entries.size());
-    for (const ListingEntry& entry : listing.entries) {
-        records.push_back(vendorRecordOf(entry));
-        if (entry.addressLines.size() > 5) {
-            const QString file = QDir(args.from).filePath(QString::fromLatin1(
-                RegistryFiles[static_cast<std::size_t>(entry.registry)].fileName));
-            printListingProblem({file, entry.line,
-                          QStringLiteral("%1 has %2 address lines; Address holds them all, "
-                                         "Address1 to address5 the first five")
-                              .arg(entry.code)
-                              .arg(entry.addressLines.size()),
-                          0});
+    auto recordsOf = [&](const ListingResult& from, bool cid) {
+        std::vector<records::VendorRecord> records;
+        records.reserve(from.entries.size());
+        for (const ListingEntry& entry : from.entries) {
+            records.push_back(vendorRecordOf(entry));
+            if (entry.addressLines.size() > 5) {
+                const QString file = QDir(args.from).filePath(QString::fromLatin1(
+                    cid ? CidRegistryFile.fileName : RegistryFiles[static_cast<std::size_t>(entry.registry)].fileName));
+                printListingProblem({file, entry.line,
+                              QStringLiteral("%1 has %2 address lines; Address holds them all, "
+                                             "Address1 to address5 the first five")
+                                  .arg(entry.code)
+                                  .arg(entry.addressLines.size()),
+                              0});
+            }
         }
-    }
+        return records;
+    };
+    const std::vector<records::VendorRecord> records = recordsOf(listing, false);
+    const std::vector<records::VendorRecord> cidRecords = cids ? recordsOf(*cids, true) : std::vector<records::VendorRecord>();
     if (records.empty())
         throw jet::Error(args.from.toStdString() +
                          ": the listing holds no records, so no database was written.");
-    // Table "oui" and the listing as imported start out the same.
+    // Table "oui" and the listing as imported start out the same; table "cid"
+    // only when the listing has the CID registry.
     records::createVendorDatabase(args.out, records, args.force, givenPasswordText(), &records,
-                                  engineOptions());
+                                  engineOptions(), cids ? &cidRecords : nullptr);
     // The database stands; a summary that cannot be written still fails the
     // run, saying the file was made.
     try {
-        writeOut((args.out + QStringLiteral(": ") + importSummary(listing) + QLatin1Char('\n'))
+        QString summary = importSummary(listing);
+        if (cids)
+            summary += QStringLiteral("; %1 company IDs (CID) in table \"cid\"").arg(cids->entries.size());
+        writeOut((args.out + QStringLiteral(": ") + summary + QLatin1Char('\n'))
                      .toLocal8Bit());
         flushOut();
     } catch (const jet::Error& e) {

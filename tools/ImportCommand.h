@@ -2,7 +2,8 @@
 // zorvane-db import [--from DIR] [--force] OUT.mdb: a new vendor database built
 // from the IEEE listing (by default the newer of the download folder and
 // /var/lib/ieee-data: listing/ListingFolders.h), with table "oui"
-// and, beside it, the listing as imported (records::ListingTableName).
+// and, beside it, the listing as imported (records::ListingTableName); with
+// the CID registry (cid.txt) in the folder, table "cid" too.
 
 #include "listing/IeeeListing.h"
 

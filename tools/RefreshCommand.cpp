@@ -21,6 +21,7 @@
 #include <QFileInfo>
 
 #include <memory>
+#include <optional>
 
 namespace zorvane::tools {
 
@@ -113,6 +114,12 @@ int runRefresh(const QStringList& arguments) {
     listing::RefreshOptions options;
     options.dryRun = args.dryRun;
     options.minEntries = args.minEntries;
+    const std::optional<listing::ListingResult> cids = listing::readCidListing(args.from);
+    if (cids) {
+        for (const listing::ListingProblem& p : cids->problems)
+            printListingProblem(p);
+        options.cids = &*cids;
+    }
     options.engine = engineOptions();
     if (csv) {
         options.report = [&](const QByteArray& bytes) {

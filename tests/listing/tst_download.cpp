@@ -3,7 +3,8 @@
 // up-to-date one (conditional requests), every way the site can misbehave
 // (the folder then stays as it was, to the byte), redirects, compression,
 // certificate checks, a proxy from the environment, two downloads at once,
-// and a refresh with the download on a database with the user's edits.
+// a refresh with the download on a database with the user's edits, and the
+// CID registry fetched, imported and refreshed.
 #include "tests/listing/ListingSite.h"
 
 #include <QDateTime>
@@ -239,6 +240,41 @@ private slots:
                  QByteArray("AC:01:18:00:00:01  Maker 280  (MA-L AC-01-18)\n"
                             "AC:00:03:00:00:01  Maker 3 (our lab)  (MA-L AC-00-03)\n"
                             "02:00:5E:00:00:01  Lab VMs  (MA-L 02-00-5E)  locally administered (AAI)  local\n"));
+        QCOMPARE(tool({"check", db}).status, 0);
+    }
+
+    // A site that has the CID registry: download keeps cid.txt, import makes
+    // table "cid" from it, and refresh --download brings that table up to
+    // the site's newer registry, so lookup names ELI addresses by the CIDs
+    // as the site has them.
+    void cidRegistryFromTheSite() {
+        const QString root = dir_->filePath("cid-site");
+        const QByteArray title = "CID\t\t\t\t\t\t\tOrganization\r\ncompany_id\t\t\t\t\t\tOrganization\r\n\t\t\t\t\t\t\t\tAddress\r\n\r\n";
+        QVERIFY(writeSite(root, 50));
+        QVERIFY(QDir().mkpath(root + "/cid"));
+        QVERIFY(writeBytes(root + "/cid/cid.txt", title + siteEntry("0A-E3-31", "Northwind Fabrics Ltd", {"Leeds", "GB"}) +
+                                                      siteEntry("4A-12-03", "Kestrel Systems GmbH", {"Hamburg", "DE"})));
+        ListingSite site;
+        QVERIFY(site.start(root, dir_->filePath("log-cid")));
+        const QStringList env = {"XDG_CACHE_HOME=" + dir_->filePath("cid-cache")};
+        ProcessResult r = tool({"download", "--url", site.url(), "--min-entries", "1", "--quiet"}, env);
+        QVERIFY2(r.status == 0, r.err.constData());
+        const QString db = dir_->filePath("cid.mdb");
+        r = tool({"import", "--min-entries", "1", "--from", dir_->filePath("cid-cache/zorvane/ieee-data"), db}, env);
+        QVERIFY2(r.status == 0 && r.out.endsWith("; 2 company IDs (CID) in table \"cid\"\n"), r.out + r.err);
+        QCOMPARE(tool({"lookup", db, "0a:e3:31:00:00:01"}).out,
+                 QByteArray("0A:E3:31:00:00:01  Northwind Fabrics Ltd  (CID 0A-E3-31)  locally administered (ELI)  local\n"));
+
+        QVERIFY(writeBytes(root + "/cid/cid.txt", title + siteEntry("4A-12-03", "Kestrel Systeme GmbH", {"Hamburg", "DE"}) +
+                                                      siteEntry("9A-00-77", "Heron Labs Inc", {"Toronto", "CA"})));
+        r = tool({"refresh", db, "--download", "--url", site.url(), "--min-entries", "1"}, env);
+        QVERIFY2(r.status == 0, r.err.constData());
+        QCOMPARE(QString::fromUtf8(r.out),
+                 db + ": 0 added, 0 updated, 0 removed, 0 kept, 0 conflicts; CID: 1 added, 1 updated, 1 removed\n");
+        QCOMPARE(tool({"lookup", db, "0a:e3:31:00:00:01", "4a:12:03:00:00:01", "9a:00:77:00:00:01"}).out,
+                 QByteArray("0A:E3:31:00:00:01  locally administered (ELI)  local\n"
+                            "4A:12:03:00:00:01  Kestrel Systeme GmbH  (CID 4A-12-03)  locally administered (ELI)  local\n"
+                            "9A:00:77:00:00:01  Heron Labs Inc  (CID 9A-00-77)  locally administered (ELI)  local\n"));
         QCOMPARE(tool({"check", db}).status, 0);
     }
 
