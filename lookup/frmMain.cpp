@@ -18,6 +18,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -28,6 +29,8 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <optional>
+#include <vector>
 #include <exception>
 #include <stdexcept>
 
@@ -120,6 +123,18 @@ frmMain* frmMain::load(const QString& path)
     const QFileInfo info(file);
     const QString folder = QDir::toNativeSeparators(path.isEmpty() ? QDir::currentPath() : info.absolutePath());
     QString reason;
+    const QString launchProblem = qEnvironmentVariable("ZORVANE_LAUNCH_PROBLEM");
+    if (!launchProblem.isEmpty() && path.isEmpty() && !info.exists()) {
+        // Started from the menu (zorvane-launch), which could not make it:
+        // its reason, and what a menu user can do.
+        msgBox(nullptr,
+               QStringLiteral("Zorvane has no vendor database to open.\r%1\rOnce that is put right "
+                              "(the IEEE listing comes with the ieee-data package), start Zorvane "
+                              "from the menu again: it then makes the database.")
+                   .arg(launchProblem),
+               MsgButtons::Ok, MsgIcon::Warning);
+        return nullptr;
+    }
     if (!info.exists()) {
         // Say how to make one: the desktop menu entry does it on its own.
         reason = path.isEmpty() ? QStringLiteral("There is no such file. Make one from the IEEE listing with\r"
@@ -680,6 +695,49 @@ QString frmMain::addressFieldText() const
     return text;
 }
 
+// Another program (zorvane-db, a refresh) may have changed the file since the
+// window read it: the set then reads it again, and so does each row of the
+// last search, from its record (found again by its code where it moved); a
+// row whose code is gone stays as it was.
+void frmMain::readAgainIfChanged()
+{
+    try {
+        if (!Data1->ReadAgainIfChanged())
+            return;
+        const qint32 count = Data1->RecordCount();
+        const zorvane::records::Field& codeField = (*fields_)[CodeField];
+        std::optional<QHash<QString, QList<qint32>>> byCode;  // made when first needed
+        for (qint32 row = 0; row < strVendArray.filledRows(); ++row) {
+            const QString code = strVendArray.at(row, ResultArray::Code);
+            qint32 number = strVendArray.at(row, ResultArray::RecordNum).toInt();
+            bool found = false;
+            if (number < count) {
+                Data1->MoveFirst();
+                Data1->Move(number);
+                found = codeField.Value().value_or(QString()) == code;
+            }
+            if (!found) {
+                if (!byCode) {
+                    byCode.emplace();
+                    qint32 n = 0;
+                    for (Data1->MoveFirst(); count > 0 && !Data1->Eof(); Data1->MoveNext())
+                        (*byCode)[codeField.Value().value_or(QString())].append(n++);
+                }
+                QList<qint32>& places = (*byCode)[code];
+                if (places.isEmpty())
+                    continue;
+                number = places.takeFirst();
+                Data1->MoveFirst();
+                Data1->Move(number);
+            }
+            qint32 ctr = row;
+            FillArray(*Data1, *fields_, strVendArray, ctr);
+        }
+    } catch (const std::exception& error) {
+        showEngineError(error);
+    }
+}
+
 void frmMain::showEngineError(const std::exception& error)
 {
     msgBox(this, QString::fromUtf8(error.what()), MsgButtons::Ok, MsgIcon::Warning);
@@ -738,6 +796,7 @@ void frmMain::walkTable(SearchBy by)
     repaint();
     strVendArray.Recreate();
     forgetChoice();
+    readAgainIfChanged();  // the walk reads the file as it is now
 
     display_->beginWalk();
     cmbCode->beginBatch();
@@ -873,9 +932,15 @@ void frmMain::showRowsOf(ResultCombo* chosen, int column, ResultCombo* other, in
     const QString text = chosen->fieldText();
     const qint32 rows = strVendArray.filledRows();
     forgetChoice();
+    std::vector<qint32> chosenRows;
     for (qint32 Ctr = 0; Ctr < rows; ++Ctr) {
-        if (strVendArray.at(Ctr, column) != text)
-            continue;
+        if (strVendArray.at(Ctr, column) == text)
+            chosenRows.push_back(Ctr);
+    }
+    // The rows chosen are shown as the file holds them now.
+    if (!chosenRows.empty())
+        readAgainIfChanged();
+    for (const qint32 Ctr : chosenRows) {
         const QString& value = strVendArray.at(Ctr, otherColumn);
         other->addEntry(value);
         other->setFieldText(value);

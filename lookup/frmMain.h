@@ -92,6 +92,7 @@ private:
     void makeChosenRecordCurrent();
     QString addressFieldText() const;
     void showEngineError(const std::exception& error);
+    void readAgainIfChanged();
     void forgetChoice() { chosenRow_ = NoChoice; }
 
     // The search.

@@ -10,6 +10,8 @@
 #include "records/jet/ValueText.h"
 
 #include <algorithm>
+#include <array>
+#include <sys/stat.h>
 #include <clocale>
 #include <cstring>
 #include <functional>
@@ -117,8 +119,24 @@ struct RecordCursor::Impl {
     }
     // Opens the file anew, waiting while another program's command changes it.
     void reopen(jet::PageFile::Mode mode) {
-        jet::readWhileBusy(file, [&] { open(std::make_unique<jet::Database>(file, mode, options)); },
-                           options.busyTimeout);
+        jet::readWhileBusy(file, [&] {
+            // Noted before the read: a change while it reads shows as a
+            // change the next time, never as none.
+            const Stamp before = stampOf(file);
+            open(std::make_unique<jet::Database>(file, mode, options));
+            stamp = before;
+        }, options.busyTimeout);
+    }
+    // What changes when another program changes or replaces the file: its
+    // device, inode, size and modification time.
+    using Stamp = std::array<std::int64_t, 5>;
+    Stamp stamp{};
+    Stamp stampOf(const std::string& path) const {
+        struct stat st {};
+        if (options.system().stat(path, st) != 0)
+            return {};
+        return {std::int64_t(st.st_dev), std::int64_t(st.st_ino), std::int64_t(st.st_size),
+                std::int64_t(st.st_mtim.tv_sec), std::int64_t(st.st_mtim.tv_nsec)};
     }
     // Reads the set again from the pages in memory.
     void rescan() {
@@ -130,6 +148,7 @@ struct RecordCursor::Impl {
     // After a write command or its rollback: only the pages it changed are
     // read again (the whole set when an earlier refresh failed).
     void refreshAfterCommand() {
+        stamp = stampOf(file);  // this set's own change (it holds the writer lock)
         if (!tableCurrent) {
             rescan();
             return;
@@ -222,15 +241,9 @@ RecordCursor::RecordCursor(const std::string& file, const std::string& table, bo
     d->options = std::move(options);
     d->file = file;
     d->tableName = table;
-    try {
-        d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
-    } catch (const jet::RefusedError&) {
-        throw;
-    } catch (const jet::Error& e) {
-        if (!forWriting)
-            throw;
-        throw jet::Error(std::string(e.what()) + " Table \"" + d->tableName + "\" cannot be changed.");
-    }
+    // An error names the file and why it cannot be opened (for writing: why
+    // it cannot be changed), in one sentence.
+    d->reopen(forWriting ? jet::PageFile::Mode::ReadWrite : jet::PageFile::Mode::Read);
     d->writable = forWriting;
     d->tableName = d->table->def().name;
     for (const jet::Column& column : d->table->def().columns) {
@@ -385,6 +398,17 @@ void RecordCursor::Delete() {
     // No current record until the cursor moves; MoveNext reaches the record
     // that followed the deleted one.
     d->currentDeleted = true;
+}
+
+bool RecordCursor::ReadAgainIfChanged() {
+    // A set open for writing holds the writer lock: no other program
+    // changes the file meanwhile.
+    if (d->writable || d->pending != Impl::Pending::None || d->stampOf(d->file) == d->stamp)
+        return false;
+    d->currentDeleted = false;
+    d->reopen(jet::PageFile::Mode::Read);
+    d->position = std::min(d->position, d->count);
+    return true;
 }
 
 // The row an index entry's pointer names: the row living there, or the row

@@ -86,6 +86,12 @@ public:
     void Update();
     void Delete();
     void Requery();
+    // Whether another program changed the file since the set read it (its
+    // device, inode, size or modification time differ); if so the set reads
+    // it again (the cursor keeps its position, or stands at EOF) and this
+    // returns true. A set open for writing holds the writer lock, so for it
+    // nothing changes.
+    bool ReadAgainIfChanged();
 
     // Records by their values. A condition holds when the field's text
     // equals `value`, letters of ASCII compared without regard to case (an

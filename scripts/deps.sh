@@ -8,7 +8,7 @@ packages=(build-essential cmake ninja-build pkg-config
           ieee-data ca-certificates fonts-liberation2 hardinfo)
 if [ "${1:-}" = "--test" ]; then
   packages+=(mdbtools xvfb xauth clang libclang-rt-14-dev nodejs npm
-             dpkg-dev desktop-file-utils lintian imagemagick sqlite3
+             dpkg-dev desktop-file-utils lintian imagemagick sqlite3 man-db
              tshark wireshark-common arp-scan nmap iproute2 python3 openssl)
 fi
 

@@ -4,6 +4,7 @@
 #include "tools/Commands.h"
 
 #include "records/jet/PageFile.h"
+#include "records/jet/Catalog.h"
 #include "records/jet/DatabaseCheck.h"
 
 #include <numeric>
@@ -20,6 +21,9 @@ int runCheck(const Arguments& arguments) {
     jet::readWhileBusy(path, [&] {
         jet::PageFile file(path, jet::PageFile::Mode::Read, engineOptions());
         jet::PageFile::ReadScope scope(file);
+        // A file that is no database at all is an error, as for every
+        // command; the problems below are those of a database.
+        jet::checkHeader(file);
         std::vector<std::uint32_t> all(file.pageCount());  // the check reads every page
         std::iota(all.begin(), all.end(), 0u);
         file.preload(all);

@@ -64,7 +64,7 @@ using records::CsvEmptyText;
 void appendJsonString(std::string& out, std::string_view text);
 
 // Writes UTF-8 text to stdout; flushOut() sends what is buffered. Both throw
-// jet::Error ("the output could not be written (REASON).") when a write fails.
+// jet::Error ("standard output: writing failed (REASON).") when a write fails.
 void writeOut(std::string_view bytes);
 void flushOut();
 // For commands that build a whole database in memory (import, refresh).

@@ -7,6 +7,7 @@
 // or holds a comma, a quote, CR or LF (quotes doubled); a null is an empty,
 // unquoted field, so null and the empty text stay apart.
 #include "tools/Commands.h"
+#include "tools/ReportFile.h"
 
 #include "records/RecordCursor.h"
 #include "records/VendorTable.h"
@@ -21,7 +22,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace zorvane::tools {
 
@@ -31,21 +34,6 @@ namespace vendor = records::vendor;
 
 const char* const Formats[] = {"csv", "json", "wireshark", "nmap", "arp-scan", "ieee"};
 
-// Writes `text` to `path` whole, or throws naming it.
-void writeFile(const std::string& path, const std::string& text) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    bool ok = f != nullptr;
-    int error = errno;
-    if (ok) {
-        ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        error = errno;
-        ok = std::fclose(f) == 0 && ok;
-        if (!ok && !error)
-            error = errno;
-    }
-    if (!ok)
-        throw jet::Error(path + ": the file could not be written (" + std::strerror(error ? error : EIO) + ").");
-}
 
 } // namespace
 
@@ -146,8 +134,17 @@ int runExport(const Arguments& arguments) {
     else if (format == "ieee") {
         if (!std::filesystem::is_directory(to))
             throw jet::Error(to + ": no such folder.");
-        for (const auto& [name, text] : ieeeListing(rows))
-            writeFile((std::filesystem::path(to) / name).string(), text);
+        // As refresh's report: never over the database or its journal, a
+        // link's target written, a device or FIFO in place, a file replaced
+        // whole; every place is checked before any is written.
+        const auto files = ieeeListing(rows);
+        std::vector<std::unique_ptr<ReportFile>> reports;
+        for (const auto& file : files)
+            reports.push_back(std::make_unique<ReportFile>((std::filesystem::path(to) / file.first).string(), path));
+        for (std::size_t i = 0; i < reports.size(); ++i)
+            reports[i]->prepare(files[i].second);
+        for (const auto& report : reports)
+            report->commit();
         return 0;
     }
     writeOut(out);

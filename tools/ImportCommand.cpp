@@ -52,6 +52,15 @@ ImportArguments parseArguments(const QStringList& arguments) {
 
 } // namespace
 
+void requireListingFolder(const QString& from) {
+    const QFileInfo info(from);
+    if (info.exists() && !info.isDir())
+        throw jet::Error(from.toStdString() + ": this is a file, not a folder; --from names the folder "
+                         "that holds oui.txt, mam.txt, oui36.txt and iab.txt.");
+    if (!info.isDir())
+        throw jet::Error(from.toStdString() + ": no such folder of IEEE listing files.");
+}
+
 int minEntriesOption(const QStringList& arguments, qsizetype& i) {
     const QString& a = arguments[i];
     QString value;
@@ -95,8 +104,7 @@ int runImport(const QStringList& arguments) {
     if (!args.force && QFileInfo::exists(args.out))
         throw jet::Error(QFileInfo(args.out).filePath().toStdString() +
                          ": the file already exists (use --force to replace it).");
-    if (!QFileInfo(args.from).isDir())
-        throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
+    requireListingFolder(args.from);
 
     const ListingResult listing = readListing(args.from);
     for (const ListingProblem& p : listing.problems)

@@ -18,6 +18,9 @@ using listing::ListingResult;
 
 int runImport(const QStringList& arguments);
 
+// Throws the error line for a --from that is not a folder.
+void requireListingFolder(const QString& from);
+
 // The value of --min-entries N (or --min-entries=N) at arguments[i]; moves
 // i past it. The floor every registry file of the listing must reach in
 // place of the usual ones (a small listing of one's own).

@@ -12,7 +12,7 @@ namespace zorvane::tools {
 
 namespace {
 [[noreturn]] void outputFailed(int error) {
-    throw zorvane::jet::Error("the output could not be written (" +
+    throw zorvane::jet::Error("standard output: writing failed (" +
                               std::string(std::strerror(error ? error : EIO)) + ").");
 }
 } // namespace

@@ -10,6 +10,7 @@
 // not made.
 #include "tools/DownloadCommand.h"
 #include "tools/ImportCommand.h"
+#include "tools/ReportFile.h"
 #include "tools/QtCommands.h"
 
 #include "listing/ListingFolders.h"
@@ -18,7 +19,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <memory>
 #include <optional>
@@ -84,6 +84,10 @@ int runRefresh(const QStringList& arguments) {
     preferHugePagesForTheHeap();
     RefreshArguments args = parseArguments(arguments);
     const std::string path = QFile::encodeName(args.file).toStdString();
+    // The report's place is checked first: never the database or its journal.
+    std::unique_ptr<ReportFile> csv;
+    if (!args.changes.isEmpty())
+        csv = std::make_unique<ReportFile>(QFile::encodeName(args.changes).toStdString(), path);
     listing::ListingResult fetched;
     if (args.download) {
         // Fetched first; a download that fails leaves the database alone.
@@ -99,14 +103,14 @@ int runRefresh(const QStringList& arguments) {
     }
     if (args.from.isEmpty())
         args.from = listing::newestListingFolder();
-    if (!QFileInfo(args.from).isDir())
-        throw jet::Error(args.from.toStdString() + ": no such folder of IEEE listing files.");
+    requireListingFolder(args.from);
     const listing::ListingResult listing = args.download ? std::move(fetched) : listing::readListing(args.from);
     for (const listing::ListingProblem& p : listing.problems)
         printListingProblem(p);
 
-    // The changes file is written first and put in place after the commit.
-    std::unique_ptr<QSaveFile> csv;
+    // The changes file is written first and put in place after the commit,
+    // so a refresh that fails leaves no report of changes that were not made
+    // (a device or a FIFO gets it after the commit).
     listing::RefreshOptions options;
     options.dryRun = args.dryRun;
     options.minEntries = args.minEntries;
@@ -117,19 +121,26 @@ int runRefresh(const QStringList& arguments) {
         options.cids = &*cids;
     }
     options.engine = engineOptions();
-    if (!args.changes.isEmpty()) {
+    if (csv) {
         options.report = [&](const QByteArray& bytes) {
-            csv = std::make_unique<QSaveFile>(args.changes);
-            if (!csv->open(QIODevice::WriteOnly) || csv->write(bytes) != bytes.size())
-                throw jet::Error(args.changes.toStdString() + ": the changes could not be written (" +
-                                 csv->errorString().toStdString() + "), so " + path + " was not changed.");
+            try {
+                csv->prepare(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            } catch (const jet::Error& e) {
+                std::string reason = e.what();
+                reason.pop_back();  // the full stop
+                throw jet::Error(reason + ", so " + path + " was not changed.");
+            }
         };
     }
     const listing::RefreshOutcome outcome = listing::refreshDatabase(args.file, listing, args.from, options);
     const std::string done = outcome.written ? path + ": the database was refreshed, but " : std::string();
-    if (csv && !csv->commit())
-        throw jet::Error(done + args.changes.toStdString() + ": the changes could not be written (" +
-                         csv->errorString().toStdString() + ").");
+    if (csv) {
+        try {
+            csv->commit();
+        } catch (const jet::Error& e) {
+            throw jet::Error(done + e.what());
+        }
+    }
     try {
         writeOut((listing::refreshSummary(args.file, outcome, args.dryRun) + QLatin1Char('\n')).toLocal8Bit());
         flushOut();

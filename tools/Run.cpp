@@ -106,6 +106,10 @@ int dispatch(int argc, char** argv, OtherCommand other) {
         if (arguments[i] == "--password" && i + 1 < arguments.size()) {
             password() = arguments[i + 1];
             arguments.erase(at, at + 2);
+        } else if (arguments[i] == "--password") {
+            printError("--password needs the database password after it (usage: zorvane-db COMMAND ARGUMENTS "
+                       "--password PASSWORD).");
+            return 1;
         } else if (arguments[i].starts_with("--password=")) {
             password() = arguments[i].substr(11);
             arguments.erase(at);
@@ -123,6 +127,12 @@ int dispatch(int argc, char** argv, OtherCommand other) {
     arguments.erase(arguments.begin());
     if (name == "help" || name == "--help" || name == "-h") {
         printUsage(stdout);
+        try {
+            flushOut();
+        } catch (const zorvane::jet::Error& e) {
+            printError(e.what());
+            return 1;
+        }
         return 0;
     }
     if (name == "--version" || name == "version") {

@@ -25,9 +25,9 @@ namespace {
 // the file's contents, they only name the two locks.
 constexpr std::uint64_t WriterLockByte = std::uint64_t(1) << 40;
 constexpr std::uint64_t CommitLockByte = WriterLockByte + 1;
-// How long a commit or a read waits for the other side's commit lock: readers
-// hold it for one read scope, a commit for its few writes and syncs.
-constexpr auto LockPatience = std::chrono::seconds(10);
+// How often a writer opens the file at its name again when another file took
+// the name while it waited for the lock.
+constexpr int ReopenLimit = 5;
 
 std::string reasonOf(int error) { return std::strerror(error); }
 
@@ -88,6 +88,20 @@ bool journalIsLive(os::FileSystem& sys, const std::string& path) {
 std::array<std::int64_t, 3> changeStamp(const struct stat& st) {
     return {static_cast<std::int64_t>(st.st_size), static_cast<std::int64_t>(st.st_mtim.tv_sec),
             static_cast<std::int64_t>(st.st_mtim.tv_nsec)};
+}
+
+// Renames a journal that must not be applied to "<journal>.unmatched", or,
+// where one lies already, the first free of "<journal>.unmatched.2", ".3"...
+// (never over an earlier one); `aside` gets the name. 0 or errno.
+int setAside(os::FileSystem& sys, const std::string& journal, std::string& aside) {
+    for (int n = 1;; ++n) {
+        aside = journal + ".unmatched" + (n > 1 ? "." + std::to_string(n) : std::string());
+        int error = sys.renameNoReplace(journal, aside, nullptr);
+        if (error == EINVAL)  // a file system that cannot: a look first
+            error = fileExists(sys, aside) ? EEXIST : sys.rename(journal, aside, nullptr);
+        if (error != EEXIST || n == 1000)
+            return error;
+    }
 }
 
 } // namespace
@@ -161,12 +175,6 @@ PageFile::PageFile(std::string path, Mode mode, Options options)
         fail("this is a folder, not a database file");
     if (!S_ISREG(st.st_mode))
         fail("this is not an ordinary file");
-    // The journal lies beside the file itself, whatever link or name it was
-    // opened by, so every opener finds the same journal.
-    std::string real;
-    const std::string where = sys().realPath(path_, real) == 0 ? real : path_;
-    journalPath_ = journalPathOf(where);
-    folder_ = folderOf(where);
     openFile(mode);  // a failure closes what was opened, with the members
     recoverIfNeeded();
     state_ = mode == Mode::ReadWrite ? State::Ready : State::Reading;
@@ -200,24 +208,56 @@ void PageFile::fail(const std::string& reason) const {
     throw Error(path_ + ": " + reason + ".");
 }
 
+// Whether `path` still leads to the file open as `fd` (the same device and
+// inode): no other file was put at the name, and it was not removed.
+bool PageFile::nameLeadsToOpenFile() const {
+    struct stat named {}, held {};
+    return sys().stat(path_, named) == 0 && sys().fstat(fd_.get(), held) == 0 &&
+           named.st_dev == held.st_dev && named.st_ino == held.st_ino;
+}
+
 void PageFile::openFile(Mode mode) {
     const bool writing = mode == Mode::ReadWrite;
-    if (const int error = sys().open(path_, writing ? O_RDWR : O_RDONLY, 0, fd_)) {
-        if (writing && (error == EACCES || error == EPERM))
-            fail("the file is read-only, so it cannot be changed");
-        if (writing && error == EROFS)
-            fail("the file lies on a read-only file system, so it cannot be changed");
-        fail("the file cannot be opened (" + reasonOf(error) + ")");
+    // A writer may wait for the lock while another file takes the name (mv,
+    // an import over it): the change then goes to the file now at the name,
+    // opened again, never to the one taken away, which nobody sees any more.
+    const auto deadline = std::chrono::steady_clock::now() + options_.busyTimeout;
+    for (int attempt = 1;; ++attempt) {
+        // The journal lies beside the file itself, whatever link or name it
+        // was opened by, so every opener finds the same journal.
+        std::string real;
+        const std::string where = sys().realPath(path_, real) == 0 ? real : path_;
+        journalPath_ = journalPathOf(where);
+        folder_ = folderOf(where);
+        if (const int error = sys().open(path_, writing ? O_RDWR : O_RDONLY, 0, fd_)) {
+            if (writing && (error == EACCES || error == EPERM))
+                fail("the file is read-only, so it cannot be changed");
+            if (writing && error == EROFS)
+                fail("the file lies on a read-only file system, so it cannot be changed");
+            if (error == ENOENT && attempt > 1)
+                fail("the file was removed while this change waited for it, so nothing was changed");
+            fail("the file cannot be opened (" + reasonOf(error) + ")");
+        }
+        readLock_.emplace(sys(), fd_.get(), CommitLockByte);
+        if (!writing)
+            return;
+        writerLock_.emplace(sys(), fd_.get(), WriterLockByte);
+        const auto left = std::max(deadline - std::chrono::steady_clock::now(),
+                                   std::chrono::steady_clock::duration::zero());
+        const int error = writerLock_->acquire(os::LockType::Exclusive, left);
+        if (os::heldElsewhere(error))
+            fail("the file is in use by another program");
+        if (error)
+            fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
+        if (nameLeadsToOpenFile())
+            break;
+        writerLock_.reset();
+        readLock_.reset();
+        fd_.reset();
+        if (attempt == ReopenLimit)
+            fail("other files kept taking its name while this change waited for it, so nothing "
+                 "was changed");
     }
-    readLock_.emplace(sys(), fd_.get(), CommitLockByte);
-    if (!writing)
-        return;
-    writerLock_.emplace(sys(), fd_.get(), WriterLockByte);
-    const int error = writerLock_->acquire(os::LockType::Exclusive, options_.busyTimeout);
-    if (os::heldElsewhere(error))
-        fail("the file is in use by another program");
-    if (error)
-        fail("the file cannot be locked for writing (" + reasonOf(error) + ")");
     struct stat st {};
     if (sys().fstat(fd_.get(), st) == 0 && st.st_nlink > 1)
         fail("the file has " + std::to_string(st.st_nlink) +
@@ -255,7 +295,7 @@ void PageFile::readSize() {
 void PageFile::recoverIfNeeded() {
     if (mode_ == Mode::ReadWrite) {
         os::FileLock commitLock(sys(), fd_.get(), CommitLockByte);
-        const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience);
+        const int error = commitLock.acquire(os::LockType::Exclusive, options_.busyTimeout);
         if (os::heldElsewhere(error))
             fail("the file is in use by another program");
         if (error)
@@ -279,7 +319,7 @@ void PageFile::recoverIfNeeded() {
 // which takes write access and the commit lock to itself (J5).
 void PageFile::lockForReading() {
     for (;;) {
-        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, LockPatience)))
+        if (os::heldElsewhere(readLock_->acquire(os::LockType::Shared, options_.busyTimeout)))
             fail("the file cannot be read: another program keeps it busy writing");
         if (!journalIsLive(sys(), journalPath_))
             return;
@@ -289,7 +329,7 @@ void PageFile::lockForReading() {
             fail("the file cannot be read: a change to it was cut off and must be undone "
                  "first, but the file cannot be written (" + reasonOf(error) + ")");
         os::FileLock lock(sys(), writer.get(), CommitLockByte);
-        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, LockPatience)))
+        if (os::heldElsewhere(lock.acquire(os::LockType::Exclusive, options_.busyTimeout)))
             fail("the file cannot be read: another program keeps it busy writing");
         if (journalIsLive(sys(), journalPath_))
             recover(writer.get());
@@ -367,8 +407,8 @@ void PageFile::recover(int fd) {
 // A journal that is not the file's own (the file was rebuilt, replaced or
 // changed through another name since) is kept aside, never applied.
 void PageFile::setJournalAside() {
-    const std::string aside = journalPath_ + ".unmatched";
-    if (const int error = sys().rename(journalPath_, aside, nullptr))
+    std::string aside;
+    if (const int error = setAside(sys(), journalPath_, aside))
         fail("a journal " + journalPath_ + " that does not belong to the file as it is now "
              "cannot be set aside (" + reasonOf(error) + ")");
     notice(path_ + ": the journal " + journalPath_ + " does not belong to the file as it is "
@@ -576,8 +616,17 @@ void PageFile::commit() {
         moveTo(State::Ready);
         return;
     }
+    // A program that ignores the lock may have put another file at the name
+    // since it was opened: a change saved into the file taken away would be
+    // lost to everyone.
+    if (!nameLeadsToOpenFile()) {
+        dropCommand();
+        moveTo(State::Ready);
+        fail("another file was put at its name, or it was removed, since it was opened, so the "
+             "change was not saved; open it again");
+    }
     os::FileLock commitLock(sys(), fd_.get(), CommitLockByte);
-    if (const int error = commitLock.acquire(os::LockType::Exclusive, LockPatience)) {
+    if (const int error = commitLock.acquire(os::LockType::Exclusive, options_.busyTimeout)) {
         dropCommand();
         moveTo(State::Ready);
         if (os::heldElsewhere(error))
@@ -684,16 +733,17 @@ void PageFile::commit() {
 ReplaceLock::ReplaceLock(const std::string& path, const Options& options) {
     os::FileSystem& sys = options.system();
     struct stat st {};
-    if (sys.lstat(path, st) == ENOENT) {
+    if (sys.stat(path, st) == ENOENT) {  // no file, or a link to none
         // The file went; a journal of it must not be applied to the new one.
         std::string folder;
         const std::string journal = PageFile::journalPathOf(
             sys.realPath(folderOf(path), folder) != 0 ? path
             : folder == "/"                           ? folder + baseOf(path)
                                                       : folder + "/" + baseOf(path));
-        if (fileExists(sys, journal) && sys.rename(journal, journal + ".unmatched", nullptr) == 0)
+        std::string aside;
+        if (fileExists(sys, journal) && setAside(sys, journal, aside) == 0)
             options.tell(path + ": the journal " + journal + " of a removed file was not applied; it "
-                   "is kept as " + journal + ".unmatched.");
+                   "is kept as " + aside + ".");
         return;
     }
     file_ = std::make_unique<PageFile>(path, PageFile::Mode::ReadWrite, options);

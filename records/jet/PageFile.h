@@ -32,9 +32,14 @@
 // Waiting: a writer waits for another writer's lock, and a reader for a
 // command in progress, up to the busy timeout of its options (Options.h: 3
 // seconds unless the program chose another); only then is the file "in use".
+// The same bound holds for a commit waiting for readers' scopes.
 // readWhileBusy() reads a file anew
 // while another program's commands keep changing it under the reader, within
-// the same bound.
+// the same bound. A writer that got the lock after another file took the
+// name (mv, an import over it) opens the file at the name again (a few
+// times at most), so a change never goes into a file that nobody sees any
+// more; a commit checks the name once more, for programs that ignore the
+// lock, and saves nothing when it leads elsewhere.
 //
 // Hard links: the journal lies beside the name the file was opened by (its
 // symbolic links resolved), so a file with several names (hard links) could
@@ -206,6 +211,7 @@ private:
 
     void moveTo(State next);
     void openFile(Mode mode);
+    bool nameLeadsToOpenFile() const;
     void recoverIfNeeded();
     void lockForReading();
     void enterRead();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -89,6 +90,10 @@ public:
     }
     int link(const std::string& from, const std::string& to, const char*) override {
         return ::link(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    }
+    int renameNoReplace(const std::string& from, const std::string& to, const char*) override {
+        const int error = ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+        return error == ENOSYS ? EINVAL : error;
     }
     int unlink(const std::string& path, const char*) override {
         return ::unlink(path.c_str()) == 0 ? 0 : errno;
@@ -234,6 +239,9 @@ int ForwardingFileSystem::rename(const std::string& from, const std::string& to,
 }
 int ForwardingFileSystem::link(const std::string& from, const std::string& to, const char* point) {
     return inner_.link(from, to, point);
+}
+int ForwardingFileSystem::renameNoReplace(const std::string& from, const std::string& to, const char* point) {
+    return inner_.renameNoReplace(from, to, point);
 }
 int ForwardingFileSystem::unlink(const std::string& path, const char* point) {
     return inner_.unlink(path, point);

@@ -73,6 +73,9 @@ public:
     virtual int rename(const std::string& from, const std::string& to, const char* point) = 0;
     // A second name for a file; EEXIST when `to` exists.
     virtual int link(const std::string& from, const std::string& to, const char* point) = 0;
+    // Renames `from` to `to` only when `to` does not exist (EEXIST when it
+    // does), in one step; EINVAL where the file system cannot.
+    virtual int renameNoReplace(const std::string& from, const std::string& to, const char* point) = 0;
     virtual int unlink(const std::string& path, const char* point) = 0;
     virtual int chmod(int fd, mode_t mode) = 0;
     virtual int stat(const std::string& path, struct stat& out) = 0;
@@ -122,6 +125,7 @@ public:
     int truncate(int fd, std::uint64_t size, const char* point) override;
     int rename(const std::string& from, const std::string& to, const char* point) override;
     int link(const std::string& from, const std::string& to, const char* point) override;
+    int renameNoReplace(const std::string& from, const std::string& to, const char* point) override;
     int unlink(const std::string& path, const char* point) override;
     int chmod(int fd, mode_t mode) override;
     int stat(const std::string& path, struct stat& out) override;

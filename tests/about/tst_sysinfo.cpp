@@ -147,13 +147,20 @@ private slots:
     void launcherStartsWithoutWaitingAndReportsFailures()
     {
         QTemporaryDir dir(QDir::tempPath() + "/with space XXXXXX");
-        const QString marker = dir.filePath("started"), program = dir.filePath("tool");
-        writeFile(program, "#!/bin/sh\nsleep 1\ntouch '" + marker.toLocal8Bit() + "'\n", true);
-        QElapsedTimer clock;
-        clock.start();
+        const QString marker = dir.filePath("started"), program = dir.filePath("tool"),
+                      gate = dir.filePath("gate");
+        // The program waits until the test opens its gate (a FIFO): start()
+        // returning while it still waits shows it did not wait for the
+        // program, however slow the machine.
+        QVERIFY(::mkfifo(QFile::encodeName(gate).constData(), 0600) == 0);
+        writeFile(program, "#!/bin/sh\nread line < '" + gate.toLocal8Bit() + "'\ntouch '" + marker.toLocal8Bit() + "'\n", true);
         ProgramLauncher::current().start(program);   // the whole path, space included
-        QVERIFY(clock.elapsed() < 900);               // did not wait for the program
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+        QVERIFY(!QFile::exists(marker));
+        {
+            QFile open(gate);   // blocks until the program reads the gate
+            QVERIFY(open.open(QIODevice::WriteOnly) && open.write("go\n") == 3);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 120000);
         for (const QString& bad : {QString(), dir.filePath("missing"), dir.path()})
             QVERIFY_THROWS_EXCEPTION(RuntimeError, ProgramLauncher::current().start(bad));
     }

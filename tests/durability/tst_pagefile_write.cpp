@@ -211,6 +211,25 @@ private slots:
         PageFile again(path.toStdString(), PageFile::Mode::ReadWrite);
     }
 
+    // A program that ignores the lock moves another file to the name, or
+    // removes the name, while a writer holds the file: the commit saves
+    // nothing (it would go to a file nobody sees) and says so; the file at
+    // the name is untouched.
+    void commitRefusedWhenTheNameLeadsElsewhere() {
+        for (const bool removed : {false, true}) {
+            const QString path = copy(), other = copy("other.mdb");
+            const QByteArray otherBytes = bytesOf(other);
+            PageFile file(path.toStdString(), PageFile::Mode::ReadWrite);
+            changeThreeAndFiveAndAppend(file);
+            QCOMPARE(removed ? ::unlink(qPrintable(path)) : ::rename(qPrintable(other), qPrintable(path)), 0);
+            const QString error = errorOf([&] { file.commit(); });
+            QVERIFY2(error.startsWith(path + ": another file was put at its name, or it was removed, since it was opened, so the change was not saved"), qPrintable(error));
+            QVERIFY(!file.inCommand());
+            QCOMPARE(bytesOf(path), removed ? QByteArray() : otherBytes);
+            QVERIFY(!QFile::exists(journalOf(path)));
+        }
+    }
+
     // J5: a reader's command (a read scope) takes the commit lock and checks
     // for a journal once, however many pages it reads (between its commands
     // writers commit: tst_crash_pages readerOpenAcrossAWriterThatDied).

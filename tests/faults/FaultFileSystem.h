@@ -47,6 +47,9 @@ public:
     int link(const std::string& from, const std::string& to, const char* point) override {
         return pass(point, &FileSystem::link, from, to, point);
     }
+    int renameNoReplace(const std::string& from, const std::string& to, const char* point) override {
+        return pass(point, &FileSystem::renameNoReplace, from, to, point);
+    }
     int unlink(const std::string& path, const char* point) override {
         return pass(point, &FileSystem::unlink, path, point);
     }

@@ -37,11 +37,14 @@ private slots:
     void unwritableOutputFails() {
         const QString db = dir_->filePath("a.mdb");
         ProcessResult run = toFullDevice({"import", "--min-entries", "1", "--from", listing(Entry + Entry), db});
-        QVERIFY2(run.status == 1 && run.err.endsWith(db.toUtf8() + ": the database was written, but the output could "
-                                                                   "not be written (No space left on device).\n"), run.err.constData());
+        QVERIFY2(run.status == 1 && run.err.endsWith(db.toUtf8() + ": the database was written, but standard output: "
+                                                                   "writing failed (No space left on device).\n"), run.err.constData());
         QCOMPARE(readRecordSet(db, "oui").rows.size(), 5);
         run = toFullDevice({"export", db, "oui"});
-        QVERIFY(run.status == 1 && run.err == "zorvane-db: the output could not be written (No space left on device).\n");
+        QVERIFY(run.status == 1 && run.err == "zorvane-db: standard output: writing failed (No space left on device).\n");
+        // The usage too.
+        run = toFullDevice({"--help"});
+        QVERIFY2(run.status == 1 && run.err == "zorvane-db: standard output: writing failed (No space left on device).\n", run.err.constData());
     }
 
     // A listing file that yields no records makes no database and replaces

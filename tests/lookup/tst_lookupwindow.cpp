@@ -1,5 +1,6 @@
 #include "about/frmAbout.h"
 #include "tests/lookup/LookupWindowDriver.h"
+#include "tests/support/EngineReaders.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 #include "ui/Twips.h"
 
@@ -488,6 +489,35 @@ private slots:
         verifyShown("Street 32999", 32999);
     }
 
+    // Another program changes the file while the window is open (zorvane-db
+    // renames a vendor and deletes the first record, so every later record
+    // moves up one): choosing a code of the last search shows the record as
+    // the file holds it now, and so does the next search.
+    void readsTheFileAgainWhenAnotherProgramChangedIt()
+    {
+        const QString copy = folder.filePath("changed.mdb");
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(database, copy));
+        QVERIFY(open(copy));
+        ScriptedMessageBoxes boxes;
+        search(cmbCode(), "11-22-3");
+        QCOMPARE(entries(cmbCode()), (QStringList{"11-22-33", "11-22-34"}));
+        for (const QStringList& change : {QStringList{"update", copy, "oui", "9", "Vendor=FOONET RENAMED", "Address=8 New St"},
+                                          QStringList{"delete", copy, "oui", "0"}}) {
+            const test::ProcessResult r = test::runProcess(test::zorvaneDbPath(), change);
+            QVERIFY2(r.status == 0, r.err.constData());
+        }
+        QVERIFY(test::clickEntry(cmbCode(), 0));
+        QCOMPARE(cmbCode()->currentText(), QStringLiteral("11-22-33"));
+        QCOMPARE(cmbVendor()->currentText(), QStringLiteral("FOONET RENAMED"));
+        verifyShown("8 New St", 8);
+        QVERIFY(test::clickEntry(cmbCode(), 1));
+        verifyShown("9 Foo St", 9);
+        searchAfresh(cmbVendor(), "foonet");
+        QCOMPARE(entries(cmbVendor()), QStringList{"FOONET RENAMED"});
+        QCOMPARE(boxes.asked.size(), 0);
+    }
+
     void openingWithoutADatabase()
     {
         window.reset();
@@ -511,10 +541,23 @@ private slots:
                      qPrintable(text));
             QCOMPARE(boxes.asked[0].icon, MsgIcon::Warning);
         }
+        // Started by the launcher, which could not make the database: its
+        // reason, and advice for a menu user (no command line).
         QVERIFY(QFile::remove(QStringLiteral("oui.mdb")));
+        qputenv("ZORVANE_LAUNCH_PROBLEM", "The folder /x/zorvane for the vendor database cannot be made (Permission denied).");
+        {
+            ScriptedMessageBoxes boxes;
+            QCOMPARE(frmMain::load(), nullptr);
+            QCOMPARE(boxes.asked.size(), 1);
+            const QString text = boxes.asked[0].text;
+            QVERIFY2(text.contains("The folder /x/zorvane for the vendor database cannot be made (Permission denied).")
+                         && text.contains("start Zorvane from the menu again") && !text.contains("zorvane-db"),
+                     qPrintable(text));
+        }
         QVERIFY(QFile::copy(database, QStringLiteral("oui.mdb")));
         ScriptedMessageBoxes boxes;
         std::unique_ptr<frmMain> loaded(frmMain::load());
+        qunsetenv("ZORVANE_LAUNCH_PROBLEM");
         QVERIFY(loaded);
         QCOMPARE(boxes.asked.size(), 0);
         QVERIFY(loaded->testAttribute(Qt::WA_DeleteOnClose));

@@ -58,7 +58,7 @@ pid=$!
 database=$home/.local/share/zorvane/oui.mdb
 # The lookup window holds its database open once it is shown (after the splash).
 opened=no
-for _ in $(seq 1 300); do
+for _ in $(seq 1 3000); do  # up to 5 minutes: the machine may be busy
   kill -0 "$pid" 2>/dev/null || break
   if [ -e "$database" ] && ls -l "/proc/$pid/fd" 2>/dev/null | grep -q -- "-> $database\$"; then
     opened=yes
