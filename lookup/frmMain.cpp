@@ -705,11 +705,12 @@ void frmMain::readAgainIfChanged()
         if (!Data1->ReadAgainIfChanged())
             return;
         const qint32 count = Data1->RecordCount();
-        const zorvane::records::Field& codeField = (*fields_)[CodeField];
+        const zorvane::records::Field& codeField = (*fields_)[vendor::Code];
         std::optional<QHash<QString, QList<qint32>>> byCode;  // made when first needed
         for (qint32 row = 0; row < strVendArray.filledRows(); ++row) {
             const QString code = strVendArray.at(row, ResultArray::Code);
-            qint32 number = strVendArray.at(row, ResultArray::RecordNum).toInt();
+            qint32 number = 0;
+            GetintRecordNum(strVendArray, number, row);
             bool found = false;
             if (number < count) {
                 Data1->MoveFirst();
