@@ -67,7 +67,9 @@ void makeFiles(const QString& plain, const QString& indexed, const std::vector<R
         table.columns.push_back({std::string(field.name), field.memo ? jet::format::TypeMemo : jet::format::TypeText,
                                  records::vendor::TextMaxChars, false});
     const std::string path = QFile::encodeName(indexed).toStdString();
-    jet::createDatabase(path, {{table, {}}}, {.overwrite = true});
+    jet::CreateOptions create;
+    create.overwrite = true;
+    jet::createDatabase(path, {{table, {}}}, create);
     jet::Database dest(path, jet::PageFile::Mode::ReadWrite);
     std::unique_ptr<jet::Table> target = dest.openTable("oui");
     dest.file().begin();
@@ -342,7 +344,7 @@ private slots:
             QVERIFY2(r.status == 1 && r.err.contains(message) && r.err.count('\n') == 1, r.err.constData());
         }
         // Codes: only vendor codes, in any notation, stored in the table's form.
-        for (const QString& code : {"zz", "00-1A", "00:1a:2b:3c:4d:5e", "00-1A-2B-3C", "001a.2b3f", "00:1a-2b", "00-1A-2B-3C-4D",
+        for (const QString& code : QStringList{"zz", "00-1A", "00:1a:2b:3c:4d:5e", "00-1A-2B-3C", "001a.2b3f", "00:1a-2b", "00-1A-2B-3C-4D",
                                     "0g-1a-2b", ""}) {
             const ProcessResult r = db({"add", plain_, "oui", "Code=" + code, "Vendor=x"});
             QVERIFY2(r.status == 1 && r.err == "zorvane-db: " + file + ": \"" + code.toUtf8() +
@@ -389,7 +391,7 @@ private slots:
     // search: what the lookup window's search terms match, in table order.
     void searchMatchesTheWindow() {
         const Table t = readRecordSet(plain_, "oui");
-        for (const QString& by : {"vendor", "code"}) {
+        for (const QString& by : QStringList{"vendor", "code"}) {
             const QStringList terms = by == "vendor" ? QStringList{"systems", "*SYSTEMS*", "*inc", "abc*", "*", "müller", "Ä", "Systems Inc 1"}
                                                      : QStringList{"10-0", "*0", "10-01*", "*-0*", "0a-"};
             for (const QString& term : terms) {
