@@ -29,19 +29,7 @@ DownloadArguments parseArguments(const QStringList& arguments) {
     parsed.options.folder = downloadFolder();
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        auto valueOf = [&](const char* option, QString& into) {
-            const QString name = QLatin1String(option);
-            if (a == name) {
-                if (i + 1 >= arguments.size())
-                    throw UsageError(std::string(option) + " needs a value");
-                into = arguments[++i];
-                return true;
-            }
-            if (!a.startsWith(name + QLatin1Char('=')))
-                return false;
-            into = a.mid(name.size() + 1);
-            return true;
-        };
+        auto valueOf = [&](const char* option, QString& into) { return optionValue(arguments, i, option, into); };
         QString timeout;
         if (a == QLatin1String("--quiet")) {
             parsed.quiet = true;

@@ -22,6 +22,23 @@ inline void appendCsvField(QByteArray& out, const QString& text) {
 inline void writeOut(const QByteArray& bytes) {
     writeOut(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
 }
+// Reads `option`'s value at arguments[i], given as "OPTION VALUE" (i then
+// moves past the value) or "OPTION=VALUE"; false when arguments[i] is
+// another word.
+inline bool optionValue(const QStringList& arguments, qsizetype& i, const char* option, QString& into) {
+    const QString& a = arguments[i];
+    const QString name = QLatin1String(option);
+    if (a == name) {
+        if (i + 1 >= arguments.size())
+            throw UsageError(std::string(option) + " needs a value");
+        into = arguments[++i];
+        return true;
+    }
+    if (!a.startsWith(name + QLatin1Char('=')))
+        return false;
+    into = a.mid(name.size() + 1);
+    return true;
+}
 inline QString givenPasswordText() { return QString::fromLocal8Bit(givenPassword()); }
 
 } // namespace zorvane::tools

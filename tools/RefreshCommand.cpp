@@ -41,19 +41,7 @@ RefreshArguments parseArguments(const QStringList& arguments) {
     RefreshArguments parsed;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
-        auto valueOf = [&](const char* option, QString& into) {
-            const QString name = QLatin1String(option);
-            if (a == name) {
-                if (i + 1 >= arguments.size())
-                    throw UsageError(std::string(option) + " needs a value");
-                into = arguments[++i];
-                return true;
-            }
-            if (!a.startsWith(name + QLatin1Char('=')))
-                return false;
-            into = a.mid(name.size() + 1);
-            return true;
-        };
+        auto valueOf = [&](const char* option, QString& into) { return optionValue(arguments, i, option, into); };
         if (a == QLatin1String("--dry-run"))
             parsed.dryRun = true;
         else if (a == QLatin1String("--download"))
