@@ -8,6 +8,25 @@
 
 namespace zorvane::test {
 
+// An entry of a registry file, and the record it imports as (Code, Vendor,
+// Address, Address1 to address5).
+struct RegistryEntry {
+    QString code, vendor;
+    QStringList address;
+};
+inline Row record(const RegistryEntry& e) {
+    Row r = {e.code, e.vendor, e.address.join("\r\n")};
+    for (int i = 0; i < 5; ++i)
+        r.append(i < e.address.size() ? e.address[i] : QString());
+    return r;
+}
+inline QList<Row> rowsOf(const QList<RegistryEntry>& entries) {
+    QList<Row> rows;
+    for (const RegistryEntry& e : entries)
+        rows << record(e);
+    return rows;
+}
+
 // One entry of each of the other registries, and the records they import as
 // (Code, Vendor, Address, Address1 to address5).
 inline const QByteArray MamText = "74-1A-E0   (hex)\t\tMam Maker\n900000-9FFFFF     (base 16)\t\tMam Maker\n\t\t\t\tDE\n\n";

@@ -13,24 +13,7 @@ using namespace zorvane::test;
 
 namespace {
 
-struct Entry {
-    QString code, vendor;
-    QStringList address;
-};
-
-Row record(const Entry& e) {
-    Row r = {e.code, e.vendor, e.address.join("\r\n")};
-    for (int i = 0; i < 5; ++i)
-        r.append(i < e.address.size() ? e.address[i] : QString());
-    return r;
-}
-
-QList<Row> rowsOf(const QList<Entry>& entries) {
-    QList<Row> rows;
-    for (const Entry& e : entries)
-        rows << record(e);
-    return rows;
-}
+using Entry = RegistryEntry;
 
 // The text of oui.txt listing `entries`, lines ended by CR LF.
 QByteArray ouiText(const QList<Entry>& entries) {
