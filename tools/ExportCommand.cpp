@@ -140,7 +140,8 @@ int runExport(const Arguments& arguments) {
         const auto files = ieeeListing(rows);
         std::vector<std::unique_ptr<ReportFile>> reports;
         for (const auto& file : files)
-            reports.push_back(std::make_unique<ReportFile>((std::filesystem::path(to) / file.first).string(), path));
+            reports.push_back(std::make_unique<ReportFile>((std::filesystem::path(to) / file.first).string(), path,
+                                                           engineOptions().system()));
         for (std::size_t i = 0; i < reports.size(); ++i)
             reports[i]->prepare(files[i].second);
         for (const auto& report : reports)

@@ -75,7 +75,8 @@ int runRefresh(const QStringList& arguments) {
     // The report's place is checked first: never the database or its journal.
     std::unique_ptr<ReportFile> csv;
     if (!args.changes.isEmpty())
-        csv = std::make_unique<ReportFile>(QFile::encodeName(args.changes).toStdString(), path);
+        csv = std::make_unique<ReportFile>(QFile::encodeName(args.changes).toStdString(), path,
+                                           engineOptions().system());
     listing::ListingResult fetched;
     if (args.download) {
         // Fetched first; a download that fails leaves the database alone.

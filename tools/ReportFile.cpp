@@ -2,21 +2,16 @@
 
 #include "records/jet/Error.h"
 #include "records/jet/PageFile.h"
+#include "records/jet/WriterFile.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace zorvane::tools {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string reasonOf(int error) { return std::strerror(error); }
 
@@ -26,57 +21,33 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 
 // The path with its folder's links resolved (the folder must exist), or the
 // path as it is.
-std::string realPlace(const std::string& path) {
-    std::error_code ec;
-    const fs::path folder = fs::canonical(jet::folderOf(path), ec);
-    return ec ? path : (folder / jet::baseOf(path)).string();
-}
-
-// Writes all of `bytes` to `fd`; 0 or errno.
-int writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return n < 0 ? errno : EIO;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
+std::string realPlace(os::FileSystem& sys, const std::string& path) {
+    std::string folder;
+    if (sys.realPath(jet::folderOf(path), folder) != 0)
+        return path;
+    return (std::filesystem::path(folder) / jet::baseOf(path)).string();
 }
 
 } // namespace
 
-ReportFile::ReportFile(std::string name, const std::string& database) : name_(std::move(name)) {
+ReportFile::ReportFile(std::string name, const std::string& database, os::FileSystem& system)
+    : sys_(system), name_(std::move(name)) {
     // A link leads to the file to write; a link that leads nowhere yet names
     // the file to make.
-    target_ = name_;
-    for (int links = 0;; ++links) {
-        struct stat st {};
-        if (::lstat(target_.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-            break;
-        if (links == 40)
-            fail("the name leads through too many symbolic links");
-        std::error_code ec;
-        const fs::path to = fs::read_symlink(target_, ec);
-        if (ec)
-            fail("the symbolic link cannot be read (" + ec.message() + ")");
-        target_ = to.is_absolute() ? to.string() : (fs::path(jet::folderOf(target_)) / to).string();
-    }
+    target_ = jet::linkTarget(sys_, name_);
 
     // Never the database or its journal, by whatever name.
     struct stat out {}, db {};
-    const bool exists = ::stat(target_.c_str(), &out) == 0;
-    if (::stat(database.c_str(), &db) == 0) {
-        std::error_code ec;
-        const fs::path real = fs::canonical(database, ec);
-        const std::string journal = jet::PageFile::journalPathOf(ec ? database : real.string());
+    const bool exists = sys_.stat(target_, out) == 0;
+    if (sys_.stat(database, db) == 0) {
+        std::string real;
+        const std::string journal = jet::PageFile::journalPathOf(sys_.realPath(database, real) == 0 ? real : database);
         struct stat journalStat {};
         if (exists && sameFile(out, db))
             fail("this is the database itself, so the report cannot be written there; nothing was "
                  "changed");
-        if (realPlace(target_) == journal ||
-            (exists && ::stat(journal.c_str(), &journalStat) == 0 && sameFile(out, journalStat)))
+        if (realPlace(sys_, target_) == journal ||
+            (exists && sys_.stat(journal, journalStat) == 0 && sameFile(out, journalStat)))
             fail("this is the database's journal, so the report cannot be written there; nothing "
                  "was changed");
     }
@@ -90,7 +61,7 @@ ReportFile::ReportFile(std::string name, const std::string& database) : name_(st
 
 ReportFile::~ReportFile() {
     if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
+        sys_.unlink(temporary_, nullptr);
 }
 
 void ReportFile::fail(const std::string& reason) const { jet::fail(name_, reason); }
@@ -103,44 +74,37 @@ void ReportFile::prepare(std::string_view bytes) {
     // A new file beside the target, as readable as the file it replaces (a
     // new one: as any new file).
     std::string pattern = jet::folderOf(target_) + "/." + jet::baseOf(target_) + ".XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
+    os::Fd fd;
+    if (const int error = sys_.createTemporary(pattern, fd))
         fail("the report cannot be written: no file can be made in " + jet::folderOf(target_) +
-             " (" + reasonOf(errno) + ")");
+             " (" + reasonOf(error) + ")");
     temporary_ = pattern;
     struct stat old {};
-    mode_t mode = 0;
-    if (::stat(target_.c_str(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    int error = ::fchmod(fd, mode) == 0 ? 0 : errno;
+    const mode_t mode = sys_.stat(target_, old) == 0 ? old.st_mode & 07777 : 0666 & ~sys_.creationMask();
+    int error = sys_.chmod(fd.get(), mode);
     if (!error)
-        error = writeAll(fd, bytes);
-    if (!error && ::fdatasync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
+        error = sys_.writeAt(fd.get(), bytes.data(), bytes.size(), 0, "report write");
+    if (!error)
+        error = sys_.syncData(fd.get(), "report sync");
+    if (const int closed = fd.close(); closed && !error)
+        error = closed;
     if (error)
         fail("the report could not be written (" + reasonOf(error) + ")");
 }
 
 void ReportFile::commit() {
     if (!inPlace_) {
-        if (::rename(temporary_.c_str(), target_.c_str()) != 0)
-            fail("the report could not be put in place (" + reasonOf(errno) + ")");
+        if (const int error = sys_.rename(temporary_, target_, "report rename"))
+            fail("the report could not be put in place (" + reasonOf(error) + ")");
         temporary_.clear();
         return;
     }
-    const int fd = ::open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        fail("the report could not be written (" + reasonOf(errno) + ")");
-    int error = writeAll(fd, pending_);
-    if (::close(fd) != 0 && !error)
-        error = errno;
+    os::Fd fd;
+    if (const int error = sys_.open(target_, O_WRONLY | O_NOCTTY, 0, fd))
+        fail("the report could not be written (" + reasonOf(error) + ")");
+    int error = sys_.write(fd.get(), pending_.data(), pending_.size(), "report write");
+    if (const int closed = fd.close(); closed && !error)
+        error = closed;
     if (error)
         fail("the report could not be written (" + reasonOf(error) + ")");
 }

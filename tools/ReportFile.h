@@ -11,7 +11,10 @@
 //   - a device or a FIFO is written in place, at commit() (never replaced by
 //     a regular file);
 //   - anything else (a folder, a socket) is refused.
-// Errors are jet::Error, "NAME: reason." naming the report as given.
+// Errors are jet::Error, "NAME: reason." naming the report as given. Every
+// file operation goes through the file system given (records/os).
+
+#include "records/os/FileSystem.h"
 
 #include <string>
 #include <string_view>
@@ -22,7 +25,8 @@ class ReportFile {
 public:
     // Checks `name` against the database at `database`; throws when the
     // report cannot go there.
-    ReportFile(std::string name, const std::string& database);
+    ReportFile(std::string name, const std::string& database,
+               os::FileSystem& system = os::posixFileSystem());
     ~ReportFile();
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
@@ -36,6 +40,7 @@ public:
 private:
     [[noreturn]] void fail(const std::string& reason) const;
 
+    os::FileSystem& sys_;
     std::string name_;       // as given
     std::string target_;     // the file written: the name, its links followed
     std::string temporary_;  // beside the target, until commit (regular files)

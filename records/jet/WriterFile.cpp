@@ -7,13 +7,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
 #include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace zorvane::jet {
 
@@ -57,22 +54,18 @@ bool looksLikeOurs(const std::uint8_t* bytes, long long got, std::uint64_t size)
 // process (their lock is free). Best effort: what cannot be removed stays.
 void removeStaleTemporaries(os::FileSystem& sys, const std::string& folder, const std::string& base) {
     const std::string prefix = "." + base + ".";
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
     std::vector<std::string> names;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.size() == prefix.size() + RandomPartLength && name.starts_with(prefix))
-            names.push_back(name);
-    }
-    ::closedir(dir);
+    if (sys.listFolder(folder, names) != 0)
+        return;
+    const uid_t user = sys.effectiveUserId();
     for (const std::string& name : names) {
+        if (name.size() != prefix.size() + RandomPartLength || !name.starts_with(prefix))
+            continue;
         const std::string path = folder + "/" + name;
         os::Fd fd;
         struct stat st {};
         if (sys.open(path, O_RDWR | O_NOFOLLOW | O_NONBLOCK, 0, fd) != 0 || sys.fstat(fd.get(), st) != 0 ||
-            !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_nlink != 1)
+            !S_ISREG(st.st_mode) || st.st_uid != user || st.st_nlink != 1)
             continue;
         os::FileLock lock(sys, fd.get(), TemporaryLockByte);
         if (lock.acquire(os::LockType::Exclusive, std::chrono::seconds(0)) != 0)
@@ -97,11 +90,11 @@ std::string linkTarget(os::FileSystem& sys, const std::string& path) {
             return target;
         if (links == 40)
             fail(path, "the name leads through too many symbolic links");
-        std::error_code ec;
-        const fs::path to = fs::read_symlink(target, ec);
-        if (ec)
-            fail(path, "the symbolic link cannot be read (" + ec.message() + ")");
-        target = to.is_absolute() ? to.string() : (fs::path(folderOf(target)) / to).string();
+        std::string text;
+        if (const int error = sys.readLink(target, text))
+            fail(path, "the symbolic link cannot be read (" + systemReason(error) + ")");
+        const fs::path to = text;
+        target = to.is_absolute() ? text : (fs::path(folderOf(target)) / to).string();
     }
 }
 

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <thread>
@@ -75,6 +77,22 @@ public:
         }
         return 0;
     }
+    int write(int fd, const void* data, std::size_t length, const char*) override {
+        const auto* bytes = static_cast<const std::uint8_t*>(data);
+        std::size_t done = 0;
+        while (done < length) {
+            const ssize_t n = ::write(fd, bytes + done, length - done);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            if (n == 0)
+                return EIO;
+            done += static_cast<std::size_t>(n);
+        }
+        return 0;
+    }
     int syncData(int fd, const char*) override {
         return retry([&] { return ::fdatasync(fd); });
     }
@@ -120,6 +138,41 @@ public:
         std::free(real);
         return 0;
     }
+    int readLink(const std::string& path, std::string& out) override {
+        // A link's size is what lstat says, but it may change meanwhile:
+        // read until the buffer has room to spare.
+        for (std::size_t room = 256;; room *= 2) {
+            std::string text(room, '\0');
+            const ssize_t n = ::readlink(path.c_str(), text.data(), room);
+            if (n < 0)
+                return errno;
+            if (static_cast<std::size_t>(n) < room) {
+                text.resize(static_cast<std::size_t>(n));
+                out = std::move(text);
+                return 0;
+            }
+        }
+    }
+    int listFolder(const std::string& path, std::vector<std::string>& names) override {
+        DIR* dir = ::opendir(path.c_str());
+        if (!dir)
+            return errno;
+        names.clear();
+        int error = 0;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (!entry) {
+                error = errno;
+                break;
+            }
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..")
+                names.emplace_back(name);
+        }
+        ::closedir(dir);
+        return error;
+    }
     int mapFile(int fd, std::size_t length, bool writable, void*& out) override {
         out = ::mmap(nullptr, length, writable ? PROT_READ | PROT_WRITE : PROT_READ, MAP_PRIVATE, fd, 0);
         return out == MAP_FAILED ? errno : 0;
@@ -145,6 +198,7 @@ public:
         return ::munmap(start, length) == 0 ? 0 : errno;
     }
     int processId() override { return static_cast<int>(::getpid()); }
+    uid_t effectiveUserId() override { return ::geteuid(); }
     int randomBytes(void* data, std::size_t length) override {
         auto* bytes = static_cast<std::uint8_t*>(data);
         for (std::size_t done = 0; done < length;) {
@@ -229,6 +283,9 @@ int ForwardingFileSystem::writeAt(int fd, const void* data, std::size_t length,
                                   std::uint64_t offset, const char* point) {
     return inner_.writeAt(fd, data, length, offset, point);
 }
+int ForwardingFileSystem::write(int fd, const void* data, std::size_t length, const char* point) {
+    return inner_.write(fd, data, length, point);
+}
 int ForwardingFileSystem::syncData(int fd, const char* point) { return inner_.syncData(fd, point); }
 int ForwardingFileSystem::syncFolder(int fd, const char* point) { return inner_.syncFolder(fd, point); }
 int ForwardingFileSystem::truncate(int fd, std::uint64_t size, const char* point) {
@@ -257,6 +314,12 @@ int ForwardingFileSystem::unlock(int fd, std::uint64_t byte) { return inner_.unl
 int ForwardingFileSystem::realPath(const std::string& path, std::string& out) {
     return inner_.realPath(path, out);
 }
+int ForwardingFileSystem::readLink(const std::string& path, std::string& out) {
+    return inner_.readLink(path, out);
+}
+int ForwardingFileSystem::listFolder(const std::string& path, std::vector<std::string>& names) {
+    return inner_.listFolder(path, names);
+}
 int ForwardingFileSystem::mapFile(int fd, std::size_t length, bool writable, void*& out) {
     return inner_.mapFile(fd, length, writable, out);
 }
@@ -265,6 +328,7 @@ int ForwardingFileSystem::mapMemory(std::size_t length, std::size_t alignment, v
 }
 int ForwardingFileSystem::unmap(void* start, std::size_t length) { return inner_.unmap(start, length); }
 int ForwardingFileSystem::processId() { return inner_.processId(); }
+uid_t ForwardingFileSystem::effectiveUserId() { return inner_.effectiveUserId(); }
 int ForwardingFileSystem::randomBytes(void* data, std::size_t length) {
     return inner_.randomBytes(data, length);
 }

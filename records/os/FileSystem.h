@@ -2,7 +2,7 @@
 // The operating system as the engine sees it: one interface for every file
 // operation the page file, its journal and the new-file writer make, for the
 // memory they map, and for the few facts they ask of the system (the process
-// number, random bytes, the clock, the file-creation mask); and owners for
+// number, the user, random bytes, the clock, the file-creation mask); and owners for
 // what they hold (descriptors, locks). The engine never calls the system
 // directly; the interface's default implementation is POSIX, and a file can
 // be opened with one that decorates it (records/jet/Options.h; tests/faults:
@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace zorvane::os {
 
@@ -64,6 +65,9 @@ public:
     // Writes all of `data` at `offset`.
     virtual int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
                         const char* point) = 0;
+    // Writes all of `data` where the descriptor stands (a FIFO, a device:
+    // files without offsets).
+    virtual int write(int fd, const void* data, std::size_t length, const char* point) = 0;
     // The file's data and size to disk (fdatasync).
     virtual int syncData(int fd, const char* point) = 0;
     // A folder's entries to disk; a file system that cannot sync a folder
@@ -87,6 +91,10 @@ public:
     virtual int unlock(int fd, std::uint64_t byte) = 0;
     // The file's path with every symbolic link resolved and made absolute.
     virtual int realPath(const std::string& path, std::string& out) = 0;
+    // What the symbolic link at `path` holds (not resolved).
+    virtual int readLink(const std::string& path, std::string& out) = 0;
+    // The names in a folder ("." and ".." left out), in no particular order.
+    virtual int listFolder(const std::string& path, std::vector<std::string>& names) = 0;
 
     // The first `length` bytes of an open file, mapped privately: readable,
     // and where `writable` writable without the writes reaching the file.
@@ -98,6 +106,8 @@ public:
     virtual int unmap(void* start, std::size_t length) = 0;
 
     virtual int processId() = 0;
+    // The user this process acts as (whose files it owns).
+    virtual uid_t effectiveUserId() = 0;
     // Fills `data` with random bytes from the system.
     virtual int randomBytes(void* data, std::size_t length) = 0;
     // Seconds since 1970 and the local time they are.
@@ -120,6 +130,7 @@ public:
     long long readAt(int fd, void* data, std::size_t length, std::uint64_t offset) override;
     int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
                 const char* point) override;
+    int write(int fd, const void* data, std::size_t length, const char* point) override;
     int syncData(int fd, const char* point) override;
     int syncFolder(int fd, const char* point) override;
     int truncate(int fd, std::uint64_t size, const char* point) override;
@@ -134,10 +145,13 @@ public:
     int lock(int fd, LockType type, std::uint64_t byte) override;
     int unlock(int fd, std::uint64_t byte) override;
     int realPath(const std::string& path, std::string& out) override;
+    int readLink(const std::string& path, std::string& out) override;
+    int listFolder(const std::string& path, std::vector<std::string>& names) override;
     int mapFile(int fd, std::size_t length, bool writable, void*& out) override;
     int mapMemory(std::size_t length, std::size_t alignment, void*& out) override;
     int unmap(void* start, std::size_t length) override;
     int processId() override;
+    uid_t effectiveUserId() override;
     int randomBytes(void* data, std::size_t length) override;
     std::time_t now(std::tm& local) override;
     mode_t creationMask() override;

@@ -80,6 +80,7 @@ jet::Options optionsFromEnvironment() {
     if (const char* log = std::getenv("ZORVANE_FAULT_LOG"))
         installed().setLog(log);
     installed().failMapping(static_cast<int>(number("ZORVANE_FAIL_MAP")));
+    installed().failListing(static_cast<int>(number("ZORVANE_FAIL_LIST")));
     jet::Options options = faultyOptions();
     if (const std::uint64_t timeout = number("ZORVANE_BUSY_TIMEOUT_MS"))
         options.busyTimeout = std::chrono::milliseconds(timeout);

@@ -7,7 +7,8 @@
 // a log gets "N name" per point. From the environment: ZORVANE_CRASH_POINT,
 // ZORVANE_CRASH_TEAR=1, ZORVANE_FAIL_POINT, ZORVANE_FAIL_ERRNO,
 // ZORVANE_FAULT_LOG; ZORVANE_FAIL_MAP (an errno) fails every mapping of a file
-// (the engine then reads the file by copying); for the engine's options
+// (the engine then reads the file by copying); ZORVANE_FAIL_LIST (an errno)
+// fails every listing of a folder; for the engine's options
 // ZORVANE_BUSY_TIMEOUT_MS and
 // ZORVANE_INDEX_PAGE_ROOM. The engine passes the faults only for files opened
 // with options that name this file system (faultyOptions()).
@@ -34,8 +35,13 @@ public:
     void failMapping(int error) { mapError_ = error; }
     // How many mappings of a file were asked for since the last configure().
     std::uint64_t mappings() const { return mappings_; }
+    // Every listing of a folder fails with `error` (0: none fails).
+    void failListing(int error) { listError_ = error; }
 
     int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset, const char* point) override;
+    int write(int fd, const void* data, std::size_t length, const char* point) override {
+        return pass(point, &FileSystem::write, fd, data, length, point);
+    }
     int syncData(int fd, const char* point) override { return pass(point, &FileSystem::syncData, fd, point); }
     int syncFolder(int fd, const char* point) override { return pass(point, &FileSystem::syncFolder, fd, point); }
     int truncate(int fd, std::uint64_t size, const char* point) override {
@@ -54,6 +60,9 @@ public:
         return pass(point, &FileSystem::unlink, path, point);
     }
     int mapFile(int fd, std::size_t length, bool writable, void*& out) override;
+    int listFolder(const std::string& path, std::vector<std::string>& names) override {
+        return listError_ ? listError_ : inner_.listFolder(path, names);
+    }
 
 private:
     // Passes a point (none: no point): 0, or the errno to fail with; -1 for
@@ -70,6 +79,7 @@ private:
     std::vector<std::pair<std::uint64_t, std::uint64_t>> failing_;  // inclusive ranges
     int failError_ = 0;
     int mapError_ = 0;
+    int listError_ = 0;
     std::uint64_t mappings_ = 0;
     std::string log_;
 };

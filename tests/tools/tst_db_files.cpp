@@ -1,13 +1,15 @@
 // zorvane-db and the files around a database: where refresh's report of
 // changes may go (never the database or its journal; links followed, devices
 // and FIFOs written in place), import --force through a symbolic link, the
-// temporary files a killed import leaves, and output that cannot be written.
+// temporary files a killed import leaves, and output that cannot be written;
+// the faults of the test build reach the report and the clean-up too.
 #include "tests/support/EngineReaders.h"
 #include "tests/support/SmallListing.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
 #include <QtTest>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -100,6 +102,49 @@ private slots:
         QVERIFY(isLink(link) && isLink(journalLink));
         QVERIFY(!QFile::exists(db_ + "-journal"));
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".csv.").size(), 0);
+    }
+
+    // The report's file operations meet the engine's faults: a write or a
+    // sync that fails leaves the database and the old report as they were;
+    // a rename that fails after the refresh says the database was refreshed.
+    // One line each time, and no temporary file is left.
+    void reportFailuresAreOneLine_data() {
+        QTest::addColumn<QString>("point");
+        QTest::newRow("write") << "report write";
+        QTest::newRow("sync") << "report sync";
+        QTest::newRow("rename") << "report rename";
+    }
+    void reportFailuresAreOneLine() {
+        QFETCH(QString, point);
+        const QString name = dir_->filePath("changes.csv"), log = dir_->filePath("points.log");
+        const QStringList command{"refresh", db_, "--min-entries", "1", "--from", listing_, "--changes", name};
+        const QByteArray before = bytesOf(db_);
+        // The point's number in a clean run; then the files as they were.
+        QVERIFY(writeBytes(name, "old report"));
+        const ProcessResult clean = runProcess(zorvaneDbFaultsPath(), command, false, {"ZORVANE_FAULT_LOG=" + log});
+        QVERIFY2(clean.status == 0, clean.err.constData());
+        QStringList points;
+        for (const QString& line : QString::fromUtf8(bytesOf(log)).split('\n', Qt::SkipEmptyParts))
+            points << line.section(' ', 1);
+        const int number = int(points.indexOf(point)) + 1;
+        QVERIFY2(number > 0 && points.count(point) == 1, qPrintable(points.join(", ")));
+        QVERIFY(writeBytes(db_, before) && writeBytes(name, "old report"));
+
+        const ProcessResult r = runProcess(zorvaneDbFaultsPath(), command, false,
+                                           {"ZORVANE_FAIL_POINT=" + QString::number(number)});
+        QVERIFY2(oneErrorLine(r), r.err.constData());
+        if (point == "report rename") {
+            QCOMPARE(r.err, "zorvane-db: " + db_.toUtf8() + ": the database was refreshed, but " + name.toUtf8() +
+                                ": the report could not be put in place (No space left on device).\n");
+            QCOMPARE(readRecordSet(db_, "oui").rows.size(), 24);
+        } else {
+            QCOMPARE(r.err, "zorvane-db: " + name.toUtf8() + ": the report could not be written (No space left on "
+                                "device), so " + db_.toUtf8() + " was not changed.\n");
+            QCOMPARE(bytesOf(db_), before);
+        }
+        QCOMPARE(bytesOf(name), QByteArray("old report"));
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".changes.csv.").size(), 0);
+        QVERIFY(!QFile::exists(db_ + "-journal"));
     }
 
     // export --format ieee --to DIR follows the same rule for its four
@@ -235,6 +280,14 @@ private slots:
             QVERIFY(!left.contains(now[0]));
             left = now;
         }
+        // A folder that cannot be listed costs only the clean-up: the import
+        // succeeds and the stale file stays, for the next import to remove.
+        const ProcessResult unlisted = runProcess(zorvaneDbFaultsPath(), {"import", "--min-entries", "1", "--from", listing_, out},
+                                                  false, {"ZORVANE_FAIL_LIST=" + QString::number(EACCES)});
+        QVERIFY2(unlisted.status == 0 && unlisted.err.isEmpty(), unlisted.err.constData());
+        QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".new.mdb."), left);
+        QCOMPARE(readMdbExport(out, "oui").rows.size(), 4);
+        QVERIFY(QFile::remove(out));
         const QString held = dir_->filePath(".new.mdb.Held01"), other = dir_->filePath(".new.mdb.Notes1");
         QVERIFY(writeBytes(held, {}) && writeBytes(other, "my notes"));
         const int fd = ::open(qPrintable(held), O_RDWR | O_CLOEXEC);
