@@ -3,8 +3,8 @@
 // page types, the offsets inside each kind of page, column types (and what
 // the engine knows of each, TypeTable) and the little-endian helpers every
 // layer reads and writes with, so that reader and writer share one
-// definition. What each structure is, what Access does and what we do, and
-// which test checks it: docs/jet4-format.md.
+// definition. Each block's section of docs/jet4-format.md says what the
+// structure is, what Access does and what we do, and which test checks it.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +27,7 @@ enum PageType : std::uint8_t {
     PageUsageMap = 0x05,   // one page of a reference usage map
 };
 
-// Page 0: the database header.
+// Page 0. Layout: docs/jet4-format.md, "Header".
 inline constexpr std::size_t HeaderMagicOffset = 0x04;       // "Standard Jet DB\0" (16 bytes)
 inline constexpr char HeaderMagicJet[] = "Standard Jet DB";  // an .accdb says "Standard ACE DB"
 inline constexpr char HeaderMagicAce[] = "Standard ACE DB";
@@ -37,8 +37,7 @@ inline constexpr std::uint32_t VersionJet3 = 0;
 inline constexpr std::uint32_t VersionJet4 = 1;              // Access 2000 / 2002 / 2003
 // 0x02 and above: ACE (Access 2007 and later).
 
-// A stretch of page 0 is masked with RC4 under a fixed key; offsets inside it
-// are given as absolute offsets into the page, valid after unmasking.
+// The masked stretch; offsets inside it are offsets into the page.
 inline constexpr std::size_t HeaderMaskOffset = 0x18;
 inline constexpr std::size_t HeaderMaskLength = 128;
 inline constexpr std::uint8_t HeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // 0x6B39DAC7, LE
@@ -48,13 +47,12 @@ inline constexpr std::size_t HeaderPasswordOffset = 0x42;     // 40 bytes
 inline constexpr std::size_t HeaderSortOrderOffset = 0x6E;    // 4 bytes (2: LCID, 2: version)
 inline constexpr std::size_t HeaderCreationDateOffset = 0x72; // 8 bytes (a date value)
 
-// Page 1 is the database-wide usage map; page 2 the table definition of the
-// catalog table MSysObjects.
+// Page 1 holds the database's page map, page 2 the catalog's definition.
 inline constexpr std::uint32_t GlobalUsageMapPage = 1;
 inline constexpr std::uint32_t CatalogTableDefPage = 2;
 
 // ---------------------------------------------------------------------------
-// Data pages (also used for long values, with "LVAL" where the owner is)
+// Data pages. Layout: docs/jet4-format.md, "Data pages and rows".
 
 inline constexpr std::size_t DataFreeSpaceOffset = 0x02;  // 2 bytes
 inline constexpr std::size_t DataOwnerOffset = 0x04;      // 4 bytes: its table definition page
@@ -62,20 +60,14 @@ inline constexpr std::size_t DataRowCountOffset = 0x0C;   // 2 bytes
 inline constexpr std::size_t DataRowTableOffset = 0x0E;   // 2 bytes per row: row start
 inline constexpr char LongValueOwner[4] = {'L', 'V', 'A', 'L'};
 
-// Flags in the high bits of a row-table entry, as Access sets them:
-//   neither                a live row;
-//   RowOverflowFlag alone  the row grew and moved: the slot keeps a 4-byte row
-//                          pointer to the moved data (skipped by a scan);
-//   RowDeletedFlag alone   the moved data of such a row (a scan reads it here,
-//                          in the place of its page and slot);
-//   both (RowDeletedRow)   a deleted row (skipped).
+// Flags in the high bits of a row-table entry (moved, the moved data, deleted).
 inline constexpr std::uint16_t RowDeletedFlag = 0x8000;
 inline constexpr std::uint16_t RowOverflowFlag = 0x4000;
 inline constexpr std::uint16_t RowDeletedRow = RowDeletedFlag | RowOverflowFlag;
 inline constexpr std::uint16_t RowOffsetMask = 0x1FFF;
 
 // ---------------------------------------------------------------------------
-// Table definition pages
+// Table definitions. Layout: docs/jet4-format.md, "Table definition".
 
 inline constexpr std::size_t TdefFreeSpaceOffset = 0x02;  // 2 bytes
 inline constexpr std::size_t TdefNextPageOffset = 0x04;   // 4 bytes, 0: last page
@@ -93,15 +85,13 @@ inline constexpr std::size_t TdefUsedPagesOffset = 0x37;  // 4 bytes: row pointe
 inline constexpr std::size_t TdefFreePagesOffset = 0x3B;  // 4 bytes: row pointer to usage map
 inline constexpr std::size_t TdefBlockEnd = 0x3F;         // real-index entries start here
 inline constexpr std::size_t TdefRealIndexEntrySize = 12;
-// After the column names: the real indexes' and logical indexes' definitions.
 inline constexpr std::size_t RealIndexDefinitionSize = 52;
 inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
 
 inline constexpr std::uint8_t TableTypeUser = 0x4E;
 inline constexpr std::uint8_t TableTypeSystem = 0x53;
 
-// One column descriptor (25 bytes); the names follow all descriptors, each a
-// 2-byte byte length and UCS-2 text.
+// One column descriptor.
 inline constexpr std::size_t ColumnDescriptorSize = 25;
 inline constexpr std::size_t ColType = 0;          // 1 byte
 inline constexpr std::size_t ColNumber = 5;        // 2 bytes: bit in the null mask / row column
@@ -139,7 +129,7 @@ enum ColumnType : std::uint8_t {
     TypeNumeric = 0x10,   // 17 bytes: sign, 16 bytes magnitude
 };
 
-// How an index key holds a value of a type (records/jet/IndexKey.h).
+// How an index key holds a value of a type (docs/jet4-format.md, "Index keys").
 enum class KeyForm : std::uint8_t {
     None,      // no key is made (a writer refuses an index over it)
     Unsigned,  // most significant byte first
@@ -196,25 +186,20 @@ inline constexpr TypeFacts factsOf(std::uint8_t type) {
 inline constexpr std::size_t fixedSizeOf(std::uint8_t type) { return factsOf(type).fixedSize; }
 
 // ---------------------------------------------------------------------------
-// Rows (Jet 4; docs/jet4-format.md, "Data pages and rows").
+// Rows and compressed text. Layout: docs/jet4-format.md, "Data pages and rows".
 inline constexpr std::size_t RowColumnCountSize = 2;
-
-// Text stored compressed starts with this marker; a 0x00 byte then toggles
-// between one-byte (high byte zero) and two-byte characters.
 inline constexpr std::uint8_t CompressedTextMarker[2] = {0xFF, 0xFE};
 
 // ---------------------------------------------------------------------------
-// Long values (memo and OLE): a 12-byte reference in the row.
+// Long values. Layout: docs/jet4-format.md, "Long values".
 inline constexpr std::size_t LongValueHeaderSize = 12;
 inline constexpr std::uint32_t LongValueInline = 0x80000000u;   // data follows the header
 inline constexpr std::uint32_t LongValueSinglePage = 0x40000000u; // one row on an LVAL page
 inline constexpr std::uint32_t LongValueLengthMask = 0x3FFFFFFFu;
-// Otherwise the value is a chain of rows; each starts with a 4-byte row
-// pointer to the next (0: last) followed by its part of the data.
 inline constexpr std::size_t LongValuePointerOffset = 4;
 
 // ---------------------------------------------------------------------------
-// Usage maps: a row whose first byte is the map type.
+// Usage maps. Layout: docs/jet4-format.md, "Page map and usage maps".
 inline constexpr std::uint8_t UsageMapInline = 0x00;    // 4-byte first page, then a bitmap
 inline constexpr std::uint8_t UsageMapReference = 0x01; // 4-byte pointers to usage-map pages
 inline constexpr std::size_t UsageMapInlineStart = 1;   // offset of the first page number
@@ -223,7 +208,7 @@ inline constexpr std::size_t UsageMapPageBitmap = 4;    // bitmap offset on a us
 inline constexpr std::size_t UsageMapPagePages = (PageSize - UsageMapPageBitmap) * 8;
 
 // ---------------------------------------------------------------------------
-// Catalog (MSysObjects) entries of interest.
+// Catalog entries (docs/jet4-format.md, "The catalog").
 inline constexpr std::int16_t ObjectTypeTable = 1;
 inline constexpr std::uint32_t ObjectFlagsSystemMask = 0x80000002u;
 

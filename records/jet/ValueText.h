@@ -30,8 +30,8 @@ namespace zorvane::jet {
 void appendStoredText(const std::uint8_t* data, std::size_t length, std::u16string& out);
 
 // Appends the canonical text of a fixed-size value of `type` (a column type
-// code). `precision`/`scale` apply to Numeric. Returns false when `length` is
-// too short for the type.
+// code). `scale` applies to Numeric. Returns false when `length` is too short
+// for the type.
 bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t length,
                       std::uint8_t scale, std::u16string& out);
 
