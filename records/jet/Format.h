@@ -28,11 +28,11 @@ enum PageType : std::uint8_t {
 };
 
 // Page 0. Layout: docs/jet4-format.md, "Header".
-inline constexpr std::size_t HeaderMagicOffset = 0x04;       // "Standard Jet DB\0" (16 bytes)
-inline constexpr char HeaderMagicJet[] = "Standard Jet DB";  // an .accdb says "Standard ACE DB"
+inline constexpr std::size_t HeaderMagicOffset = 0x04;
+inline constexpr char HeaderMagicJet[] = "Standard Jet DB";
 inline constexpr char HeaderMagicAce[] = "Standard ACE DB";
 inline constexpr std::size_t HeaderMagicLength = 16;         // includes the trailing NUL
-inline constexpr std::size_t HeaderVersionOffset = 0x14;     // 4 bytes
+inline constexpr std::size_t HeaderVersionOffset = 0x14;
 inline constexpr std::uint32_t VersionJet3 = 0;
 inline constexpr std::uint32_t VersionJet4 = 1;              // Access 2000 / 2002 / 2003
 // 0x02 and above: ACE (Access 2007 and later).
@@ -40,12 +40,12 @@ inline constexpr std::uint32_t VersionJet4 = 1;              // Access 2000 / 20
 // The masked stretch; offsets inside it are offsets into the page.
 inline constexpr std::size_t HeaderMaskOffset = 0x18;
 inline constexpr std::size_t HeaderMaskLength = 128;
-inline constexpr std::uint8_t HeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // 0x6B39DAC7, LE
-inline constexpr std::size_t HeaderCodePageOffset = 0x3C;     // 2 bytes
-inline constexpr std::size_t HeaderDatabaseKeyOffset = 0x3E;  // 4 bytes; non-zero: pages encrypted
-inline constexpr std::size_t HeaderPasswordOffset = 0x42;     // 40 bytes
-inline constexpr std::size_t HeaderSortOrderOffset = 0x6E;    // 4 bytes (2: LCID, 2: version)
-inline constexpr std::size_t HeaderCreationDateOffset = 0x72; // 8 bytes (a date value)
+inline constexpr std::uint8_t HeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+inline constexpr std::size_t HeaderCodePageOffset = 0x3C;
+inline constexpr std::size_t HeaderDatabaseKeyOffset = 0x3E;
+inline constexpr std::size_t HeaderPasswordOffset = 0x42;
+inline constexpr std::size_t HeaderSortOrderOffset = 0x6E;
+inline constexpr std::size_t HeaderCreationDateOffset = 0x72;
 
 // Page 1 holds the database's page map, page 2 the catalog's definition.
 inline constexpr std::uint32_t GlobalUsageMapPage = 1;
@@ -54,10 +54,10 @@ inline constexpr std::uint32_t CatalogTableDefPage = 2;
 // ---------------------------------------------------------------------------
 // Data pages. Layout: docs/jet4-format.md, "Data pages and rows".
 
-inline constexpr std::size_t DataFreeSpaceOffset = 0x02;  // 2 bytes
-inline constexpr std::size_t DataOwnerOffset = 0x04;      // 4 bytes: its table definition page
-inline constexpr std::size_t DataRowCountOffset = 0x0C;   // 2 bytes
-inline constexpr std::size_t DataRowTableOffset = 0x0E;   // 2 bytes per row: row start
+inline constexpr std::size_t DataFreeSpaceOffset = 0x02;
+inline constexpr std::size_t DataOwnerOffset = 0x04;
+inline constexpr std::size_t DataRowCountOffset = 0x0C;
+inline constexpr std::size_t DataRowTableOffset = 0x0E;
 inline constexpr char LongValueOwner[4] = {'L', 'V', 'A', 'L'};
 
 // Flags in the high bits of a row-table entry (moved, the moved data, deleted).
@@ -69,21 +69,21 @@ inline constexpr std::uint16_t RowOffsetMask = 0x1FFF;
 // ---------------------------------------------------------------------------
 // Table definitions. Layout: docs/jet4-format.md, "Table definition".
 
-inline constexpr std::size_t TdefFreeSpaceOffset = 0x02;  // 2 bytes
-inline constexpr std::size_t TdefNextPageOffset = 0x04;   // 4 bytes, 0: last page
-inline constexpr std::size_t TdefPageHeaderSize = 0x08;   // continuation pages repeat this header
-inline constexpr std::size_t TdefLengthOffset = 0x08;     // 4 bytes
-inline constexpr std::size_t TdefRowCountOffset = 0x10;   // 4 bytes
-inline constexpr std::size_t TdefAutoNumberOffset = 0x14; // 4 bytes
-inline constexpr std::size_t TdefTableTypeOffset = 0x28;  // 1 byte
-inline constexpr std::size_t TdefMaxColumnsOffset = 0x29; // 2 bytes: columns ever present
-inline constexpr std::size_t TdefVarColumnsOffset = 0x2B; // 2 bytes
-inline constexpr std::size_t TdefColumnCountOffset = 0x2D;// 2 bytes
-inline constexpr std::size_t TdefIndexCountOffset = 0x2F; // 4 bytes: logical indexes
-inline constexpr std::size_t TdefRealIndexCountOffset = 0x33; // 4 bytes
-inline constexpr std::size_t TdefUsedPagesOffset = 0x37;  // 4 bytes: row pointer to usage map
-inline constexpr std::size_t TdefFreePagesOffset = 0x3B;  // 4 bytes: row pointer to usage map
-inline constexpr std::size_t TdefBlockEnd = 0x3F;         // real-index entries start here
+inline constexpr std::size_t TdefFreeSpaceOffset = 0x02;
+inline constexpr std::size_t TdefNextPageOffset = 0x04;
+inline constexpr std::size_t TdefPageHeaderSize = 0x08;
+inline constexpr std::size_t TdefLengthOffset = 0x08;
+inline constexpr std::size_t TdefRowCountOffset = 0x10;
+inline constexpr std::size_t TdefAutoNumberOffset = 0x14;
+inline constexpr std::size_t TdefTableTypeOffset = 0x28;
+inline constexpr std::size_t TdefMaxColumnsOffset = 0x29;
+inline constexpr std::size_t TdefVarColumnsOffset = 0x2B;
+inline constexpr std::size_t TdefColumnCountOffset = 0x2D;
+inline constexpr std::size_t TdefIndexCountOffset = 0x2F;
+inline constexpr std::size_t TdefRealIndexCountOffset = 0x33;
+inline constexpr std::size_t TdefUsedPagesOffset = 0x37;
+inline constexpr std::size_t TdefFreePagesOffset = 0x3B;
+inline constexpr std::size_t TdefBlockEnd = 0x3F;
 inline constexpr std::size_t TdefRealIndexEntrySize = 12;
 inline constexpr std::size_t RealIndexDefinitionSize = 52;
 inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
@@ -93,16 +93,16 @@ inline constexpr std::uint8_t TableTypeSystem = 0x53;
 
 // One column descriptor.
 inline constexpr std::size_t ColumnDescriptorSize = 25;
-inline constexpr std::size_t ColType = 0;          // 1 byte
-inline constexpr std::size_t ColNumber = 5;        // 2 bytes: bit in the null mask / row column
-inline constexpr std::size_t ColVarIndex = 7;      // 2 bytes: entry in the row's var table
-inline constexpr std::size_t ColNumber2 = 9;       // 2 bytes
-inline constexpr std::size_t ColMisc = 11;         // 2 bytes: text sort order, or precision/scale
-inline constexpr std::size_t ColMiscExt = 13;      // 2 bytes
-inline constexpr std::size_t ColFlags = 15;        // 1 byte
-inline constexpr std::size_t ColMiscFlags = 16;    // 1 byte
-inline constexpr std::size_t ColFixedOffset = 21;  // 2 bytes: offset in the fixed area
-inline constexpr std::size_t ColLength = 23;       // 2 bytes: bytes of a fixed column, max of text
+inline constexpr std::size_t ColType = 0;
+inline constexpr std::size_t ColNumber = 5;
+inline constexpr std::size_t ColVarIndex = 7;
+inline constexpr std::size_t ColNumber2 = 9;
+inline constexpr std::size_t ColMisc = 11;
+inline constexpr std::size_t ColMiscExt = 13;
+inline constexpr std::size_t ColFlags = 15;
+inline constexpr std::size_t ColMiscFlags = 16;
+inline constexpr std::size_t ColFixedOffset = 21;
+inline constexpr std::size_t ColLength = 23;
 
 inline constexpr std::uint8_t ColumnFlagFixed = 0x01;
 inline constexpr std::uint8_t ColumnFlagNullable = 0x02;
@@ -193,18 +193,18 @@ inline constexpr std::uint8_t CompressedTextMarker[2] = {0xFF, 0xFE};
 // ---------------------------------------------------------------------------
 // Long values. Layout: docs/jet4-format.md, "Long values".
 inline constexpr std::size_t LongValueHeaderSize = 12;
-inline constexpr std::uint32_t LongValueInline = 0x80000000u;   // data follows the header
-inline constexpr std::uint32_t LongValueSinglePage = 0x40000000u; // one row on an LVAL page
+inline constexpr std::uint32_t LongValueInline = 0x80000000u;
+inline constexpr std::uint32_t LongValueSinglePage = 0x40000000u;
 inline constexpr std::uint32_t LongValueLengthMask = 0x3FFFFFFFu;
 inline constexpr std::size_t LongValuePointerOffset = 4;
 
 // ---------------------------------------------------------------------------
 // Usage maps. Layout: docs/jet4-format.md, "Page map and usage maps".
-inline constexpr std::uint8_t UsageMapInline = 0x00;    // 4-byte first page, then a bitmap
-inline constexpr std::uint8_t UsageMapReference = 0x01; // 4-byte pointers to usage-map pages
-inline constexpr std::size_t UsageMapInlineStart = 1;   // offset of the first page number
-inline constexpr std::size_t UsageMapInlineBitmap = 5;  // offset of the bitmap
-inline constexpr std::size_t UsageMapPageBitmap = 4;    // bitmap offset on a usage-map page
+inline constexpr std::uint8_t UsageMapInline = 0x00;
+inline constexpr std::uint8_t UsageMapReference = 0x01;
+inline constexpr std::size_t UsageMapInlineStart = 1;
+inline constexpr std::size_t UsageMapInlineBitmap = 5;
+inline constexpr std::size_t UsageMapPageBitmap = 4;
 inline constexpr std::size_t UsageMapPagePages = (PageSize - UsageMapPageBitmap) * 8;
 
 // ---------------------------------------------------------------------------

@@ -93,12 +93,12 @@ inline constexpr std::uint16_t TextColumnBytesPerChar = 2;
 // ---------------------------------------------------------------------------
 // Index pages and keys ("Index pages", "Index keys")
 
-inline constexpr std::size_t IndexParentOffset = 0x04;     // 4 bytes: table definition page
+inline constexpr std::size_t IndexParentOffset = 0x04;
 inline constexpr std::size_t IndexPrevOffset = 0x0C;
 inline constexpr std::size_t IndexNextOffset = 0x10;
 inline constexpr std::size_t IndexTailOffset = 0x14;
-inline constexpr std::size_t IndexPrefixOffset = 0x18;     // 2 bytes: shared prefix length
-inline constexpr std::size_t IndexEntryMaskOffset = 0x1B;  // bit n: an entry ends at n
+inline constexpr std::size_t IndexPrefixOffset = 0x18;
+inline constexpr std::size_t IndexEntryMaskOffset = 0x1B;
 inline constexpr std::size_t IndexEntriesOffset = 0x1E0;
 inline constexpr std::uint8_t IndexKeyPresent = 0x7F;      // ascending, not null
 inline constexpr std::uint8_t IndexTextEnd = 0x01;
