@@ -92,6 +92,19 @@ private:
     void makeChosenRecordCurrent();
     QString addressFieldText() const;
     void showEngineError(const std::exception& error);
+    // Runs one piece of the engine's work; an error it throws is shown to the
+    // user and the answer is false.
+    template <typename Step>
+    bool engineStep(Step&& step)
+    {
+        try {
+            step();
+            return true;
+        } catch (const std::exception& error) {
+            showEngineError(error);
+            return false;
+        }
+    }
     void readAgainIfChanged();
     void forgetChoice() { chosenRow_ = NoChoice; }
 

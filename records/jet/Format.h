@@ -140,36 +140,51 @@ enum class KeyForm : std::uint8_t {
     Text,      // the General sort order's codes
 };
 
+// How a value reads as text and is parsed from it (ValueText.h,
+// WriterText.h); the bytes it takes come from its row's size.
+enum class ValueForm : std::uint8_t {
+    Bytes,     // upper-case hex, two digits a byte
+    Boolean,   // "True" or "False", held in the null mask
+    Text,      // characters, UCS-2 or the compressed form
+    Unsigned,  // a whole number, little-endian
+    Signed,    // a whole number, little-endian two's complement
+    Currency,  // a signed whole number of ten-thousandths
+    Floating,  // IEEE 754: single when 4 bytes, double when 8
+    Date,      // a double: days since 1899-12-30, the fraction the time of day
+    Guid,      // 16 bytes, the first three groups little-endian
+    Decimal,   // a sign byte, then a 128-bit magnitude; the column's scale
+};
+
 // What the engine knows of each column type, one row a type: the bytes a
 // value takes in a row's fixed area (0: variable, or for Yes/No the null
-// mask), how its index key is made, whether the table writer writes it
-// (TableWriter::checkValue), whether a new database holds it
-// (CreateDatabase.h), and whether a new database's index may cover it. How a
-// value reads as text and is parsed from it: ValueText.cpp and WriterText.cpp.
+// mask), how it reads as text, how its index key is made, whether the table
+// writer writes it (TableWriter::checkValue), whether a new database holds it
+// (CreateDatabase.h), and whether a new database's index may cover it.
 struct TypeFacts {
     std::uint8_t type = 0;
     std::uint8_t fixedSize = 0;
+    ValueForm form = ValueForm::Bytes;
     KeyForm key = KeyForm::None;
     bool updated = false;
     bool created = false;
     bool createdIndex = false;
 };
 inline constexpr TypeFacts TypeTable[] = {
-    // type          size key                updated created createdIndex
-    {TypeBoolean,    0,  KeyForm::Boolean,  false,  true,   true},
-    {TypeByte,       1,  KeyForm::Unsigned, true,   true,   true},
-    {TypeInteger,    2,  KeyForm::Signed,   true,   true,   false},
-    {TypeLong,       4,  KeyForm::Signed,   true,   true,   true},
-    {TypeCurrency,   8,  KeyForm::Signed,   true,   true,   false},
-    {TypeSingle,     4,  KeyForm::Floating, true,   true,   false},
-    {TypeDouble,     8,  KeyForm::Floating, true,   true,   false},
-    {TypeDateTime,   8,  KeyForm::Floating, true,   true,   false},
-    {TypeBinary,     0,  KeyForm::Binary,   false,  false,  false},
-    {TypeText,       0,  KeyForm::Text,     true,   true,   true},
-    {TypeOle,        0,  KeyForm::None,     false,  false,  false},
-    {TypeMemo,       0,  KeyForm::Text,     true,   true,   false},
-    {TypeGuid,       16, KeyForm::None,     false,  false,  false},
-    {TypeNumeric,    17, KeyForm::None,     false,  false,  false},
+    // type          size form                  key                updated created createdIndex
+    {TypeBoolean,    0,  ValueForm::Boolean,  KeyForm::Boolean,  false,  true,   true},
+    {TypeByte,       1,  ValueForm::Unsigned, KeyForm::Unsigned, true,   true,   true},
+    {TypeInteger,    2,  ValueForm::Signed,   KeyForm::Signed,   true,   true,   false},
+    {TypeLong,       4,  ValueForm::Signed,   KeyForm::Signed,   true,   true,   true},
+    {TypeCurrency,   8,  ValueForm::Currency, KeyForm::Signed,   true,   true,   false},
+    {TypeSingle,     4,  ValueForm::Floating, KeyForm::Floating, true,   true,   false},
+    {TypeDouble,     8,  ValueForm::Floating, KeyForm::Floating, true,   true,   false},
+    {TypeDateTime,   8,  ValueForm::Date,     KeyForm::Floating, true,   true,   false},
+    {TypeBinary,     0,  ValueForm::Bytes,    KeyForm::Binary,   false,  false,  false},
+    {TypeText,       0,  ValueForm::Text,     KeyForm::Text,     true,   true,   true},
+    {TypeOle,        0,  ValueForm::Bytes,    KeyForm::None,     false,  false,  false},
+    {TypeMemo,       0,  ValueForm::Text,     KeyForm::Text,     true,   true,   false},
+    {TypeGuid,       16, ValueForm::Guid,     KeyForm::None,     false,  false,  false},
+    {TypeNumeric,    17, ValueForm::Decimal,  KeyForm::None,     false,  false,  false},
 };
 
 // The row of `type`; a type the table lacks has the facts of none (size 0,
@@ -178,7 +193,7 @@ inline constexpr TypeFacts factsOf(std::uint8_t type) {
     for (const TypeFacts& facts : TypeTable)
         if (facts.type == type)
             return facts;
-    return {type};
+    return {.type = type};
 }
 
 // Bytes a value of a fixed-size type takes in a row's fixed area; 0 for the

@@ -1,6 +1,6 @@
 #pragma once
 // Every value the engine reads comes out as text (or null). One canonical
-// text form per column type:
+// text form per column type (format::TypeTable gives each type its form):
 //
 //   Text, Memo       the characters as stored (UCS-2 or the compressed form)
 //   Byte, Integer,   decimal, with "-" when negative: "0", "-1", "333333333"
