@@ -30,10 +30,10 @@ class VendorIndex {
 public:
     VendorIndex() = default;
 
-    // Reads the database file `path` (UTF-8), anew while another program's
-    // commands change it (up to the engine's bound); throws jet::Error. With
-    // `wanted`, only codes whose key() is in it are kept (for a few
-    // addresses: only their texts are read).
+    // Reads the database file `path` (UTF-8) with `options`, anew while
+    // another program's commands change it (up to the busy timeout of
+    // `options`); throws jet::Error. With `wanted`, only codes whose key() is
+    // in it are kept (for a few addresses: only their texts are read).
     static VendorIndex read(const std::string& path, const std::unordered_set<std::uint64_t>* wanted = nullptr,
                             const jet::Options& options = {});
 

@@ -12,9 +12,7 @@ int main(int argc, char* argv[])
         "usage: zorvane-addresses [DATABASE]\n"
         "The vendor and kind of every hardware address in a text pasted, typed, dropped or\n"
         "opened in the window. DATABASE: the vendor database to answer from (default\n"
-        "$XDG_DATA_HOME/zorvane/oui.mdb, by default ~/.local/share/zorvane/oui.mdb).\n"
-        "  -h, --help     this text\n"
-        "  --version      the version\n");
+        "$XDG_DATA_HOME/zorvane/oui.mdb, by default ~/.local/share/zorvane/oui.mdb).\n");
     if (answered >= 0)
         return answered;
     QApplication app(argc, argv);

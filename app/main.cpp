@@ -14,9 +14,7 @@ int main(int argc, char* argv[])
         argc, argv, "zorvane",
         "usage: zorvane [FILE]\n"
         "The Ethernet vendor code lookup window over the vendor database FILE\n"
-        "(default: oui.mdb in the working directory), after the splash window.\n"
-        "  -h, --help     this text\n"
-        "  --version      the version\n");
+        "(default: oui.mdb in the working directory), after the splash window.\n");
     if (answered >= 0)
         return answered;
     QApplication app(argc, argv);

@@ -13,9 +13,7 @@ int main(int argc, char* argv[])
     const int answered = zorvane::answerHelpOrVersion(
         argc, argv, "zorvane-listing",
         "usage: zorvane-listing\n"
-        "A browser window on the IEEE public listing of Ethernet vendor codes.\n"
-        "  -h, --help     this text\n"
-        "  --version      the version\n");
+        "A browser window on the IEEE public listing of Ethernet vendor codes.\n");
     if (answered >= 0)
         return answered;
     // Chromium cannot set up its sandbox for the root user and refuses to start

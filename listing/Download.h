@@ -5,8 +5,8 @@
 // checked before use (status 200, the registry's header, entries that parse
 // as the importer parses them, at least 90% as many as the copy it replaces
 // or on a first download the floors of a complete listing), and written under
-// a temporary name; only when all four passed are they renamed into place and
-// the folder's record (ListingFolders.h) written. A failure leaves the folder
+// a temporary name; only when every file passed are they renamed into place
+// and the folder's record (ListingFolders.h) written. A failure leaves the folder
 // as it was. cid.txt (the CID registry) is fetched too, but may be missing.
 //
 // HTTPS with certificate checks; at most five redirects (http to https

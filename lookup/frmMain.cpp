@@ -535,15 +535,13 @@ void frmMain::cmdUpdate_Click()
     const QString vendor = cmbVendor->fieldText();
     const QString address = addressFieldText();
     if (!code.isEmpty() && !vendor.isEmpty() && !address.isEmpty() && chosenRow_ != NoChoice) {
-        try {
-            makeChosenRecordCurrent();
-            Data1->Edit();
-            writeBoxes(code, vendor, address);
-        } catch (const std::exception& error) {
-            // The record is as it was; the boxes keep what the user typed.
-            showEngineError(error);
+        // Should it fail, the record is as it was; the boxes keep what the user typed.
+        if (!engineStep([&] {
+                makeChosenRecordCurrent();
+                Data1->Edit();
+                writeBoxes(code, vendor, address);
+            }))
             return;
-        }
         cmdClear_Click();
     } else {
         msgBox(this, QStringLiteral("You must first search for a Vendor to Edit"));
@@ -573,29 +571,18 @@ void frmMain::cmdAdd_Click()
     }
     // The table keeps one record per vendor code, whatever the last search listed.
     bool codeTaken = false;
-    try {
-        codeTaken = tableHoldsCode(code);
-    } catch (const std::exception& error) {
-        showEngineError(error);
+    if (!engineStep([&] { codeTaken = tableHoldsCode(code); }))
         return;
-    }
     if (codeTaken) {
         askRecordAlreadyExists();
         return;
     }
 
-    try {
-        Data1->AddNew();
-        writeBoxes(code, vendor, address);
-    } catch (const std::exception& error) {
-        showEngineError(error);
-        return;
-    }
-    try {
-        Data1->Requery();
-    } catch (const std::exception& error) {
-        showEngineError(error);
-    }
+    if (engineStep([&] {
+            Data1->AddNew();
+            writeBoxes(code, vendor, address);
+        }))
+        engineStep([&] { Data1->Requery(); });
 }
 
 // Sets Code, then Vendor, then Address of the record being edited or added
@@ -640,19 +627,13 @@ bool frmMain::tableHoldsCode(const QString& code)
 void frmMain::CmdDelete_Click()
 {
     if ((cmbCode->entryCount() > 0 || cmbVendor->entryCount() > 0) && chosenRow_ != NoChoice) {
-        try {
-            makeChosenRecordCurrent();
-            Data1->Delete();
-        } catch (const std::exception& error) {
-            showEngineError(error);
+        if (!engineStep([&] {
+                makeChosenRecordCurrent();
+                Data1->Delete();
+            }))
             return;
-        }
         // The record is gone, so the listed record numbers no longer hold.
-        try {
-            Data1->Requery();
-        } catch (const std::exception& error) {
-            showEngineError(error);
-        }
+        engineStep([&] { Data1->Requery(); });
         cmdClear_Click();
     } else {
         msgBox(this, QStringLiteral("Please search for a vendor you wish to delete\r"

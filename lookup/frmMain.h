@@ -35,7 +35,8 @@ public:
     // default "oui.mdb" in the working directory; the caller shows it. The
     // window deletes itself when it is closed. When the database cannot be
     // opened, says so in one message box that names the file, the folder and
-    // the reason, and returns nullptr.
+    // the reason (started from the menu, which could not make the database:
+    // the menu's reason), and returns nullptr.
     static frmMain* load(const QString& path = QString());
 
     // The lookup window over table "oui" of the database file at `databasePath`.
@@ -92,6 +93,19 @@ private:
     void makeChosenRecordCurrent();
     QString addressFieldText() const;
     void showEngineError(const std::exception& error);
+    // Runs one piece of the engine's work; an error it throws is shown to the
+    // user and the answer is false.
+    template <typename Step>
+    bool engineStep(Step&& step)
+    {
+        try {
+            step();
+            return true;
+        } catch (const std::exception& error) {
+            showEngineError(error);
+            return false;
+        }
+    }
     void readAgainIfChanged();
     void forgetChoice() { chosenRow_ = NoChoice; }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The one CSV writer (RFC 4180) of the program's outputs: zorvane-db's export,
-// find, search and lookup, refresh's change list. Needs no Qt; writes into a
-// std::string or a QByteArray.
+// find, search and lookup, refresh's change list, the address answers and the
+// Addresses window's CSV. Needs no Qt; writes into a std::string or a
+// QByteArray.
 
 #include <string_view>
 

@@ -22,8 +22,8 @@ public:
     // Opens `table` in the database file `file` (a path as given, relative to
     // the working directory when relative). The cursor starts on the first
     // record (or at EOF for an empty table). While another program's command
-    // is under way the open waits for it (up to a few seconds; after that the
-    // file is "in use"). `forWriting` opens the file for writing at once, as
+    // is under way the open waits for it (up to the busy timeout of
+    // `options`; after that the file is "in use"). `forWriting` opens the file for writing at once, as
     // the first Edit, AddNew or Delete otherwise does. Every open of the file
     // is made with `options` (records/jet/Options.h).
     RecordCursor(const std::string& file, const std::string& table, bool forWriting = false,
@@ -90,7 +90,7 @@ public:
     // device, inode, size or modification time differ); if so the set reads
     // it again (the cursor keeps its position, or stands at EOF) and this
     // returns true. A set open for writing holds the writer lock, so for it
-    // nothing changes.
+    // nothing changes; while an Edit or AddNew is pending it is not read again.
     bool ReadAgainIfChanged();
 
     // Records by their values. A condition holds when the field's text

@@ -3,7 +3,8 @@
 // made from table "oui" (ExportFormats.cpp). Each takes the records in table
 // order; a record whose Code is no vendor code (VendorCode.h) is left out of
 // the three prefix files, as is a code after its first record (the first in
-// table order wins, as in zorvane-db lookup) and a record without a vendor.
+// table order wins, whether imported or the user's) and a record without a
+// vendor.
 
 #include <optional>
 #include <string>

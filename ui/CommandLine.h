@@ -8,9 +8,10 @@
 
 namespace zorvane {
 
-// When the arguments hold --help (-h) or --version, prints the usage or
-// "PROGRAM VERSION" on stdout and returns the exit status (1 when it could
-// not be written); otherwise -1. `usage` ends with a line end.
+// When the arguments hold --help (-h) or --version, prints the usage (then
+// the lines of these two options) or "PROGRAM VERSION" on stdout and returns
+// the exit status (1 when it could not be written); otherwise -1. `usage`
+// ends with a line end.
 inline int answerHelpOrVersion(int argc, char** argv, const char* program, const char* usage)
 {
     for (int i = 1; i < argc; ++i) {
@@ -18,7 +19,7 @@ inline int answerHelpOrVersion(int argc, char** argv, const char* program, const
         if (!help && std::strcmp(argv[i], "--version"))
             continue;
         if (help)
-            std::fputs(usage, stdout);
+            std::printf("%s  -h, --help     this text\n  --version      the version\n", usage);
         else
             std::printf("%s %d.%d.%d\n", program, AppInfo::Major, AppInfo::Minor, AppInfo::Revision);
         if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -1,7 +1,8 @@
 #pragma once
 // The catalog layer: the database header page and table definitions (which
 // may continue over several pages). Everything here is structure; row
-// contents are the row layer's business.
+// contents are the row layer's business. Layout: docs/jet4-format.md,
+// "Header" and "Table definition".
 
 #include "records/jet/DataPage.h"
 #include "records/jet/PageFile.h"
@@ -129,9 +130,7 @@ struct TableDef {
 // is damage). `name` is the table's name, for error sentences. Throws Error
 // for a page that is no definition or a definition that does not fit its
 // pages, or whose index definitions name fields it lacks or run past it.
-// The long-value maps follow the index definitions: per memo or OLE
-// column its number and two map pointers, closed by 0xFFFF; a definition cut
-// short there simply has none.
+// A definition cut short before its long-value maps has none.
 TableDef readTableDef(PageFile& file, std::uint32_t page, const std::string& name);
 
 } // namespace zorvane::jet

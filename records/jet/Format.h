@@ -3,8 +3,8 @@
 // page types, the offsets inside each kind of page, column types (and what
 // the engine knows of each, TypeTable) and the little-endian helpers every
 // layer reads and writes with, so that reader and writer share one
-// definition. What each structure is, what Access does and what we do, and
-// which test checks it: docs/jet4-format.md.
+// definition. Each block's section of docs/jet4-format.md says what the
+// structure is, what Access does and what we do, and which test checks it.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,92 +27,82 @@ enum PageType : std::uint8_t {
     PageUsageMap = 0x05,   // one page of a reference usage map
 };
 
-// Page 0: the database header.
-inline constexpr std::size_t HeaderMagicOffset = 0x04;       // "Standard Jet DB\0" (16 bytes)
-inline constexpr char HeaderMagicJet[] = "Standard Jet DB";  // an .accdb says "Standard ACE DB"
+// Page 0. Layout: docs/jet4-format.md, "Header".
+inline constexpr std::size_t HeaderMagicOffset = 0x04;
+inline constexpr char HeaderMagicJet[] = "Standard Jet DB";
 inline constexpr char HeaderMagicAce[] = "Standard ACE DB";
 inline constexpr std::size_t HeaderMagicLength = 16;         // includes the trailing NUL
-inline constexpr std::size_t HeaderVersionOffset = 0x14;     // 4 bytes
+inline constexpr std::size_t HeaderVersionOffset = 0x14;
 inline constexpr std::uint32_t VersionJet3 = 0;
 inline constexpr std::uint32_t VersionJet4 = 1;              // Access 2000 / 2002 / 2003
 // 0x02 and above: ACE (Access 2007 and later).
 
-// A stretch of page 0 is masked with RC4 under a fixed key; offsets inside it
-// are given as absolute offsets into the page, valid after unmasking.
+// The masked stretch; offsets inside it are offsets into the page.
 inline constexpr std::size_t HeaderMaskOffset = 0x18;
 inline constexpr std::size_t HeaderMaskLength = 128;
-inline constexpr std::uint8_t HeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};  // 0x6B39DAC7, LE
-inline constexpr std::size_t HeaderCodePageOffset = 0x3C;     // 2 bytes
-inline constexpr std::size_t HeaderDatabaseKeyOffset = 0x3E;  // 4 bytes; non-zero: pages encrypted
-inline constexpr std::size_t HeaderPasswordOffset = 0x42;     // 40 bytes
-inline constexpr std::size_t HeaderSortOrderOffset = 0x6E;    // 4 bytes (2: LCID, 2: version)
-inline constexpr std::size_t HeaderCreationDateOffset = 0x72; // 8 bytes (a date value)
+inline constexpr std::uint8_t HeaderMaskKey[4] = {0xC7, 0xDA, 0x39, 0x6B};
+inline constexpr std::size_t HeaderCodePageOffset = 0x3C;
+inline constexpr std::size_t HeaderDatabaseKeyOffset = 0x3E;
+inline constexpr std::size_t HeaderPasswordOffset = 0x42;
+inline constexpr std::size_t HeaderSortOrderOffset = 0x6E;
+inline constexpr std::size_t HeaderCreationDateOffset = 0x72;
 
-// Page 1 is the database-wide usage map; page 2 the table definition of the
-// catalog table MSysObjects.
+// Page 1 holds the database's page map, page 2 the catalog's definition.
 inline constexpr std::uint32_t GlobalUsageMapPage = 1;
 inline constexpr std::uint32_t CatalogTableDefPage = 2;
 
 // ---------------------------------------------------------------------------
-// Data pages (also used for long values, with "LVAL" where the owner is)
+// Data pages. Layout: docs/jet4-format.md, "Data pages and rows".
 
-inline constexpr std::size_t DataFreeSpaceOffset = 0x02;  // 2 bytes
-inline constexpr std::size_t DataOwnerOffset = 0x04;      // 4 bytes: its table definition page
-inline constexpr std::size_t DataRowCountOffset = 0x0C;   // 2 bytes
-inline constexpr std::size_t DataRowTableOffset = 0x0E;   // 2 bytes per row: row start
+inline constexpr std::size_t DataFreeSpaceOffset = 0x02;
+inline constexpr std::size_t DataOwnerOffset = 0x04;
+inline constexpr std::size_t DataRowCountOffset = 0x0C;
+inline constexpr std::size_t DataRowTableOffset = 0x0E;
 inline constexpr char LongValueOwner[4] = {'L', 'V', 'A', 'L'};
 
-// Flags in the high bits of a row-table entry, as Access sets them:
-//   neither                a live row;
-//   RowOverflowFlag alone  the row grew and moved: the slot keeps a 4-byte row
-//                          pointer to the moved data (skipped by a scan);
-//   RowDeletedFlag alone   the moved data of such a row (a scan reads it here,
-//                          in the place of its page and slot);
-//   both (RowDeletedRow)   a deleted row (skipped).
+// Flags in the high bits of a row-table entry (moved, the moved data, deleted).
 inline constexpr std::uint16_t RowDeletedFlag = 0x8000;
 inline constexpr std::uint16_t RowOverflowFlag = 0x4000;
 inline constexpr std::uint16_t RowDeletedRow = RowDeletedFlag | RowOverflowFlag;
 inline constexpr std::uint16_t RowOffsetMask = 0x1FFF;
 
 // ---------------------------------------------------------------------------
-// Table definition pages
+// Table definitions. Layout: docs/jet4-format.md, "Table definition".
 
-inline constexpr std::size_t TdefFreeSpaceOffset = 0x02;  // 2 bytes
-inline constexpr std::size_t TdefNextPageOffset = 0x04;   // 4 bytes, 0: last page
-inline constexpr std::size_t TdefPageHeaderSize = 0x08;   // continuation pages repeat this header
-inline constexpr std::size_t TdefLengthOffset = 0x08;     // 4 bytes
-inline constexpr std::size_t TdefRowCountOffset = 0x10;   // 4 bytes
-inline constexpr std::size_t TdefAutoNumberOffset = 0x14; // 4 bytes
-inline constexpr std::size_t TdefTableTypeOffset = 0x28;  // 1 byte
-inline constexpr std::size_t TdefMaxColumnsOffset = 0x29; // 2 bytes: columns ever present
-inline constexpr std::size_t TdefVarColumnsOffset = 0x2B; // 2 bytes
-inline constexpr std::size_t TdefColumnCountOffset = 0x2D;// 2 bytes
-inline constexpr std::size_t TdefIndexCountOffset = 0x2F; // 4 bytes: logical indexes
-inline constexpr std::size_t TdefRealIndexCountOffset = 0x33; // 4 bytes
-inline constexpr std::size_t TdefUsedPagesOffset = 0x37;  // 4 bytes: row pointer to usage map
-inline constexpr std::size_t TdefFreePagesOffset = 0x3B;  // 4 bytes: row pointer to usage map
-inline constexpr std::size_t TdefBlockEnd = 0x3F;         // real-index entries start here
+inline constexpr std::size_t TdefFreeSpaceOffset = 0x02;
+inline constexpr std::size_t TdefNextPageOffset = 0x04;
+inline constexpr std::size_t TdefPageHeaderSize = 0x08;
+inline constexpr std::size_t TdefLengthOffset = 0x08;
+inline constexpr std::size_t TdefRowCountOffset = 0x10;
+inline constexpr std::size_t TdefAutoNumberOffset = 0x14;
+inline constexpr std::size_t TdefTableTypeOffset = 0x28;
+inline constexpr std::size_t TdefMaxColumnsOffset = 0x29;
+inline constexpr std::size_t TdefVarColumnsOffset = 0x2B;
+inline constexpr std::size_t TdefColumnCountOffset = 0x2D;
+inline constexpr std::size_t TdefIndexCountOffset = 0x2F;
+inline constexpr std::size_t TdefRealIndexCountOffset = 0x33;
+inline constexpr std::size_t TdefUsedPagesOffset = 0x37;
+inline constexpr std::size_t TdefFreePagesOffset = 0x3B;
+inline constexpr std::size_t TdefBlockEnd = 0x3F;
 inline constexpr std::size_t TdefRealIndexEntrySize = 12;
-// After the column names: the real indexes' and logical indexes' definitions.
 inline constexpr std::size_t RealIndexDefinitionSize = 52;
 inline constexpr std::size_t LogicalIndexDefinitionSize = 28;
 
 inline constexpr std::uint8_t TableTypeUser = 0x4E;
 inline constexpr std::uint8_t TableTypeSystem = 0x53;
 
-// One column descriptor (25 bytes); the names follow all descriptors, each a
-// 2-byte byte length and UCS-2 text.
+// One column descriptor.
 inline constexpr std::size_t ColumnDescriptorSize = 25;
-inline constexpr std::size_t ColType = 0;          // 1 byte
-inline constexpr std::size_t ColNumber = 5;        // 2 bytes: bit in the null mask / row column
-inline constexpr std::size_t ColVarIndex = 7;      // 2 bytes: entry in the row's var table
-inline constexpr std::size_t ColNumber2 = 9;       // 2 bytes
-inline constexpr std::size_t ColMisc = 11;         // 2 bytes: text sort order, or precision/scale
-inline constexpr std::size_t ColMiscExt = 13;      // 2 bytes
-inline constexpr std::size_t ColFlags = 15;        // 1 byte
-inline constexpr std::size_t ColMiscFlags = 16;    // 1 byte
-inline constexpr std::size_t ColFixedOffset = 21;  // 2 bytes: offset in the fixed area
-inline constexpr std::size_t ColLength = 23;       // 2 bytes: bytes of a fixed column, max of text
+inline constexpr std::size_t ColType = 0;
+inline constexpr std::size_t ColNumber = 5;
+inline constexpr std::size_t ColVarIndex = 7;
+inline constexpr std::size_t ColNumber2 = 9;
+inline constexpr std::size_t ColMisc = 11;
+inline constexpr std::size_t ColMiscExt = 13;
+inline constexpr std::size_t ColFlags = 15;
+inline constexpr std::size_t ColMiscFlags = 16;
+inline constexpr std::size_t ColFixedOffset = 21;
+inline constexpr std::size_t ColLength = 23;
 
 inline constexpr std::uint8_t ColumnFlagFixed = 0x01;
 inline constexpr std::uint8_t ColumnFlagNullable = 0x02;
@@ -139,7 +129,7 @@ enum ColumnType : std::uint8_t {
     TypeNumeric = 0x10,   // 17 bytes: sign, 16 bytes magnitude
 };
 
-// How an index key holds a value of a type (records/jet/IndexKey.h).
+// How an index key holds a value of a type (docs/jet4-format.md, "Index keys").
 enum class KeyForm : std::uint8_t {
     None,      // no key is made (a writer refuses an index over it)
     Unsigned,  // most significant byte first
@@ -150,36 +140,51 @@ enum class KeyForm : std::uint8_t {
     Text,      // the General sort order's codes
 };
 
+// How a value reads as text and is parsed from it (ValueText.h,
+// WriterText.h); the bytes it takes come from its row's size.
+enum class ValueForm : std::uint8_t {
+    Bytes,     // upper-case hex, two digits a byte
+    Boolean,   // "True" or "False", held in the null mask
+    Text,      // characters, UCS-2 or the compressed form
+    Unsigned,  // a whole number, little-endian
+    Signed,    // a whole number, little-endian two's complement
+    Currency,  // a signed whole number of ten-thousandths
+    Floating,  // IEEE 754: single when 4 bytes, double when 8
+    Date,      // a double: days since 1899-12-30, the fraction the time of day
+    Guid,      // 16 bytes, the first three groups little-endian
+    Decimal,   // a sign byte, then a 128-bit magnitude; the column's scale
+};
+
 // What the engine knows of each column type, one row a type: the bytes a
 // value takes in a row's fixed area (0: variable, or for Yes/No the null
-// mask), how its index key is made, whether the table writer writes it
-// (TableWriter::checkValue), whether a new database holds it
-// (CreateDatabase.h), and whether a new database's index may cover it. How a
-// value reads as text and is parsed from it: ValueText.cpp and WriterText.cpp.
+// mask), how it reads as text, how its index key is made, whether the table
+// writer writes it (TableWriter::checkValue), whether a new database holds it
+// (CreateDatabase.h), and whether a new database's index may cover it.
 struct TypeFacts {
     std::uint8_t type = 0;
     std::uint8_t fixedSize = 0;
+    ValueForm form = ValueForm::Bytes;
     KeyForm key = KeyForm::None;
     bool updated = false;
     bool created = false;
     bool createdIndex = false;
 };
 inline constexpr TypeFacts TypeTable[] = {
-    // type          size key                updated created createdIndex
-    {TypeBoolean,    0,  KeyForm::Boolean,  false,  true,   true},
-    {TypeByte,       1,  KeyForm::Unsigned, true,   true,   true},
-    {TypeInteger,    2,  KeyForm::Signed,   true,   true,   false},
-    {TypeLong,       4,  KeyForm::Signed,   true,   true,   true},
-    {TypeCurrency,   8,  KeyForm::Signed,   true,   true,   false},
-    {TypeSingle,     4,  KeyForm::Floating, true,   true,   false},
-    {TypeDouble,     8,  KeyForm::Floating, true,   true,   false},
-    {TypeDateTime,   8,  KeyForm::Floating, true,   true,   false},
-    {TypeBinary,     0,  KeyForm::Binary,   false,  false,  false},
-    {TypeText,       0,  KeyForm::Text,     true,   true,   true},
-    {TypeOle,        0,  KeyForm::None,     false,  false,  false},
-    {TypeMemo,       0,  KeyForm::Text,     true,   true,   false},
-    {TypeGuid,       16, KeyForm::None,     false,  false,  false},
-    {TypeNumeric,    17, KeyForm::None,     false,  false,  false},
+    // type          size form                  key                updated created createdIndex
+    {TypeBoolean,    0,  ValueForm::Boolean,  KeyForm::Boolean,  false,  true,   true},
+    {TypeByte,       1,  ValueForm::Unsigned, KeyForm::Unsigned, true,   true,   true},
+    {TypeInteger,    2,  ValueForm::Signed,   KeyForm::Signed,   true,   true,   false},
+    {TypeLong,       4,  ValueForm::Signed,   KeyForm::Signed,   true,   true,   true},
+    {TypeCurrency,   8,  ValueForm::Currency, KeyForm::Signed,   true,   true,   false},
+    {TypeSingle,     4,  ValueForm::Floating, KeyForm::Floating, true,   true,   false},
+    {TypeDouble,     8,  ValueForm::Floating, KeyForm::Floating, true,   true,   false},
+    {TypeDateTime,   8,  ValueForm::Date,     KeyForm::Floating, true,   true,   false},
+    {TypeBinary,     0,  ValueForm::Bytes,    KeyForm::Binary,   false,  false,  false},
+    {TypeText,       0,  ValueForm::Text,     KeyForm::Text,     true,   true,   true},
+    {TypeOle,        0,  ValueForm::Bytes,    KeyForm::None,     false,  false,  false},
+    {TypeMemo,       0,  ValueForm::Text,     KeyForm::Text,     true,   true,   false},
+    {TypeGuid,       16, ValueForm::Guid,     KeyForm::None,     false,  false,  false},
+    {TypeNumeric,    17, ValueForm::Decimal,  KeyForm::None,     false,  false,  false},
 };
 
 // The row of `type`; a type the table lacks has the facts of none (size 0,
@@ -188,7 +193,7 @@ inline constexpr TypeFacts factsOf(std::uint8_t type) {
     for (const TypeFacts& facts : TypeTable)
         if (facts.type == type)
             return facts;
-    return {type};
+    return {.type = type};
 }
 
 // Bytes a value of a fixed-size type takes in a row's fixed area; 0 for the
@@ -196,34 +201,29 @@ inline constexpr TypeFacts factsOf(std::uint8_t type) {
 inline constexpr std::size_t fixedSizeOf(std::uint8_t type) { return factsOf(type).fixedSize; }
 
 // ---------------------------------------------------------------------------
-// Rows (Jet 4; docs/jet4-format.md, "Data pages and rows").
+// Rows and compressed text. Layout: docs/jet4-format.md, "Data pages and rows".
 inline constexpr std::size_t RowColumnCountSize = 2;
-
-// Text stored compressed starts with this marker; a 0x00 byte then toggles
-// between one-byte (high byte zero) and two-byte characters.
 inline constexpr std::uint8_t CompressedTextMarker[2] = {0xFF, 0xFE};
 
 // ---------------------------------------------------------------------------
-// Long values (memo and OLE): a 12-byte reference in the row.
+// Long values. Layout: docs/jet4-format.md, "Long values".
 inline constexpr std::size_t LongValueHeaderSize = 12;
-inline constexpr std::uint32_t LongValueInline = 0x80000000u;   // data follows the header
-inline constexpr std::uint32_t LongValueSinglePage = 0x40000000u; // one row on an LVAL page
+inline constexpr std::uint32_t LongValueInline = 0x80000000u;
+inline constexpr std::uint32_t LongValueSinglePage = 0x40000000u;
 inline constexpr std::uint32_t LongValueLengthMask = 0x3FFFFFFFu;
-// Otherwise the value is a chain of rows; each starts with a 4-byte row
-// pointer to the next (0: last) followed by its part of the data.
 inline constexpr std::size_t LongValuePointerOffset = 4;
 
 // ---------------------------------------------------------------------------
-// Usage maps: a row whose first byte is the map type.
-inline constexpr std::uint8_t UsageMapInline = 0x00;    // 4-byte first page, then a bitmap
-inline constexpr std::uint8_t UsageMapReference = 0x01; // 4-byte pointers to usage-map pages
-inline constexpr std::size_t UsageMapInlineStart = 1;   // offset of the first page number
-inline constexpr std::size_t UsageMapInlineBitmap = 5;  // offset of the bitmap
-inline constexpr std::size_t UsageMapPageBitmap = 4;    // bitmap offset on a usage-map page
+// Usage maps. Layout: docs/jet4-format.md, "Page map and usage maps".
+inline constexpr std::uint8_t UsageMapInline = 0x00;
+inline constexpr std::uint8_t UsageMapReference = 0x01;
+inline constexpr std::size_t UsageMapInlineStart = 1;
+inline constexpr std::size_t UsageMapInlineBitmap = 5;
+inline constexpr std::size_t UsageMapPageBitmap = 4;
 inline constexpr std::size_t UsageMapPagePages = (PageSize - UsageMapPageBitmap) * 8;
 
 // ---------------------------------------------------------------------------
-// Catalog (MSysObjects) entries of interest.
+// Catalog entries (docs/jet4-format.md, "The catalog").
 inline constexpr std::int16_t ObjectTypeTable = 1;
 inline constexpr std::uint32_t ObjectFlagsSystemMask = 0x80000002u;
 

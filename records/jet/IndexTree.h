@@ -1,9 +1,7 @@
 #pragma once
 // One index's tree of index pages, read from its root: the leaves' entries
-// in order and every page it uses, with what does not hold together. Each
-// level of the tree is a chain of pages linked by their prev/next pointers;
-// a node has one entry per child (holding the child's last entry) but the
-// last child, which its tail pointer names.
+// in order and every page it uses, with what does not hold together. The
+// tree's layout: docs/jet4-format.md, "Index pages".
 
 #include "records/jet/Catalog.h"
 #include "records/jet/IndexPage.h"

@@ -1,23 +1,22 @@
 #pragma once
 // The write side of one index's tree (IndexPage.h, IndexTree.h): adds and
 // removes the entry of one row (its key and its home slot) through the
-// command's PageSet, so that the journal covers every page changed.
+// command's PageSet, so that the journal covers every page changed. Layout,
+// and how Access's pages differ from ours: docs/jet4-format.md, "Index pages".
 //
-// Entries are ordered by key, then by row pointer (entryBefore). A node
-// holds, for each child but the last, that child's last entry with the
-// child's page; its tail pointer names the last child (a node Access wrote
-// with an entry for its tail too is kept that way). A page that overflows
-// is split in two halves by bytes (or, when the new entry is the last of
-// the whole level, only that entry goes to the new page, so that rows added
-// in key order fill their pages); the new page is taken from the database's
-// page map (a free page first, PageSet.h) and marked in the index's usage map, and the parent gains an
-// entry, splitting in turn. The root keeps its page number: its contents
-// move to two new pages and it becomes a node over them. A page that loses
-// its last entry (the root aside) leaves the tree: its neighbours are linked
-// past it, its parent drops it, and it is cleared in the index's usage map
-// and marked free in the page map, for the next new page of any table to
-// take, in this command or a later one. Every page written shares the longest
-// prefix its keys have in common.
+// A page that overflows is split in two halves by bytes (or, when the new
+// entry is the last of the whole level, only that entry goes to the new
+// page, so that rows added in key order fill their pages); the new page is
+// taken from the database's page map (a free page first, PageSet.h) and
+// marked in the index's usage map, and the parent gains an entry, splitting
+// in turn. The root keeps its page number: its contents move to two new
+// pages and it becomes a node over them. A page that loses its last entry
+// (the root aside) leaves the tree: its neighbours are linked past it, its
+// parent drops it, and it is cleared in the index's usage map and marked
+// free in the page map, for the next new page of any table to take, in this
+// command or a later one. A node Access wrote with an entry for its tail is
+// kept that way. Every page written shares the longest prefix its keys have
+// in common.
 
 #include "records/jet/Catalog.h"
 #include "records/jet/IndexPage.h"
@@ -76,8 +75,8 @@ private:
 
 namespace zorvane::jet {
 
-// The longest key written to an index: two entries of it (with a node's
-// child pointer) fit one page, so that a split always makes room.
+// The longest key written to an index: two entries of it fit one page, so
+// that a split always makes room.
 inline constexpr std::size_t MaxWrittenKeyBytes = (format::PageSize - writer::IndexEntriesOffset) / 2 - 8;
 // "" when `key` is short enough to be written, else the reason.
 std::string checkWrittenKeyLength(const Bytes& key);

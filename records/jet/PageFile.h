@@ -2,14 +2,16 @@
 // The file layer: a database file seen as numbered 4096-byte pages. Each page
 // is read from disk once, on first use (or ahead of it, by preload), and kept
 // for the life of the object, so walking a table touches the disk once per
-// page however often it is read.
+// page however often it is read. Where the file's options ask for it
+// (Options.h), pages are taken from a private mapping of the file instead.
 //
 // Writing goes in commands: begin(), then writablePage()/appendPage() for
 // every page the command changes, then commit() (or rollback()). Until
 // commit() nothing reaches the disk. A command is atomic and durable:
 //   1. the original of every changed page is written to a rollback journal
 //      beside the file ("<file>-journal") and synced (the first time after
-//      opening, the folder that lists the journal is synced too);
+//      opening, the folder that lists the journal is synced too); its layout:
+//      docs/jet4-format.md, "The rollback journal";
 //   2. the changed and appended pages are written and the file is synced:
 //      from here on the command is durable (the commit point);
 //   3. the journal ends: its header is zeroed, without a sync.

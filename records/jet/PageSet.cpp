@@ -94,8 +94,8 @@ UsageMap PageSet::map(std::uint32_t pointer) {
 }
 
 // The database-wide map marks free pages; pages outside its reach are in use.
-// A page taken at the end is cleared in it, and an inline map from page 0
-// grows (in the steps a new file's map has) when the file outgrows its reach.
+// A page taken is cleared in it, and an inline map grows (in the steps a new
+// file's map has) when a page past its reach is taken.
 void PageSet::markInUse(std::uint32_t page) {
     const UsageMap global = map(GlobalMap);
     const std::size_t length = row(GlobalMap).data.size();

@@ -125,13 +125,11 @@ bool appendColumnText(PageFile& file, const TableDef& table, const Column& colum
         return false;
     if (column.type == TypeMemo || column.type == TypeOle)
         bytes = readLongValue(file, bytes.data, bytes.length, scratch, what);
-    switch (column.type) {
-    case TypeText:
-    case TypeMemo:
+    switch (factsOf(column.type).form) {
+    case ValueForm::Text:
         appendStoredText(bytes.data, bytes.length, out);
         return true;
-    case TypeOle:
-    case TypeBinary:
+    case ValueForm::Bytes:
         appendHex(bytes.data, bytes.length, out);
         return true;
     default:

@@ -1,7 +1,7 @@
 #pragma once
-// The row layer: one row's layout (column count, fixed area, variable values,
-// var table, null mask) and the values in it, including memo and OLE values
-// kept on long-value pages.
+// The row layer: where each value lies in a row, and the values, including
+// memo and OLE values kept on long-value pages. Layout: docs/jet4-format.md,
+// "Data pages and rows" and "Long values".
 
 #include "records/jet/Catalog.h"
 

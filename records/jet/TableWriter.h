@@ -2,24 +2,22 @@
 // The table layer's write side: adds, rewrites and deletes the rows of one
 // user table, keeping the table's row count, the free space of its pages, its
 // usage maps (pages used, pages with room; the same for its long values), its
-// indexes and the database-wide page map exact, so that every reader of the
-// file sees the change.
+// indexes and the database's page map exact, so that every reader of the
+// file sees the change. Layout: docs/jet4-format.md, "Data pages and rows".
 //
 // Where rows go:
 //  - A new row goes after every row of the table: into the room left on the
-//    table's last data page, or onto a new page: a free one past it (see
-//    PageSet.h), or one at the end of the file.
+//    table's last data page, or onto a new page (PageSet.h).
 //  - A rewritten row stays in its slot when the page has room for it (memo
 //    values move out of the row onto long-value pages first, if that is what
-//    it takes). Otherwise it moves to the end, as a new row would, flagged as
-//    moved data, and its old slot keeps a 4-byte pointer to it: Access finds
-//    it through that pointer in its old place; this engine, mdbtools and
-//    mdb-reader list it where its data now lives, at the end.
-//  - A deleted row's slot is flagged deleted and its bytes go back to the
-//    page, whose other rows close up (as Access does it); the slot itself
-//    stays, so row pointers to later slots stay valid. Long values of the row
-//    are deleted with it. Data pages are never given back to the file (index
-//    pages that empty are: records/jet/IndexWriter.h).
+//    it takes). Otherwise it moves to the end, as a new row would, and its
+//    old slot keeps a pointer to it: Access finds it through that pointer in
+//    its old place; this engine, mdbtools and mdb-reader list it where its
+//    data now lives, at the end.
+//  - A deleted row's bytes go back to the page, whose other rows close up;
+//    the slot stays, flagged deleted, so row pointers to later slots stay
+//    valid. Long values of the row are deleted with it. Data pages are never
+//    given back to the file (index pages that empty are: IndexWriter.h).
 //  - With Placement::AnyRoom (for a writer that does not need its new rows
 //    last, such as refresh), a new or moved row goes instead onto the first
 //    page of the table with room for it (as Access places rows), in the
@@ -29,8 +27,9 @@
 //    end. Rows then come in the table's order where they landed, not last.
 //
 // All changes go into the file's current command (PageFile::begin()); the
-// caller commits, or rolls back on an Error. Indexes and fields the engine
-// cannot keep are refused before anything changes (requireWritable).
+// caller commits, or rolls back on an Error. A table the engine cannot keep
+// is refused before anything changes (requireWritable), a value its field
+// cannot hold before its row changes (checkValue).
 
 #include "records/jet/Table.h"
 
@@ -75,8 +74,9 @@ public:
 
     // Adds a row after every row of the table (AnyRoom: on the first page
     // with room, after `after` when given, so that rows added in order keep
-    // it); fields not given are null (Boolean fields false). Returns where it
-    // lives.
+    // it); fields not given are null (Boolean fields false), an AutoNumber
+    // field the next number (one given that is higher moves the counter on).
+    // Returns where it lives.
     RowPlace insert(const std::vector<FieldChange>& values, const RowPlace* after = nullptr);
     // Rewrites the row at `place` (as the table scan found it) with `changes`
     // applied; returns where the row lives now.

@@ -51,6 +51,20 @@ void appendScaled(bool negative, std::uint64_t hi, std::uint64_t lo, unsigned sc
         out.insert(out.end() - static_cast<std::ptrdiff_t>(scale), u'.');
 }
 
+// The `size` bytes at `data` as an unsigned little-endian number.
+std::uint64_t littleEndian(const std::uint8_t* data, std::size_t size) {
+    std::uint64_t value = 0;
+    for (std::size_t i = size; i > 0; --i)
+        value = (value << 8) | data[i - 1];
+    return value;
+}
+
+// The same bytes as a two's complement number (size 1 to 8).
+std::int64_t signedLittleEndian(const std::uint8_t* data, std::size_t size) {
+    const unsigned unused = 64 - 8 * static_cast<unsigned>(size);
+    return static_cast<std::int64_t>(littleEndian(data, size) << unused) >> unused;
+}
+
 void appendTwo(int value, std::u16string& out) {
     out.push_back(static_cast<char16_t>(u'0' + value / 10));
     out.push_back(static_cast<char16_t>(u'0' + value % 10));
@@ -125,37 +139,35 @@ void appendDateTime(double days, std::u16string& out) {
 
 bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t length,
                       std::uint8_t scale, std::u16string& out) {
-    if (length < fixedSizeOf(type))
+    const TypeFacts facts = factsOf(type);
+    const std::size_t size = facts.fixedSize;
+    if (length < size)
         return false;
-    switch (type) {
-    case TypeByte:
-        appendNumber(static_cast<unsigned>(data[0]), out);
+    switch (facts.form) {
+    case ValueForm::Unsigned:
+        appendNumber(littleEndian(data, size), out);
         return true;
-    case TypeInteger:
-        appendNumber(static_cast<std::int16_t>(le16(data)), out);
+    case ValueForm::Signed:
+        appendNumber(signedLittleEndian(data, size), out);
         return true;
-    case TypeLong:
-        appendNumber(static_cast<std::int32_t>(le32(data)), out);
-        return true;
-    case TypeCurrency: {
-        const auto value = static_cast<std::int64_t>(le64(data));
+    case ValueForm::Currency: {
+        const std::int64_t value = signedLittleEndian(data, size);
         const bool negative = value < 0;
         const std::uint64_t magnitude =
             negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
         appendScaled(negative, 0, magnitude, 4, out);
         return true;
     }
-    case TypeSingle:
-        appendNumber(std::bit_cast<float>(le32(data)), out);
+    case ValueForm::Floating:
+        if (size == 4)
+            appendNumber(std::bit_cast<float>(le32(data)), out);
+        else
+            appendNumber(std::bit_cast<double>(le64(data)), out);
         return true;
-    case TypeDouble:
-        appendNumber(std::bit_cast<double>(le64(data)), out);
-        return true;
-    case TypeDateTime:
+    case ValueForm::Date:
         appendDateTime(std::bit_cast<double>(le64(data)), out);
         return true;
-    case TypeGuid: {
-        // The first three groups are stored little-endian.
+    case ValueForm::Guid: {
         static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
         out.push_back(u'{');
         for (int i = 0; i < 16; ++i) {
@@ -166,19 +178,22 @@ bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t l
         out.push_back(u'}');
         return true;
     }
-    case TypeNumeric: {
-        // A sign byte, then the 128-bit magnitude as four 32-bit little-endian
-        // words, the most significant word first.
+    case ValueForm::Decimal: {
+        // The magnitude's four 32-bit little-endian words, the most
+        // significant word first.
         const bool negative = (data[0] & 0x80) != 0;
         const std::uint64_t hi = (static_cast<std::uint64_t>(le32(data + 1)) << 32) | le32(data + 5);
         const std::uint64_t lo = (static_cast<std::uint64_t>(le32(data + 9)) << 32) | le32(data + 13);
         appendScaled(negative && (hi | lo) != 0, hi, lo, scale > 38 ? 38 : scale, out);
         return true;
     }
-    default:
-        appendHex(data, length, out);
-        return true;
+    case ValueForm::Bytes:
+    case ValueForm::Boolean:
+    case ValueForm::Text:
+        break;
     }
+    appendHex(data, length, out);
+    return true;
 }
 
 std::string toUtf8(const std::u16string& text) {

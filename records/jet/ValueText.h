@@ -1,6 +1,6 @@
 #pragma once
 // Every value the engine reads comes out as text (or null). One canonical
-// text form per column type:
+// text form per column type (format::TypeTable gives each type its form):
 //
 //   Text, Memo       the characters as stored (UCS-2 or the compressed form)
 //   Byte, Integer,   decimal, with "-" when negative: "0", "-1", "333333333"
@@ -30,8 +30,8 @@ namespace zorvane::jet {
 void appendStoredText(const std::uint8_t* data, std::size_t length, std::u16string& out);
 
 // Appends the canonical text of a fixed-size value of `type` (a column type
-// code). `precision`/`scale` apply to Numeric. Returns false when `length` is
-// too short for the type.
+// code). `scale` applies to Numeric. Returns false when `length` is too short
+// for the type.
 bool appendFixedValue(std::uint8_t type, const std::uint8_t* data, std::size_t length,
                       std::uint8_t scale, std::u16string& out);
 

@@ -1,9 +1,12 @@
 #pragma once
 // Layout values of the parts of a file that a plain row reader can skip: what
-// Access puts into the header's fixed words, index pages, the magic numbers in
-// table and index definitions and the catalog's own ids. The writer builds
-// them; the reader's index and definition code (IndexPage, IndexKey, Catalog)
-// reads them too. The offsets and types every layer shares live in Format.h.
+// Access puts into the header's fixed words, the limits and sizes Access keeps
+// on data pages, index pages, the magic numbers in table and index
+// definitions and the catalog's own ids. The writers (the new-file builder,
+// the table and index writers) build them; the reader's index and definition
+// code (IndexPage, IndexKey, Catalog) reads them too. The offsets and types
+// every layer shares live in Format.h. Each block's structure:
+// docs/jet4-format.md, the section named in it.
 
 #include "records/jet/Format.h"
 
@@ -34,7 +37,7 @@ inline void appendName(std::vector<std::uint8_t>& out, const std::u16string& nam
 }
 
 // ---------------------------------------------------------------------------
-// Page 0
+// Page 0 ("Header")
 
 inline constexpr std::uint8_t HeaderLead[4] = {0x00, 0x01, 0x00, 0x00};
 // Words at the start of the masked area, the same in every Access 2000 file.
@@ -53,7 +56,7 @@ inline constexpr std::size_t HeaderTailOffset = 0xE00;
 inline constexpr std::uint16_t HeaderTailWord = 0x0100;
 
 // ---------------------------------------------------------------------------
-// Data pages
+// Data pages and usage maps ("Data pages and rows", "Page map and usage maps")
 
 // The largest row Access stores on a data page.
 inline constexpr std::size_t MaxRowSize = 4060;
@@ -69,14 +72,14 @@ inline constexpr std::size_t MaxNameChars = 64;
 // Owner word of the data page that holds the database-wide map.
 inline constexpr std::uint32_t GlobalMapOwner = 1;
 
-// A long value stored in the row itself only when the whole row stays this
-// small; otherwise it moves to a long-value page.
+// The most of a long value one row of a chain holds: a page's room for one
+// row, less the pointer to the next ("Long values").
 inline constexpr std::size_t LongValuePartMax = format::PageSize - format::DataRowTableOffset - 2 - 4;
-// Compressed text in a long value is only allowed up to this many characters.
+// Memo text is stored compressed only up to this many characters.
 inline constexpr std::size_t LongValueCompressMaxChars = 1024;
 
 // ---------------------------------------------------------------------------
-// Table definitions
+// Table definitions ("Table definition")
 
 inline constexpr std::uint32_t TableMagic = 1625;   // header word and per-column word
 inline constexpr std::uint32_t IndexMagic = 1923;   // start of each real index
@@ -88,21 +91,21 @@ inline constexpr std::uint8_t IndexCascadeNone = 0x04;
 inline constexpr std::uint16_t TextColumnBytesPerChar = 2;
 
 // ---------------------------------------------------------------------------
-// Index pages
+// Index pages and keys ("Index pages", "Index keys")
 
-inline constexpr std::size_t IndexParentOffset = 0x04;     // 4 bytes: table definition page
+inline constexpr std::size_t IndexParentOffset = 0x04;
 inline constexpr std::size_t IndexPrevOffset = 0x0C;
 inline constexpr std::size_t IndexNextOffset = 0x10;
 inline constexpr std::size_t IndexTailOffset = 0x14;
-inline constexpr std::size_t IndexPrefixOffset = 0x18;     // 2 bytes: shared prefix length
-inline constexpr std::size_t IndexEntryMaskOffset = 0x1B;  // bit n: an entry ends at n
+inline constexpr std::size_t IndexPrefixOffset = 0x18;
+inline constexpr std::size_t IndexEntryMaskOffset = 0x1B;
 inline constexpr std::size_t IndexEntriesOffset = 0x1E0;
 inline constexpr std::uint8_t IndexKeyPresent = 0x7F;      // ascending, not null
 inline constexpr std::uint8_t IndexTextEnd = 0x01;
 inline constexpr std::uint8_t IndexTextExtraEnd = 0x00;
 
 // ---------------------------------------------------------------------------
-// Catalog
+// Catalog ("The catalog")
 
 inline constexpr std::uint32_t IdRoot = 0x0F000000;
 inline constexpr std::uint32_t IdTablesContainer = 0x0F000001;

@@ -1,6 +1,7 @@
 #pragma once
-// Page images for a new database: rows and index leaf pages. Each builder
-// fills bytes in memory; the caller decides page numbers and writes the file.
+// Rows as the writers build them (the new-file builder and the table writer),
+// and the index leaf pages of a new database. Each builder fills bytes in
+// memory; the caller decides page numbers and writes the pages.
 
 #include "records/jet/Catalog.h"
 #include "records/jet/DataPage.h"

@@ -182,6 +182,26 @@ bool appendParsed(const std::string& s, std::vector<std::uint8_t>& out) {
     return appendParsed<T>(s, parseWhole<T>, out);
 }
 
+// A whole number that fits `size` bytes, signed or not, appended
+// little-endian.
+bool appendWhole(const std::string& s, std::size_t size, bool isSigned, std::vector<std::uint8_t>& out) {
+    const unsigned bits = 8 * static_cast<unsigned>(size);
+    std::uint64_t stored = 0;
+    if (isSigned) {
+        std::int64_t value = 0;
+        const std::int64_t high = static_cast<std::int64_t>((std::uint64_t{1} << (bits - 1)) - 1);
+        if (!parseWhole(s, value) || value > high || value < -high - 1)
+            return false;
+        stored = static_cast<std::uint64_t>(value);
+    } else {
+        const std::uint64_t high = bits == 64 ? UINT64_MAX : (std::uint64_t{1} << bits) - 1;
+        if (!parseWhole(s, stored) || stored > high)
+            return false;
+    }
+    writer::appendLittleEndian(out, stored, size);
+    return true;
+}
+
 } // namespace
 
 bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
@@ -189,20 +209,16 @@ bool appendFixedValueBytes(std::uint8_t type, const std::u16string& text,
     const std::optional<std::string> s = ascii(text);
     if (!s || s->empty() || (*s)[0] == '+')
         return false;
-    switch (type) {
-    case format::TypeByte:
-        return appendParsed<std::uint8_t>(*s, out);
-    case format::TypeInteger:
-        return appendParsed<std::int16_t>(*s, out);
-    case format::TypeLong:
-        return appendParsed<std::int32_t>(*s, out);
-    case format::TypeSingle:
-        return appendParsed<float>(*s, out);
-    case format::TypeDouble:
-        return appendParsed<double>(*s, out);
-    case format::TypeCurrency:
+    const format::TypeFacts facts = format::factsOf(type);
+    switch (facts.form) {
+    case format::ValueForm::Unsigned:
+    case format::ValueForm::Signed:
+        return appendWhole(*s, facts.fixedSize, facts.form == format::ValueForm::Signed, out);
+    case format::ValueForm::Currency:
         return appendParsed<std::int64_t>(*s, parseCurrency, out);
-    case format::TypeDateTime:
+    case format::ValueForm::Floating:
+        return facts.fixedSize == 4 ? appendParsed<float>(*s, out) : appendParsed<double>(*s, out);
+    case format::ValueForm::Date:
         return appendParsed<double>(*s, parseDateTime, out);
     default:
         return false;

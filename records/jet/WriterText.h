@@ -1,6 +1,8 @@
 #pragma once
-// Text as the writer stores it: column values (plain UCS-2 or the compressed
-// form), index keys of names in the "General" sort order, and date values.
+// Values as the writers store them: text (plain UCS-2 or the compressed form),
+// fixed-size values given as text, index keys of names in the "General" sort
+// order, and date values. Layout: docs/jet4-format.md, "Data pages and rows"
+// and "Date values".
 
 #include "records/os/FileSystem.h"
 

@@ -241,8 +241,9 @@ private slots:
     void everyCommandTakesTheProgramsOptions() {
         const QString path = dir_.filePath("protected-oui.mdb");
         zorvane::records::VendorRecord first, second;
-        first.fields[0] = "00-1A-2B", first.fields[1] = "Ayecom", first.fields[2] = "Hsinchu";
-        second.fields[0] = "70-B3-D5-F2-F", second.fields[1] = "Teleplatforms", second.fields[2] = "Moscow";
+        using namespace zorvane::records::vendor;
+        first.fields[Code] = "00-1A-2B", first.fields[Vendor] = "Ayecom", first.fields[Address] = "Hsinchu";
+        second.fields[Code] = "70-B3-D5-F2-F", second.fields[Vendor] = "Teleplatforms", second.fields[Address] = "Moscow";
         zorvane::records::createVendorDatabase(path, {first, second}, true, "pass word");
         const QList<QStringList> commands{
             {"tables", path},

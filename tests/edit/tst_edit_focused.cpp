@@ -1,6 +1,7 @@
 // The write side case by case: refusals that leave the file untouched, the
 // cursor and pending values, a table outgrowing its inline page maps,
 // zorvane-db's commands with long values, and a check that finds damage.
+#include "records/VendorTable.h"
 #include "records/jet/UsageMap.h"
 #include "tests/edit/EditTestSupport.h"
 #include "tests/support/SampleDatabases.h"
@@ -10,6 +11,7 @@
 
 using namespace zorvane;
 using namespace zorvane::test;
+namespace vendor = zorvane::records::vendor;
 namespace fmt = zorvane::jet::format;
 
 namespace {
@@ -96,7 +98,7 @@ private slots:
         set.Update();
         const Table exported = readMdbExport(path, "oui");
         QCOMPARE(exported.rows.size(), 59);
-        QCOMPARE(exported.rows[5][1], Value("Mine"));
+        QCOMPARE(exported.rows[5][vendor::Vendor], Value("Mine"));
     }
 
     // The cursor and the record being changed, step by step.
@@ -185,7 +187,7 @@ private slots:
         QCOMPARE(checkProblems(path), QStringList());
         for (const Table& t : {readRecordSet(path, "oui"), readMdbExport(path, "oui"), readMdbReader(path, "oui")}) {
             QCOMPARE(t.rows.size(), 550);
-            QCOMPARE(t.rows[469][0], vendors[469].fields[0]);
+            QCOMPARE(t.rows[469][vendor::Code], vendors[469].fields[vendor::Code]);
             QCOMPARE(t.rows[549].mid(0, 3), Row({"AD-79", Value(), QString(1900, 'y') + "79"}));
         }
     }

@@ -61,12 +61,15 @@ inline const QList<std::pair<QString, QString>>& siteFiles() {
 // The server, running while the object lives.
 class ListingSite {
 public:
-    // Serves `root`; `tls`: the certificate and key to serve HTTPS with.
-    bool start(const QString& root, const QString& log, const QStringList& tls = {}) {
+    // Serves `root`; `tls`: the certificate and key to serve HTTPS with;
+    // `tunnel`: the loopback port a CONNECT request is joined to.
+    bool start(const QString& root, const QString& log, const QStringList& tls = {}, quint16 tunnel = 0) {
         QStringList arguments = {qEnvironmentVariable("ZORVANE_SOURCE_DIR") + "/tests/listing/listing_server.py", root,
                                  "--log", log};
         if (!tls.isEmpty())
             arguments << "--tls" << tls;
+        if (tunnel != 0)
+            arguments << "--tunnel" << QString::number(tunnel);
         process_.start("python3", arguments);
         if (!process_.waitForReadyRead(20000))
             return false;

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """A loopback HTTP server standing in for the IEEE's listing site in tests.
 
-usage: listing_server.py ROOT [--log FILE] [--tls CERT KEY]
+usage: listing_server.py ROOT [--log FILE] [--tls CERT KEY] [--tunnel PORT]
 Serves the files under ROOT on 127.0.0.1 (a free port, printed as the first
 line on stdout). Paths are /MODE/TARGET/SITE-PATH: the misbehaviour MODE
 applies to requests whose file name is TARGET ("all": every file); other
@@ -9,7 +9,9 @@ files are served plainly. Every answer carries an ETag and Last-Modified, and
 a request that names them (If-None-Match, If-Modified-Since) gets 304 in
 the modes ok, gzip and slow (the others misbehave whatever is asked).
 A request through a proxy (an absolute address) is served the same, so the
-server can stand in for a proxy too.
+server can stand in for a proxy too. With --tunnel, a CONNECT request (the
+way HTTPS goes through a proxy) is answered 200 and joined to 127.0.0.1:PORT,
+whatever host it names, so nothing leaves loopback.
 
 MODE: ok, 301 (moved to /ok/all/SITE-PATH), loop (redirects without end),
 403, 418, 500, 404, html (an HTML page with status 200), truncated (half the
@@ -25,6 +27,8 @@ import gzip
 import hashlib
 import http.server
 import os
+import select
+import socket
 import socketserver
 import sys
 import time
@@ -32,6 +36,7 @@ import time
 ROOT = sys.argv[1]
 LOG = sys.argv[sys.argv.index("--log") + 1] if "--log" in sys.argv else None
 MTIME = email.utils.formatdate(1700000000, usegmt=True)
+TUNNEL = int(sys.argv[sys.argv.index("--tunnel") + 1]) if "--tunnel" in sys.argv else None
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -53,6 +58,30 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         self.wfile.write(body)
+
+    def do_CONNECT(self):
+        self.note()
+        if TUNNEL is None:
+            return self.plain(405, b"no tunnels here\n")
+        far = socket.create_connection(("127.0.0.1", TUNNEL))
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.wfile.flush()
+        ends = [self.connection, far]
+        try:
+            while True:
+                ready, _, _ = select.select(ends, [], [], 30)
+                if not ready:
+                    break
+                for end in ready:
+                    data = end.recv(65536)
+                    if not data:
+                        raise EOFError
+                    (far if end is self.connection else self.connection).sendall(data)
+        except (EOFError, OSError):
+            pass
+        far.close()
+        self.close_connection = True
 
     def do_GET(self):
         self.note()

@@ -134,7 +134,8 @@ private slots:
     }
 
     // A connection refused, and an HTTPS server whose certificate nobody
-    // vouches for (certificates are always checked), fail the same way.
+    // vouches for (certificates are always checked), fail the same way; so
+    // does that server reached through a proxy.
     void unreachableAndUntrusted() {
         const QString to = downloaded("unreachable");
         const QMap<QString, QByteArray> before = folderState(to);
@@ -156,6 +157,19 @@ private slots:
         QVERIFY2(r.status == 1 && r.err.startsWith("zorvane-db: " + tls.url("ok", "all", "https").toUtf8() + "/oui/oui.txt: TLS: ") &&
                      r.err.count('\n') == 1,
                  r.err.constData());
+        QCOMPARE(folderState(to), before);
+
+        // HTTPS goes through the proxy https_proxy names, as a tunnel: the
+        // proxy is asked for the site's name (never looked up here), and the
+        // certificate at the far end is still checked.
+        const QString tunnelLog = dir_->filePath("log-tunnel");
+        ListingSite proxy;
+        QVERIFY(proxy.start(dir_->filePath("site"), tunnelLog, {}, tls.port()));
+        r = tool({"download", "--url", "https://listing.zorvane.invalid/ok/all", "--to", to, "--min-entries", "1"},
+                 {QString("https_proxy=http://127.0.0.1:%1").arg(proxy.port())});
+        QVERIFY2(r.status == 1 && r.err.startsWith("zorvane-db: https://listing.zorvane.invalid/ok/all/oui/oui.txt: TLS: "),
+                 r.err.constData());
+        QVERIFY2(bytesOf(tunnelLog).startsWith("CONNECT listing.zorvane.invalid:443 "), bytesOf(tunnelLog).constData());
         QCOMPARE(folderState(to), before);
     }
 

@@ -21,12 +21,6 @@ class TstCodeNotation : public test::LookupWindowDriver {
     QTemporaryDir folder;
     QString database;
 
-    static QStringList sorted(QStringList list)
-    {
-        list.sort();
-        return list;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -76,7 +70,7 @@ private slots:
         search(cmbCode(), typed);
         QCOMPARE(boxes.asked.size(), 0);
         QCOMPARE(cmbCode()->currentText(), searched);
-        QCOMPARE(sorted(entries(cmbCode())), sorted(codes));
+        QCOMPARE(test::sortedEntries(cmbCode()), test::sorted(codes));
         QCOMPARE(panel(1)->text(), QStringLiteral("Done"));
         // A code chosen after such a search shows its record as after any other.
         QVERIFY(choose(cmbCode(), codes.first()));

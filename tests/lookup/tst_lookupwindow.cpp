@@ -42,12 +42,6 @@ std::vector<records::VendorRecord> vendorTable()
     };
 }
 
-QStringList sorted(QStringList list)
-{
-    list.sort();
-    return list;
-}
-
 // Whether `w` lies wholly inside, or wholly outside, the part of its window in
 // view (the central widget ends where the status bar begins).
 bool inView(QWidget* w, bool wholly = true)
@@ -164,8 +158,8 @@ private slots:
         search(byCode ? cmbCode() : cmbVendor(), term);
         QCOMPARE(boxes.asked.size(), 0);
         QCOMPARE((byCode ? cmbCode() : cmbVendor())->currentText(), term);
-        QCOMPARE(sorted(entries(cmbCode())), sorted(codes));
-        QCOMPARE(sorted(entries(cmbVendor())), sorted(vendors));
+        QCOMPARE(test::sortedEntries(cmbCode()), test::sorted(codes));
+        QCOMPARE(test::sortedEntries(cmbVendor()), test::sorted(vendors));
         // One result row per match, in storage order.
         const lookup::ResultArray& rows = window->results();
         QCOMPARE(window->arrayCtr(), rows.filledRows());

@@ -94,6 +94,8 @@ private slots:
         const std::tuple<const char*, int, Bytes, const char*> cases[] = {
             {"byte", fmt::TypeByte, {255}, "255"},
             {"integer", fmt::TypeInteger, le(std::uint16_t(-2), 2), "-2"},
+            {"integer lowest", fmt::TypeInteger, le(std::uint16_t(0x8000), 2), "-32768"},
+            {"long highest", fmt::TypeLong, le(std::uint32_t(INT_MAX), 4), "2147483647"},
             {"long", fmt::TypeLong, le(std::uint32_t(INT_MIN), 4), "-2147483648"},
             {"long cut off", fmt::TypeLong, {1, 2}, "<short>"},
             {"single", fmt::TypeSingle, f32(0.1f), "0.1"},
@@ -130,7 +132,8 @@ private slots:
     // as they were written, before 1899-12-30 too.
     void valuesTheWriterRefusesOrKeeps() {
         const std::pair<int, const char16_t*> refused[] = {
-            {fmt::TypeByte, u"256"}, {fmt::TypeByte, u"-1"}, {fmt::TypeInteger, u"32768"}, {fmt::TypeLong, u"1.5"},
+            {fmt::TypeByte, u"256"}, {fmt::TypeByte, u"-1"}, {fmt::TypeInteger, u"32768"}, {fmt::TypeInteger, u"-32769"},
+            {fmt::TypeLong, u"2147483648"}, {fmt::TypeLong, u"-2147483649"}, {fmt::TypeLong, u"1.5"},
             {fmt::TypeLong, u"+1"}, {fmt::TypeLong, u" 1"}, {fmt::TypeCurrency, u"1.00001"},
             {fmt::TypeCurrency, u"922337203685477.5808"}, {fmt::TypeCurrency, u"1."}, {fmt::TypeDouble, u"x"},
             {fmt::TypeDateTime, u"2023-02-29 00:00:00"}, {fmt::TypeDateTime, u"2024-01-01 24:00:00"},

@@ -24,6 +24,21 @@ inline QStringList entries(const QComboBox* box)
     return out;
 }
 
+// The entries in plain code-unit order, for comparing lists whose own order
+// is not the point.
+inline QStringList sortedEntries(const QComboBox* box)
+{
+    QStringList out = entries(box);
+    out.sort();
+    return out;
+}
+
+inline QStringList sorted(QStringList list)
+{
+    list.sort();
+    return list;
+}
+
 // Types `text` into `box` (after what is there) and presses Enter.
 inline void typeAndEnter(QWidget* box, const QString& text)
 {
