@@ -74,9 +74,9 @@ private slots:
         for (const bool dry : {false, true}) {
             const char* tail = dry ? " (dry run)" : "";
             QTest::addRow("the same name%s", tail) << "DB" << dry;
-            QTest::addRow("another spelling%s", tail) << "DIR/./listing/../oui.mdb" << dry;
+            QTest::addRow("another spelling%s", tail) << "SPELLING" << dry;
             QTest::addRow("a symbolic link%s", tail) << "LINK" << dry;
-            QTest::addRow("its journal%s", tail) << "DB-journal" << dry;
+            QTest::addRow("its journal%s", tail) << "JOURNAL" << dry;
             QTest::addRow("a link to its journal%s", tail) << "JLINK" << dry;
         }
         QTest::addRow("a second name (hard link, dry run)") << "HARD" << true;
@@ -89,8 +89,11 @@ private slots:
         QVERIFY(QFile::link(db_ + "-journal", journalLink));
         if (name == "HARD")
             QCOMPARE(::link(qPrintable(db_), qPrintable(dir_->filePath("hard.csv"))), 0);
-        name.replace("DIR", dir_->path()).replace("JLINK", journalLink).replace("LINK", link)
-            .replace("HARD", dir_->filePath("hard.csv")).replace("DB", db_);
+        // Each name whole (the scratch folder's random name may hold "DB").
+        const QHash<QString, QString> names{
+            {"DB", db_}, {"SPELLING", dir_->path() + "/./listing/../oui.mdb"}, {"LINK", link},
+            {"JOURNAL", db_ + "-journal"}, {"JLINK", journalLink}, {"HARD", dir_->filePath("hard.csv")}};
+        name = names.value(name);
         const QByteArray before = bytesOf(db_);
         QStringList command{"refresh", db_, "--min-entries", "1", "--from", listing_, "--changes", name};
         if (dryRun)
@@ -106,43 +109,67 @@ private slots:
 
     // The report's file operations meet the engine's faults: a write or a
     // sync that fails leaves the database and the old report as they were;
-    // a rename that fails after the refresh says the database was refreshed.
-    // One line each time, and no temporary file is left.
+    // a rename that fails after the refresh, or a write to a FIFO (made
+    // after the refresh), says the database was refreshed. One line each
+    // time, and no temporary file is left.
     void reportFailuresAreOneLine_data() {
         QTest::addColumn<QString>("point");
-        QTest::newRow("write") << "report write";
-        QTest::newRow("sync") << "report sync";
-        QTest::newRow("rename") << "report rename";
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("write") << "report write" << false;
+        QTest::newRow("sync") << "report sync" << false;
+        QTest::newRow("rename") << "report rename" << false;
+        QTest::newRow("write to a FIFO") << "report write" << true;
     }
     void reportFailuresAreOneLine() {
         QFETCH(QString, point);
+        QFETCH(bool, fifo);
         const QString name = dir_->filePath("changes.csv"), log = dir_->filePath("points.log");
         const QStringList command{"refresh", db_, "--min-entries", "1", "--from", listing_, "--changes", name};
         const QByteArray before = bytesOf(db_);
-        // The point's number in a clean run; then the files as they were.
-        QVERIFY(writeBytes(name, "old report"));
-        const ProcessResult clean = runProcess(zorvaneDbFaultsPath(), command, false, {"ZORVANE_FAULT_LOG=" + log});
+        if (fifo)
+            QCOMPARE(::mkfifo(qPrintable(name), 0600), 0);
+        // Runs the command with `env`, a reader at the FIFO; what it read.
+        auto run = [&](const QStringList& env, ProcessResult& result) {
+            QProcess reader;
+            if (fifo) {
+                reader.start("cat", {name});
+                reader.waitForStarted();
+            } else {
+                writeBytes(name, "old report");
+            }
+            result = runProcess(zorvaneDbFaultsPath(), command, false, env);
+            if (!fifo)
+                return QByteArray();
+            reader.waitForFinished(60000);
+            return reader.readAllStandardOutput();
+        };
+        // The point's number in a clean run; then the database as it was.
+        ProcessResult clean, r;
+        QVERIFY(run({"ZORVANE_FAULT_LOG=" + log}, clean).startsWith(fifo ? "change,code" : ""));
         QVERIFY2(clean.status == 0, clean.err.constData());
         QStringList points;
         for (const QString& line : QString::fromUtf8(bytesOf(log)).split('\n', Qt::SkipEmptyParts))
             points << line.section(' ', 1);
         const int number = int(points.indexOf(point)) + 1;
         QVERIFY2(number > 0 && points.count(point) == 1, qPrintable(points.join(", ")));
-        QVERIFY(writeBytes(db_, before) && writeBytes(name, "old report"));
+        QVERIFY(writeBytes(db_, before));
 
-        const ProcessResult r = runProcess(zorvaneDbFaultsPath(), command, false,
-                                           {"ZORVANE_FAIL_POINT=" + QString::number(number)});
+        QCOMPARE(run({"ZORVANE_FAIL_POINT=" + QString::number(number)}, r), QByteArray());
         QVERIFY2(oneErrorLine(r), r.err.constData());
-        if (point == "report rename") {
+        const QByteArray reason = point == "report rename" ? "put in place" : "written";
+        if (fifo || point == "report rename") {
             QCOMPARE(r.err, "zorvane-db: " + db_.toUtf8() + ": the database was refreshed, but " + name.toUtf8() +
-                                ": the report could not be put in place (No space left on device).\n");
+                                ": the report could not be " + reason + " (No space left on device).\n");
             QCOMPARE(readRecordSet(db_, "oui").rows.size(), 24);
         } else {
             QCOMPARE(r.err, "zorvane-db: " + name.toUtf8() + ": the report could not be written (No space left on "
                                 "device), so " + db_.toUtf8() + " was not changed.\n");
             QCOMPARE(bytesOf(db_), before);
         }
-        QCOMPARE(bytesOf(name), QByteArray("old report"));
+        if (fifo)
+            QCOMPARE(typeOf(name), mode_t(S_IFIFO));
+        else
+            QCOMPARE(bytesOf(name), QByteArray("old report"));
         QCOMPARE(QDir(dir_->path()).entryList(QDir::Hidden | QDir::Files).filter(".changes.csv.").size(), 0);
         QVERIFY(!QFile::exists(db_ + "-journal"));
     }
