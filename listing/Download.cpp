@@ -22,6 +22,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 namespace zorvane::listing {
 
 namespace {
@@ -386,20 +389,54 @@ void Downloader::complete() {
     record.insert(QStringLiteral("site"), options_.site);
     record.insert(QStringLiteral("files"), files);
     // Every file passed: in place they go, then the record that names them.
+    // Each file they replace is kept under a second name until all is done,
+    // so that a failure on the way puts the folder back as it was.
+    const QDir folder(options_.folder);
+    std::vector<std::pair<QString, QString>> placed;  // target, its former file's name (empty: none)
+    const auto undo = [&] {
+        for (auto it = placed.rbegin(); it != placed.rend(); ++it) {
+            const QByteArray target = QFile::encodeName(it->first);
+            if (it->second.isEmpty())
+                ::unlink(target.constData());
+            else
+                ::rename(QFile::encodeName(it->second).constData(), target.constData());
+        }
+    };
     for (std::size_t i = 0; i < SiteFiles.size(); ++i) {
         QTemporaryFile* temporary = temporary_[i].get();
         if (!temporary)
             continue;
-        const QString target = QDir(options_.folder).filePath(QString::fromLatin1(SiteFiles[i].fileName));
-        if (::rename(QFile::encodeName(temporary->fileName()).constData(), QFile::encodeName(target).constData()) != 0)
-            return fail(target + QStringLiteral(": cannot be put in place (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+        const QString name = QString::fromLatin1(SiteFiles[i].fileName);
+        const QString target = folder.filePath(name);
+        const QString former = folder.filePath(QStringLiteral(".") + name + QStringLiteral(".former"));
+        ::unlink(QFile::encodeName(former).constData());
+        const bool hadOne = ::link(QFile::encodeName(target).constData(), QFile::encodeName(former).constData()) == 0;
+        if (!hadOne && errno != ENOENT) {
+            const int error = errno;
+            undo();
+            return fail(target + QStringLiteral(": cannot be kept while the new one is put in place (%1)")
+                                     .arg(QString::fromLocal8Bit(std::strerror(error))));
+        }
+        if (::rename(QFile::encodeName(temporary->fileName()).constData(), QFile::encodeName(target).constData()) != 0) {
+            const int error = errno;
+            if (hadOne)
+                ::unlink(QFile::encodeName(former).constData());
+            undo();
+            return fail(target + QStringLiteral(": cannot be put in place (%1)").arg(QString::fromLocal8Bit(std::strerror(error))));
+        }
         temporary->setAutoRemove(false);
+        placed.emplace_back(target, hadOne ? former : QString());
     }
     temporary_.clear();
-    QSaveFile save(QDir(options_.folder).filePath(QString::fromLatin1(DownloadRecordName)));
+    QSaveFile save(folder.filePath(QString::fromLatin1(DownloadRecordName)));
     const QByteArray json = QJsonDocument(record).toJson();
-    if (!save.open(QIODevice::WriteOnly) || save.write(json) != json.size() || !save.commit())
+    if (!save.open(QIODevice::WriteOnly) || save.write(json) != json.size() || !save.commit()) {
+        undo();
         return fail(save.fileName() + QStringLiteral(": cannot be written (%1)").arg(save.errorString()));
+    }
+    for (const auto& [target, former] : placed)
+        if (!former.isEmpty())
+            ::unlink(QFile::encodeName(former).constData());
     ::fsync(lockFd_);  // the folder: the new names outlast a power cut
     done_ = true;
     release();

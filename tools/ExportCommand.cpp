@@ -9,6 +9,7 @@
 #include "tools/Commands.h"
 #include "tools/ReportFile.h"
 
+#include "addresses/VendorIndex.h"
 #include "records/RecordCursor.h"
 #include "records/VendorTable.h"
 #include "records/jet/Error.h"
@@ -24,6 +25,8 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace zorvane::tools {
@@ -33,6 +36,42 @@ namespace {
 namespace vendor = records::vendor;
 
 const char* const Formats[] = {"csv", "json", "wireshark", "nmap", "arp-scan", "ieee"};
+
+// A code held by several records is listed with the record lookup answers
+// with (the user's own before the listing's, addresses/VendorIndex.h): that
+// record changes places with the first of its code, which the prefix files
+// take.
+void putAnsweringRecordsFirst(const std::string& path, std::vector<VendorRow>& rows) {
+    std::unordered_map<std::uint64_t, std::vector<std::size_t>> rowsOfCode;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows[i].code)
+            continue;
+        const addresses::Address code = addresses::codeDigits(jet::fromUtf8(*rows[i].code));
+        if (code.nibbles != 0)
+            rowsOfCode[addresses::VendorIndex::key(code, code.nibbles)].push_back(i);
+    }
+    std::unordered_set<std::uint64_t> repeated;
+    for (const auto& [key, at] : rowsOfCode)
+        if (at.size() > 1)
+            repeated.insert(key);
+    if (repeated.empty())
+        return;
+    const addresses::VendorIndex index = addresses::VendorIndex::read(path, &repeated, engineOptions());
+    for (const addresses::Vendor& answer : index.vendors()) {
+        if (answer.block == "CID")
+            continue;
+        const addresses::Address code = addresses::codeDigits(jet::fromUtf8(answer.code));
+        const auto it = rowsOfCode.find(addresses::VendorIndex::key(code, code.nibbles));
+        if (it == rowsOfCode.end())
+            continue;
+        for (const std::size_t at : it->second) {
+            if (rows[at].code == answer.code && rows[at].vendor.value_or(std::string()) == answer.name) {
+                std::swap(rows[at], rows[it->second.front()]);
+                break;
+            }
+        }
+    }
+}
 
 
 } // namespace
@@ -125,6 +164,8 @@ int runExport(const Arguments& arguments) {
         }
     }, engineOptions().busyTimeout);
     const std::string from = std::filesystem::path(path).filename().string();
+    if (format == "wireshark" || format == "nmap" || format == "arp-scan")
+        putAnsweringRecordsFirst(path, rows);
     if (format == "wireshark")
         out = wiresharkManuf(rows, from);
     else if (format == "nmap")

@@ -2,9 +2,9 @@
 // The files zorvane-db export writes for the programs network people run,
 // made from table "oui" (ExportFormats.cpp). Each takes the records in table
 // order; a record whose Code is no vendor code (VendorCode.h) is left out of
-// the three prefix files, as is a code after its first record (the first in
-// table order wins, whether imported or the user's) and a record without a
-// vendor.
+// the three prefix files, as is a code after its first record (the export
+// command puts first the record that lookup answers with, the user's before
+// the listing's) and a record without a vendor.
 
 #include <optional>
 #include <string>

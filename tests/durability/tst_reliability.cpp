@@ -4,6 +4,11 @@
 #include "tests/durability/DurabilityTestSupport.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
+#include "addresses/VendorIndex.h"
+#include "records/os/FileSystem.h"
+
+#include <functional>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -266,6 +271,43 @@ private slots:
         }
         QVERIFY2(writers[0].exitCode() == 0 && writers[1].exitCode() == 0, writers[0].readAllStandardError().constData());
         QCOMPARE(readRecordSet(path_, "oui").rows.size(), 450);
+    }
+
+    // lookup's reader, when another program's command changes the file
+    // between two of its reads, reads the file again from the start: the
+    // answer is the file as that command left it, never a mix or a failure.
+    void lookupReadsAgainAfterAChangeMidway() {
+        // Runs `change` once, when the reader's first read scope has ended;
+        // counts the opens of the database.
+        struct ChangeOnce : os::ForwardingFileSystem {
+            using ForwardingFileSystem::ForwardingFileSystem;
+            std::function<void()> change;
+            int opens = 0;
+            int open(const std::string& path, int flags, mode_t mode, os::Fd& out) override {
+                ++opens;
+                return ForwardingFileSystem::open(path, flags, mode, out);
+            }
+            int unlock(int fd, std::uint64_t byte) override {
+                const int result = ForwardingFileSystem::unlock(fd, byte);
+                if (change)
+                    std::exchange(change, nullptr)();
+                return result;
+            }
+        } system(os::posixFileSystem());
+        QVERIFY(QDir().mkpath(dir_->filePath("midway")));
+        const QString path = test::writeVendorDatabase(dir_->filePath("midway"), {
+            test::vendorRecord("00-1A-2B", "Before", "Street"), test::vendorRecord("3C-22-FB", "Apple, Inc.", "Cupertino")});
+        ProcessResult changed;
+        system.change = [&] { changed = tool({"update", path, "oui", "0", "Vendor=Changed Midway"}); };
+        jet::Options options;
+        options.fileSystem = &system;
+        const addresses::VendorIndex index = addresses::VendorIndex::read(path.toStdString(), nullptr, options);
+        QVERIFY2(changed.status == 0, changed.err.constData());
+        QVERIFY2(system.opens >= 2, "the file was read once only");
+        QCOMPARE(index.recordCount(), std::size_t(2));
+        const addresses::Vendor* found = index.find(addresses::codeDigits(u"00-1A-2B"));
+        QVERIFY(found);
+        QCOMPARE(QString::fromStdString(found->name), QString("Changed Midway"));
     }
 
     // A lost data page of the table: reading fails naming table and page,

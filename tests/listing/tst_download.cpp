@@ -133,6 +133,24 @@ private slots:
         QCOMPARE(folderState(to), before);
     }
 
+    // Every file passed, but the folder's record cannot be written at the
+    // end: the files already put in place are taken back, and the folder is
+    // as it was.
+    void failureAtTheEndPutsFilesBack() {
+        const QString to = downloaded("put-back");
+        const QString changed = dir_->filePath("site-put-back");
+        QVERIFY(writeSite(changed, Entries, " Changed"));
+        ListingSite site;
+        QVERIFY(site.start(changed, dir_->filePath("log-put-back")));
+        QVERIFY(QFile::remove(to + "/.download.json"));  // no validators: every file comes anew
+        QVERIFY(QDir().mkdir(to + "/.download.json"));
+        const QMap<QString, QByteArray> before = folderState(to);
+        const ProcessResult r = tool({"download", "--url", site.url(), "--to", to, "--min-entries", "1"});
+        QVERIFY2(r.status == 1 && r.err.startsWith("zorvane-db: " + to.toUtf8() + "/.download.json: cannot be written"),
+                 r.err.constData());
+        QCOMPARE(folderState(to), before);
+    }
+
     // A connection refused, and an HTTPS server whose certificate nobody
     // vouches for (certificates are always checked), fail the same way; so
     // does that server reached through a proxy.

@@ -9,6 +9,7 @@
 #include "tests/support/EngineReaders.h"
 #include "tests/support/VendorDatabaseBuilder.h"
 
+#include <algorithm>
 #include <QTest>
 
 #include <fcntl.h>
@@ -285,6 +286,19 @@ private slots:
         // The changed record of 3C-22-FB came first and won: its address shows.
         const ProcessResult csv = lookup(path, {"--csv", "3c:22:fb:00:00:01"});
         QCOMPARE(parseCsv(csv.out)[1][4].text, QString("changed address"));
+        // The files export writes for other programs name the same record.
+        for (const auto& [format, lines] : std::vector<std::pair<QString, QByteArrayList>>{
+                 {"arp-scan", {"080030\tNETWORK RESEARCH CORPORATION", "002272\tFuel (our lab)",
+                               "ACDE48\tOur Own Private", "3C22FB\tApple, Inc."}},
+                 {"nmap", {"080030 NETWORK RESEARCH CORPORATION", "002272 Fuel (our lab)", "ACDE48 Our Own Private",
+                           "3C22FB Apple, Inc."}}}) {
+            const ProcessResult exported = runProcess(zorvaneDbPath(), {"export", path, "oui", "--format", format});
+            QCOMPARE(exported.status, 0);
+            const QByteArrayList out = exported.out.split('\n');
+            for (const QByteArray& line : lines)
+                QVERIFY2(out.contains(line), qPrintable(format + ": " + line + "\n" + exported.out));
+            QCOMPARE(std::count_if(out.begin(), out.end(), [](const QByteArray& l) { return l.startsWith("ACDE48"); }), 1);
+        }
     }
 
     // With table "cid", an ELI address (the second digit A) is named by
