@@ -311,7 +311,7 @@ VendorIndex VendorIndex::read(const std::string& path, const std::unordered_set<
             }
         }
         return index;
-    }, options.busyTimeout);
+    }, options);
 }
 
 } // namespace zorvane::addresses

@@ -457,7 +457,7 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
         }
     };
     if (options.dryRun)
-        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); }, options.engine.busyTimeout);
+        jet::readWhileBusy(path, [&] { open(jet::PageFile::Mode::Read); }, options.engine);
     else
         open(jet::PageFile::Mode::ReadWrite);
     const TableRows user = readRows(*userTable);

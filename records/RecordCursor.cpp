@@ -125,7 +125,7 @@ struct RecordCursor::Impl {
             const Stamp before = stampOf(file);
             open(std::make_unique<jet::Database>(file, mode, options));
             stamp = before;
-        }, options.busyTimeout);
+        }, options);
     }
     // What changes when another program changes or replaces the file: its
     // device, inode, size and modification time.

@@ -29,7 +29,7 @@ int runCheck(const Arguments& arguments) {
         file.preload(all);
         problems = jet::checkDatabase(file);
         pages = file.pageCount();
-    }, engineOptions().busyTimeout);
+    }, engineOptions());
     std::string out;
     for (std::string line : problems) {
         for (char& c : line)

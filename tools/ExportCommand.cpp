@@ -162,7 +162,7 @@ int runExport(const Arguments& arguments) {
             out += "\r\n";
             set.MoveNext();
         }
-    }, engineOptions().busyTimeout);
+    }, engineOptions());
     const std::string from = std::filesystem::path(path).filename().string();
     if (format == "wireshark" || format == "nmap" || format == "arp-scan")
         putAnsweringRecordsFirst(path, rows);

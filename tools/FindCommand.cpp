@@ -68,7 +68,7 @@ int runFind(const Arguments& arguments) {
             }
             out += "\r\n";
         }
-    }, options.busyTimeout);
+    }, options);
     writeOut(out);
     return 0;
 }

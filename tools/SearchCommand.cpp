@@ -101,7 +101,7 @@ int runSearch(const Arguments& arguments) {
             }
             out += json ? "}\n" : "\r\n";
         }
-    }, options.busyTimeout);
+    }, options);
     writeOut(out);
     return 0;
 }

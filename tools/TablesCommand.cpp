@@ -19,7 +19,7 @@ int runTables(const Arguments& arguments) {
             out += table.name;
             out += '\n';
         }
-    }, engineOptions().busyTimeout);
+    }, engineOptions());
     writeOut(out);
     return 0;
 }

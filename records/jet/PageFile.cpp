@@ -13,7 +13,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <thread>
 
 namespace zorvane::jet {
 
@@ -112,8 +111,6 @@ void Options::tell(const std::string& line) const {
     else
         std::fprintf(stderr, "%s\n", line.c_str());
 }
-
-void sleepFor(std::chrono::milliseconds pause) { std::this_thread::sleep_for(pause); }
 
 std::uint8_t* PageFile::mappedPage(std::uint32_t number) {
     const bool map = mode_ == Mode::ReadWrite ? options_.mapWhenWriting
@@ -221,7 +218,7 @@ void PageFile::openFile(Mode mode) {
     // A writer may wait for the lock while another file takes the name (mv,
     // an import over it): the change then goes to the file now at the name,
     // opened again, never to the one taken away, which nobody sees any more.
-    const auto deadline = std::chrono::steady_clock::now() + options_.busyTimeout;
+    const auto deadline = sys().steadyNow() + options_.busyTimeout;
     for (int attempt = 1;; ++attempt) {
         // The journal lies beside the file itself, whatever link or name it
         // was opened by, so every opener finds the same journal.
@@ -242,7 +239,7 @@ void PageFile::openFile(Mode mode) {
         if (!writing)
             return;
         writerLock_.emplace(sys(), fd_.get(), WriterLockByte);
-        const auto left = std::max(deadline - std::chrono::steady_clock::now(),
+        const auto left = std::max(deadline - sys().steadyNow(),
                                    std::chrono::steady_clock::duration::zero());
         const int error = writerLock_->acquire(os::LockType::Exclusive, left);
         if (os::heldElsewhere(error))
@@ -265,7 +262,7 @@ void PageFile::openFile(Mode mode) {
              "copy it to a file of its own to change it");
     // Each command's salt differs from every earlier one's, in this open and
     // in earlier ones, whose journals this one writes over.
-    salt_ = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+    salt_ = std::uint64_t(sys().steadyNow().time_since_epoch().count()) ^
             (std::uint64_t(sys().processId()) << 40);
     std::uint64_t random = 0;
     if (sys().randomBytes(&random, sizeof random) == 0)  // else the clock and the process number alone

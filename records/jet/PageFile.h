@@ -113,8 +113,6 @@
 
 namespace zorvane::jet {
 
-void sleepFor(std::chrono::milliseconds pause);
-
 class PageFile {
 public:
     enum class Mode { Read, ReadWrite };
@@ -284,22 +282,23 @@ private:
 };
 
 // Runs `read` (which opens the file and reads it from the start) again while
-// another program's command changes the file under it, for up to `patience`
-// (the busy timeout of the options the file is opened with); after that the
-// file at `path` is "in use by another program".
+// another program's command changes the file under it, for up to the busy
+// timeout of `options` (those the file is opened with), waiting on their file
+// system's clock; after that the file at `path` is "in use by another
+// program".
 template <class Read>
-auto readWhileBusy(const std::string& path, Read read,
-                   std::chrono::milliseconds patience = Options{}.busyTimeout) -> decltype(read()) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
+auto readWhileBusy(const std::string& path, Read read, const Options& options = {}) -> decltype(read()) {
+    os::FileSystem& sys = options.system();
+    const auto deadline = sys.steadyNow() + options.busyTimeout;
     for (auto pause = std::chrono::milliseconds(1);;
          pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
         try {
             return read();
         } catch (const ChangedError&) {
-            if (std::chrono::steady_clock::now() >= deadline)
+            if (sys.steadyNow() >= deadline)
                 throw Error(path + ": the file is in use by another program.");
         }
-        sleepFor(pause);
+        sys.sleep(pause);
     }
 }
 

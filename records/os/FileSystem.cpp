@@ -214,6 +214,8 @@ public:
         localtime_r(&seconds, &local);
         return seconds;
     }
+    std::chrono::steady_clock::time_point steadyNow() override { return std::chrono::steady_clock::now(); }
+    void sleep(std::chrono::microseconds pause) override { std::this_thread::sleep_for(pause); }
     mode_t creationMask() override {
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -333,17 +335,19 @@ int ForwardingFileSystem::randomBytes(void* data, std::size_t length) {
     return inner_.randomBytes(data, length);
 }
 std::time_t ForwardingFileSystem::now(std::tm& local) { return inner_.now(local); }
+std::chrono::steady_clock::time_point ForwardingFileSystem::steadyNow() { return inner_.steadyNow(); }
+void ForwardingFileSystem::sleep(std::chrono::microseconds pause) { inner_.sleep(pause); }
 mode_t ForwardingFileSystem::creationMask() { return inner_.creationMask(); }
 
 int FileLock::acquire(LockType type, std::chrono::steady_clock::duration patience) {
-    const auto deadline = std::chrono::steady_clock::now() + patience;
+    const auto deadline = system_.steadyNow() + patience;
     auto pause = std::chrono::microseconds(100);
     for (;;) {
         const int error = system_.lock(fd_, type, byte_);
         held_ = error == 0;
-        if (!heldElsewhere(error) || std::chrono::steady_clock::now() >= deadline)
+        if (!heldElsewhere(error) || system_.steadyNow() >= deadline)
             return error;
-        std::this_thread::sleep_for(pause);
+        system_.sleep(pause);
         pause = std::min<std::chrono::microseconds>(pause * 2, std::chrono::milliseconds(20));
     }
 }

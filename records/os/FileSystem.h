@@ -2,8 +2,9 @@
 // The operating system as the engine sees it: one interface for every file
 // operation the page file, its journal, the new-file writer and zorvane-db's
 // report files make, for the memory they map, and for the few facts they ask
-// of the system (the process number, the user, random bytes, the clock, the
-// file-creation mask); and owners for what they hold (descriptors, locks).
+// of the system (the process number, the user, random bytes, the clocks,
+// the file-creation mask), and for their waits; and owners for what they
+// hold (descriptors, locks).
 // The engine never calls the system directly (tests/boundary checks the
 // built objects); the interface's default implementation is POSIX, and a
 // file can be opened with one that decorates it (records/jet/Options.h;
@@ -113,6 +114,10 @@ public:
     virtual int randomBytes(void* data, std::size_t length) = 0;
     // Seconds since 1970 and the local time they are.
     virtual std::time_t now(std::tm& local) = 0;
+    // The steady clock (never set back), for deadlines.
+    virtual std::chrono::steady_clock::time_point steadyNow() = 0;
+    // Waits `pause` (or a little longer).
+    virtual void sleep(std::chrono::microseconds pause) = 0;
     // The mask new files' permissions are created under.
     virtual mode_t creationMask() = 0;
 };
@@ -155,6 +160,8 @@ public:
     uid_t effectiveUserId() override;
     int randomBytes(void* data, std::size_t length) override;
     std::time_t now(std::tm& local) override;
+    std::chrono::steady_clock::time_point steadyNow() override;
+    void sleep(std::chrono::microseconds pause) override;
     mode_t creationMask() override;
 
 protected:

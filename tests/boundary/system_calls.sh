@@ -1,10 +1,10 @@
 #!/bin/sh
 # The engine reaches the operating system only through records/os: no object
 # of the libraries given names a system call, or a std::filesystem or file
-# stream operation, among the symbols it takes from elsewhere (nm -u). The
-# records/os library, given first, must name them (open, mmap, readlink,
-# opendir, geteuid), so that a change in nm's output cannot leave this check
-# passing on nothing.
+# stream operation, or a clock or a wait, among the symbols it takes from
+# elsewhere (nm -u). The records/os library, given first, must name them
+# (open, mmap, readlink, opendir, geteuid, nanosleep), so that a change in
+# nm's output cannot leave this check passing on nothing.
 # Usage: system_calls.sh NM OS_LIBRARY LIBRARY[:MEMBER.o] ...
 # (with :MEMBER.o only that object of the archive is checked)
 set -eu
@@ -12,7 +12,7 @@ nm_tool=$1 os_library=$2
 shift 2
 
 # The C library's calls into the kernel the engine has a use for, and their
-# neighbours (64-bit and versioned names included).
+# neighbours (64-bit and versioned names included); the clocks and waits too.
 calls='open open64 openat openat64 creat creat64 read pread pread64 readv preadv write pwrite pwrite64
 writev pwritev close mmap mmap64 munmap mremap madvise posix_madvise msync stat stat64 lstat lstat64
 fstat fstat64 fstatat fstatat64 newfstatat statx __xstat __xstat64 __lxstat __lxstat64 __fxstat
@@ -22,7 +22,7 @@ posix_fallocate fcntl fcntl64 flock lockf ioctl chmod fchmod fchmodat chown fcho
 opendir fdopendir readdir readdir64 closedir scandir getpid getppid getuid geteuid getgid getegid
 getrandom umask realpath readlink readlinkat mkstemp mkstemp64 mkostemp mkostemp64 mkdtemp tmpfile
 time gettimeofday clock_gettime localtime localtime_r gmtime_r fopen fopen64 freopen fdopen dup dup2
-dup3 pipe pipe2 socket'
+dup3 pipe pipe2 socket nanosleep clock_nanosleep usleep sleep'
 
 # "object symbol" for each undefined symbol of an archive (demangled).
 undefined() {
@@ -39,12 +39,13 @@ offending() {
             if (symbol in call) { print; next }
             if (symbol ~ /^std::filesystem::/ && symbol !~ /^std::filesystem::(__cxx11::)?(path|filesystem_error)[:( ]/) { print; next }
             if (symbol ~ /^std::basic_(i|o)?fstream</ || symbol ~ /^std::basic_filebuf<.*>::open\(/) { print; next }
+            if (symbol ~ /^std::chrono::(_V2::)?(steady|system)_clock::now\(\)/) { print; next }
         }'
 }
 
 status=0
 os_calls=$(undefined "$os_library" | offending | awk '{print $2}' | sort -u)
-for expected in open mmap readlink opendir geteuid; do
+for expected in open mmap readlink opendir geteuid nanosleep; do
     if ! printf '%s\n' "$os_calls" | grep -qx "$expected"; then
         echo "$os_library does not name $expected: nm's output was not understood" >&2
         status=1

@@ -3,7 +3,7 @@
 // index page room, mapping switch and file system. And every call the engine
 // makes of the system goes through that file system, so a decorator sees it:
 // the mapping of a file (a failure there is read around), the clock a new
-// file is dated by.
+// file is dated by, the clock and the pauses of a wait for a busy file.
 #include "records/VendorDatabase.h"
 #include "records/jet/CreateDatabase.h"
 #include "records/jet/Database.h"
@@ -45,6 +45,19 @@ struct StoppedClock : zorvane::os::ForwardingFileSystem {
         local.tm_hour = 4, local.tm_min = 5, local.tm_sec = 6;
         return 981173106;
     }
+};
+
+// A steady clock that moves only when asked to wait: a wait ends at once,
+// however long it was to be.
+struct ImpatientClock : zorvane::os::ForwardingFileSystem {
+    ImpatientClock() : ForwardingFileSystem(zorvane::os::posixFileSystem()) {}
+    std::chrono::steady_clock::time_point steadyNow() override { return std::chrono::steady_clock::time_point() + waited; }
+    void sleep(std::chrono::microseconds pause) override {
+        waited += pause;
+        ++pauses;
+    }
+    std::chrono::microseconds waited{0};
+    int pauses = 0;
 };
 
 Options withPassword(const std::u16string& password) {
@@ -115,6 +128,23 @@ private slots:
         }
         release.join();
         QCOMPARE(error, QString("<no error>"));
+    }
+
+    // A writer waits for a held file by its file system's clock and pauses:
+    // with a clock that moves only while it waits, ten minutes of patience
+    // pass without the test waiting, and the file is then in use.
+    void busyWaitsOnTheFileSystemsClock() {
+        const QString path = samples::writeSamples(dir_.path(), "busy-clock.mdb");
+        PageFile holder(path.toStdString(), PageFile::Mode::ReadWrite);
+        ImpatientClock clock;
+        Options options;
+        options.busyTimeout = std::chrono::minutes(10);
+        options.fileSystem = &clock;
+        QCOMPARE(errorOf([&] { PageFile(path.toStdString(), PageFile::Mode::ReadWrite, options); }),
+                 path + ": the file is in use by another program.");
+        QVERIFY(clock.pauses > 1);
+        QVERIFY(clock.waited >= std::chrono::minutes(10));
+        QVERIFY(clock.waited < std::chrono::minutes(11));
     }
 
     // A journal of a removed file is set aside when a new file takes its
