@@ -139,8 +139,8 @@ public:
         return 0;
     }
     int readLink(const std::string& path, std::string& out) override {
-        // A link's size is what lstat says, but it may change meanwhile:
-        // read until the buffer has room to spare.
+        // Read again with more room until what the link holds fits with
+        // room to spare (a full buffer may have cut it short).
         for (std::size_t room = 256;; room *= 2) {
             std::string text(room, '\0');
             const ssize_t n = ::readlink(path.c_str(), text.data(), room);

@@ -1,14 +1,13 @@
 #pragma once
 // The operating system as the engine sees it: one interface for every file
 // operation the page file, its journal, the new-file writer and zorvane-db's
-// report files make, for the memory they map, and for the few facts they ask
-// of the system (the process number, the user, random bytes, the clocks,
-// the file-creation mask), and for their waits; and owners for what they
-// hold (descriptors, locks).
-// The engine never calls the system directly (tests/boundary checks the
-// built objects); the interface's default implementation is POSIX, and a
-// file can be opened with one that decorates it (records/jet/Options.h;
-// tests/faults: numbered crash and failure points).
+// report files make, for the memory they map, for the few facts they ask of
+// the system (the process number, the user, random bytes, the clocks, the
+// file-creation mask) and for their waits; and owners for what they hold
+// (descriptors, locks). The engine never calls the system directly
+// (tests/boundary checks the built objects); the interface's default
+// implementation is POSIX, and a file can be opened with one that decorates
+// it (records/jet/Options.h; tests/faults: numbered crash and failure points).
 //
 // Every call returns 0 or an errno value (readAt: the bytes read, or
 // -errno). `point` names what an operation that changes a file or makes it
