@@ -26,6 +26,26 @@ int retry(Call call) {
     return 0;
 }
 
+// Writes `length` bytes by repeating `step(done)`, one write call for the
+// bytes after the first `done`, again after an interruption; 0 or errno (EIO
+// for a write that took nothing).
+template <class Step>
+int writeWhole(std::size_t length, Step step) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t n = step(done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        done += static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
 class PosixFileSystem final : public FileSystem {
 public:
     int open(const std::string& path, int flags, mode_t mode, Fd& out) override {
@@ -63,35 +83,13 @@ public:
     int writeAt(int fd, const void* data, std::size_t length, std::uint64_t offset,
                 const char*) override {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            if (n == 0)
-                return EIO;
-            done += static_cast<std::size_t>(n);
-        }
-        return 0;
+        return writeWhole(length, [&](std::size_t done) {
+            return ::pwrite(fd, bytes + done, length - done, static_cast<off_t>(offset + done));
+        });
     }
     int write(int fd, const void* data, std::size_t length, const char*) override {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
-        std::size_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::write(fd, bytes + done, length - done);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return errno;
-            }
-            if (n == 0)
-                return EIO;
-            done += static_cast<std::size_t>(n);
-        }
-        return 0;
+        return writeWhole(length, [&](std::size_t done) { return ::write(fd, bytes + done, length - done); });
     }
     int syncData(int fd, const char*) override {
         return retry([&] { return ::fdatasync(fd); });
