@@ -35,6 +35,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <array>
@@ -111,6 +112,52 @@ TableRows readRows(jet::Table& table) {
         }
     }
     return rows;
+}
+
+// The records of a vendor table, nulls kept.
+std::vector<records::VendorRecord> vendorRecordsOf(jet::Table& table) {
+    std::array<int, FieldCount> columns{};
+    for (std::size_t f = 0; f < FieldCount; ++f)
+        columns[f] = table.columnIndex(vendor::Fields[f].name);
+    std::vector<records::VendorRecord> out(table.rowCount());
+    std::u16string text;
+    for (std::size_t row = 0; row < out.size(); ++row)
+        for (std::size_t f = 0; f < FieldCount; ++f)
+            if (text.clear(); columns[f] >= 0 && table.appendText(row, static_cast<std::size_t>(columns[f]), text))
+                out[row].fields[f] = qstring(text);
+    return out;
+}
+
+// Whether `database` is a vendor file as import makes it and holds nothing
+// more: the catalog of a new file with its tables, and those tables with
+// the vendor fields and no index. Such a file can be written anew with one
+// more table and lose nothing (an Access-made or Access-opened file never
+// passes: its catalog holds more).
+bool madeByImport(jet::Database& database, bool hasBase) {
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return false;
+    const QString model = scratch.filePath(QStringLiteral("model.mdb"));
+    const std::vector<records::VendorRecord> none;
+    records::createVendorDatabase(model, none, false, {}, hasBase ? &none : nullptr);
+    jet::Database made(QFile::encodeName(model).toStdString(), jet::PageFile::Mode::Read);
+    if (database.tables().size() != made.tables().size())
+        return false;
+    for (std::size_t i = 0; i < made.tables().size(); ++i) {
+        const std::string& name = made.tables()[i].name;
+        if (!jet::sameName(database.tables()[i].name, name))
+            return false;
+        const std::unique_ptr<jet::Table> theirs = database.openTable(name), ours = made.openTable(name);
+        const std::vector<jet::Column>&have = theirs->def().columns, &want = ours->def().columns;
+        if (have.size() != want.size() || !theirs->def().realIndexDefs.empty())
+            return false;
+        for (std::size_t c = 0; c < want.size(); ++c)
+            if (!jet::sameName(have[c].name, want[c].name) || have[c].type != want[c].type ||
+                have[c].length != want[c].length)
+                return false;
+    }
+    return jet::Database::openCatalog(database.file()).rowCount() ==
+           jet::Database::openCatalog(made.file()).rowCount();
 }
 
 constexpr const char* ChangeNames[] = {"added", "updated", "removed", "kept", "conflict"};
@@ -526,6 +573,30 @@ RefreshOutcome refreshDatabase(const QString& file, const ListingResult& listing
             throw;
         }
     }
+    // A file import made before it kept the CID registry gets table "cid":
+    // the file is written anew, its tables as the refresh left them, and
+    // takes the name while this refresh still holds the old one, so no
+    // other program's change is lost.
+    if (options.cids && !cids && madeByImport(*database, base.has_value())) {
+        outcome.cidAdded = true;
+        outcome.cidCounts[0] = static_cast<int>(options.cids->entries.size());
+        if (!options.dryRun) {
+            std::vector<records::VendorRecord> cidRecords;
+            cidRecords.reserve(options.cids->entries.size());
+            for (const ListingEntry& entry : options.cids->entries)
+                cidRecords.push_back(vendorRecordOf(entry));
+            const std::vector<records::VendorRecord> oui = vendorRecordsOf(*database->openTable(vendor::TableName));
+            const std::optional<std::vector<records::VendorRecord>> listed =
+                base ? std::optional(vendorRecordsOf(*database->openTable(vendor::ListingTableName))) : std::nullopt;
+            try {
+                records::replaceHeldVendorDatabase(file, oui, QString::fromStdU16String(options.engine.password),
+                                                   listed ? &*listed : nullptr, options.engine, &cidRecords);
+            } catch (const jet::Error& error) {
+                throw jet::Error(std::string(error.what()) + " The refresh itself is done; table \"cid\" was not added.");
+            }
+            outcome.written = true;
+        }
+    }
     return outcome;
 }
 
@@ -539,6 +610,10 @@ QString refreshSummary(const QString& file, const RefreshOutcome& outcome, bool 
     if (outcome.cidTable)
         line += QStringLiteral("; CID: %1 added, %2 updated, %3 removed")
                     .arg(outcome.cidCounts[0]).arg(outcome.cidCounts[1]).arg(outcome.cidCounts[2]);
+    else if (outcome.cidAdded)
+        line += QStringLiteral("; CID: table \"cid\" %1 with %2 entries")
+                    .arg(dryRun ? QStringLiteral("to be added") : QStringLiteral("added"))
+                    .arg(outcome.cidCounts[0]);
     else if (outcome.cidGiven)
         line += QStringLiteral("; the file has no table \"cid\" (a new import makes one)");
     if (dryRun)

@@ -38,6 +38,9 @@ struct RefreshOutcome {
     // (cidTable false) the file has no table "cid" to keep current.
     bool cidGiven = false;
     bool cidTable = false;
+    // A file import made before it kept the registry: table "cid" added,
+    // the file written anew (cidCounts[0] entries).
+    bool cidAdded = false;
     std::array<int, 3> cidCounts{};
 };
 

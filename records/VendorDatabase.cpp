@@ -44,10 +44,11 @@ std::vector<jet::NewRow> rowsOf(const std::vector<VendorRecord>& records) {
 
 } // namespace
 
-void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
-                          bool overwrite, const QString& password,
-                          const std::vector<VendorRecord>* listing, const jet::Options& engine,
-                          const std::vector<VendorRecord>* cids) {
+namespace {
+
+void writeVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                         const std::vector<VendorRecord>* listing, const std::vector<VendorRecord>* cids,
+                         const jet::CreateOptions& options, const jet::Options& engine) {
     const jet::NewTable oui = vendorTable(vendor::TableName), listed = vendorTable(vendor::ListingTableName),
                         cid = vendorTable(vendor::CidTableName);
     const std::vector<jet::NewRow> ouiRows = rowsOf(records);
@@ -63,10 +64,29 @@ void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& 
         cidRows = rowsOf(*cids);
         tables.push_back({cid, cidRows});
     }
+    jet::createDatabase(QFile::encodeName(path).toStdString(), tables, options, engine);
+}
+
+} // namespace
+
+void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                          bool overwrite, const QString& password,
+                          const std::vector<VendorRecord>* listing, const jet::Options& engine,
+                          const std::vector<VendorRecord>* cids) {
     jet::CreateOptions options;
     options.overwrite = overwrite;
     options.password = password.toStdU16String();
-    jet::createDatabase(QFile::encodeName(path).toStdString(), tables, options, engine);
+    writeVendorDatabase(path, records, listing, cids, options, engine);
+}
+
+void replaceHeldVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                               const QString& password, const std::vector<VendorRecord>* listing,
+                               const jet::Options& engine, const std::vector<VendorRecord>* cids) {
+    jet::CreateOptions options;
+    options.overwrite = true;
+    options.lockHeld = true;
+    options.password = password.toStdU16String();
+    writeVendorDatabase(path, records, listing, cids, options, engine);
 }
 
 } // namespace zorvane::records

@@ -30,4 +30,11 @@ void createVendorDatabase(const QString& path, const std::vector<VendorRecord>& 
                           const jet::Options& engine = {},
                           const std::vector<VendorRecord>* cids = nullptr);
 
+// The same over an existing `path` that the caller holds open for writing
+// (its writer lock) until the new file has taken the name, so that no other
+// program's change goes into the file replaced.
+void replaceHeldVendorDatabase(const QString& path, const std::vector<VendorRecord>& records,
+                               const QString& password, const std::vector<VendorRecord>* listing,
+                               const jet::Options& engine, const std::vector<VendorRecord>* cids);
+
 } // namespace zorvane::records

@@ -713,7 +713,7 @@ void createDatabase(const std::string& path, const std::vector<NewTableRows>& ta
     // journal of it is left for the new one. (A folder is refused below.)
     struct stat st {};
     std::optional<ReplaceLock> lock;
-    if (!path.empty() && (sys.stat(path, st) != 0 || !S_ISDIR(st.st_mode)))
+    if (!path.empty() && !(options.overwrite && options.lockHeld) && (sys.stat(path, st) != 0 || !S_ISDIR(st.st_mode)))
         lock.emplace(path, engine);
     if (options.password.size() > HeaderPasswordLength / 2)
         fail(path, "a database password has at most 20 characters");

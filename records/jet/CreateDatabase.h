@@ -59,6 +59,10 @@ struct CreateOptions {
     // kind, or inline starting at this page (the pages before it in use).
     bool referencePageMap = false;
     std::uint32_t pageMapStart = 0;
+    // With `overwrite`: the caller holds the file replaced open for writing
+    // (its writer lock) until the new one is in place, so no lock is taken
+    // here and nobody writes the old file meanwhile.
+    bool lockHeld = false;
 };
 
 // Writes the database to a temporary file beside `path`, flushes it to disk and

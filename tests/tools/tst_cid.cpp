@@ -8,6 +8,8 @@
 #include "tests/import/VendorReadBack.h"
 #include "tests/support/SmallListing.h"
 
+#include "records/jet/CreateDatabase.h"
+
 #include <QStringEncoder>
 
 #include <algorithm>
@@ -256,9 +258,10 @@ private slots:
     }
 
     // Without cid.txt: no table "cid", the summary as before, and refresh
-    // neither asks for one nor touches a table "cid" it holds. A file without
-    // the table refreshed from a listing that now has cid.txt gets its vendor
-    // codes refreshed and says it keeps no CIDs.
+    // neither asks for one nor touches a table "cid" it holds. A file import
+    // made without the table, refreshed from a listing that now has cid.txt,
+    // gets its vendor codes refreshed and the table added (the file written
+    // anew, the user's change kept); the three readers read it back.
     void listingWithoutCid() {
         const QString from = writeListing(path("plain"), std::nullopt);
         const QString db = path("plain.mdb");
@@ -280,11 +283,62 @@ private slots:
 
         const QString now = writeListing(path("now-with-cid"), registryText(CidTitle, Cids));
         QVERIFY(!writeSmallListing(now, registryText(OuiTitle, Vendors + QList<Entry>{{"00-00-5E", "ICANN, IANA Department", {"US"}}})).isEmpty());
+        // The user's change stays through all that follows.
+        QCOMPARE(tool({"update", db, "oui", "0", "Vendor=Our Name For It"}).status, 0);
+        const QByteArray dry = bytesOf(db);
+        r = tool({"refresh", db, "--from", now, "--dry-run"});
+        QCOMPARE(QString::fromUtf8(r.out), db + ": 1 added, 0 updated, 0 removed, 1 kept, 0 conflicts; "
+                                                "CID: table \"cid\" to be added with 4 entries (dry run: nothing written)\n");
+        QCOMPARE(bytesOf(db), dry);
         r = tool({"refresh", db, "--from", now});
         QVERIFY2(r.status == 0, r.err.constData());
-        QCOMPARE(QString::fromUtf8(r.out), db + ": 1 added, 0 updated, 0 removed, 0 kept, 0 conflicts; "
-                                                "the file has no table \"cid\" (a new import makes one)\n");
-        QCOMPARE(userTables(db), (QStringList{"oui", "ouiListing"}));
+        QCOMPARE(QString::fromUtf8(r.out), db + ": 1 added, 0 updated, 0 removed, 1 kept, 0 conflicts; "
+                                                "CID: table \"cid\" added with 4 entries\n");
+        QCOMPARE(userTables(db), (QStringList{"oui", "ouiListing", "cid"}));
+        checkCidTable(db, rowsOf(Cids));
+        QList<Row> expected = ouiRows();
+        expected[0][1] = "Our Name For It";
+        expected << rowsOf({{"00-00-5E", "ICANN, IANA Department", {"US"}}});
+        checkReaders(db, expected);
+        QVERIFY(lookedUp(db, {"0a:e3:31:00:11:22"}).value(0).contains("Northwind Fabrics Ltd"));
+        // The next refresh keeps the table current as in any imported file.
+        r = tool({"refresh", db, "--from", now});
+        QCOMPARE(QString::fromUtf8(r.out), db + ": 0 added, 0 updated, 0 removed, 1 kept, 0 conflicts; "
+                                                "CID: 0 added, 0 updated, 0 removed\n");
+    }
+
+    // A protected file written anew keeps its password.
+    void passwordKeptWhenTheTableIsAdded() {
+        const QString plain = writeListing(path("protected-plain"), std::nullopt);
+        const QString db = path("protected.mdb");
+        ProcessResult r = tool({"import", "--min-entries", "1", "--password", "pass word", "--from", plain, db});
+        QVERIFY2(r.status == 0, r.err.constData());
+        const QString from = writeListing(path("protected-cid"), registryText(CidTitle, Cids));
+        r = tool({"refresh", db, "--from", from, "--password", "pass word"});
+        QVERIFY2(r.status == 0 && r.out.contains("CID: table \"cid\" added with 4 entries"), r.err.constData());
+        r = tool({"export", db, "cid"});
+        QVERIFY2(r.status == 1 && r.err.contains("protected by a password"), r.err.constData());
+        r = tool({"export", db, "cid", "--password", "pass word"});
+        QVERIFY2(r.status == 0 && r.out.contains("Northwind Fabrics Ltd"), r.err.constData());
+    }
+
+    // A file that holds more than import makes (here a table of the user's
+    // own) is never written anew: it is refreshed in place and keeps no CIDs.
+    void noCidTableAddedToOtherFiles() {
+        jet::NewTable oui{"oui", {}, {}}, notes{"Notes", {{"Text", jet::format::TypeText, 100}}, {}};
+        for (const records::vendor::FieldDescription& field : records::vendor::Fields)
+            oui.columns.push_back({std::string(field.name), field.memo ? jet::format::TypeMemo : jet::format::TypeText, 255});
+        const std::vector<jet::NewRow> ouiRows = {{u"00-1A-2B", u"Ayecom Technology", std::nullopt, std::nullopt,
+                                                   std::nullopt, std::nullopt, std::nullopt, std::nullopt}},
+                                       noteRows = {{u"keep me"}};
+        const QString db = path("own-tables.mdb");
+        jet::createDatabase(db.toStdString(), {{oui, ouiRows}, {notes, noteRows}});
+        const QString from = writeListing(path("for-own-tables"), registryText(CidTitle, Cids));
+        const ProcessResult r = tool({"refresh", db, "--from", from, "--min-entries", "1"});
+        QVERIFY2(r.status == 0, r.err.constData());
+        QVERIFY2(r.out.endsWith("; the file has no table \"cid\" (a new import makes one)\n"), r.out.constData());
+        QCOMPARE(userTables(db), (QStringList{"oui", "Notes"}));
+        QCOMPARE(readMdbExport(db, "Notes").rows, QList<Row>{Row{"keep me"}});
     }
 };
 
