@@ -27,6 +27,20 @@ inline QList<Row> rowsOf(const QList<RegistryEntry>& entries) {
     return rows;
 }
 
+// The entries as a registry file lists them (6-digit codes), lines ended by
+// CR LF, without the column titles at the top.
+inline QByteArray registryEntriesText(const QList<RegistryEntry>& entries) {
+    QByteArray text;
+    for (const RegistryEntry& e : entries) {
+        text += (e.code + "   (hex)\t\t" + e.vendor + "\r\n" + QString(e.code).remove('-') + "     (base 16)\t\t" +
+                 e.vendor + "\r\n").toUtf8();
+        for (const QString& line : e.address)
+            text += "\t\t\t\t" + line.toUtf8() + "\r\n";
+        text += "\r\n";
+    }
+    return text;
+}
+
 // One entry of each of the other registries, and the records they import as
 // (Code, Vendor, Address, Address1 to address5).
 inline const QByteArray MamText = "74-1A-E0   (hex)\t\tMam Maker\n900000-9FFFFF     (base 16)\t\tMam Maker\n\t\t\t\tDE\n\n";

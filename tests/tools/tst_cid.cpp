@@ -25,15 +25,7 @@ using Entry = RegistryEntry;
 // A registry file as the IEEE writes it: `title` (the column titles at the
 // top), then the entries, lines ended by CR LF.
 QByteArray registryText(const QByteArray& title, const QList<Entry>& entries) {
-    QByteArray text = title;
-    for (const Entry& e : entries) {
-        text += (e.code + "   (hex)\t\t" + e.vendor + "\r\n" + QString(e.code).remove('-') + "     (base 16)\t\t" +
-                 e.vendor + "\r\n").toUtf8();
-        for (const QString& line : e.address)
-            text += "\t\t\t\t" + line.toUtf8() + "\r\n";
-        text += "\r\n";
-    }
-    return text;
+    return title + registryEntriesText(entries);
 }
 
 const QByteArray OuiTitle = "OUI/MA-L\t\t\t\t\t\t\tOrganization\r\ncompany_id\t\t\t\t\t\tOrganization\r\n\t\t\t\t\t\t\t\tAddress\r\n\r\n";

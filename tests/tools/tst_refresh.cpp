@@ -15,18 +15,8 @@ namespace {
 
 using Entry = RegistryEntry;
 
-// The text of oui.txt listing `entries`, lines ended by CR LF.
-QByteArray ouiText(const QList<Entry>& entries) {
-    QByteArray oui;
-    for (const Entry& e : entries) {
-        oui += (e.code + "   (hex)\t\t" + e.vendor + "\r\n" + QString(e.code).remove('-') + "     (base 16)\t\t" +
-                e.vendor + "\r\n").toUtf8();
-        for (const QString& line : e.address)
-            oui += "\t\t\t\t" + line.toUtf8() + "\r\n";
-        oui += "\r\n";
-    }
-    return oui;
-}
+// The text of oui.txt listing `entries`.
+QByteArray ouiText(const QList<Entry>& entries) { return registryEntriesText(entries); }
 
 // The MA-L entries in oui.txt, one entry in each of the other three registry files.
 QString writeListing(const QString& dir, const QList<Entry>& entries) {
